@@ -1,0 +1,3 @@
+#include "vomak.h"
+
+int main() { return 0; }
