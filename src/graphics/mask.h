@@ -1,0 +1,9 @@
+// What the graphics core calls of the mask system.
+#pragma once
+
+class IDirectDrawSurface7;
+
+int StopMaskSurface();
+int DeleteAllMasks();
+int MaskSaveBeforeDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
+int MaskApplyAfterDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
