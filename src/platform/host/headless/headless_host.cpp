@@ -1,0 +1,293 @@
+#include "platform/host/headless/headless_host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
+#include "platform/win32/user.h"
+
+namespace headless {
+namespace {
+
+constexpr uint64_t kNsPerMs = 1000000;
+
+enum class EventKind { Activate, Deactivate, Close, DisplayChange };
+
+struct Event {
+  uint64_t dueNs;
+  EventKind kind;
+  HWND window;
+  host::DisplayMode mode;
+};
+
+class HeadlessHost final : public host::Host {
+ public:
+  explicit HeadlessHost(const Config& config) : config_(config) {
+    now_ = config.startMilliseconds * kNsPerMs;
+    step_ = uint64_t{config.readStepMicroseconds} * 1000;
+    desktop_.width = config.desktopWidth;
+    desktop_.height = config.desktopHeight;
+    desktop_.bitsPerPixel = config.bitsPerPixel;
+    desktop_.rgb555 = config.rgb555;
+  }
+
+  const char* Name() const override { return "headless"; }
+
+  uint64_t Nanoseconds() override { return now_.fetch_add(step_.load()) + step_.load(); }
+  void SleepMilliseconds(uint32_t milliseconds) override { now_ += uint64_t{milliseconds} * kNsPerMs; }
+  // A 1 GHz counter that follows the virtual clock.
+  uint64_t TimeStampCounter() override { return now_.load(); }
+  uint64_t PerformanceFrequency() override { return 1000000; }
+
+  host::DisplayMode DesktopMode() override { return desktop_; }
+  std::vector<host::DisplayMode> DisplayModes() override {
+    static const int sizes[][2] = {{320, 240}, {640, 480}, {800, 600}, {1024, 768}, {1280, 1024}};
+    std::vector<host::DisplayMode> modes;
+    for (int depth : {8, 16, 32}) {
+      for (const auto& s : sizes) {
+        if (s[0] > desktop_.width || s[1] > desktop_.height) continue;
+        host::DisplayMode m;
+        m.width = s[0];
+        m.height = s[1];
+        m.bitsPerPixel = depth;
+        m.rgb555 = depth == 16 && desktop_.bitsPerPixel == 16 && desktop_.rgb555;
+        modes.push_back(m);
+      }
+    }
+    bool desktopListed = std::any_of(modes.begin(), modes.end(), [&](const host::DisplayMode& m) {
+      return m.width == desktop_.width && m.height == desktop_.height && m.bitsPerPixel == desktop_.bitsPerPixel;
+    });
+    if (!desktopListed) modes.push_back(desktop_);
+    return modes;
+  }
+  bool SetDisplayMode(const host::DisplayMode&) override { return true; }
+  void RestoreDisplayMode() override {}
+
+  UINT OemCodePage() override { return config_.oemCodePage; }
+  void MemoryStatus(uint64_t& total, uint64_t& available) override {
+    total = config_.totalMemory;
+    available = config_.availableMemory;
+  }
+
+  void WindowChanged(const host::WindowView& view) override {
+    for (auto& v : views_) {
+      if (v.window == view.window) {
+        v = view;
+        return;
+      }
+    }
+    views_.push_back(view);
+  }
+  void WindowDestroyed(HWND window) override {
+    std::erase_if(views_, [window](const host::WindowView& v) { return v.window == window; });
+  }
+
+  void Present(HWND window, const host::Frame& frame) override {
+    CapturedFrame f;
+    f.window = window;
+    f.width = frame.width;
+    f.height = frame.height;
+    f.bitsPerPixel = frame.bitsPerPixel;
+    f.redMask = frame.redMask;
+    f.greenMask = frame.greenMask;
+    f.blueMask = frame.blueMask;
+    const int rowBytes = (frame.width * frame.bitsPerPixel + 7) / 8;
+    f.pitch = rowBytes;
+    f.pixels.resize(static_cast<size_t>(rowBytes) * frame.height);
+    for (int y = 0; y < frame.height; ++y) {
+      std::memcpy(f.pixels.data() + static_cast<size_t>(y) * rowBytes,
+                  static_cast<const uint8_t*>(frame.pixels) + static_cast<ptrdiff_t>(y) * frame.pitch, rowBytes);
+    }
+    if (frame.bitsPerPixel == 8 && frame.palette) f.palette.assign(frame.palette, frame.palette + 256);
+    f.milliseconds = now_.load() / kNsPerMs;
+    frames_.push_back(std::move(f));
+    while (frames_.size() > frameLimit_) frames_.erase(frames_.begin());
+  }
+
+  void PumpEvents() override {
+    // Due events in time order; an event's own messages may schedule nothing further here.
+    for (;;) {
+      const uint64_t now = now_.load();
+      auto it = std::min_element(events_.begin(), events_.end(),
+                                 [](const Event& a, const Event& b) { return a.dueNs < b.dueNs; });
+      if (it == events_.end() || it->dueNs > now) return;
+      Event e = *it;
+      events_.erase(it);
+      switch (e.kind) {
+        case EventKind::Activate:
+          host::SetApplicationActive(true);
+          break;
+        case EventKind::Deactivate:
+          host::SetApplicationActive(false);
+          break;
+        case EventKind::Close: {
+          HWND target = e.window ? e.window : FirstVisibleWindow();
+          if (target) host::RequestClose(target);
+          break;
+        }
+        case EventKind::DisplayChange:
+          desktop_ = e.mode;
+          host::SetCurrentDisplayMode(e.mode);
+          host::BroadcastDisplayChange();
+          break;
+      }
+    }
+  }
+
+  int MessageBox(const char* text, const char* caption, UINT type) override {
+    CapturedMessageBox box;
+    box.text = text;
+    box.caption = caption;
+    box.type = type;
+    boxes_.push_back(box);
+    return answer_;
+  }
+  void DebugOutput(const char* text) override {
+    std::lock_guard<std::mutex> guard(outputLock_);
+    debug_ += text;
+  }
+
+  static HWND FirstVisibleWindow() {
+    for (auto& w : host::State().windows) {
+      if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) return w.get();
+    }
+    return nullptr;
+  }
+
+  Config config_;
+  std::atomic<uint64_t> now_{0};
+  std::atomic<uint64_t> step_{0};
+  host::DisplayMode desktop_;
+  std::vector<Event> events_;
+  std::vector<host::WindowView> views_;
+  std::vector<CapturedFrame> frames_;
+  size_t frameLimit_ = 64;
+  std::vector<CapturedMessageBox> boxes_;
+  int answer_ = IDOK;
+  std::mutex outputLock_;
+  std::string debug_;
+};
+
+HeadlessHost* Headless() {
+  auto* h = dynamic_cast<HeadlessHost*>(host::State().host.get());
+  if (!h) {
+    Start();
+    h = static_cast<HeadlessHost*>(host::State().host.get());
+  }
+  return h;
+}
+
+void Schedule(EventKind kind, uint64_t delayMs, HWND window = nullptr, host::DisplayMode mode = {}) {
+  HeadlessHost* h = Headless();
+  h->events_.push_back({h->now_.load() + delayMs * kNsPerMs, kind, window, mode});
+}
+
+}  // namespace
+
+void Start(const Config& config) { host::ResetPlatform(std::make_unique<HeadlessHost>(config)); }
+
+bool IsStarted() { return dynamic_cast<HeadlessHost*>(host::State().host.get()) != nullptr; }
+
+uint64_t Nanoseconds() { return Headless()->now_.load(); }
+uint64_t Milliseconds() { return Nanoseconds() / kNsPerMs; }
+void AdvanceMilliseconds(uint64_t milliseconds) { Headless()->now_ += milliseconds * kNsPerMs; }
+void SetMilliseconds(uint64_t milliseconds) { Headless()->now_ = milliseconds * kNsPerMs; }
+void SetReadStepMicroseconds(uint32_t step) { Headless()->step_ = uint64_t{step} * 1000; }
+
+void SetDesktop(int width, int height, int bitsPerPixel, bool rgb555) {
+  HeadlessHost* h = Headless();
+  h->desktop_.width = width;
+  h->desktop_.height = height;
+  h->desktop_.bitsPerPixel = bitsPerPixel;
+  h->desktop_.rgb555 = rgb555;
+}
+
+void SetOemCodePage(UINT codePage) { Headless()->config_.oemCodePage = codePage; }
+
+void Activate(uint64_t delayMs) { Schedule(EventKind::Activate, delayMs); }
+void Deactivate(uint64_t delayMs) { Schedule(EventKind::Deactivate, delayMs); }
+void Close(HWND window, uint64_t delayMs) { Schedule(EventKind::Close, delayMs, window); }
+
+void PostDisplayChange(int width, int height, int bitsPerPixel, uint64_t delayMs) {
+  host::DisplayMode mode;
+  mode.width = width;
+  mode.height = height;
+  mode.bitsPerPixel = bitsPerPixel;
+  Schedule(EventKind::DisplayChange, delayMs, nullptr, mode);
+}
+
+bool IsActive() { return host::State().applicationActive; }
+
+void FailCall(const std::string& name, int times, int skip) {
+  Headless();
+  host::PlatformState& s = host::State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.failures[name] = {skip, times};
+}
+
+void ClearFailures() {
+  host::PlatformState& s = host::State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.failures.clear();
+}
+
+uint32_t CapturedFrame::Rgb(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+  const uint8_t* p = pixels.data() + static_cast<size_t>(y) * pitch;
+  uint32_t value = 0;
+  switch (bitsPerPixel) {
+    case 8:
+      return palette.size() == 256 ? palette[p[x]] & 0xFFFFFF : 0;
+    case 16:
+      value = static_cast<uint32_t>(p[x * 2] | (p[x * 2 + 1] << 8));
+      break;
+    case 24:
+      value = static_cast<uint32_t>(p[x * 3] | (p[x * 3 + 1] << 8) | (p[x * 3 + 2] << 16));
+      break;
+    case 32:
+      std::memcpy(&value, p + x * 4, 4);
+      break;
+    default:
+      return 0;
+  }
+  // Each channel widened to 8 bits by repeating its top bits.
+  auto channel = [value](uint32_t mask) -> uint32_t {
+    if (!mask) return 0;
+    int shift = __builtin_ctz(mask);
+    int bits = __builtin_popcount(mask);
+    uint32_t c = (value & mask) >> shift;
+    uint32_t wide = 0;
+    for (int filled = 0; filled < 8; filled += bits) wide = (wide << bits) | c;
+    int total = ((7 / bits) + 1) * bits;
+    return (wide >> (total - 8)) & 0xFF;
+  };
+  return (channel(redMask) << 16) | (channel(greenMask) << 8) | channel(blueMask);
+}
+
+const std::vector<CapturedFrame>& Frames() { return Headless()->frames_; }
+void ClearFrames() { Headless()->frames_.clear(); }
+void SetFrameLimit(size_t limit) { Headless()->frameLimit_ = std::max<size_t>(limit, 1); }
+
+const std::vector<CapturedMessageBox>& MessageBoxes() { return Headless()->boxes_; }
+void SetMessageBoxAnswer(int answer) { Headless()->answer_ = answer; }
+
+const std::string& DebugOutput() { return Headless()->debug_; }
+void ClearDebugOutput() {
+  std::lock_guard<std::mutex> guard(Headless()->outputLock_);
+  Headless()->debug_.clear();
+}
+
+bool FindWindowView(HWND window, host::WindowView* view) {
+  for (const auto& v : Headless()->views_) {
+    if (v.window == window) {
+      if (view) *view = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace headless

@@ -1,0 +1,84 @@
+// The one seam between the substitute platform and the real machine. Two back-ends implement it: the headless
+// host (tests and CI: virtual time, configurable desktop, captured output, scripted events) and the SDL host
+// (a real window). Everything above this interface runs the same on both.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win32/types.h"
+
+namespace host {
+
+// A display mode: size, bits per pixel (8, 16, 24, 32) and, at 16 bits, the layout (5:6:5 or 5:5:5).
+struct DisplayMode {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 32;
+  bool rgb555 = false;  // 16 bits only: 5:5:5 instead of 5:6:5
+  int refreshRate = 60;
+};
+
+// Channel masks of a mode's pixels (zero for 8 bits, which is palette indexed). 32 bits is X8R8G8B8.
+struct ChannelMasks {
+  uint32_t red = 0, green = 0, blue = 0;
+};
+ChannelMasks MasksOf(const DisplayMode& mode);
+
+// A picture to show in a window's client area: rows top down, pitch bytes apart. 8-bit frames carry a palette
+// of 256 entries 0x00RRGGBB; other depths are described by their channel masks.
+struct Frame {
+  const void* pixels = nullptr;
+  int pitch = 0;
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 0;
+  uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+  const uint32_t* palette = nullptr;
+};
+
+// What the window code tells a host about a top-level window. Titles are Shift-JIS.
+struct WindowView {
+  HWND window = nullptr;
+  std::string title;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  bool visible = false;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  virtual const char* Name() const = 0;
+
+  // Clocks. Nanoseconds of a monotonic clock (headless: virtual, stepping a little on every read); Sleep
+  // waits (headless: moves the virtual clock). The time-stamp counter ticks at the host's own rate.
+  virtual uint64_t Nanoseconds() = 0;
+  virtual void SleepMilliseconds(uint32_t milliseconds) = 0;
+  virtual uint64_t TimeStampCounter() = 0;
+  virtual uint64_t PerformanceFrequency() = 0;  // counts per second of QueryPerformanceCounter
+
+  // The desktop and the display modes the host can set.
+  virtual DisplayMode DesktopMode() = 0;
+  virtual std::vector<DisplayMode> DisplayModes() = 0;
+  virtual bool SetDisplayMode(const DisplayMode& mode) = 0;  // the window code records the current mode
+  virtual void RestoreDisplayMode() = 0;
+
+  // Machine facts.
+  virtual UINT OemCodePage() = 0;
+  virtual void MemoryStatus(uint64_t& totalPhysical, uint64_t& availablePhysical) = 0;
+
+  // Windows: created hidden; the host learns of every change of a top-level window.
+  virtual void WindowChanged(const WindowView& view) = 0;
+  virtual void WindowDestroyed(HWND window) = 0;
+  virtual void Present(HWND window, const Frame& frame) = 0;
+  // Takes the host's own events (close box, focus) and turns them into window messages; called whenever the
+  // message queue is looked at.
+  virtual void PumpEvents() = 0;
+
+  // Output to people.
+  virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;  // Shift-JIS
+  virtual void DebugOutput(const char* text) = 0;                                // Shift-JIS
+};
+
+}  // namespace host

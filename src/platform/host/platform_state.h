@@ -1,0 +1,130 @@
+// The substitute platform's one state record: host, desktop, window classes, windows, menus, the message
+// queue, COM, modules, failures. Internal to src/platform; the library uses the Win32-shaped calls.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/host/cpu.h"
+#include "platform/host/host.h"
+#include "platform/win32/user.h"
+
+// The record behind an HWND. Records stay allocated until the platform is reset, so a stale handle is
+// recognised as destroyed instead of pointing at freed memory.
+struct HWND__ {
+  std::string className;
+  WNDPROC procedure = nullptr;
+  HINSTANCE instance = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::string title;
+  RECT rect{};  // window rectangle in screen coordinates
+  HMENU menu = nullptr;
+  HWND parent = nullptr;
+  HRGN region = nullptr;
+  LONG_PTR userData = 0;
+  DWORD threadId = 0;
+  bool destroyed = false;
+  bool destroying = false;
+  bool shownOnce = false;
+  bool topmost = false;
+  bool needsPaint = false;
+};
+
+struct MenuItem {
+  UINT type = MFT_STRING;
+  UINT state = 0;
+  UINT id = 0;
+  HMENU subMenu = nullptr;
+  std::string text;
+};
+
+struct HMENU__ {
+  std::vector<MenuItem> items;
+  bool destroyed = false;
+};
+
+namespace host {
+
+struct WindowClass {
+  std::string name;
+  WNDCLASSEXA description{};
+};
+
+// A message sent from another thread, waiting for the window's own thread to run its procedure.
+struct CrossThreadSend {
+  HWND window;
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+  LRESULT result = 0;
+  bool done = false;
+};
+
+struct FailureRule {
+  int skip = 0;
+  int times = -1;
+};
+
+struct PlatformState {
+  std::unique_ptr<Host> host;
+
+  // Guards the queue and the failure rules; other threads post into the queue. Window procedures and host
+  // calls never run while it is held.
+  std::mutex lock;
+  std::condition_variable sendDone;
+  std::deque<MSG> posted;
+  std::deque<CrossThreadSend*> sent;
+  bool quitPending = false;
+  int quitCode = 0;
+  std::map<std::string, FailureRule> failures;
+
+  // Windows and classes (the pumping thread only).
+  std::vector<WindowClass> classes;
+  std::vector<std::unique_ptr<HWND__>> windows;
+  std::vector<std::unique_ptr<HMENU__>> menus;
+  DWORD guiThread = 0;
+  bool applicationActive = false;
+  HWND activeWindow = nullptr;
+  HWND focusWindow = nullptr;
+  HCURSOR cursor = nullptr;
+  int cursorCount = 0;
+  POINT cursorPosition{};
+  int foregroundLockTimeout = 200000;
+
+  // Display.
+  bool modeSet = false;
+  DisplayMode mode{};
+
+  // COM and modules.
+  int comInitCount = 0;
+  std::map<std::string, int> moduleReferences;
+  DWORD lastError = 0;
+  uint32_t periodsBegun = 0;
+  const ProcessorProvider* processor = nullptr;  // null: the real processor
+};
+
+PlatformState& State();
+// Replaces the host and clears the whole record (used by the headless host's start).
+void ResetPlatform(std::unique_ptr<Host> newHost);
+
+// Window record lookups: null for a handle that is not a live window.
+HWND__* LiveWindow(HWND window);
+
+// Host events, in window terms. Activation is sent to every visible top-level window; a close request posts
+// WM_SYSCOMMAND/SC_CLOSE as the real close box does.
+void SetApplicationActive(bool active);
+void RequestClose(HWND window);
+// Posts WM_DISPLAYCHANGE for the current display mode to every top-level window.
+void BroadcastDisplayChange();
+// The display mode a host changed on its own (the headless host's scripted display change).
+void SetCurrentDisplayMode(const DisplayMode& mode);
+
+uint64_t NowNanoseconds();
+
+}  // namespace host

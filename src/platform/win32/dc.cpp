@@ -1,0 +1,62 @@
+// Window and screen device contexts and the device capabilities.
+#include "platform/win32/dc.h"
+
+#include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
+#include "platform/win32/user.h"
+
+int HDC__::DeviceCaps(int index) const {
+  host::DisplayMode mode = host::CurrentDisplayMode();
+  switch (index) {
+    case HORZRES:
+      return mode.width;
+    case VERTRES:
+      return mode.height;
+    case BITSPIXEL:
+      return mode.bitsPerPixel;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return mode.bitsPerPixel == 8 ? 20 : -1;
+    case RASTERCAPS:
+      return mode.bitsPerPixel == 8 ? RC_PALETTE : 0;
+    case SIZEPALETTE:
+      return mode.bitsPerPixel == 8 ? 256 : 0;
+    case VREFRESH:
+      return mode.refreshRate;
+    default:
+      return 0;
+  }
+}
+
+int GetDeviceCaps(HDC dc, int index) { return dc ? dc->DeviceCaps(index) : 0; }
+
+HDC GetDC(HWND window) {
+  if (window && !host::LiveWindow(window)) return nullptr;
+  HDC dc = new HDC__;
+  dc->window = window;
+  dc->windowContext = true;
+  return dc;
+}
+
+int ReleaseDC(HWND, HDC dc) {
+  if (!dc || !dc->windowContext) return 0;
+  delete dc;
+  return 1;
+}
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+  HWND__* w = host::LiveWindow(window);
+  if (!w || !paint) return nullptr;
+  *paint = {};
+  GetClientRect(window, &paint->rcPaint);
+  w->needsPaint = false;
+  paint->hdc = GetDC(window);
+  return paint->hdc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+  if (!paint) return FALSE;
+  ReleaseDC(window, paint->hdc);
+  return TRUE;
+}

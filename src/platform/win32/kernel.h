@@ -1,0 +1,57 @@
+// Kernel services of the substitute platform: clocks and Sleep, memory status, version, current directory,
+// modules, code pages, the debugger output and the calling thread.
+#pragma once
+#include "platform/win32/types.h"
+
+struct MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  DWORD dwTotalPhys;
+  DWORD dwAvailPhys;
+  DWORD dwTotalPageFile;
+  DWORD dwAvailPageFile;
+  DWORD dwTotalVirtual;
+  DWORD dwAvailVirtual;
+};
+
+struct OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+};
+
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+
+// Clocks. The counter is the host's: real time on the desktop, virtual time on the headless host.
+void Sleep(DWORD milliseconds);
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+DWORD GetTickCount();
+
+// Memory, version, code pages.
+void GlobalMemoryStatus(MEMORYSTATUS* status);
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+UINT GetOEMCP();
+UINT GetACP();
+
+// Current directory; backslashes in a path are taken as separators.
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+
+// Modules: the substitute's own table of libraries ("DDRAW.DLL", "DINPUT.DLL"), matched without regard to case.
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+HMODULE GetModuleHandleA(LPCSTR name);
+
+// Threads and the debugger output.
+DWORD GetCurrentThreadId();
+DWORD GetCurrentProcessId();
+void OutputDebugStringA(LPCSTR text);
+DWORD GetLastError();
+void SetLastError(DWORD error);

@@ -1,0 +1,276 @@
+// The message queue: posted and sent messages, PeekMessageA, translation, dispatch and the default procedure.
+#include <algorithm>
+
+#include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
+#include "platform/win32/kernel.h"
+#include "platform/win32/user.h"
+#include "platform/win32/winmm.h"
+
+using host::LiveWindow;
+using host::State;
+
+namespace {
+
+HWND const kThreadOnly = reinterpret_cast<HWND>(-1);
+
+bool InRange(UINT message, UINT low, UINT high) {
+  if (low == 0 && high == 0) return true;
+  return message >= low && message <= high;
+}
+
+bool WindowMatches(HWND messageWindow, HWND filter) {
+  if (filter == nullptr) return true;
+  if (filter == kThreadOnly) return messageWindow == nullptr;
+  return messageWindow == filter;
+}
+
+bool OnGuiThread() {
+  DWORD gui = State().guiThread;
+  return gui == 0 || gui == GetCurrentThreadId();
+}
+
+MSG MakeMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  MSG m{};
+  m.hwnd = window;
+  m.message = message;
+  m.wParam = wparam;
+  m.lParam = lparam;
+  m.time = timeGetTime();
+  m.pt = State().cursorPosition;
+  return m;
+}
+
+// Runs the procedures of messages other threads sent, as the original platform does inside its queue calls.
+void RunCrossThreadSends() {
+  host::PlatformState& s = State();
+  for (;;) {
+    host::CrossThreadSend* send = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      if (s.sent.empty()) return;
+      send = s.sent.front();
+      s.sent.pop_front();
+    }
+    LRESULT result = 0;
+    if (HWND__* w = LiveWindow(send->window); w && w->procedure) {
+      result = w->procedure(w, send->message, send->wparam, send->lparam);
+    }
+    {
+      std::lock_guard<std::mutex> guard(s.lock);
+      send->result = result;
+      send->done = true;
+    }
+    s.sendDone.notify_all();
+  }
+}
+
+// Characters of the keys that make one, for TranslateMessage.
+int CharacterOfKey(WPARAM key) {
+  if (key >= 'A' && key <= 'Z') return static_cast<int>(key - 'A' + 'a');
+  if (key >= '0' && key <= '9') return static_cast<int>(key);
+  switch (key) {
+    case VK_SPACE:
+    case VK_RETURN:
+    case VK_BACK:
+    case VK_TAB:
+    case VK_ESCAPE:
+      return static_cast<int>(key);
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  host::PlatformState& s = State();
+  if (window && window != kThreadOnly) {
+    // Window records change only on the pumping thread; other threads check validity when the message is
+    // taken instead.
+    if (OnGuiThread() && !LiveWindow(window)) return FALSE;
+  }
+  if (window == kThreadOnly) window = nullptr;
+  MSG m = MakeMessage(window, message, wparam, lparam);
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.posted.push_back(m);
+  return TRUE;
+}
+
+BOOL PostThreadMessageA(DWORD, UINT message, WPARAM wparam, LPARAM lparam) {
+  return PostMessageA(nullptr, message, wparam, lparam);
+}
+
+void PostQuitMessage(int exitCode) {
+  host::PlatformState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.quitPending = true;
+  s.quitCode = exitCode;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND__* w = LiveWindow(window);
+  if (OnGuiThread()) {
+    if (!w || !w->procedure) return 0;
+    return w->procedure(w, message, wparam, lparam);
+  }
+  // From another thread: the window's thread runs the procedure when it next looks at its queue.
+  host::PlatformState& s = State();
+  host::CrossThreadSend send{window, message, wparam, lparam};
+  std::unique_lock<std::mutex> guard(s.lock);
+  s.sent.push_back(&send);
+  s.sendDone.wait(guard, [&] { return send.done; });
+  return send.result;
+}
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
+  host::PlatformState& s = State();
+  if (s.guiThread == 0) s.guiThread = GetCurrentThreadId();
+  RunCrossThreadSends();
+  host::Current().PumpEvents();
+  RunCrossThreadSends();
+  bool remove = (removeFlags & PM_REMOVE) != 0;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
+      if (!WindowMatches(it->hwnd, window) || !InRange(it->message, filterMin, filterMax)) continue;
+      if (msg) *msg = *it;
+      if (remove) s.posted.erase(it);
+      return TRUE;
+    }
+    if (s.quitPending && (window == nullptr || window == kThreadOnly)) {
+      if (msg) *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(s.quitCode), 0);
+      if (remove) s.quitPending = false;
+      return TRUE;
+    }
+  }
+  // A window that needs painting gets WM_PAINT once nothing else waits; it stays until the window is
+  // validated (BeginPaint, ValidateRect or the default procedure).
+  if (window != kThreadOnly && InRange(WM_PAINT, filterMin, filterMax)) {
+    for (auto& w : s.windows) {
+      if (w->destroyed || !w->needsPaint || !(w->style & WS_VISIBLE)) continue;
+      if (window && window != w.get()) continue;
+      if (msg) *msg = MakeMessage(w.get(), WM_PAINT, 0, 0);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  if (!msg) return FALSE;
+  if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) {
+    return (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) ? TRUE : FALSE;
+  }
+  int c = CharacterOfKey(msg->wParam);
+  if (c >= 0) {
+    PostMessageA(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(c),
+                 msg->lParam);
+  }
+  return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg) return 0;
+  HWND__* w = LiveWindow(msg->hwnd);
+  if (!w || !w->procedure) return 0;
+  return w->procedure(w, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND__* w = LiveWindow(window);
+  if (!w) return 0;
+  switch (message) {
+    case WM_NCCREATE:
+      return TRUE;
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wparam & 0xFFF0) {
+        case SC_CLOSE:
+          SendMessageA(window, WM_CLOSE, 0, 0);
+          return 0;
+        case SC_MINIMIZE:
+          ShowWindow(window, SW_MINIMIZE);
+          return 0;
+        case SC_RESTORE:
+          ShowWindow(window, SW_RESTORE);
+          return 0;
+        default:
+          return 0;
+      }
+    case WM_SYSKEYDOWN:
+      if (wparam == VK_F4) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      if (BeginPaint(window, &paint)) EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 0;
+    case WM_NCACTIVATE:
+    case WM_SIZING:
+    case WM_MOVING:
+      return TRUE;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) SetFocus(window);
+      return 0;
+    case WM_SETCURSOR:
+      return FALSE;
+    case WM_SETTEXT:
+      SetWindowTextA(window, reinterpret_cast<LPCSTR>(lparam));
+      return TRUE;
+    default:
+      return 0;
+  }
+}
+
+int TranslateAcceleratorA(HWND, HACCEL, MSG*) { return 0; }
+
+BOOL IsDialogMessageA(HWND, MSG*) { return FALSE; }
+
+DWORD GetMessageTime() { return timeGetTime(); }
+
+namespace host {
+
+void SetApplicationActive(bool active) {
+  PlatformState& s = State();
+  if (active == s.applicationActive) return;
+  if (active) {
+    HWND target = LiveWindow(s.activeWindow);
+    if (!target) {
+      for (auto& w : s.windows) {
+        if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) {
+          target = w.get();
+          break;
+        }
+      }
+    }
+    if (target) {
+      SetActiveWindow(target);
+    } else {
+      s.applicationActive = true;
+    }
+    return;
+  }
+  HWND previous = LiveWindow(s.activeWindow);
+  if (previous) {
+    SendMessageA(previous, WM_NCACTIVATE, FALSE, 0);
+    SendMessageA(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+  }
+  s.applicationActive = false;
+  std::vector<HWND> topLevel;
+  for (auto& w : s.windows) {
+    if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) topLevel.push_back(w.get());
+  }
+  for (HWND w : topLevel) {
+    if (LiveWindow(w)) SendMessageA(w, WM_ACTIVATEAPP, FALSE, 0);
+  }
+  if (previous) SetFocus(nullptr);
+}
+
+void RequestClose(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+}  // namespace host

@@ -1,0 +1,40 @@
+// Shared test fixture: every test runs on a freshly started headless host, in its own empty temporary working
+// directory, which is removed afterwards (the previous working directory is restored).
+//
+//   #include "support/headless_fixture.h"
+//   class MyTest : public HeadlessTest {};          // or use HeadlessTest directly with TEST_F
+//   TEST_F(MyTest, Something) { ... workDir() ... headless::AdvanceMilliseconds(5); ... }
+//
+// A test that needs another desktop calls RestartHeadless(config) first; the working directory stays.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/host/headless/headless_host.h"
+
+// A fresh temporary directory made the working directory for the object's lifetime.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string previous_;
+};
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Starts the headless host again with this configuration (throws away every window and message).
+  void RestartHeadless(const headless::Config& config);
+  const std::string& workDir() const { return scratch_->path(); }
+
+ private:
+  ScratchDirectory* scratch_ = nullptr;
+};
