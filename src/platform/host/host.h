@@ -72,6 +72,12 @@ class Host {
   virtual void WindowChanged(const WindowView& view) = 0;
   virtual void WindowDestroyed(HWND window) = 0;
   virtual void Present(HWND window, const Frame& frame) = 0;
+  virtual void CursorVisible(bool visible) = 0;
+  // Top-level windows by class, as other running programs can see them: a window of this process registers its
+  // class while it lives; FindWindowA asks whether another process has one.
+  virtual void ClassWindowAdded(const std::string& className) = 0;
+  virtual void ClassWindowRemoved(const std::string& className) = 0;
+  virtual bool OtherProcessHasClassWindow(const std::string& className) = 0;
   // Takes the host's own events (close box, focus) and turns them into window messages; called whenever the
   // message queue is looked at.
   virtual void PumpEvents() = 0;

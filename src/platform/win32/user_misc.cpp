@@ -74,7 +74,14 @@ HCURSOR SetCursor(HCURSOR cursor) {
   return previous;
 }
 
-int ShowCursor(BOOL show) { return show ? ++State().cursorCount : --State().cursorCount; }
+// The display count starts at 0; the cursor shows while it is 0 or more.
+int ShowCursor(BOOL show) {
+  int& count = State().cursorCount;
+  const bool wasShown = count >= 0;
+  count += show ? 1 : -1;
+  if ((count >= 0) != wasShown) host::Current().CursorVisible(count >= 0);
+  return count;
+}
 
 BOOL GetCursorPos(POINT* point) {
   if (!point) return FALSE;

@@ -169,6 +169,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   w.topmost = (exStyle & WS_EX_TOPMOST) != 0;
   w.threadId = GetCurrentThreadId();
   s.windows.push_back(std::move(record));
+  if (IsTopLevel(w)) host::Current().ClassWindowAdded(w.className);
 
   CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
                        windowName, className, exStyle};
@@ -211,7 +212,10 @@ BOOL DestroyWindow(HWND window) {
     std::lock_guard<std::mutex> guard(s.lock);
     std::erase_if(s.posted, [w](const MSG& m) { return m.hwnd == w; });
   }
-  if (IsTopLevel(*w)) host::Current().WindowDestroyed(w);
+  if (IsTopLevel(*w)) {
+    host::Current().WindowDestroyed(w);
+    host::Current().ClassWindowRemoved(w->className);
+  }
   return TRUE;
 }
 
@@ -228,6 +232,11 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
     if (className && strcasecmp(w->className.c_str(), className) != 0) continue;
     if (windowName && w->title != windowName) continue;
     return w.get();
+  }
+  // Another program's window is found by its class only; the handle answers nothing else.
+  if (className && !windowName && host::Current().OtherProcessHasClassWindow(className)) {
+    static HWND__ otherProcessWindow;
+    return &otherProcessWindow;
   }
   return nullptr;
 }

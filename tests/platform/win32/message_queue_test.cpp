@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/headless_fixture.h"
@@ -135,6 +137,160 @@ TEST_F(MessageQueueTest, CloseBoxDestroysWindowThroughDefaultProcedure) {
   ASSERT_GE(sys, 0);
   EXPECT_LT(sys, close);
   EXPECT_LT(close, destroy);
+}
+
+TEST_F(MessageQueueTest, MessageSentFromAnotherThreadRunsBeforePostedOnesAreTaken) {
+  HWND w = MakeWindow();
+  PostMessageA(w, WM_USER + 1, 0, 0);
+  std::atomic<bool> sending{false};
+  LRESULT answer = 0;
+  std::thread other([&] {
+    sending = true;
+    answer = SendMessageA(w, WM_USER + 2, 0, 0);
+  });
+  while (!sending) std::this_thread::yield();
+  MSG msg;
+  // The sent message is handled inside the queue calls; the posted one stays first in the queue.
+  while (!Saw(WM_USER + 2)) {
+    ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 1u);
+    std::this_thread::yield();
+  }
+  other.join();
+  EXPECT_EQ(answer, 0);
+  EXPECT_FALSE(Saw(WM_USER + 1));
+  Drain();
+  EXPECT_LT(IndexOf(WM_USER + 2), IndexOf(WM_USER + 1));
+}
+
+TEST_F(MessageQueueTest, OtherThreadsPostIntoTheQueue) {
+  HWND w = MakeWindow();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([w, t] {
+      for (int i = 0; i < 100; ++i) PostMessageA(w, WM_USER + 10, static_cast<WPARAM>(t), i);
+    });
+  }
+  for (auto& t : threads) t.join();
+  int count = 0;
+  int last[4] = {-1, -1, -1, -1};
+  MSG msg;
+  while (PeekMessageA(&msg, w, WM_USER + 10, WM_USER + 10, PM_REMOVE)) {
+    ++count;
+    // Each thread's messages keep their order.
+    EXPECT_GT(msg.lParam, last[msg.wParam]);
+    last[msg.wParam] = static_cast<int>(msg.lParam);
+  }
+  EXPECT_EQ(count, 400);
+}
+
+TEST_F(MessageQueueTest, QuitComesAfterPostedMessagesAndPaintLast) {
+  HWND w = MakeWindow();
+  ShowWindow(w, SW_SHOW);  // leaves the window to be painted
+  PostQuitMessage(0);
+  PostMessageA(w, WM_USER, 0, 0);
+  std::vector<UINT> taken = Drain();
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_EQ(taken[0], WM_USER);
+  EXPECT_EQ(taken[1], static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(taken[2], static_cast<UINT>(WM_PAINT));  // the default procedure validated it: once only
+}
+
+TEST_F(MessageQueueTest, PaintStaysUntilValidated) {
+  HWND w = MakeWindow();
+  ShowWindow(w, SW_SHOW);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+  ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));  // not dispatched, so still invalid
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(w, &paint);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(paint.rcPaint.right, 200 - 6);
+  EndPaint(w, &paint);
+  EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  InvalidateRect(w, nullptr, FALSE);
+  UpdateWindow(w);  // sends the paint at once
+  EXPECT_EQ(messages.back(), static_cast<UINT>(WM_PAINT));
+  EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueueTest, MessageRangeFilter) {
+  HWND w = MakeWindow();
+  PostMessageA(w, WM_USER, 0, 0);
+  PostMessageA(w, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, SC_SCREENSAVE);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER);
+}
+
+TEST_F(MessageQueueTest, DestroyingWindowDropsItsMessagesAndFailsLaterPosts) {
+  HWND w = MakeWindow();
+  PostMessageA(w, WM_USER, 0, 0);
+  DestroyWindow(w);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_FALSE(PostMessageA(w, WM_USER, 0, 0));
+  EXPECT_EQ(SendMessageA(w, WM_USER, 0, 0), 0);
+  EXPECT_FALSE(DestroyWindow(w));
+}
+
+TEST_F(MessageQueueTest, DefaultProcedureClosePaths) {
+  HWND w = MakeWindow();
+  // Alt+F4 asks for the close command, which closes and destroys.
+  DefWindowProcA(w, WM_SYSKEYDOWN, VK_F4, 0);
+  Drain();
+  EXPECT_FALSE(IsWindow(w));
+  HWND second = MakeWindow();
+  messages.clear();
+  EXPECT_EQ(DefWindowProcA(second, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
+  EXPECT_TRUE(IsWindow(second));
+  SendMessageA(second, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_TRUE(Saw(WM_DESTROY));
+  EXPECT_TRUE(Saw(WM_NCDESTROY));
+}
+
+TEST_F(MessageQueueTest, TranslateMakesCharactersOfKeys) {
+  HWND w = MakeWindow();
+  MSG key{w, WM_KEYDOWN, 'A', 0, 0, {}};
+  EXPECT_TRUE(TranslateMessage(&key));
+  MSG alt{w, WM_SYSKEYDOWN, VK_RETURN, 0, 0, {}};
+  TranslateMessage(&alt);
+  MSG arrow{w, WM_KEYDOWN, VK_LEFT, 0, 0, {}};
+  TranslateMessage(&arrow);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>('a'));
+  ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_SYSCHAR));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>('\r'));
+  EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageQueueTest, ScriptedActivationArrivesWhenItsTimeComes) {
+  HWND w = MakeWindow();
+  ShowWindow(w, SW_SHOW);
+  Drain();
+  messages.clear();
+  headless::Deactivate(50);
+  Drain();
+  EXPECT_TRUE(headless::IsActive());
+  Sleep(50);
+  Drain();
+  EXPECT_FALSE(headless::IsActive());
+  // Deactivation: the window first, then the application.
+  EXPECT_LT(IndexOf(WM_ACTIVATE), IndexOf(WM_ACTIVATEAPP));
+  messages.clear();
+  headless::Activate();
+  Drain();
+  EXPECT_TRUE(headless::IsActive());
+  EXPECT_LT(IndexOf(WM_ACTIVATEAPP), IndexOf(WM_ACTIVATE));
+  EXPECT_EQ(GetForegroundWindow(), w);
 }
 
 TEST_F(MessageQueueTest, SleepMovesTheVirtualClock) {

@@ -1,5 +1,7 @@
 #include "platform/host/headless/headless_host.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -107,6 +109,16 @@ class HeadlessHost final : public host::Host {
     while (frames_.size() > frameLimit_) frames_.erase(frames_.begin());
   }
 
+  void CursorVisible(bool visible) override { cursorShown_ = visible; }
+  void ClassWindowAdded(const std::string&) override {}
+  void ClassWindowRemoved(const std::string&) override {}
+  bool OtherProcessHasClassWindow(const std::string& className) override {
+    for (const std::string& c : otherClasses_) {
+      if (strcasecmp(c.c_str(), className.c_str()) == 0) return true;
+    }
+    return false;
+  }
+
   void PumpEvents() override {
     // Due events in time order; an event's own messages may schedule nothing further here.
     for (;;) {
@@ -169,6 +181,8 @@ class HeadlessHost final : public host::Host {
   int answer_ = IDOK;
   std::mutex outputLock_;
   std::string debug_;
+  bool cursorShown_ = true;
+  std::vector<std::string> otherClasses_;
 };
 
 HeadlessHost* Headless() {
@@ -220,6 +234,10 @@ void PostDisplayChange(int width, int height, int bitsPerPixel, uint64_t delayMs
 }
 
 bool IsActive() { return host::State().applicationActive; }
+
+void AddOtherProcessWindow(const std::string& className) { Headless()->otherClasses_.push_back(className); }
+
+bool IsCursorShown() { return Headless()->cursorShown_; }
 
 void FailCall(const std::string& name, int times, int skip) {
   Headless();

@@ -20,7 +20,7 @@ struct Config {
   bool rgb555 = false;    // 16 bits: 5:5:5 instead of 5:6:5
   UINT oemCodePage = 932;
   uint64_t startMilliseconds = 1000;  // virtual clock at start; may lie just below the 32-bit wrap
-  uint32_t readStepMicroseconds = 10;  // the clock moves this much on every read, so busy waits end
+  uint32_t readStepMicroseconds = 100;  // the clock moves this much on every read, so busy waits end
   uint64_t totalMemory = 512ull << 20;
   uint64_t availableMemory = 256ull << 20;
 };
@@ -51,6 +51,9 @@ void Close(HWND window = nullptr, uint64_t delayMs = 0);
 // A display change made by someone else: the desktop becomes this mode and WM_DISPLAYCHANGE is posted.
 void PostDisplayChange(int width, int height, int bitsPerPixel, uint64_t delayMs = 0);
 bool IsActive();  // whether the application is active as the host sees it
+// Pretends that another running program has a top-level window of this class (FindWindowA finds it).
+void AddOtherProcessWindow(const std::string& className);
+bool IsCursorShown();  // the display count of ShowCursor is 0 or more
 
 // Named failures: the next `times` calls that ask for `name` (after `skip` calls that succeed) fail;
 // times -1 fails every call until cleared. Names used by the platform: "CoInitialize", "CoCreateInstance",

@@ -1,16 +1,24 @@
 #include "platform/host/sdl/sdl_host.h"
 
 #include <SDL.h>
+#include <sys/socket.h>
 #include <sys/sysinfo.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <x86intrin.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <vector>
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/win32/user.h"
 
 namespace host {
 namespace {
@@ -32,6 +40,9 @@ class SdlHost final : public Host {
   }
   ~SdlHost() override {
     for (auto& [hwnd, w] : windows_) Release(w);
+    for (auto& [name, mark] : marks_) {
+      if (mark.socket >= 0) close(mark.socket);
+    }
     if (videoUp_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 
@@ -182,6 +193,15 @@ class SdlHost final : public Host {
         if (!windows_.empty()) RequestClose(windows_.begin()->first);
         continue;
       }
+      if (e.type == SDL_MOUSEMOTION) {
+        for (auto& [h, w] : windows_) {
+          if (SDL_GetWindowID(w.window) != e.motion.windowID) continue;
+          POINT p{e.motion.x, e.motion.y};
+          ClientToScreen(h, &p);
+          State().cursorPosition = p;
+        }
+        continue;
+      }
       if (e.type != SDL_WINDOWEVENT) continue;
       HWND hwnd = nullptr;
       for (auto& [h, w] : windows_) {
@@ -208,6 +228,31 @@ class SdlHost final : public Host {
           break;
       }
     }
+  }
+
+  void CursorVisible(bool visible) override {
+    if (videoUp_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  }
+
+  // A class of this process holds an abstract local socket named after the user and the class; another
+  // process finds the name taken. The kernel frees it when the process ends, however it ends.
+  void ClassWindowAdded(const std::string& className) override {
+    ClassMark& mark = marks_[Upper(className)];
+    if (mark.windows++ == 0) mark.socket = BindClassName(className);
+  }
+  void ClassWindowRemoved(const std::string& className) override {
+    auto it = marks_.find(Upper(className));
+    if (it == marks_.end() || --it->second.windows > 0) return;
+    if (it->second.socket >= 0) close(it->second.socket);
+    marks_.erase(it);
+  }
+  bool OtherProcessHasClassWindow(const std::string& className) override {
+    auto it = marks_.find(Upper(className));
+    if (it != marks_.end() && it->second.socket >= 0) return false;  // the name is ours
+    int probe = BindClassName(className);
+    if (probe < 0) return errno == EADDRINUSE;
+    close(probe);
+    return false;
   }
 
   int MessageBox(const char* text, const char* caption, UINT type) override {
@@ -238,6 +283,33 @@ class SdlHost final : public Host {
     w = {};
   }
 
+  struct ClassMark {
+    int windows = 0;
+    int socket = -1;
+  };
+  static std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  }
+  static int BindClassName(const std::string& className) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string name = "vomak-window-" + std::to_string(getuid()) + "-" + Upper(className);
+    name = name.substr(0, sizeof(address.sun_path) - 2);
+    std::memcpy(address.sun_path + 1, name.data(), name.size());  // a leading zero byte: the abstract space
+    socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+      int error = errno;
+      close(fd);
+      errno = error;
+      return -1;
+    }
+    return fd;
+  }
+
+  std::map<std::string, ClassMark> marks_;
   bool videoUp_ = false;
   std::map<HWND, SdlWindow> windows_;
   std::vector<uint32_t> converted_;
