@@ -1,0 +1,90 @@
+// The software blitter's pixel loops: every blend mode, alpha plane, brightness, transparent key and 16-bit
+// layout, unscaled and scaled, on locked pixel memory. The drawers' frame finds the pointers and calls these.
+#pragma once
+#include <cstdint>
+
+#include "graphics/color_format.h"
+
+namespace blit {
+
+// What the loops draw with, read from the draw state and the DirectDraw layer once per call.
+struct Settings {
+  int blendMode = 0;
+  int param = 255;
+  uint32_t bright = 0xFFFFFFFF;  // byte 0 blue, 1 green, 2 red; all ones means no brightness
+  int trans = 0;                 // transparent flag as the caller gave it
+  uint32_t key = 0;              // packed screen value of the transparent colour
+  bool lowPrecision = false;
+  bool mmx = true;               // the use-MMX flag: selects the MMX formulas where they exist
+  bool simd = true;              // SSE2 fast paths; off runs the plain loops of the same formulas
+  const ColorFormat* screen = nullptr;
+  const uint32_t* mul = nullptr;  // the blend multiply table, 256 rows of 256: [i][j] = (i * j) >> 8
+
+  bool brightOn() const { return bright != 0xFFFFFFFF; }
+};
+
+// Three images and the alpha plane for an unscaled draw of w by h pixels. bg may equal dst.
+struct Job {
+  uint8_t* dst = nullptr;
+  intptr_t dstPitch = 0;
+  const uint8_t* src = nullptr;
+  intptr_t srcPitch = 0;
+  const uint8_t* bg = nullptr;
+  intptr_t bgPitch = 0;
+  const uint8_t* alpha = nullptr;  // null: the source has no alpha plane
+  intptr_t alphaPitch = 0;
+  int w = 0, h = 0;
+};
+
+enum class Outcome {
+  Drawn,         // the loops ran
+  Nothing,       // the settings draw nothing
+  HardwareCopy,  // no arithmetic needed: the caller copies (keyed when transparent)
+};
+
+// Unscaled graph drawing on 16- and 32-bit screens (other depths draw nothing).
+Outcome DrawUnscaled(const Job& job, const Settings& settings);
+
+// One axis of a scaled draw, in 16.16 fixed point, worked in 64 bits so no size overflows.
+struct ScaledAxis {
+  int64_t step = 0;   // destination pixels per source pixel << 16
+  int64_t skip = 0;   // destination pixels clipped off at the near edge
+  int64_t first = 0;  // first source pixel drawn, counted from the edge where drawing starts
+  int64_t count = 0;  // source pixels the clipped span reads, first one included
+};
+// destSize: the unclipped destination size; clipSkip/clipSize: what the clip rectangle cut off at the near edge
+// and what remains.
+ScaledAxis MakeScaledAxis(int64_t destSize, int64_t graphSize, int64_t clipSkip, int64_t clipSize);
+
+// A scaled draw: src and alpha point at the first source pixel read (row `first` of the vertical axis, column
+// `first` of the horizontal one); srcStepX is +1 or -1 (mirrored) pixels; srcPitch/alphaPitch are negative on a
+// mirrored vertical axis. w and h are the clipped destination size.
+struct ScaledJob {
+  uint8_t* dst = nullptr;
+  intptr_t dstPitch = 0;
+  const uint8_t* bg = nullptr;
+  intptr_t bgPitch = 0;
+  const uint8_t* src = nullptr;
+  intptr_t srcPitch = 0;
+  const uint8_t* alpha = nullptr;
+  intptr_t alphaPitch = 0;
+  int srcStepX = 1;
+  int w = 0, h = 0;
+  ScaledAxis x, y;
+};
+
+// Scaled graph drawing on 8-, 16- and 32-bit screens. Never answers HardwareCopy.
+Outcome DrawScaled(const ScaledJob& job, const Settings& settings);
+
+// Plain copies: the hardware copy's work when the caller does it in software (and the opaque fill of the
+// primitives). keyed compares only the screen's colour bits with the key.
+void CopyPixels(const Job& job, int bytesPerPixel, bool keyed, uint32_t key, uint32_t keyMask, bool simd);
+
+// The 16-bit layouts the loops tell apart.
+enum class Layout16 { R5G6B5, X1R5G5B5, General };
+Layout16 ClassifyLayout16(const ColorFormat& screen);
+
+// The key test's mask: the screen's red, green and blue bits (8-bit screens compare the whole index).
+uint32_t ColourBits(const ColorFormat& screen);
+
+}  // namespace blit

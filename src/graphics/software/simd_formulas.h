@@ -1,0 +1,95 @@
+// SSE2 forms of the blend formulas that have fast paths, bit-exact to their scalar forms in blend_formulas.h.
+#pragma once
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "graphics/software/blend_formulas.h"
+
+namespace blit::simd {
+
+// 32-bit pixels, alpha in the low byte of each 32-bit lane.
+
+// Field32 for a in 1..254 (a = 255 gives s): per channel ((s - d) * a + (d << 8) + lower channel of d) >> 8. The
+// sum lies in 0..65535, so 16-bit wrapping lanes give it exactly, and it equals the wrapping field arithmetic.
+inline __m128i Field32(__m128i s, __m128i d, __m128i a) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i a16 = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+  auto half = [&](__m128i sh, __m128i dh, __m128i ah) {
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(sh, dh), ah), _mm_slli_epi16(dh, 8));
+    v = _mm_add_epi16(v, _mm_slli_epi64(dh, 16));
+    return _mm_srli_epi16(v, 8);
+  };
+  const __m128i lo = half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(a16, a16));
+  const __m128i hi = half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(a16, a16));
+  const __m128i blended = _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
+  const __m128i opaque = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
+  return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, blended));
+}
+
+inline __m128i MmxAlpha32(__m128i s, __m128i d, __m128i p, __m128i q) {
+  const __m128i zero = _mm_setzero_si128();
+  auto half = [&](__m128i sh, __m128i dh) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sh, p), _mm_mullo_epi16(dh, q)), 8);
+  };
+  return _mm_packus_epi16(half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero)),
+                          half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero)));
+}
+
+inline __m128i MmxAdd32(__m128i s, __m128i d, __m128i p) {
+  const __m128i zero = _mm_setzero_si128();
+  auto half = [&](__m128i sh, __m128i dh) {
+    return _mm_srli_epi16(_mm_adds_epu16(_mm_mullo_epi16(sh, p), _mm_slli_epi16(dh, 8)), 8);
+  };
+  return _mm_packus_epi16(half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero)),
+                          half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero)));
+}
+
+// 16-bit pixels: channel masks and shifts of the layout, prepared once.
+struct Fmt16Vec {
+  __m128i mask[3], max[3], shift[3], up[3], down[3];
+  bool left[3];  // field shift left (channel at or above bit 8) or right
+  explicit Fmt16Vec(const Fmt16& f) {
+    for (int c = 0; c < 3; ++c) {
+      mask[c] = _mm_set1_epi16(static_cast<int16_t>(f.mask[c]));
+      max[c] = _mm_set1_epi16(static_cast<int16_t>(f.max[c]));
+      shift[c] = _mm_cvtsi32_si128(f.shift[c]);
+      left[c] = f.shift[c] >= 8;
+      up[c] = _mm_cvtsi32_si128(left[c] ? f.shift[c] - 8 : 0);
+      down[c] = _mm_cvtsi32_si128(left[c] ? 0 : 8 - f.shift[c]);
+    }
+  }
+  __m128i ch(__m128i x, int c) const { return _mm_and_si128(_mm_srl_epi16(x, shift[c]), max[c]); }
+};
+
+// Field16 for the 565 and 555 layouts: ((field difference) * a) >> 8 reduces to a shift of the channel product.
+inline __m128i Field16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i a) {
+  __m128i o = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i prod = _mm_mullo_epi16(_mm_sub_epi16(f.ch(s, c), f.ch(d, c)), a);
+    const __m128i term = f.left[c] ? _mm_sll_epi16(prod, f.up[c]) : _mm_sra_epi16(prod, f.down[c]);
+    o = _mm_or_si128(o, _mm_and_si128(_mm_add_epi16(d, term), f.mask[c]));
+  }
+  const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
+  return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, o));
+}
+
+inline __m128i MmxAlpha16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i p, __m128i q) {
+  __m128i o = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(f.ch(s, c), p), _mm_mullo_epi16(f.ch(d, c), q)), 8);
+    o = _mm_or_si128(o, _mm_and_si128(_mm_sll_epi16(v, f.shift[c]), f.mask[c]));
+  }
+  return o;
+}
+
+inline __m128i MmxAdd16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i p) {
+  __m128i o = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i v = _mm_add_epi16(f.ch(d, c), _mm_srli_epi16(_mm_mullo_epi16(f.ch(s, c), p), 8));
+    o = _mm_or_si128(o, _mm_sll_epi16(_mm_min_epi16(v, f.max[c]), f.shift[c]));
+  }
+  return o;
+}
+
+}  // namespace blit::simd
