@@ -29,9 +29,11 @@ int HDC__::DeviceCaps(int index) const {
   }
 }
 
-int GetDeviceCaps(HDC dc, int index) { return dc ? dc->DeviceCaps(index) : 0; }
+// GetDC, ReleaseDC and GetDeviceCaps stand in for the GDI engine's until it is linked: when the engine's
+// definitions are in the program they replace these three together.
+__attribute__((weak)) int GetDeviceCaps(HDC dc, int index) { return dc ? dc->DeviceCaps(index) : 0; }
 
-HDC GetDC(HWND window) {
+__attribute__((weak)) HDC GetDC(HWND window) {
   if (window && !host::LiveWindow(window)) return nullptr;
   HDC dc = new HDC__;
   dc->window = window;
@@ -39,7 +41,7 @@ HDC GetDC(HWND window) {
   return dc;
 }
 
-int ReleaseDC(HWND, HDC dc) {
+__attribute__((weak)) int ReleaseDC(HWND, HDC dc) {
   if (!dc || !dc->windowContext) return 0;
   delete dc;
   return 1;

@@ -1,7 +1,7 @@
-// The device context record behind every HDC, and the device capabilities.
-// Window and screen device contexts (GetDC, BeginPaint) are made by the window code and answer with the
-// desktop's mode; the GDI engine derives its memory and surface contexts from this record and overrides
-// DeviceCaps with its own answers.
+// The device context record of window and screen contexts, and the device capabilities.
+// BeginPaint and EndPaint take their contexts through GetDC and ReleaseDC. Until the GDI engine is linked,
+// the window code's own GetDC, ReleaseDC and GetDeviceCaps make contexts of this record that answer with the
+// current display mode; the engine's definitions replace those three together.
 #pragma once
 #include "platform/win32/types.h"
 
