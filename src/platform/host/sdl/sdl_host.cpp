@@ -37,6 +37,8 @@ class SdlHost final : public Host {
   SdlHost() {
     videoUp_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp_) std::fprintf(stderr, "vomak: no video output: %s\n", SDL_GetError());
+    // Without video the events still carry an interrupt from the terminal.
+    eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
   ~SdlHost() override {
     for (auto& [hwnd, w] : windows_) Release(w);
@@ -44,6 +46,7 @@ class SdlHost final : public Host {
       if (mark.socket >= 0) close(mark.socket);
     }
     if (videoUp_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    else if (eventsUp_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
   }
 
   const char* Name() const override { return "sdl"; }
@@ -185,12 +188,17 @@ class SdlHost final : public Host {
   }
 
   void PumpEvents() override {
-    if (!videoUp_) return;
+    if (!eventsUp_) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       if (e.type == SDL_QUIT) {
         // An interrupt from the terminal closes the program as the close box would.
-        if (!windows_.empty()) RequestClose(windows_.begin()->first);
+        for (auto& w : State().windows) {
+          if (!w->destroyed && !w->parent && !(w->style & WS_CHILD)) {
+            RequestClose(w.get());
+            break;
+          }
+        }
         continue;
       }
       if (e.type == SDL_MOUSEMOTION) {
@@ -311,6 +319,7 @@ class SdlHost final : public Host {
 
   std::map<std::string, ClassMark> marks_;
   bool videoUp_ = false;
+  bool eventsUp_ = false;
   std::map<HWND, SdlWindow> windows_;
   std::vector<uint32_t> converted_;
 };
