@@ -192,13 +192,7 @@ class SdlHost final : public Host {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       if (e.type == SDL_QUIT) {
-        // An interrupt from the terminal closes the program as the close box would.
-        for (auto& w : State().windows) {
-          if (!w->destroyed && !w->parent && !(w->style & WS_CHILD)) {
-            RequestClose(w.get());
-            break;
-          }
-        }
+        interrupted_ = true;
         continue;
       }
       if (e.type == SDL_MOUSEMOTION) {
@@ -234,6 +228,16 @@ class SdlHost final : public Host {
           break;
         default:
           break;
+      }
+    }
+    // An interrupt from the terminal closes the program as the close box would, once it has a window.
+    if (interrupted_) {
+      for (auto& w : State().windows) {
+        if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) {
+          RequestClose(w.get());
+          interrupted_ = false;
+          break;
+        }
       }
     }
   }
@@ -320,6 +324,7 @@ class SdlHost final : public Host {
   std::map<std::string, ClassMark> marks_;
   bool videoUp_ = false;
   bool eventsUp_ = false;
+  bool interrupted_ = false;
   std::map<HWND, SdlWindow> windows_;
   std::vector<uint32_t> converted_;
 };
