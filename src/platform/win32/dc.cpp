@@ -16,6 +16,14 @@ int HDC__::DeviceCaps(int index) const {
       return mode.bitsPerPixel;
     case PLANES:
       return 1;
+    case NUMCOLORS:
+      return mode.bitsPerPixel == 8 ? 20 : -1;
+    case RASTERCAPS:
+      return mode.bitsPerPixel == 8 ? RC_PALETTE : 0;
+    case SIZEPALETTE:
+      return mode.bitsPerPixel == 8 ? 256 : 0;
+    case VREFRESH:
+      return mode.refreshRate;
     default:
       return 0;
   }

@@ -17,14 +17,14 @@ struct HDC__ {
   bool windowContext = false;  // made by GetDC or BeginPaint and given back by ReleaseDC or EndPaint
 };
 
-// The capability indices belong to the GDI engine's header where it exists.
-#if __has_include("platform/win32/gdi.h")
-#include "platform/win32/gdi.h"
-#else
 constexpr int HORZRES = 8;
 constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int PLANES = 14;
-#endif
+constexpr int NUMCOLORS = 24;
+constexpr int RASTERCAPS = 38;
+constexpr int SIZEPALETTE = 104;
+constexpr int VREFRESH = 116;
+constexpr int RC_PALETTE = 0x0100;
 
 int GetDeviceCaps(HDC dc, int index);
