@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
 #include "graphics/decoders/decoders.h"
 
@@ -227,14 +228,14 @@ int DecodeBmpPicture(StreamSourceData* source, GraphImage* image) {
   if (own) {
     if (b.bits == 24) {
       CopyOwnRows<24>(stored, b, out, pitch);
-      SetFormatR8G8B8(&result.format);
+      SetColorFormatR8G8B8(&result.format);
     } else {
       if (b.bits == 4) {
         CopyOwnRows<4>(stored, b, out, pitch);
       } else {
         CopyOwnRows<8>(stored, b, out, pitch);
       }
-      SetFormatPalette8(&result.format);
+      SetColorFormatPalette8(&result.format);
       std::memcpy(result.format.palette, b.palette, sizeof(b.palette));
     }
   } else {
@@ -245,7 +246,7 @@ int DecodeBmpPicture(StreamSourceData* source, GraphImage* image) {
       case -kRle8: DrawRunRows<8>(stored, storedSize, b, out, pitch); break;
       case -kRle4: DrawRunRows<4>(stored, storedSize, b, out, pitch); break;
     }
-    SetFormatR8G8B8(&result.format);
+    SetColorFormatR8G8B8(&result.format);
   }
   MemFree(stored);
   result.width = b.width;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
 #include "graphics/decoders/decoders.h"
 
@@ -42,7 +43,7 @@ constexpr DdsFormatRow DdsFormatTable[] = {
 // 8-bit R3G3B2 pixels are direct colour; readers look every 8-bit picture up through its palette, so the
 // palette holds each value's own colour.
 void SetR3G3B2Format(ColorFormat* format) {
-  SetFormatPalette8(format);
+  SetColorFormatPalette8(format);
   for (uint32_t i = 0; i < 256; ++i) {
     format->palette[i] =
         (WidenChannel(i >> 5, 3) << 16) | (WidenChannel((i >> 2) & 7, 3) << 8) | WidenChannel(i & 3, 2);
@@ -60,14 +61,14 @@ bool ChooseFormat(const unsigned char* desc, ColorFormat* format) {
       if (code == kR3G3B2) {
         SetR3G3B2Format(format);
       } else {
-        SetFormatFromMasks(format, row->depth, row->red, row->green, row->blue, row->alpha);
+        ColorFormatFromMasks(format, row->depth, row->red, row->green, row->blue, row->alpha);
       }
       return true;
     }
     return false;
   }
   if ((flags & kRgbWithAlpha) == kRgbWithAlpha && (bits == 16 || bits == 24 || bits == 32)) {
-    SetFormatFromMasks(format, static_cast<int>(bits), LoadLe32(desc + 88), LoadLe32(desc + 92), LoadLe32(desc + 96),
+    ColorFormatFromMasks(format, static_cast<int>(bits), LoadLe32(desc + 88), LoadLe32(desc + 92), LoadLe32(desc + 96),
                        LoadLe32(desc + 100));
     return true;
   }

@@ -37,13 +37,11 @@ void* AllocPixelBlock(int64_t bytes);
 // bytes per row x rows, or -1 when either is not positive or the product passes kMaxPictureBytes.
 int64_t BlockSize(int64_t rowBytes, int64_t rows);
 
-// Colour formats. Each clears the whole record first, palette included.
-void SetFormatR8G8B8(ColorFormat* format);
+// The 32-bit layout of pictures with alpha: the R8G8B8 preset widened to 32 bits with 8 bits of alpha on top
+// (bytes blue, green, red, alpha).
 void SetFormatB8G8R8A8(ColorFormat* format);
-void SetFormatPalette8(ColorFormat* format);
-// One byte of grey per pixel: every channel reads the same byte, and the palette is the grey ramp, so readers
-// that look an 8-bit picture up through its palette see the grey too.
+// One byte of grey per pixel (the Alpha8 preset, every channel reading the same byte) with the grey ramp as its
+// palette, so readers that look an 8-bit picture up through its palette see the grey too.
 void SetFormatGrey8(ColorFormat* format);
-void SetFormatFromMasks(ColorFormat* format, int depth, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha);
 
 }  // namespace decoders

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
 #include "graphics/decoders/decoders.h"
 
@@ -149,7 +150,7 @@ bool RunJpeg(JpegJob* job) {
   if (components == 1) {
     SetFormatGrey8(&job->result.format);
   } else {
-    SetFormatR8G8B8(&job->result.format);
+    SetColorFormatR8G8B8(&job->result.format);
   }
   job->result.width = static_cast<int32_t>(cinfo->output_width);
   job->result.height = static_cast<int32_t>(cinfo->output_height);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
 #include "graphics/decoders/decoders.h"
 
@@ -88,7 +89,7 @@ bool RunPng(PngJob* job) {
   } else if (channels == 4) {
     SetFormatB8G8R8A8(&job->result.format);
   } else {
-    SetFormatR8G8B8(&job->result.format);
+    SetColorFormatR8G8B8(&job->result.format);
   }
   job->result.width = static_cast<int32_t>(width);
   job->result.height = static_cast<int32_t>(height);

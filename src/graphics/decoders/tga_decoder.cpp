@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
 #include "graphics/decoders/decoders.h"
 
@@ -74,11 +75,11 @@ bool ParseHeader(const unsigned char* h, int alphaKind, TgaHeader* out) {
 
 void SetTgaFormat(int depth, int alphaKind, ColorFormat* format) {
   if (depth == 16) {
-    SetFormatFromMasks(format, 16, 0x7C00, 0x3E0, 0x1F, alphaKind == kAlphaUsed ? 0x8000 : 0);
+    ColorFormatFromMasks(format, 16, 0x7C00, 0x3E0, 0x1F, alphaKind == kAlphaUsed ? 0x8000 : 0);
   } else if (depth == 24) {
-    SetFormatR8G8B8(format);
+    SetColorFormatR8G8B8(format);
   } else {
-    SetFormatFromMasks(format, 32, 0xFF0000, 0xFF00, 0xFF, alphaKind != kAlphaUnused ? 0xFF000000u : 0);
+    ColorFormatFromMasks(format, 32, 0xFF0000, 0xFF00, 0xFF, alphaKind != kAlphaUnused ? 0xFF000000u : 0);
   }
 }
 
