@@ -5,63 +5,6 @@
 namespace decoder_tests {
 namespace {
 
-struct BmpFile {
-  BmpFile(int32_t w, int32_t h, int b, uint32_t c = 0) : width(w), height(h), bits(b), compression(c) {}
-  int32_t width = 0;
-  int32_t height = 0;  // negative: rows stored top down
-  int bits = 24;
-  uint32_t compression = 0;
-  uint32_t headerSize = 40;
-  uint32_t colorsUsed = 0;
-  std::vector<uint32_t> palette;  // written as stored (B, G, R, reserved)
-  std::vector<uint32_t> masks;    // red, green, blue (inside the header when it is long enough)
-  Bytes data;                     // pixel data as stored
-  uint32_t imageSize = 0;
-};
-
-Bytes Build(const BmpFile& f) {
-  Bytes out;
-  PutText(&out, "BM");
-  Put32(&out, 0);
-  Put32(&out, 0);
-  Put32(&out, 0);  // data offset, set below
-  Bytes info;
-  Put32(&info, f.headerSize);
-  Put32(&info, static_cast<uint32_t>(f.width));
-  Put32(&info, static_cast<uint32_t>(f.height));
-  Put16(&info, 1);
-  Put16(&info, f.bits);
-  Put32(&info, f.compression);
-  Put32(&info, f.imageSize);
-  Put32(&info, 2835);
-  Put32(&info, 2835);
-  Put32(&info, f.colorsUsed);
-  Put32(&info, 0);
-  for (uint32_t m : f.masks) {
-    if (f.headerSize > 40) Put32(&info, m);
-  }
-  info.resize(f.headerSize, 0);
-  out.insert(out.end(), info.begin(), info.end());
-  if (f.headerSize == 40) {
-    for (uint32_t m : f.masks) Put32(&out, m);
-  }
-  for (uint32_t p : f.palette) Put32(&out, p);
-  Set32(&out, 10, static_cast<uint32_t>(out.size()));
-  out.insert(out.end(), f.data.begin(), f.data.end());
-  return out;
-}
-
-// Stores rows (given top down, each already packed) in the file's order with rows padded to 4 bytes.
-Bytes StoreRows(const std::vector<Bytes>& rowsTopDown, bool bottomUp) {
-  Bytes out;
-  for (size_t i = 0; i < rowsTopDown.size(); ++i) {
-    const Bytes& row = rowsTopDown[bottomUp ? rowsTopDown.size() - 1 - i : i];
-    out.insert(out.end(), row.begin(), row.end());
-    out.resize((out.size() + 3) & ~size_t{3}, 0);
-  }
-  return out;
-}
-
 uint32_t Rgb(int x, int y) { return static_cast<uint32_t>((x * 40 + 3) << 16 | (y * 70 + 5) << 8 | (x * y * 9 + 1)); }
 
 std::vector<Bytes> Rows24(int w, int h) {

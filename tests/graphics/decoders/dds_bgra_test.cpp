@@ -3,16 +3,6 @@
 namespace decoder_tests {
 namespace {
 
-Bytes Bgra(uint32_t channels, int32_t width, int32_t height, const Bytes& pixels) {
-  Bytes out;
-  PutText(&out, "BGRA");
-  Put32(&out, channels);
-  Put32(&out, static_cast<uint32_t>(width));
-  Put32(&out, static_cast<uint32_t>(height));
-  out.insert(out.end(), pixels.begin(), pixels.end());
-  return out;
-}
-
 TEST(BgraDecoder, EightBitChannelsAreTakenAsStored) {
   Bytes pixels = Pattern(3 * 2 * 4, 9);
   Decoded d;
@@ -52,33 +42,6 @@ TEST(BgraDecoder, RefusesBadHeaders) {
     RunDecoder(DecodeBgraPicture, b, &d);
     EXPECT_EQ(d.result, -1);
   }
-}
-
-struct DdsFile {
-  uint32_t flags = 0x1007;
-  uint32_t width = 2, height = 2, pitch = 0;
-  uint32_t formatFlags = 0x4, code = 21, bits = 0;
-  uint32_t masks[4] = {0, 0, 0, 0};
-  Bytes pixels;
-};
-
-Bytes Build(const DdsFile& f) {
-  Bytes out;
-  PutText(&out, "DDS ");
-  Put32(&out, 124);
-  Put32(&out, f.flags);
-  Put32(&out, f.height);
-  Put32(&out, f.width);
-  Put32(&out, f.pitch);
-  out.resize(4 + 72, 0);
-  Put32(&out, 32);
-  Put32(&out, f.formatFlags);
-  Put32(&out, f.code);
-  Put32(&out, f.bits);
-  for (uint32_t m : f.masks) Put32(&out, m);
-  out.resize(128, 0);
-  out.insert(out.end(), f.pixels.begin(), f.pixels.end());
-  return out;
 }
 
 TEST(DdsDecoder, FormatCodesGiveTheirDepthAndMasks) {

@@ -10,10 +10,11 @@
 #include "core/memory.h"
 #include "graphics/decoders/decoders.h"
 #include "support/byte_stream.h"
+#include "support/picture_writers.h"
 
 namespace decoder_tests {
 
-using Bytes = std::vector<unsigned char>;
+using namespace picture_writers;
 
 // A decoded picture that frees its pixels.
 struct Decoded {
@@ -25,9 +26,7 @@ struct Decoded {
   ~Decoded() { MemFree(image.pixels); }
   const unsigned char* Row(int y) const { return static_cast<const unsigned char*>(image.pixels) + y * image.pitch; }
   // The bytes of one row that hold pixels (without the padding up to the pitch).
-  Bytes RowBytes(int y) const {
-    return Bytes(Row(y), Row(y) + image.width * image.format.bytesPerPixel);
-  }
+  Bytes RowBytes(int y) const { return Bytes(Row(y), Row(y) + image.width * image.format.bytesPerPixel); }
 };
 
 // Runs the decoder from position 0 of a stream over the bytes. A refused picture must leave the image as it was.
@@ -77,40 +76,15 @@ inline std::vector<uint32_t> AllArgb(const Decoded& d) {
   return out;
 }
 
-inline void Put16(Bytes* b, uint32_t v) {
-  b->push_back(static_cast<unsigned char>(v));
-  b->push_back(static_cast<unsigned char>(v >> 8));
-}
-inline void Put32(Bytes* b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-inline void PutText(Bytes* b, const char* text) {
-  for (const char* c = text; *c != 0; ++c) b->push_back(static_cast<unsigned char>(*c));
-}
-inline void Set32(Bytes* b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-// A deterministic byte pattern.
-inline Bytes Pattern(size_t n, uint32_t seed) {
-  Bytes out(n);
-  for (size_t i = 0; i < n; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    out[i] = static_cast<unsigned char>(seed >> 16);
-  }
-  return out;
-}
-
 // Every decoder, in the table's order.
 struct NamedDecoder {
   const char* name;
   ImageDecoder decode;
 };
 inline const std::vector<NamedDecoder>& AllDecoders() {
-  static const std::vector<NamedDecoder> all = {
-      {"bmp", DecodeBmpPicture}, {"jpeg", DecodeJpegPicture}, {"png", DecodePngPicture},
-      {"bgra", DecodeBgraPicture}, {"tga", DecodeTgaPicture}, {"dds", DecodeDdsPicture}};
+  static const std::vector<NamedDecoder> all = {{"bmp", DecodeBmpPicture}, {"jpeg", DecodeJpegPicture},
+                                                {"png", DecodePngPicture}, {"bgra", DecodeBgraPicture},
+                                                {"tga", DecodeTgaPicture}, {"dds", DecodeDdsPicture}};
   return all;
 }
 

@@ -8,51 +8,6 @@
 namespace decoder_tests {
 namespace {
 
-// ---- PNG files written with libpng into memory.
-
-void AppendToBytes(png_structp png, png_bytep data, size_t length) {
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-struct PngFile {
-  int width = 3, height = 2, depth = 8, type = PNG_COLOR_TYPE_RGB;
-  bool interlace = false;
-  std::vector<png_color> palette;
-  Bytes transparentIndices;  // palette alpha values
-  int transparentGrey = -1;
-  std::vector<Bytes> rows;  // as PNG stores them (packed, big-endian samples)
-};
-
-Bytes WritePng(const PngFile& f) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    ADD_FAILURE() << "could not write the PNG";
-    return {};
-  }
-  png_set_write_fn(png, &out, AppendToBytes, nullptr);
-  png_set_IHDR(png, info, f.width, f.height, f.depth, f.type, f.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!f.palette.empty()) png_set_PLTE(png, info, f.palette.data(), static_cast<int>(f.palette.size()));
-  if (!f.transparentIndices.empty()) {
-    png_set_tRNS(png, info, f.transparentIndices.data(), static_cast<int>(f.transparentIndices.size()), nullptr);
-  }
-  if (f.transparentGrey >= 0) {
-    png_color_16 grey{};
-    grey.gray = static_cast<png_uint_16>(f.transparentGrey);
-    png_set_tRNS(png, info, nullptr, 0, &grey);
-  }
-  std::vector<png_bytep> rows;
-  for (const Bytes& r : f.rows) rows.push_back(const_cast<png_bytep>(r.data()));
-  png_set_rows(png, info, rows.data());
-  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
 PngFile Palette() {
   PngFile f;
   f.type = PNG_COLOR_TYPE_PALETTE;
@@ -166,36 +121,6 @@ TEST(PngDecoder, CutInsideTheImageDataFails) {
   ExpectSafeOnDamage(WritePng(Palette()));
 }
 
-// ---- JPEG files written with libjpeg into memory.
-
-Bytes WriteJpeg(int width, int height, int components, J_COLOR_SPACE space, bool progressive, const Bytes& samples) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 100, TRUE);
-  for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  while (c.next_scanline < c.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(samples.data() + c.next_scanline * width * components);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes out(buffer, buffer + size);
-  free(buffer);
-  return out;
-}
-
 // The library's own reading with its default output, as R G B (or grey) rows: the exact reference.
 Bytes ReadJpegDirect(const Bytes& jpeg, int* components) {
   jpeg_decompress_struct d{};
@@ -213,18 +138,6 @@ Bytes ReadJpegDirect(const Bytes& jpeg, int* components) {
   }
   jpeg_finish_decompress(&d);
   jpeg_destroy_decompress(&d);
-  return out;
-}
-
-// 8 x 8 blocks of flat colour, which JPEG keeps nearly exactly.
-Bytes Blocks(int width, int height, int components) {
-  Bytes out;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < components; ++c)
-        out.push_back(static_cast<unsigned char>(((x / 8) * 90 + (y / 8) * 50 + c * 70) % 256));
-    }
-  }
   return out;
 }
 

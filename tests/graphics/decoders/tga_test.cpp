@@ -3,54 +3,6 @@
 namespace decoder_tests {
 namespace {
 
-struct TgaFile {
-  TgaFile(int t, int w, int h, int d) : type(t), width(w), height(h), depth(d) {}
-  int type;
-  int width, height;
-  int depth;            // pixel depth (index bits for colour-mapped files)
-  int descriptor = 0x20;  // top down, left to right
-  int mapFirst = 0, mapEntryBits = 0;
-  Bytes map;            // colour map entries as stored
-  Bytes data;           // pixel data as stored
-  bool footer = false;
-  int extensionAttributes = -1;  // -1: no extension area
-  int idLength = 0, xOrigin = 0;
-};
-
-Bytes Build(const TgaFile& f) {
-  Bytes out;
-  out.push_back(static_cast<unsigned char>(f.idLength));
-  out.push_back(f.map.empty() ? 0 : 1);
-  out.push_back(static_cast<unsigned char>(f.type));
-  int entryBytes = f.mapEntryBits / 8;
-  Put16(&out, f.mapFirst);
-  Put16(&out, entryBytes ? static_cast<uint32_t>(f.map.size()) / entryBytes : 0);
-  out.push_back(static_cast<unsigned char>(f.mapEntryBits));
-  Put16(&out, f.xOrigin);
-  Put16(&out, 0);
-  Put16(&out, f.width);
-  Put16(&out, f.height);
-  out.push_back(static_cast<unsigned char>(f.depth));
-  out.push_back(static_cast<unsigned char>(f.descriptor));
-  out.insert(out.end(), f.map.begin(), f.map.end());
-  out.insert(out.end(), f.data.begin(), f.data.end());
-  if (!f.footer) return out;
-  uint32_t extension = 0;
-  if (f.extensionAttributes >= 0) {
-    extension = static_cast<uint32_t>(out.size());
-    Bytes area(495, 0);
-    area[0] = 0xEF;
-    area[1] = 0x01;
-    area[494] = static_cast<unsigned char>(f.extensionAttributes);
-    out.insert(out.end(), area.begin(), area.end());
-  }
-  Put32(&out, extension);
-  Put32(&out, 0);
-  PutText(&out, "TRUEVISION-XFILE.");
-  out.push_back(0);
-  return out;
-}
-
 // Four pixels, 2 x 2, stored bottom up as B G R A: the decoded picture puts the last stored row first.
 const Bytes kBottomUp32 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 

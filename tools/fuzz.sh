@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds one libFuzzer target per picture decoder (clang, AddressSanitizer and UBSan) in build-fuzz and runs each
+# over its seed corpus for FUZZ_SECONDS seconds (default 60). Inputs found go to build-fuzz/corpus/<decoder>;
+# a crash stops the script with the fuzzer's report and leaves the input as build-fuzz/crash-*.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/tools/setup.sh"
+seconds="${FUZZ_SECONDS:-60}"
+dir="$root/build-fuzz"
+decoders=(bmp jpeg png bgra tga dds)
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF >/dev/null
+cmake --build "$dir" --target fuzz_make_seeds "${decoders[@]/#/fuzz_}"
+"$dir/tests/fuzz/fuzz_make_seeds" "$dir/seeds"
+for name in "${decoders[@]}"; do
+  mkdir -p "$dir/corpus/$name"
+  log="$dir/fuzz-$name.log"
+  if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$dir/tests/fuzz/fuzz_$name" \
+      "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
+      -malloc_limit_mb=1024 -artifact_prefix="$dir/" -print_final_stats=1 >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzzing the $name decoder failed; the log is $log"
+    exit 1
+  fi
+  echo "$name: $(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}') runs in $seconds s," \
+    "$(ls "$dir/corpus/$name" | wc -l) inputs in the corpus"
+done
