@@ -16,21 +16,14 @@ int HDC__::DeviceCaps(int index) const {
       return mode.bitsPerPixel;
     case PLANES:
       return 1;
-    case NUMCOLORS:
-      return mode.bitsPerPixel == 8 ? 20 : -1;
-    case RASTERCAPS:
-      return mode.bitsPerPixel == 8 ? RC_PALETTE : 0;
     case SIZEPALETTE:
       return mode.bitsPerPixel == 8 ? 256 : 0;
-    case VREFRESH:
-      return mode.refreshRate;
     default:
       return 0;
   }
 }
 
-// GetDC, ReleaseDC and GetDeviceCaps stand in for the GDI engine's until it is linked: when the engine's
-// definitions are in the program they replace these three together.
+// Weak, so that a GDI engine defining its own GetDC, ReleaseDC and GetDeviceCaps replaces the three together.
 __attribute__((weak)) int GetDeviceCaps(HDC dc, int index) { return dc ? dc->DeviceCaps(index) : 0; }
 
 __attribute__((weak)) HDC GetDC(HWND window) {

@@ -1,7 +1,6 @@
-// The device context record of window and screen contexts, and the device capabilities.
-// BeginPaint and EndPaint take their contexts through GetDC and ReleaseDC. Until the GDI engine is linked,
-// the window code's own GetDC, ReleaseDC and GetDeviceCaps make contexts of this record that answer with the
-// current display mode; the engine's definitions replace those three together.
+// The device context record behind every HDC, and the device capabilities. Window and screen contexts
+// (GetDC, BeginPaint) are plain records that answer with the current display mode; the GDI engine's memory
+// and surface contexts derive from the record and answer for their own pixels.
 #pragma once
 #include "platform/win32/types.h"
 
@@ -17,14 +16,16 @@ struct HDC__ {
   bool windowContext = false;  // made by GetDC or BeginPaint and given back by ReleaseDC or EndPaint
 };
 
+// The capability indices are the GDI engine's (its header holds them); until the engine is in the tree the
+// window code names the ones it answers itself.
+#if __has_include("platform/win32/gdi.h")
+#include "platform/win32/gdi.h"
+#else
 constexpr int HORZRES = 8;
 constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int PLANES = 14;
-constexpr int NUMCOLORS = 24;
-constexpr int RASTERCAPS = 38;
 constexpr int SIZEPALETTE = 104;
-constexpr int VREFRESH = 116;
-constexpr int RC_PALETTE = 0x0100;
+#endif
 
 int GetDeviceCaps(HDC dc, int index);
