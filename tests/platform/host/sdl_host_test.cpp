@@ -1,0 +1,131 @@
+// The SDL host on SDL's own dummy video driver: no display is needed.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
+#include "platform/host/sdl/sdl_host.h"
+#include "platform/win32/dc.h"
+#include "platform/win32/user.h"
+#include "support/headless_fixture.h"
+
+namespace {
+
+std::vector<UINT>* seen = nullptr;
+
+LRESULT Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (seen) seen->push_back(message);
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+class SdlHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    host::ResetPlatform(host::CreateSdlHost());
+    seen = &messages;
+    WNDCLASSEXA c{};
+    c.lpfnWndProc = &Proc;
+    c.lpszClassName = "SdlTest";
+    ASSERT_NE(RegisterClassExA(&c), 0);
+    window = CreateWindowExA(0, "SdlTest", "Qelt Ver1.03", WS_POPUP | WS_CAPTION, 0, 0, 646, 505, nullptr,
+                             nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+    Drain();
+  }
+  void TearDown() override {
+    seen = nullptr;
+    headless::Start();  // closes the SDL host
+  }
+  void Drain() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  // The one real window the host made (window ids are not reused within a process).
+  static SDL_Window* RealWindow() {
+    SDL_Window* found = nullptr;
+    for (Uint32 id = 1; id < 1000; ++id) {
+      if (SDL_Window* w = SDL_GetWindowFromID(id)) found = w;
+    }
+    return found;
+  }
+  static void PushWindowEvent(Uint8 event) {
+    SDL_Window* w = RealWindow();
+    ASSERT_NE(w, nullptr);
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = event;
+    e.window.windowID = SDL_GetWindowID(w);
+    SDL_PushEvent(&e);
+  }
+  HWND window = nullptr;
+  std::vector<UINT> messages;
+};
+
+TEST_F(SdlHostTest, StartsActiveAndReportsTheDesktopAt32Bits) {
+  EXPECT_STREQ(host::Current().Name(), "sdl");
+  EXPECT_TRUE(host::State().applicationActive);
+  HDC dc = GetDC(nullptr);
+  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
+  ReleaseDC(nullptr, dc);
+  EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
+}
+
+TEST_F(SdlHostTest, FocusLostBeforeItWasGainedIsIgnored) {
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  Drain();
+  EXPECT_TRUE(host::State().applicationActive);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  Drain();
+  EXPECT_FALSE(host::State().applicationActive);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  Drain();
+  EXPECT_TRUE(host::State().applicationActive);
+}
+
+TEST_F(SdlHostTest, CloseBoxArrivesAsCloseCommand) {
+  messages.clear();
+  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+  Drain();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front(), static_cast<UINT>(WM_SYSCOMMAND));
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(SdlHostTest, PresentsEveryDepth) {
+  std::vector<uint32_t> pixels(640 * 480, 0x00336699);
+  std::vector<uint32_t> palette(256, 0x00112233);
+  for (int bits : {8, 16, 32}) {
+    host::Frame f;
+    f.pixels = pixels.data();
+    f.width = 640;
+    f.height = 480;
+    f.pitch = 640 * 4;
+    f.bitsPerPixel = bits;
+    f.palette = palette.data();
+    if (bits == 16) {
+      f.redMask = 0xF800;
+      f.greenMask = 0x07E0;
+      f.blueMask = 0x001F;
+    } else if (bits == 32) {
+      f.redMask = 0xFF0000;
+      f.greenMask = 0xFF00;
+      f.blueMask = 0xFF;
+    }
+    host::PresentFrame(window, f);
+  }
+  SDL_Window* w = RealWindow();
+  ASSERT_NE(w, nullptr);
+  int width = 0, height = 0;
+  SDL_GetWindowSize(w, &width, &height);
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  EXPECT_STREQ(SDL_GetWindowTitle(w), "Qelt Ver1.03");
+}
+
+}  // namespace
