@@ -63,9 +63,9 @@ void RunRowsAny(const Job& j, bool key, KeyTest kt, bool plane, Fn fn) {
 }
 
 // SSE2 walk: 16 bytes of pixels per step (4 of 32 bits, 8 of 16 bits); vec(s, d, a) gets the alpha bytes widened
-// to the pixel size; the write mask comes from the key and a = 0; row tails run the scalar formula. A step whose
-// pixels are all skipped writes nothing; with OpaqueCopies (formulas that give s at a = 255) a step whose alpha
-// bytes are all 255 stores the source without blending.
+// to the pixel size (for 32-bit pixels each lane holds a | a << 16); the write mask comes from the key and a = 0; row tails run the scalar formula. Pixels whose
+// alpha bytes are all 0 are not touched; with OpaqueCopies (formulas that give s at a = 255) pixels whose alpha
+// bytes are all 255 take the source without blending. 32-bit pixels with a plane go eight at a time.
 template <class P, bool Key, bool Plane, class Vec, class Fn, bool OpaqueCopies = false>
 void RunRowsSimd(const Job& j, KeyTest key, Vec vec, Fn fn) {
   constexpr int n = 16 / sizeof(P);
@@ -81,43 +81,62 @@ void RunRowsSimd(const Job& j, KeyTest key, Vec vec, Fn fn) {
     const uint8_t* s = j.src + y * j.srcPitch;
     const uint8_t* d = j.bg + y * j.bgPitch;
     const uint8_t* a = Plane ? j.alpha + y * j.alphaPitch : nullptr;
-    int x = 0;
-    for (; x + n <= w; x += n) {
+    // One step of n pixels at x; av holds the alpha bytes widened to the pixel size.
+    auto step = [&](int x, __m128i av, bool opaque) {
       const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * sizeof(P)));
-      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * sizeof(P)));
-      __m128i av = zero, skip = zero;
-      bool opaque = false;
-      if constexpr (Plane) {
-        if constexpr (sizeof(P) == 4) {
-          int32_t bytes;
-          std::memcpy(&bytes, a + x, 4);
-          if (bytes == 0) continue;
-          opaque = OpaqueCopies && bytes == -1;
-          av = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
-          skip = _mm_cmpeq_epi32(av, zero);
-        } else {
-          int64_t bytes;
-          std::memcpy(&bytes, a + x, 8);
-          if (bytes == 0) continue;
-          opaque = OpaqueCopies && bytes == -1;
-          av = _mm_unpacklo_epi8(_mm_cvtsi64_si128(bytes), zero);
-          skip = _mm_cmpeq_epi16(av, zero);
-        }
+      __m128i* out = reinterpret_cast<__m128i*>(o + x * sizeof(P));
+      if (!Key && opaque) {
+        _mm_storeu_si128(out, sv);
+        return;
       }
+      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * sizeof(P)));
+      __m128i skip = zero;
+      if constexpr (Plane) skip = sizeof(P) == 4 ? _mm_cmpeq_epi32(av, zero) : _mm_cmpeq_epi16(av, zero);
       if constexpr (Key) {
         const __m128i hit = sizeof(P) == 4 ? _mm_cmpeq_epi32(_mm_and_si128(sv, kmask), kval)
                                            : _mm_cmpeq_epi16(_mm_and_si128(sv, kmask), kval);
         skip = _mm_or_si128(skip, hit);
+        if (_mm_movemask_epi8(skip) == 0xFFFF) return;
       }
-      if constexpr (Key) {
-        if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
-      }
-      __m128i out = opaque ? sv : vec(sv, dv, av);
+      __m128i v = opaque ? sv : vec(sv, dv, av);
       if constexpr (Key || Plane) {
-        const __m128i old = sameBg ? dv : _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + x * sizeof(P)));
-        out = _mm_or_si128(_mm_and_si128(skip, old), _mm_andnot_si128(skip, out));
+        const __m128i old = sameBg ? dv : _mm_loadu_si128(out);
+        v = _mm_or_si128(_mm_and_si128(skip, old), _mm_andnot_si128(skip, v));
       }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + x * sizeof(P)), out);
+      _mm_storeu_si128(out, v);
+    };
+    int x = 0;
+    if constexpr (Plane && sizeof(P) == 4) {
+      for (; x + 8 <= w; x += 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, a + x, 8);
+        if (bytes == 0) continue;
+        const __m128i a16 = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<int64_t>(bytes)), zero);
+        const uint32_t lo = static_cast<uint32_t>(bytes), hi = static_cast<uint32_t>(bytes >> 32);
+        if (lo != 0) step(x, _mm_unpacklo_epi16(a16, a16), OpaqueCopies && lo == 0xFFFFFFFF);
+        if (hi != 0) step(x + 4, _mm_unpackhi_epi16(a16, a16), OpaqueCopies && hi == 0xFFFFFFFF);
+      }
+    }
+    for (; x + n <= w; x += n) {
+      __m128i av = zero;
+      bool opaque = false;
+      if constexpr (Plane) {
+        if constexpr (sizeof(P) == 4) {
+          uint32_t bytes;
+          std::memcpy(&bytes, a + x, 4);
+          if (bytes == 0) continue;
+          opaque = OpaqueCopies && bytes == 0xFFFFFFFF;
+          const __m128i a16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(bytes)), zero);
+          av = _mm_unpacklo_epi16(a16, a16);
+        } else {
+          uint64_t bytes;
+          std::memcpy(&bytes, a + x, 8);
+          if (bytes == 0) continue;
+          opaque = OpaqueCopies && bytes == ~uint64_t{0};
+          av = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<int64_t>(bytes)), zero);
+        }
+      }
+      step(x, av, opaque);
     }
     RowPixels<P, Key, Plane>(o, s, d, a, x, w, key, fn);
   }

@@ -8,22 +8,21 @@
 
 namespace blit::simd {
 
-// 32-bit pixels, alpha in the low byte of each 32-bit lane.
+// 32-bit pixels; the alpha byte a of each pixel arrives as the 32-bit lane a | a << 16.
 
-// Field32 for a in 1..254 (a = 255 gives s): per channel ((s - d) * a + (d << 8) + lower channel of d) >> 8. The
-// sum lies in 0..65535, so 16-bit wrapping lanes give it exactly, and it equals the wrapping field arithmetic.
-inline __m128i Field32(__m128i s, __m128i d, __m128i a) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i a16 = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-  auto half = [&](__m128i sh, __m128i dh, __m128i ah) {
-    __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(sh, dh), ah), _mm_slli_epi16(dh, 8));
-    v = _mm_add_epi16(v, _mm_slli_epi64(dh, 16));
-    return _mm_srli_epi16(v, 8);
-  };
-  const __m128i lo = half(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(a16, a16));
-  const __m128i hi = half(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(a16, a16));
-  const __m128i blended = _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
-  const __m128i opaque = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
+// Field32 for a in 1..254 (a = 255 gives s): per channel ((d_c << 8 | the channel below it in d) + (s_c - d_c) * a)
+// >> 8. The sum lies in 0..65535, so 16-bit wrapping lanes give it exactly, and it equals the wrapping field
+// arithmetic. Blue and red work in the even bytes' lanes, green in the odd byte's; (d << 8) and d itself hold the
+// 16-bit bases.
+inline __m128i Field32(__m128i s, __m128i d, __m128i a16) {
+  const __m128i even = _mm_set1_epi32(0x00FF00FF);
+  __m128i br = _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(s, even), _mm_and_si128(d, even)), a16);
+  br = _mm_srli_epi16(_mm_add_epi16(br, _mm_slli_epi32(d, 8)), 8);
+  // Green in the low lane; the high lane works on the top bytes and is cut off below.
+  __m128i g = _mm_mullo_epi16(_mm_sub_epi16(_mm_srli_epi16(s, 8), _mm_srli_epi16(d, 8)), a16);
+  g = _mm_srli_epi16(_mm_add_epi16(g, _mm_and_si128(d, _mm_set1_epi32(0xFFFF))), 8);
+  const __m128i blended = _mm_and_si128(_mm_or_si128(br, _mm_slli_epi16(g, 8)), _mm_set1_epi32(0x00FFFFFF));
+  const __m128i opaque = _mm_cmpeq_epi32(a16, _mm_set1_epi32(0x00FF00FF));
   return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, blended));
 }
 
