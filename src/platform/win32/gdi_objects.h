@@ -1,0 +1,34 @@
+// The GDI engine's own objects behind HDC and HGDIOBJ, and the device contexts DirectDraw surfaces hand out.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32/gdi.h"
+#include "platform/win32/gdi_pixels.h"
+
+struct GdiBitmap {
+  PixelBlock block;
+  BITMAPINFOHEADER header{};
+  DWORD masks[3]{};
+  std::vector<uint32_t> palette;
+  uint8_t* storage = nullptr;  // the section's bits (owned)
+  long stride = 0;             // bytes per stored row
+  HDC selectedInto = nullptr;
+  bool stock = false;
+};
+
+struct GdiContext {
+  enum class Kind { Memory, Display, Surface } kind = Kind::Memory;
+  GdiBitmap* bitmap = nullptr;       // memory contexts: the selected bitmap (the stock one at first)
+  PixelBlock surface;                // surface contexts: the surface's pixels
+  std::vector<uint32_t> palette;     // surface contexts on 8 bits: the surface's palette
+};
+
+// A context over a surface's pixels (8-bit blocks carry their palette, copied). Null when the block is unusable.
+HDC CreateSurfaceContext(const PixelBlock& block);
+void DestroySurfaceContext(HDC dc);
+
+// The pixels a context draws into, or null (the display context, a bad handle).
+const PixelBlock* ContextPixels(HDC dc);
+GdiBitmap* LiveBitmap(HGDIOBJ object);
+HBITMAP RegisterBitmap(GdiBitmap* bitmap);  // the bitmap becomes a live handle

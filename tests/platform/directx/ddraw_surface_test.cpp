@@ -1,0 +1,459 @@
+#include <cstring>
+#include <random>
+
+#include "ddraw_test_host.h"
+
+namespace {
+
+const HWND kWindow = reinterpret_cast<HWND>(0x1000);
+
+class SurfaceTest : public DirectDrawTest {
+ protected:
+  void SetUp() override {
+    DirectDrawTest::SetUp();
+    void* out = nullptr;
+    ASSERT_EQ(DirectDrawCreateEx(nullptr, &out, IID_IDirectDraw7, nullptr), DD_OK);
+    dd = static_cast<IDirectDraw7*>(out);
+  }
+  void TearDown() override {
+    for (auto* s : surfaces) s->Release();
+    if (dd) {
+      EXPECT_EQ(dd->Release(), 0u);
+    }
+    DirectDrawTest::TearDown();
+  }
+
+  IDirectDrawSurface7* Make(DWORD width, DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = 124;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = width;
+    desc.dwHeight = height;
+    desc.ddsCaps.dwCaps = caps;
+    IDirectDrawSurface7* s = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&desc, &s, nullptr), DD_OK);
+    if (s) surfaces.push_back(s);
+    return s;
+  }
+
+  IDirectDrawSurface7* MakePrimary(DWORD caps = DDSCAPS_PRIMARYSURFACE, DWORD backBuffers = 0) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = 124;
+    desc.dwFlags = DDSD_CAPS | (backBuffers ? DDSD_BACKBUFFERCOUNT : 0);
+    desc.dwBackBufferCount = backBuffers;
+    desc.ddsCaps.dwCaps = caps;
+    IDirectDrawSurface7* s = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&desc, &s, nullptr), DD_OK);
+    if (s) surfaces.push_back(s);
+    return s;
+  }
+
+  // The surface's bytes, row by row without the pitch padding.
+  static std::vector<uint8_t> Bytes(IDirectDrawSurface7* s) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    size_t row = desc.dwWidth * desc.ddpfPixelFormat.dwRGBBitCount / 8;
+    std::vector<uint8_t> out(row * desc.dwHeight);
+    for (DWORD y = 0; y < desc.dwHeight; ++y)
+      std::memcpy(out.data() + y * row, static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch, row);
+    s->Unlock(nullptr);
+    return out;
+  }
+
+  static void Put(IDirectDrawSurface7* s, int x, int y, uint32_t value) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    int bytes = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount / 8);
+    std::memcpy(static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch + x * bytes, &value, bytes);
+    s->Unlock(nullptr);
+  }
+
+  static uint32_t Get(IDirectDrawSurface7* s, int x, int y) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    int bytes = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount / 8);
+    uint32_t value = 0;
+    std::memcpy(&value, static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch + x * bytes, bytes);
+    s->Unlock(nullptr);
+    return value;
+  }
+
+  static void Fill(IDirectDrawSurface7* s, RECT* rect, uint32_t colour) {
+    DDBLTFX fx{};
+    fx.dwSize = 100;
+    fx.dwFillColor = colour;
+    ASSERT_EQ(s->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+  }
+
+  IDirectDraw7* dd = nullptr;
+  std::vector<IDirectDrawSurface7*> surfaces;
+};
+
+TEST_F(SurfaceTest, LockGivesAPitchAndTheRectangle) {
+  IDirectDrawSurface7* s = Make(10, 4);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = 124;
+  RECT r{3, 2, 5, 4};
+  ASSERT_EQ(s->Lock(&r, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr), DD_OK);
+  EXPECT_GE(desc.lPitch, 40);
+  EXPECT_EQ(desc.dwWidth, 10u);
+  void* inner = desc.lpSurface;
+  // A nested lock of the same surface by the one thread is allowed.
+  DDSURFACEDESC2 whole{};
+  whole.dwSize = sizeof whole;
+  ASSERT_EQ(s->Lock(nullptr, &whole, DDLOCK_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(static_cast<uint8_t*>(inner), static_cast<uint8_t*>(whole.lpSurface) + 2 * whole.lPitch + 12);
+  EXPECT_EQ(s->Unlock(nullptr), DD_OK);
+  EXPECT_EQ(s->Unlock(nullptr), DD_OK);
+  EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
+  RECT outside{8, 0, 11, 1};
+  EXPECT_EQ(s->Lock(&outside, &desc, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
+  desc.dwSize = 7;
+  EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
+  host.failing = {"Lock"};
+  desc.dwSize = sizeof desc;
+  EXPECT_TRUE(FAILED(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr)));
+}
+
+TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
+  IDirectDrawSurface7* a = Make(4, 4);
+  IDirectDrawSurface7* b = Make(4, 4);
+  EXPECT_EQ(a->IsLost(), DD_OK);
+  MarkAllDirectDrawSurfacesLost();
+  EXPECT_EQ(a->IsLost(), DDERR_SURFACELOST);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof desc;
+  EXPECT_EQ(a->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+  HDC dc = nullptr;
+  EXPECT_EQ(a->GetDC(&dc), DDERR_SURFACELOST);
+  EXPECT_EQ(a->BltFast(0, 0, b, nullptr, 0), DDERR_SURFACELOST);
+  EXPECT_EQ(a->Restore(), DD_OK);
+  EXPECT_EQ(a->IsLost(), DD_OK);
+  EXPECT_EQ(a->BltFast(0, 0, b, nullptr, 0), DDERR_SURFACELOST);  // the source is still lost
+  EXPECT_EQ(b->Restore(), DD_OK);
+  EXPECT_EQ(a->BltFast(0, 0, b, nullptr, 0), DD_OK);
+}
+
+TEST_F(SurfaceTest, ColourFillThroughAWindowClipper) {
+  host.desktop = DisplayDesktop{320, 240, 32, false};
+  host.clients[kWindow] = RECT{100, 50, 200, 150};
+  ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL), DD_OK);
+  IDirectDrawSurface7* primary = MakePrimary();
+  IDirectDrawClipper* clipper = nullptr;
+  ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+  ASSERT_EQ(clipper->SetHWnd(0, kWindow), DD_OK);
+  ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+  EXPECT_EQ(clipper->Release(), 1u);  // the surface keeps it
+  Fill(primary, nullptr, 0x123456);
+  EXPECT_EQ(Get(primary, 100, 50), 0x123456u);
+  EXPECT_EQ(Get(primary, 199, 149), 0x123456u);
+  EXPECT_EQ(Get(primary, 99, 50), 0u);
+  EXPECT_EQ(Get(primary, 200, 149), 0u);
+  EXPECT_EQ(Get(primary, 150, 150), 0u);
+  // A rectangle reaching past the desktop is cut, not refused, while a clipper is attached.
+  RECT wide{-50, -50, 1000, 1000};
+  Fill(primary, &wide, 0x00FF00);
+  EXPECT_EQ(Get(primary, 150, 100), 0x00FF00u);
+  EXPECT_EQ(Get(primary, 0, 0), 0u);
+  // Without the clipper the same rectangle is refused and nothing changes.
+  primary->SetClipper(nullptr);
+  DDBLTFX fx{};
+  fx.dwSize = 100;
+  fx.dwFillColor = 0xFFFFFF;
+  std::vector<uint8_t> before = Bytes(primary);
+  EXPECT_EQ(primary->Blt(&wide, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDRECT);
+  EXPECT_EQ(Bytes(primary), before);
+  // A clipper without a window has no clip list.
+  IDirectDrawClipper* empty = nullptr;
+  dd->CreateClipper(0, &empty, nullptr);
+  primary->SetClipper(empty);
+  empty->Release();
+  EXPECT_EQ(primary->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_NOCLIPLIST);
+}
+
+TEST_F(SurfaceTest, SourceKeysCompareColourBitsOnly) {
+  IDirectDrawSurface7* src = Make(4, 1);
+  IDirectDrawSurface7* dst = Make(4, 1);
+  Fill(dst, nullptr, 0x00777777);
+  Put(src, 0, 0, 0xFF000000);  // black with padding bits set: still the key
+  Put(src, 1, 0, 0x00000000);
+  Put(src, 2, 0, 0x00000001);
+  Put(src, 3, 0, 0xFF102030);
+  DDCOLORKEY key{0, 0};
+  ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+  EXPECT_EQ(Get(dst, 0, 0), 0x00777777u);
+  EXPECT_EQ(Get(dst, 1, 0), 0x00777777u);
+  EXPECT_EQ(Get(dst, 2, 0), 0x00000001u);
+  EXPECT_EQ(Get(dst, 3, 0), 0xFF102030u);
+  // Without the flag every pixel is copied.
+  ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_NOCOLORKEY), DD_OK);
+  EXPECT_EQ(Get(dst, 0, 0), 0xFF000000u);
+}
+
+TEST_F(SurfaceTest, SourceKeysOn555IgnoreTheTopBit) {
+  host.desktop = DisplayDesktop{640, 480, 16, true};
+  IDirectDrawSurface7* src = Make(2, 1);
+  IDirectDrawSurface7* dst = Make(2, 1);
+  Fill(dst, nullptr, 0x1234);
+  Put(src, 0, 0, 0x8000);
+  Put(src, 1, 0, 0x7FFF);
+  DDCOLORKEY key{0x0000, 0x0000};
+  src->SetColorKey(DDCKEY_SRCBLT, &key);
+  ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(Get(dst, 0, 0), 0x1234u);
+  EXPECT_EQ(Get(dst, 1, 0), 0x7FFFu);
+}
+
+TEST_F(SurfaceTest, OverlappingCopiesMoveLikeMemmove) {
+  std::mt19937 random(7);
+  const int w = 23, h = 17;
+  for (int round = 0; round < 200; ++round) {
+    IDirectDrawSurface7* s = Make(w, h);
+    std::vector<uint32_t> reference(w * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        reference[y * w + x] = random() & 0xFFFFFF;
+        Put(s, x, y, reference[y * w + x]);
+      }
+    int rw = 1 + random() % w, rh = 1 + random() % h;
+    RECT from{static_cast<LONG>(random() % (w - rw + 1)), static_cast<LONG>(random() % (h - rh + 1)), 0, 0};
+    from.right = from.left + rw;
+    from.bottom = from.top + rh;
+    int x = random() % (w - rw + 1), y = random() % (h - rh + 1);
+    ASSERT_EQ(s->BltFast(x, y, s, &from, DDBLTFAST_WAIT), DD_OK);
+    std::vector<uint32_t> expected = reference;
+    for (int j = 0; j < rh; ++j)
+      for (int i = 0; i < rw; ++i) expected[(y + j) * w + x + i] = reference[(from.top + j) * w + from.left + i];
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i) ASSERT_EQ(Get(s, i, j), expected[j * w + i]) << round << " " << i << "," << j;
+    surfaces.pop_back();
+    s->Release();
+  }
+}
+
+TEST_F(SurfaceTest, OutOfRangeRectanglesAreRefusedUntouched) {
+  IDirectDrawSurface7* src = Make(8, 8);
+  IDirectDrawSurface7* dst = Make(8, 8);
+  Fill(src, nullptr, 0xABCDEF);
+  std::vector<uint8_t> before = Bytes(dst);
+  RECT tooWide{0, 0, 9, 8};
+  RECT inverted{4, 4, 2, 6};
+  RECT negative{-1, 0, 3, 3};
+  RECT small{0, 0, 4, 4};
+  EXPECT_EQ(dst->BltFast(5, 0, src, &small, 0), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->BltFast(0, 0xFFFFFFFFu, src, &small, 0), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->BltFast(0, 0, src, &tooWide, 0), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->BltFast(0, 0, src, &inverted, 0), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->BltFast(0, 0, src, &negative, 0), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->Blt(&tooWide, src, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->Blt(&small, src, &negative, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+  EXPECT_EQ(dst->Blt(&inverted, src, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+  EXPECT_EQ(Bytes(dst), before);
+}
+
+TEST_F(SurfaceTest, StretchingBltPicksNearestPixels) {
+  IDirectDrawSurface7* src = Make(2, 2);
+  IDirectDrawSurface7* dst = Make(5, 4);
+  Put(src, 0, 0, 1);
+  Put(src, 1, 0, 2);
+  Put(src, 0, 1, 3);
+  Put(src, 1, 1, 4);
+  RECT to{1, 0, 5, 4};
+  ASSERT_EQ(dst->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  const uint32_t expected[4][5] = {{0, 1, 1, 2, 2}, {0, 1, 1, 2, 2}, {0, 3, 3, 4, 4}, {0, 3, 3, 4, 4}};
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(Get(dst, x, y), expected[y][x]) << x << "," << y;
+  // Shrinking takes every other pixel.
+  RECT one{0, 0, 1, 1};
+  RECT whole{0, 0, 5, 4};
+  ASSERT_EQ(src->Blt(&one, dst, &whole, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(Get(src, 0, 0), 0u);
+}
+
+TEST_F(SurfaceTest, FlipChainsRotateAndPresent) {
+  ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
+  ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
+  IDirectDrawSurface7* front =
+      MakePrimary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE, 2);
+  DDSCAPS2 caps{DDSCAPS_BACKBUFFER, 0, 0, 0};
+  IDirectDrawSurface7* back = nullptr;
+  ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+  IDirectDrawSurface7* third = nullptr;
+  DDSCAPS2 flip{DDSCAPS_FLIP, 0, 0, 0};
+  ASSERT_EQ(back->GetAttachedSurface(&flip, &third), DD_OK);
+  Fill(front, nullptr, 1);
+  Fill(back, nullptr, 2);
+  Fill(third, nullptr, 3);
+  host.frames.clear();
+  ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(Get(front, 0, 0), 2u);
+  EXPECT_EQ(Get(back, 0, 0), 3u);
+  EXPECT_EQ(Get(third, 0, 0), 1u);
+  ASSERT_FALSE(host.frames.empty());
+  EXPECT_EQ(host.frames[0].rect.right, 640);
+  EXPECT_EQ(back->Flip(nullptr, 0), DDERR_NOTFLIPPABLE);
+  third->Release();
+  EXPECT_EQ(back->Release(), 1u);  // the chain keeps it
+  // Flip chains need exclusive mode.
+  dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = 124;
+  desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+  desc.dwBackBufferCount = 1;
+  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+  surfaces.clear();
+  EXPECT_EQ(front->Release(), 0u);
+  IDirectDrawSurface7* s = nullptr;
+  EXPECT_EQ(dd->CreateSurface(&desc, &s, nullptr), DDERR_NOEXCLUSIVEMODE);
+}
+
+TEST_F(SurfaceTest, AttachedZBufferAndEnumeration) {
+  IDirectDrawSurface7* colour = Make(16, 16, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* z = Make(16, 16, DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY);
+  ASSERT_EQ(colour->AddAttachedSurface(z), DD_OK);
+  EXPECT_EQ(colour->AddAttachedSurface(z), DDERR_SURFACEALREADYATTACHED);
+  DDBLTFX fx{};
+  fx.dwSize = 100;
+  fx.dwFillDepth = 0xFFFF;
+  EXPECT_EQ(z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL | DDBLT_WAIT, &fx), DD_OK);
+  EXPECT_EQ(Get(z, 15, 15), 0xFFFFu);
+  EXPECT_EQ(colour->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL, &fx), DDERR_INVALIDPARAMS);
+  int seen = 0;
+  auto callback = [](IDirectDrawSurface7* s, DDSURFACEDESC2* desc, LPVOID context) -> HRESULT {
+    EXPECT_TRUE(desc->ddsCaps.dwCaps & DDSCAPS_ZBUFFER);
+    ++*static_cast<int*>(context);
+    s->Release();  // the callback owns the reference it is handed
+    return DDENUMRET_OK;
+  };
+  ASSERT_EQ(colour->EnumAttachedSurfaces(&seen, callback), DD_OK);
+  EXPECT_EQ(seen, 1);
+  ASSERT_EQ(colour->DeleteAttachedSurface(0, z), DD_OK);
+  EXPECT_EQ(colour->DeleteAttachedSurface(0, z), DDERR_SURFACENOTATTACHED);
+  surfaces.pop_back();
+  EXPECT_EQ(z->Release(), 0u);
+}
+
+TEST_F(SurfaceTest, PalettesHoldEntriesAndCounts) {
+  host.desktop = DisplayDesktop{640, 480, 8, false};
+  PALETTEENTRY entries[256];
+  for (int i = 0; i < 256; ++i) entries[i] = PALETTEENTRY{static_cast<BYTE>(i), 0, static_cast<BYTE>(255 - i), 0};
+  IDirectDrawPalette* palette = nullptr;
+  EXPECT_EQ(dd->CreatePalette(0, entries, &palette, nullptr), DDERR_INVALIDPARAMS);
+  ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+  PALETTEENTRY got[4];
+  ASSERT_EQ(palette->GetEntries(0, 252, 4, got), DD_OK);
+  EXPECT_EQ(got[3].peRed, 255);
+  EXPECT_EQ(got[3].peBlue, 0);
+  EXPECT_EQ(palette->GetEntries(0, 253, 4, got), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(palette->SetEntries(0, 0xFFFFFFFFu, 2, got), DDERR_INVALIDPARAMS);
+  PALETTEENTRY red{255, 0, 0, 0};
+  ASSERT_EQ(palette->SetEntries(0, 7, 1, &red), DD_OK);
+  IDirectDrawSurface7* s = Make(4, 4);
+  ASSERT_EQ(s->SetPalette(palette), DD_OK);
+  EXPECT_EQ(palette->AddRef(), 3u);
+  EXPECT_EQ(palette->Release(), 2u);
+  IDirectDrawPalette* back = nullptr;
+  ASSERT_EQ(s->GetPalette(&back), DD_OK);
+  EXPECT_EQ(back, palette);
+  back->Release();
+  // A GDI context over the surface sees the palette's colours.
+  Put(s, 1, 1, 7);
+  HDC dc = nullptr;
+  ASSERT_EQ(s->GetDC(&dc), DD_OK);
+  EXPECT_EQ(s->GetDC(&dc), DDERR_DCALREADYCREATED);
+  ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
+  EXPECT_EQ(palette->Release(), 1u);
+  host.desktop.bits = 32;
+  IDirectDrawSurface7* wide = Make(4, 4);
+  EXPECT_EQ(wide->SetPalette(palette), DDERR_NOTPALETTIZED);
+}
+
+// Window mode: the back surface is copied into the window's client rectangle on the desktop-sized primary,
+// and the frame the host shows is exactly what was drawn.
+struct PresentCase {
+  int bits;
+  bool rgb555;
+};
+
+class PresentTest : public SurfaceTest, public ::testing::WithParamInterface<PresentCase> {};
+
+TEST_P(PresentTest, WindowCopyLandsInTheClientRectangle) {
+  host.desktop = DisplayDesktop{400, 300, GetParam().bits, GetParam().rgb555};
+  host.clients[kWindow] = RECT{50, 40, 114, 88};  // 64 x 48
+  ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL), DD_OK);
+  IDirectDrawSurface7* primary = MakePrimary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* back = Make(64, 48, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirectDrawPalette* palette = nullptr;
+  if (GetParam().bits == 8) {
+    PALETTEENTRY entries[256];
+    for (int i = 0; i < 256; ++i)
+      entries[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i * 7), 0};
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+    primary->SetPalette(palette);
+    back->SetPalette(palette);
+  }
+  IDirectDrawClipper* clipper = nullptr;
+  dd->CreateClipper(0, &clipper, nullptr);
+  clipper->SetHWnd(0, kWindow);
+  primary->SetClipper(clipper);
+  clipper->Release();
+
+  std::mt19937 random(GetParam().bits);
+  std::vector<uint32_t> expected(64 * 48);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = 124;
+  ASSERT_EQ(back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      uint32_t v = random();
+      uint8_t* p = static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch;
+      uint32_t r, g, b;
+      if (GetParam().bits == 8) {
+        v &= 0xFF;
+        p[x] = static_cast<uint8_t>(v);
+        r = v, g = (v * 3) & 0xFF, b = (v * 7) & 0xFF;
+      } else if (GetParam().bits == 16) {
+        uint16_t w = static_cast<uint16_t>(v);
+        std::memcpy(p + x * 2, &w, 2);
+        // Channels widen to 8 bits by repeating their top bits.
+        uint32_t r5 = GetParam().rgb555 ? (w >> 10) & 31 : w >> 11;
+        uint32_t gn = GetParam().rgb555 ? (w >> 5) & 31 : (w >> 5) & 63;
+        uint32_t b5 = w & 31;
+        r = r5 << 3 | r5 >> 2;
+        g = GetParam().rgb555 ? (gn << 3 | gn >> 2) : (gn << 2 | gn >> 4);
+        b = b5 << 3 | b5 >> 2;
+      } else {
+        std::memcpy(p + x * 4, &v, 4);
+        r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+      }
+      expected[y * 64 + x] = (r << 16) | (g << 8) | b;
+    }
+  back->Unlock(nullptr);
+  host.frames.clear();
+  RECT to{50, 40, 114, 88};
+  RECT from{0, 0, 64, 48};
+  ASSERT_EQ(primary->Blt(&to, back, &from, DDBLT_WAIT, nullptr), DD_OK);
+  ASSERT_EQ(host.frames.size(), 1u);
+  const TestDisplay::Frame& frame = host.frames[0];
+  EXPECT_EQ(frame.window, kWindow);
+  EXPECT_EQ(frame.rect.left, 50);
+  EXPECT_EQ(frame.rect.top, 40);
+  EXPECT_EQ(frame.pixels, expected);
+  // Nothing outside the client rectangle was written.
+  EXPECT_EQ(Get(primary, 49, 40), 0u);
+  EXPECT_EQ(Get(primary, 114, 87), 0u);
+  if (palette) palette->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, PresentTest,
+                         ::testing::Values(PresentCase{8, false}, PresentCase{16, false}, PresentCase{16, true},
+                                           PresentCase{32, false}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.bits) + (info.param.rgb555 ? "_555" : "");
+                         });
+
+}  // namespace
