@@ -1,7 +1,5 @@
-// The display behind every DirectDraw object: host, mode in force, exclusive owner and live surfaces.
+// The display behind every DirectDraw object: exclusive owner, mode changes, live surfaces, video memory.
 #include <algorithm>
-#include <ctime>
-#include <optional>
 #include <unordered_set>
 
 #include "platform/directx/ddraw_objects.h"
@@ -10,10 +8,8 @@ namespace {
 
 struct DisplayState {
   std::mutex lock;
-  DisplayHost builtIn;
-  DisplayHost* host = nullptr;
   const void* exclusiveOwner = nullptr;
-  std::optional<DisplayMode> mode;  // set while an exclusive owner's mode is in force
+  uint32_t videoMemory = 32u << 20;
   std::unordered_set<DirectDrawSurface*> surfaces;
   uint32_t defaultPalette[256];
   DisplayState() {
@@ -30,37 +26,25 @@ DisplayState& State() {
   return state;
 }
 
+bool SameMode(const host::DisplayMode& a, const host::DisplayMode& b) {
+  return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel && a.rgb555 == b.rgb555;
+}
+
 }  // namespace
 
-uint32_t DisplayHost::Milliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
-
-void SetDisplayHost(DisplayHost* host) {
+void SetDirectDrawVideoMemory(uint32_t bytes) {
   DisplayState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
-  s.host = host;
-  s.mode.reset();
-  s.exclusiveOwner = nullptr;
+  s.videoMemory = bytes;
 }
 
-DisplayHost& GetDisplayHost() {
+uint32_t DirectDrawVideoMemory() {
   DisplayState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
-  return s.host ? *s.host : s.builtIn;
+  return s.videoMemory;
 }
 
-DisplayMode CurrentDisplayMode() {
-  DisplayState& s = State();
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    if (s.mode) return *s.mode;
-  }
-  DisplayDesktop d = GetDisplayHost().Desktop();
-  return DisplayMode{d.width, d.height, d.bits, d.rgb555};
-}
+uint32_t DisplayMilliseconds() { return static_cast<uint32_t>(host::Current().Nanoseconds() / 1000000u); }
 
 bool ClaimExclusiveMode(const void* owner) {
   DisplayState& s = State();
@@ -76,20 +60,17 @@ void ReleaseExclusiveMode(const void* owner) {
   if (s.exclusiveOwner == owner) s.exclusiveOwner = nullptr;
 }
 
-void ApplyDisplayMode(const DisplayMode* mode) {
-  DisplayMode before = CurrentDisplayMode();
-  {
-    DisplayState& s = State();
-    std::lock_guard<std::mutex> guard(s.lock);
-    if (mode) s.mode = *mode;
-    else s.mode.reset();
-  }
-  DisplayMode after = CurrentDisplayMode();
-  if (before.width == after.width && before.height == after.height && before.bits == after.bits &&
-      before.rgb555 == after.rgb555)
-    return;
-  MarkAllDirectDrawSurfacesLost();
-  GetDisplayHost().PostDisplayChange(after.bits, after.width, after.height);
+bool ApplyDisplayMode(int width, int height, int bits, int refresh) {
+  host::DisplayMode before = host::CurrentDisplayMode();
+  if (!host::SetDisplayMode(width, height, bits, refresh)) return false;
+  if (!SameMode(before, host::CurrentDisplayMode())) MarkAllDirectDrawSurfacesLost();
+  return true;
+}
+
+void RestoreDesktopMode() {
+  host::DisplayMode before = host::CurrentDisplayMode();
+  host::RestoreDisplayMode();
+  if (!SameMode(before, host::CurrentDisplayMode())) MarkAllDirectDrawSurfacesLost();
 }
 
 void RegisterSurface(DirectDrawSurface* surface) {
@@ -127,33 +108,4 @@ DDPIXELFORMAT PixelFormatForMode(int bits, bool rgb555) {
     f.dwRBitMask = 0xFF0000, f.dwGBitMask = 0xFF00, f.dwBBitMask = 0xFF;
   }
   return f;
-}
-
-std::vector<uint32_t> PresentedPixels(const PresentedPicture& picture, const RECT& rect) {
-  LONG left = std::max<LONG>(rect.left, 0), top = std::max<LONG>(rect.top, 0);
-  LONG right = std::min<LONG>(rect.right, picture.width), bottom = std::min<LONG>(rect.bottom, picture.height);
-  if (right <= left || bottom <= top || !picture.pixels) return {};
-  uint32_t palette[256];
-  PixelBlock block;
-  block.top = const_cast<uint8_t*>(picture.pixels);
-  block.pitch = picture.pitch;
-  block.width = picture.width;
-  block.height = picture.height;
-  block.bits = static_cast<int>(picture.format.dwRGBBitCount);
-  block.redMask = picture.format.dwRBitMask;
-  block.greenMask = picture.format.dwGBitMask;
-  block.blueMask = picture.format.dwBBitMask;
-  if (block.bits == 8) {
-    for (int i = 0; i < 256; ++i) {
-      const PALETTEENTRY& e = picture.palette ? picture.palette[i] : PALETTEENTRY{};
-      palette[i] = picture.palette ? (e.peRed << 16) | (e.peGreen << 8) | e.peBlue : DefaultSurfacePalette()[i];
-    }
-    block.palette = palette;
-    block.paletteCount = 256;
-  }
-  size_t width = static_cast<size_t>(right - left);
-  std::vector<uint32_t> out(width * static_cast<size_t>(bottom - top));
-  for (LONG y = top; y < bottom; ++y)
-    RowConverter::ReadRgb(block, left, y, static_cast<int>(width), 1, out.data() + (y - top) * width);
-  return out;
 }

@@ -13,17 +13,6 @@ constexpr GUID kDeviceGuid = MakeGuid(0x80);
 constexpr uint32_t kLines = 525, kVisibleLines = 480;
 uint32_t ScanLineAt(uint32_t ms) { return (ms % 50u * 60u) % 1000u * kLines / 1000u; }
 
-bool ModeSizeSupported(DWORD width, DWORD height) {
-  static const struct { DWORD w, h; } kModes[] = {{320, 200},  {320, 240},  {400, 300},   {512, 384},
-                                                  {640, 400},  {640, 480},  {800, 600},   {1024, 768},
-                                                  {1152, 864}, {1280, 720}, {1280, 960},  {1280, 1024},
-                                                  {1600, 900}, {1600, 1200}, {1920, 1080}, {1920, 1200}};
-  for (auto m : kModes)
-    if (m.w == width && m.h == height) return true;
-  DisplayDesktop d = GetDisplayHost().Desktop();
-  return width == static_cast<DWORD>(d.width) && height == static_cast<DWORD>(d.height);
-}
-
 HRESULT CheckPixelFormat(const DDPIXELFORMAT& f, DWORD caps) {
   if (f.dwFlags & DDPF_FOURCC) return DDERR_INVALIDPIXELFORMAT;
   if (f.dwFlags & DDPF_ZBUFFER) {
@@ -58,7 +47,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
  public:
   explicit DirectDrawObject(bool initialized) : initialized_(initialized) {}
   ~DirectDrawObject() override {
-    if (modeSet_) ApplyDisplayMode(nullptr);
+    if (modeSet_) RestoreDesktopMode();
     ReleaseExclusiveMode(this);
   }
 
@@ -110,8 +99,8 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
     if (!(flags & DDSD_CAPS)) caps = 0;
     if (caps & DDSCAPS_OVERLAY) return DDERR_NOOVERLAYHW;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
-    if (GetDisplayHost().ShouldFail("CreateSurface")) return DDERR_OUTOFMEMORY;
-    DisplayMode mode = CurrentDisplayMode();
+    if (host::ShouldFail("CreateSurface")) return DDERR_OUTOFMEMORY;
+    host::DisplayMode mode = host::CurrentDisplayMode();
     SurfaceShape shape;
     shape.caps2 = caps2;
     bool primary = (caps & DDSCAPS_PRIMARYSURFACE) != 0;
@@ -123,7 +112,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
       }
       shape.width = static_cast<DWORD>(mode.width);
       shape.height = static_cast<DWORD>(mode.height);
-      shape.format = PixelFormatForMode(mode.bits, mode.rgb555);
+      shape.format = PixelFormatForMode(mode.bitsPerPixel, mode.rgb555);
       if (caps & DDSCAPS_FLIP) {
         if (!(caps & DDSCAPS_COMPLEX) || !(flags & DDSD_BACKBUFFERCOUNT) || backBuffers < 1 || backBuffers > 8)
           return DDERR_INVALIDPARAMS;
@@ -147,7 +136,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
         shape.format.dwZBufferBitDepth = 16;
         shape.format.dwZBitMask = 0xFFFF;
       } else {
-        shape.format = PixelFormatForMode(mode.bits, mode.rgb555);
+        shape.format = PixelFormatForMode(mode.bitsPerPixel, mode.rgb555);
       }
       backBuffers = 0;
     }
@@ -201,7 +190,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
   HRESULT GetAvailableVidMem(DDSCAPS2* caps, DWORD* total, DWORD* free) override {
     if (!caps) return DDERR_INVALIDPARAMS;
     if (!initialized_) return DDERR_NOTINITIALIZED;
-    uint32_t budget = GetDisplayHost().VideoMemoryBytes();
+    uint32_t budget = DirectDrawVideoMemory();
     uint64_t used;
     {
       std::lock_guard<std::mutex> guard(device_->lock);
@@ -255,36 +244,35 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
                    desc->dwSize == sizeof(DDSURFACEDESC2)))
       return DDERR_INVALIDPARAMS;
     if (!initialized_) return DDERR_NOTINITIALIZED;
-    DisplayMode mode = CurrentDisplayMode();
+    host::DisplayMode mode = host::CurrentDisplayMode();
     // Only the fields both description versions share are written.
     desc->dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
     desc->dwWidth = static_cast<DWORD>(mode.width);
     desc->dwHeight = static_cast<DWORD>(mode.height);
-    desc->lPitch = mode.width * (mode.bits / 8);
-    desc->dwRefreshRate = 60;
-    desc->ddpfPixelFormat = PixelFormatForMode(mode.bits, mode.rgb555);
+    desc->lPitch = mode.width * (mode.bitsPerPixel / 8);
+    desc->dwRefreshRate = static_cast<DWORD>(mode.refreshRate);
+    desc->ddpfPixelFormat = PixelFormatForMode(mode.bitsPerPixel, mode.rgb555);
     return DD_OK;
   }
 
   HRESULT GetScanLine(DWORD* line) override {
     if (!line) return DDERR_INVALIDPARAMS;
-    *line = ScanLineAt(GetDisplayHost().Milliseconds());
+    *line = ScanLineAt(DisplayMilliseconds());
     return DD_OK;
   }
 
   HRESULT GetVerticalBlankStatus(BOOL* inBlank) override {
     if (!inBlank) return DDERR_INVALIDPARAMS;
-    *inBlank = ScanLineAt(GetDisplayHost().Milliseconds()) >= kVisibleLines ? TRUE : FALSE;
+    *inBlank = ScanLineAt(DisplayMilliseconds()) >= kVisibleLines ? TRUE : FALSE;
     return DD_OK;
   }
 
   HRESULT WaitForVerticalBlank(DWORD flags, HANDLE) override {
-    DisplayHost& host = GetDisplayHost();
-    auto inBlank = [&] { return ScanLineAt(host.Milliseconds()) >= kVisibleLines; };
+    auto inBlank = [] { return ScanLineAt(DisplayMilliseconds()) >= kVisibleLines; };
     // Bounded waits: a clock that stands still must not hang the caller.
-    uint32_t start = host.Milliseconds();
+    uint32_t start = DisplayMilliseconds();
     auto waitWhile = [&](bool state) {
-      for (int spins = 0; inBlank() == state && spins < 4000000 && host.Milliseconds() - start < 100; ++spins) {
+      for (int spins = 0; inBlank() == state && spins < 4000000 && DisplayMilliseconds() - start < 100; ++spins) {
       }
     };
     if (flags & DDWAITVB_BLOCKEND) {
@@ -300,14 +288,14 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
   HRESULT Initialize(GUID* driver) override {
     if (initialized_) return DDERR_ALREADYINITIALIZED;
     if (driver && !(*driver == kDeviceGuid)) return DDERR_INVALIDPARAMS;
-    if (GetDisplayHost().ShouldFail("DirectDrawInitialize")) return DDERR_GENERIC;
+    if (host::ShouldFail("DirectDrawInitialize")) return DDERR_GENERIC;
     initialized_ = true;
     return DD_OK;
   }
 
   HRESULT RestoreDisplayMode() override {
     if (!initialized_) return DDERR_NOTINITIALIZED;
-    if (modeSet_) ApplyDisplayMode(nullptr);
+    if (modeSet_) RestoreDesktopMode();
     modeSet_ = false;
     return DD_OK;
   }
@@ -318,7 +306,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
     bool fullscreen = (flags & DDSCL_FULLSCREEN) != 0, exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
     if (normal == (fullscreen || exclusive) || fullscreen != exclusive || (exclusive && !window))
       return DDERR_INVALIDPARAMS;
-    if (GetDisplayHost().ShouldFail("SetCooperativeLevel")) return DDERR_GENERIC;
+    if (host::ShouldFail("SetCooperativeLevel")) return DDERR_GENERIC;
     if (exclusive) {
       if (!ClaimExclusiveMode(this)) return DDERR_EXCLUSIVEMODEALREADYSET;
     } else {
@@ -326,19 +314,22 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
     }
     exclusive_ = exclusive;
     cooperativeSet_ = true;
+    std::lock_guard<std::mutex> guard(device_->lock);
+    device_->window = window;
+    device_->exclusive = exclusive;
     return DD_OK;
   }
 
   HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD refresh, DWORD) override {
     if (!initialized_) return DDERR_NOTINITIALIZED;
     if (!exclusive_) return DDERR_NOEXCLUSIVEMODE;
-    if (GetDisplayHost().ShouldFail("SetDisplayMode")) return DDERR_GENERIC;
-    if (!(bits == 8 || bits == 16 || bits == 32) || !(refresh == 0 || refresh == 60) ||
-        !ModeSizeSupported(width, height))
+    // The host knows the sizes; 24 bits and refresh rates other than the display's are refused here.
+    if (!(bits == 8 || bits == 16 || bits == 32) || !(refresh == 0 || refresh == 60) || width > 0xFFFF ||
+        height > 0xFFFF)
       return DDERR_INVALIDMODE;
-    DisplayMode mode{static_cast<int>(width), static_cast<int>(height), static_cast<int>(bits),
-                     GetDisplayHost().Desktop().rgb555};
-    ApplyDisplayMode(&mode);
+    if (!ApplyDisplayMode(static_cast<int>(width), static_cast<int>(height), static_cast<int>(bits),
+                          static_cast<int>(refresh)))
+      return DDERR_INVALIDMODE;
     modeSet_ = true;
     return DD_OK;
   }
@@ -401,7 +392,7 @@ HRESULT DirectDrawCreate(GUID* driver, void** out, IUnknown* outer) {
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
   if (outer) return DDERR_INVALIDPARAMS;
-  if (GetDisplayHost().ShouldFail("DirectDrawCreate")) return DDERR_GENERIC;
+  if (host::ShouldFail("DirectDrawCreate")) return DDERR_GENERIC;
   auto* object = new DirectDrawObject(false);
   HRESULT hr = object->Initialize(driver);
   if (SUCCEEDED(hr)) hr = object->QueryInterface(IID_IDirectDraw, out);
@@ -413,7 +404,7 @@ HRESULT DirectDrawCreateEx(GUID* driver, void** out, REFIID iid, IUnknown* outer
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
   if (outer || !(iid == IID_IDirectDraw7)) return DDERR_INVALIDPARAMS;
-  if (GetDisplayHost().ShouldFail("DirectDrawCreateEx")) return DDERR_GENERIC;
+  if (host::ShouldFail("DirectDrawCreateEx")) return DDERR_GENERIC;
   auto* object = new DirectDrawObject(false);
   HRESULT hr = object->Initialize(driver);
   if (SUCCEEDED(hr)) *out = static_cast<IDirectDraw7*>(object);
@@ -425,7 +416,7 @@ HRESULT CreateDirectDrawInstance(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!(clsid == CLSID_DirectDraw || clsid == CLSID_DirectDraw7)) return REGDB_E_CLASSNOTREG;
-  if (GetDisplayHost().ShouldFail("DirectDrawCreate")) return DDERR_GENERIC;
+  if (host::ShouldFail("DirectDrawCreate")) return DDERR_GENERIC;
   // Made uninitialised: the caller runs Initialize.
   auto* object = new DirectDrawObject(false);
   HRESULT hr = object->QueryInterface(iid, out);

@@ -6,6 +6,7 @@
 
 #include "platform/directx/ddraw.h"
 #include "platform/directx/ddraw_display.h"
+#include "platform/host/platform.h"
 #include "platform/win32/gdi_pixels.h"
 
 class DirectDrawSurface;
@@ -16,6 +17,8 @@ struct DeviceShared {
   std::mutex lock;
   uint64_t videoUsed = 0;
   DirectDrawSurface* primary = nullptr;
+  HWND window = nullptr;   // of the cooperative level: where the primary's pictures go
+  bool exclusive = false;  // full screen: the whole primary is the picture
   bool TakeVideo(uint64_t bytes);
   void GiveVideo(uint64_t bytes);
 };
@@ -97,7 +100,7 @@ class DirectDrawSurface final : public ComObject<IDirectDrawSurface7> {
 
  private:
   bool IsPrimary() const { return (shape_.caps & DDSCAPS_PRIMARYSURFACE) != 0; }
-  void Present(const RECT& changed);
+  void Present();
   void FillDesc(DDSURFACEDESC2* desc) const;
   bool ClipRect(RECT& rect, HRESULT* error) const;
 
@@ -138,6 +141,8 @@ void UnregisterSurface(DirectDrawSurface* surface);
 // The machine's display, shared by every DirectDraw object: the exclusive owner and the mode it set.
 bool ClaimExclusiveMode(const void* owner);  // false when another object holds it
 void ReleaseExclusiveMode(const void* owner);
-// Puts a mode in force (null: the desktop's again); when it differs, every surface is lost and every window
-// hears WM_DISPLAYCHANGE.
-void ApplyDisplayMode(const DisplayMode* mode);
+// Sets a mode through the host (null: the desktop's again); a mode that differs loses every surface.
+bool ApplyDisplayMode(int width, int height, int bits, int refresh);
+void RestoreDesktopMode();
+// Milliseconds of the host's clock.
+uint32_t DisplayMilliseconds();

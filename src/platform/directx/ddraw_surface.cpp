@@ -3,6 +3,7 @@
 
 #include "platform/directx/ddraw_objects.h"
 #include "platform/win32/gdi_objects.h"
+#include "platform/win32/user.h"
 
 namespace {
 
@@ -42,6 +43,15 @@ RECT Intersect(const RECT& a, const RECT& b) {
 
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
+// A window's client rectangle in desktop coordinates.
+bool ClientOnDesktop(HWND window, RECT* rect) {
+  RECT client;
+  POINT origin{0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &origin)) return false;
+  *rect = RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  return true;
+}
+
 // Which description a caller handed in: 0 none we know, 1 the first version, 2 the DirectDraw 7 one.
 int DescKind(DWORD size) {
   if (size == 124 || size == sizeof(DDSURFACEDESC2)) return 2;
@@ -53,7 +63,7 @@ int DescKind(DWORD size) {
 
 bool DeviceShared::TakeVideo(uint64_t bytes) {
   std::lock_guard<std::mutex> guard(lock);
-  if (videoUsed + bytes > GetDisplayHost().VideoMemoryBytes()) return false;
+  if (videoUsed + bytes > DirectDrawVideoMemory()) return false;
   videoUsed += bytes;
   return true;
 }
@@ -123,18 +133,36 @@ PixelBlock DirectDrawSurface::Block() const {
   return b;
 }
 
-void DirectDrawSurface::Present(const RECT& changed) {
-  if (!IsPrimary() || Empty(changed)) return;
-  PresentedPicture picture;
-  picture.pixels = memory_.data();
-  picture.pitch = pitch_;
-  picture.width = static_cast<int>(shape_.width);
-  picture.height = static_cast<int>(shape_.height);
-  picture.format = shape_.format;
-  picture.palette = palette_ && shape_.format.dwRGBBitCount == 8 ? palette_->Entries() : nullptr;
-  picture.changed = changed;
-  picture.window = clipper_ ? clipper_->Window() : nullptr;
-  GetDisplayHost().Present(picture);
+void DirectDrawSurface::Present() {
+  if (!IsPrimary()) return;
+  HWND window;
+  bool exclusive;
+  {
+    std::lock_guard<std::mutex> guard(device_->lock);
+    window = device_->window;
+    exclusive = device_->exclusive;
+  }
+  if (clipper_ && clipper_->Window()) window = clipper_->Window();
+  if (!window) return;
+  // Full screen shows the whole primary; window mode the window's client rectangle on the desktop-sized one.
+  RECT area{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};
+  if (!exclusive) {
+    RECT client;
+    if (!ClientOnDesktop(window, &client)) return;
+    area = Intersect(area, client);
+  }
+  if (Empty(area)) return;
+  PixelBlock block = Block();
+  host::Frame frame;
+  int bytes = block.bits / 8;
+  frame.pixels = block.Row(area.top) + static_cast<long>(area.left) * bytes;
+  frame.pitch = static_cast<int>(pitch_);
+  frame.width = area.right - area.left;
+  frame.height = area.bottom - area.top;
+  frame.bitsPerPixel = block.bits;
+  frame.redMask = block.redMask, frame.greenMask = block.greenMask, frame.blueMask = block.blueMask;
+  frame.palette = block.bits == 8 ? block.palette : nullptr;
+  host::PresentFrame(window, frame);
 }
 
 void DirectDrawSurface::FillDesc(DDSURFACEDESC2* desc) const {
@@ -172,7 +200,7 @@ bool DirectDrawSurface::ClipRect(RECT& rect, HRESULT* error) const {
     return false;
   }
   RECT client;
-  if (IsPrimary() && GetDisplayHost().ClientRectOnScreen(clipper_->Window(), &client)) rect = Intersect(rect, client);
+  if (IsPrimary() && ClientOnDesktop(clipper_->Window(), &client)) rect = Intersect(rect, client);
   rect = Intersect(rect, whole);
   return true;
 }
@@ -190,7 +218,7 @@ HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, R
     bool depth = (flags & DDBLT_DEPTHFILL) != 0, zbuffer = (shape_.caps & DDSCAPS_ZBUFFER) != 0;
     if (depth != zbuffer) return DDERR_INVALIDPARAMS;
     FillPixels(Block(), clip, fx->dwFillColor);
-    Present(clip);
+    Present();
     return DD_OK;
   }
   DirectDrawSurface* src = From(srcSurface);
@@ -207,7 +235,7 @@ HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, R
     key = BlitKey{true, src->sourceKey_.dwColorSpaceLowValue, ColourChannelMask(src->shape_.format)};
   }
   CopyPixels(Block(), full, clip, src->Block(), from, key);
-  Present(clip);
+  Present();
   return DD_OK;
 }
 
@@ -228,7 +256,7 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* srcSur
   if ((flags & DDBLTFAST_SRCCOLORKEY) && src->hasSourceKey_)
     key = BlitKey{true, src->sourceKey_.dwColorSpaceLowValue, ColourChannelMask(src->shape_.format)};
   CopyPixels(Block(), to, to, src->Block(), from, key);
-  Present(to);
+  Present();
   return DD_OK;
 }
 
@@ -285,7 +313,7 @@ HRESULT DirectDrawSurface::Flip(IDirectDrawSurface7* override, DWORD) {
     for (size_t i = 0; i + 1 < chain_.size(); ++i) chain_[i]->memory_ = std::move(chain_[i + 1]->memory_);
     chain_.back()->memory_ = std::move(front);
   }
-  Present(RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)});
+  Present();
   return DD_OK;
 }
 
@@ -390,7 +418,7 @@ HRESULT DirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE)
   if (lost_) return DDERR_SURFACELOST;
   RECT r = rect ? *rect : RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};
   if (!InsideSurface(r, shape_.width, shape_.height)) return DDERR_INVALIDRECT;
-  if (GetDisplayHost().ShouldFail("Lock")) return DDERR_GENERIC;
+  if (host::ShouldFail("Surface::Lock")) return DDERR_GENERIC;
   FillDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
   desc->lpSurface = memory_.data() + static_cast<long>(r.top) * pitch_ +
@@ -401,7 +429,7 @@ HRESULT DirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE)
 
 HRESULT DirectDrawSurface::Unlock(RECT*) {
   if (locks_ == 0) return DDERR_NOTLOCKED;
-  if (--locks_ == 0) Present(RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)});
+  if (--locks_ == 0) Present();
   return DD_OK;
 }
 
@@ -410,7 +438,7 @@ HRESULT DirectDrawSurface::GetDC(HDC* dc) {
   *dc = nullptr;
   if (lost_) return DDERR_SURFACELOST;
   if (dc_) return DDERR_DCALREADYCREATED;
-  if ((shape_.caps & DDSCAPS_ZBUFFER) || GetDisplayHost().ShouldFail("GetDC")) return DDERR_CANTCREATEDC;
+  if ((shape_.caps & DDSCAPS_ZBUFFER) || host::ShouldFail("Surface::GetDC")) return DDERR_CANTCREATEDC;
   dc_ = CreateSurfaceContext(Block());
   if (!dc_) return DDERR_CANTCREATEDC;
   *dc = dc_;
@@ -422,6 +450,6 @@ HRESULT DirectDrawSurface::ReleaseDC(HDC dc) {
   if (dc != dc_) return DDERR_INVALIDPARAMS;
   DestroySurfaceContext(dc_);
   dc_ = nullptr;
-  Present(RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)});
+  Present();
   return DD_OK;
 }

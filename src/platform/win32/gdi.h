@@ -1,9 +1,17 @@
 // GDI on the substitute platform: device contexts over memory (DIB sections and DirectDraw surfaces), DIB
 // transfers with format conversion, and the display context's capabilities.
 #pragma once
+#include "platform/win32/dc.h"
 #include "platform/win32/types.h"
 
-using HBITMAP = HGDIOBJ;
+// Every kind of GDI object derives from the object base, so any object handle passes where HGDIOBJ is taken.
+struct HGDIOBJ__ {
+  HGDIOBJ__() = default;
+  HGDIOBJ__(const HGDIOBJ__&) = delete;
+  HGDIOBJ__& operator=(const HGDIOBJ__&) = delete;
+  virtual ~HGDIOBJ__() = default;
+};
+struct HBITMAP__ : HGDIOBJ__ {};
 
 struct BITMAPINFOHEADER {
   DWORD biSize;  // 40
@@ -63,12 +71,6 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
 
-// GetDeviceCaps indexes.
-constexpr int HORZRES = 8;
-constexpr int VERTRES = 10;
-constexpr int BITSPIXEL = 12;
-constexpr int PLANES = 14;
-
 #define HGDI_ERROR (reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(-1)))
 constexpr int GDI_ERROR = -1;
 
@@ -96,8 +98,3 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
 
 // Copies between the bitmaps of two contexts, converting the pixel format (SRCCOPY, BLACKNESS, WHITENESS).
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
-
-// The display's context (window null) answers the desktop's capabilities; it has no pixels to draw into.
-HDC GetDC(HWND window);
-int ReleaseDC(HWND window, HDC dc);
-int GetDeviceCaps(HDC dc, int index);

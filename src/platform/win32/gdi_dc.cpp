@@ -1,10 +1,10 @@
 // Device contexts, bitmap objects and copies between contexts.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
 
-#include "platform/directx/ddraw_display.h"
 #include "platform/win32/gdi_objects.h"
 
 namespace {
@@ -35,11 +35,11 @@ GdiState& State() {
 }
 
 // Looks a handle up in one of the registries, adds or removes it.
-template <class Object>
-Object* Lookup(std::unordered_set<const void*> GdiState::*set, const void* handle) {
+template <class Object, class Base>
+Object* Lookup(std::unordered_set<const void*> GdiState::*set, Base* handle) {
   GdiState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
-  return (s.*set).count(handle) ? static_cast<Object*>(const_cast<void*>(handle)) : nullptr;
+  return (s.*set).count(handle) ? static_cast<Object*>(handle) : nullptr;
 }
 
 void Track(std::unordered_set<const void*> GdiState::*set, const void* object, bool live) {
@@ -49,33 +49,33 @@ void Track(std::unordered_set<const void*> GdiState::*set, const void* object, b
   else (s.*set).erase(object);
 }
 
-GdiContext* LiveContext(HDC dc) { return Lookup<GdiContext>(&GdiState::contexts, dc); }
+GdiContext* LiveContext(HDC dc) { return Lookup<GdiContext>(&GdiState::contexts, static_cast<HDC__*>(dc)); }
 
 HDC Register(GdiContext* context) {
-  Track(&GdiState::contexts, context, true);
-  return reinterpret_cast<HDC>(context);
+  Track(&GdiState::contexts, static_cast<HDC__*>(context), true);
+  return context;
 }
 
-void Unregister(GdiContext* context) { Track(&GdiState::contexts, context, false); }
+void Unregister(GdiContext* context) { Track(&GdiState::contexts, static_cast<HDC__*>(context), false); }
 
 }  // namespace
 
 GdiBitmap* LiveBitmap(HGDIOBJ object) {
   GdiState& s = State();
-  if (object == reinterpret_cast<HGDIOBJ>(&s.stockBitmap)) return &s.stockBitmap;
-  return Lookup<GdiBitmap>(&GdiState::bitmaps, object);
+  if (object == static_cast<HGDIOBJ>(&s.stockBitmap)) return &s.stockBitmap;
+  return Lookup<GdiBitmap>(&GdiState::bitmaps, static_cast<HGDIOBJ__*>(object));
 }
 
 HBITMAP RegisterBitmap(GdiBitmap* bitmap) {
-  Track(&GdiState::bitmaps, bitmap, true);
-  return reinterpret_cast<HBITMAP>(bitmap);
+  Track(&GdiState::bitmaps, static_cast<HGDIOBJ__*>(bitmap), true);
+  return bitmap;
 }
 
 const PixelBlock* ContextPixels(HDC dc) {
   GdiContext* c = LiveContext(dc);
   if (!c) return nullptr;
   if (c->kind == GdiContext::Kind::Surface) return &c->surface;
-  if (c->kind == GdiContext::Kind::Memory && c->bitmap) return &c->bitmap->block;
+  if (c->bitmap) return &c->bitmap->block;
   return nullptr;
 }
 
@@ -107,7 +107,7 @@ HDC CreateCompatibleDC(HDC) {
 
 BOOL DeleteDC(HDC dc) {
   GdiContext* c = LiveContext(dc);
-  if (!c || c->kind == GdiContext::Kind::Surface) return FALSE;
+  if (!c || c->kind != GdiContext::Kind::Memory) return FALSE;
   if (c->bitmap && !c->bitmap->stock) c->bitmap->selectedInto = nullptr;
   Unregister(c);
   delete c;
@@ -123,7 +123,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   if (previous && !previous->stock) previous->selectedInto = nullptr;
   c->bitmap = b;
   if (!b->stock) b->selectedInto = dc;
-  return reinterpret_cast<HGDIOBJ>(previous);
+  return previous;
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
@@ -131,14 +131,14 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (!b) return FALSE;
   if (b->stock) return TRUE;
   if (b->selectedInto) return FALSE;  // still selected: GDI keeps it
-  Track(&GdiState::bitmaps, b, false);
+  Track(&GdiState::bitmaps, static_cast<HGDIOBJ__*>(b), false);
   std::free(b->storage);
   delete b;
   return TRUE;
 }
 
 int GetObjectA(HANDLE object, int size, LPVOID out) {
-  GdiBitmap* b = LiveBitmap(reinterpret_cast<HGDIOBJ>(object));
+  GdiBitmap* b = LiveBitmap(static_cast<HGDIOBJ>(object));
   if (!b) return 0;
   bool dib = !b->stock;
   if (!out) return dib ? static_cast<int>(sizeof(DIBSECTION)) : static_cast<int>(sizeof(BITMAP));
@@ -213,39 +213,14 @@ BOOL BitBlt(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX,
   return TRUE;
 }
 
-HDC GetDC(HWND) {
-  auto* c = new GdiContext;
-  c->kind = GdiContext::Kind::Display;
-  return Register(c);
-}
-
-int ReleaseDC(HWND, HDC dc) {
-  GdiContext* c = LiveContext(dc);
-  if (!c || c->kind != GdiContext::Kind::Display) return 0;
-  Unregister(c);
-  delete c;
-  return 1;
-}
-
-int GetDeviceCaps(HDC dc, int index) {
-  GdiContext* c = LiveContext(dc);
-  if (!c) return 0;
-  if (c->kind == GdiContext::Kind::Display) {
-    DisplayMode mode = CurrentDisplayMode();
-    switch (index) {
-      case BITSPIXEL: return mode.bits;
-      case PLANES: return 1;
-      case HORZRES: return mode.width;
-      case VERTRES: return mode.height;
-      default: return 0;
-    }
-  }
-  const PixelBlock* block = ContextPixels(dc);
+int GdiContext::DeviceCaps(int index) const {
+  const PixelBlock* block = kind == Kind::Surface ? &surface : bitmap ? &bitmap->block : nullptr;
   switch (index) {
     case BITSPIXEL: return block ? block->bits : 0;
     case PLANES: return 1;
     case HORZRES: return block ? block->width : 0;
     case VERTRES: return block ? block->height : 0;
-    default: return 0;
+    case SIZEPALETTE: return block && block->bits <= 8 ? block->paletteCount : 0;
+    default: return HDC__::DeviceCaps(index);
   }
 }

@@ -6,7 +6,7 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/gdi_pixels.h"
 
-struct GdiBitmap {
+struct GdiBitmap : HBITMAP__ {
   PixelBlock block;
   BITMAPINFOHEADER header{};
   DWORD masks[3]{};
@@ -17,8 +17,9 @@ struct GdiBitmap {
   bool stock = false;
 };
 
-struct GdiContext {
-  enum class Kind { Memory, Display, Surface } kind = Kind::Memory;
+struct GdiContext : HDC__ {
+  int DeviceCaps(int index) const override;
+  enum class Kind { Memory, Surface } kind = Kind::Memory;
   GdiBitmap* bitmap = nullptr;       // memory contexts: the selected bitmap (the stock one at first)
   PixelBlock surface;                // surface contexts: the surface's pixels
   std::vector<uint32_t> palette;     // surface contexts on 8 bits: the surface's palette
@@ -28,7 +29,7 @@ struct GdiContext {
 HDC CreateSurfaceContext(const PixelBlock& block);
 void DestroySurfaceContext(HDC dc);
 
-// The pixels a context draws into, or null (the display context, a bad handle).
+// The pixels a context draws into, or null (a window or screen context, a bad handle).
 const PixelBlock* ContextPixels(HDC dc);
 GdiBitmap* LiveBitmap(HGDIOBJ object);
 HBITMAP RegisterBitmap(GdiBitmap* bitmap);  // the bitmap becomes a live handle

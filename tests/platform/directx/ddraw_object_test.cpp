@@ -2,8 +2,6 @@
 
 namespace {
 
-const HWND kWindow = reinterpret_cast<HWND>(0x1000);
-
 IDirectDraw7* MakeObject() {
   void* out = nullptr;
   EXPECT_EQ(DirectDrawCreateEx(nullptr, &out, IID_IDirectDraw7, nullptr), DD_OK);
@@ -20,7 +18,7 @@ TEST_F(DirectDrawObjectTest, CheckLadderWorksAndReleasesEverything) {
   auto* first = static_cast<IDirectDraw*>(out);
   IDirectDraw2* second = nullptr;
   ASSERT_EQ(first->QueryInterface(IID_IDirectDraw2, reinterpret_cast<void**>(&second)), S_OK);
-  EXPECT_EQ(second->Release(), 0u);
+  EXPECT_EQ(second->Release(), 1u);
   ASSERT_EQ(first->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
   DDSURFACEDESC desc{};
   desc.dwSize = 108;
@@ -44,6 +42,7 @@ TEST_F(DirectDrawObjectTest, CheckLadderWorksAndReleasesEverything) {
 }
 
 TEST_F(DirectDrawObjectTest, ClassCreationNeedsInitialize) {
+  HWND kWindow = Window();
   void* out = nullptr;
   EXPECT_EQ(CreateDirectDrawInstance(IID_IDirectDraw7, IID_IDirectDraw7, &out), REGDB_E_CLASSNOTREG);
   ASSERT_EQ(CreateDirectDrawInstance(CLSID_DirectDraw7, IID_IDirectDraw7, &out), S_OK);
@@ -55,24 +54,27 @@ TEST_F(DirectDrawObjectTest, ClassCreationNeedsInitialize) {
   // The first-version interface shares the object and keeps it alive.
   IDirectDraw* first = nullptr;
   ASSERT_EQ(dd->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&first)), S_OK);
-  EXPECT_EQ(dd->Release(), 0u);
+  EXPECT_EQ(dd->Release(), 1u);
   DDCAPS caps{};
   caps.dwSize = sizeof caps;
   EXPECT_EQ(first->GetCaps(&caps, nullptr), DD_OK);
-  EXPECT_EQ(caps.dwVidMemTotal, host.videoBytes);
+  EXPECT_EQ(caps.dwVidMemTotal, 32u << 20);
   EXPECT_EQ(first->Release(), 0u);
 }
 
 TEST_F(DirectDrawObjectTest, InjectedFailures) {
+  HWND kWindow = Window();
   void* out = reinterpret_cast<void*>(1);
-  host.failing = {"DirectDrawCreate"};
+  headless::FailCall("DirectDrawCreate");
   EXPECT_TRUE(FAILED(DirectDrawCreate(nullptr, &out, nullptr)));
   EXPECT_EQ(out, nullptr);
   EXPECT_TRUE(FAILED(CreateDirectDrawInstance(CLSID_DirectDraw7, IID_IDirectDraw7, &out)));
-  host.failing = {"SetCooperativeLevel", "SetDisplayMode", "CreateSurface"};
+  headless::ClearFailures();
   IDirectDraw7* dd = MakeObject();
+  headless::FailCall("SetCooperativeLevel", 1);
+  headless::FailCall("SetDisplayMode");
+  headless::FailCall("CreateSurface");
   EXPECT_TRUE(FAILED(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL)));
-  host.failing.erase("SetCooperativeLevel");
   ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
   EXPECT_TRUE(FAILED(dd->SetDisplayMode(640, 480, 16, 0, 0)));
   DDSURFACEDESC2 desc{};
@@ -83,12 +85,14 @@ TEST_F(DirectDrawObjectTest, InjectedFailures) {
   IDirectDrawSurface7* surface = reinterpret_cast<IDirectDrawSurface7*>(1);
   EXPECT_TRUE(FAILED(dd->CreateSurface(&desc, &surface, nullptr)));
   EXPECT_EQ(surface, nullptr);
-  EXPECT_TRUE(host.displayChanges.empty());
+  headless::ClearFailures();
   dd->Release();
+  EXPECT_TRUE(DisplayChanges().empty());
 }
 
 TEST_F(DirectDrawObjectTest, WindowModeReportsTheDesktop) {
-  host.desktop = DisplayDesktop{800, 600, 16, true};
+  Desktop(800, 600, 16, true);
+  HWND kWindow = Window();
   IDirectDraw7* dd = MakeObject();
   DDSURFACEDESC2 desc{};
   desc.dwSize = 108;  // the library reads the mode through the first-version size
@@ -123,6 +127,7 @@ TEST_F(DirectDrawObjectTest, WindowModeReportsTheDesktop) {
 }
 
 TEST_F(DirectDrawObjectTest, ExclusiveModesPostDisplayChanges) {
+  HWND kWindow = Window();
   IDirectDraw7* dd = MakeObject();
   EXPECT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL | DDSCL_EXCLUSIVE), DDERR_INVALIDPARAMS);
   EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DDERR_INVALIDPARAMS);
@@ -130,14 +135,25 @@ TEST_F(DirectDrawObjectTest, ExclusiveModesPostDisplayChanges) {
   EXPECT_EQ(dd->SetDisplayMode(640, 480, 24, 0, 0), DDERR_INVALIDMODE);
   EXPECT_EQ(dd->SetDisplayMode(640, 480, 16, 75, 0), DDERR_INVALIDMODE);
   EXPECT_EQ(dd->SetDisplayMode(641, 480, 16, 0, 0), DDERR_INVALIDMODE);
-  EXPECT_TRUE(host.displayChanges.empty());
+  EXPECT_TRUE(DisplayChanges().empty());
+  IDirectDrawSurface7* surface = nullptr;
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  desc.dwWidth = desc.dwHeight = 4;
+  ASSERT_EQ(dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
   ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 60, 0), DD_OK);
-  ASSERT_EQ(host.displayChanges.size(), 1u);
-  EXPECT_EQ(host.displayChanges[0], std::make_tuple(16, 640, 480));
-  EXPECT_EQ(CurrentDisplayMode().width, 640);
-  // The same mode again changes nothing and posts nothing.
+  auto changes = DisplayChanges();
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0], std::make_tuple(16, 640, 480));
+  EXPECT_EQ(host::CurrentDisplayMode().width, 640);
+  // A mode change loses the surfaces made before it.
+  EXPECT_EQ(surface->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(surface->Restore(), DD_OK);
   ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
-  EXPECT_EQ(host.displayChanges.size(), 1u);
+  EXPECT_EQ(surface->IsLost(), DD_OK);  // the same mode again loses nothing
+  surface->Release();
+  DisplayChanges();
 
   // A second object cannot take exclusive mode while the first holds it.
   IDirectDraw7* other = MakeObject();
@@ -145,19 +161,21 @@ TEST_F(DirectDrawObjectTest, ExclusiveModesPostDisplayChanges) {
   EXPECT_EQ(other->SetCooperativeLevel(kWindow, DDSCL_NORMAL), DD_OK);
 
   ASSERT_EQ(dd->RestoreDisplayMode(), DD_OK);
-  ASSERT_EQ(host.displayChanges.size(), 2u);
-  EXPECT_EQ(host.displayChanges[1], std::make_tuple(32, 1024, 768));
+  changes = DisplayChanges();
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0], std::make_tuple(32, 1024, 768));
   // Releasing an owner whose mode is in force puts the desktop back.
   ASSERT_EQ(dd->SetDisplayMode(800, 600, 8, 0, 0), DD_OK);
+  EXPECT_EQ(host::CurrentDisplayMode().bitsPerPixel, 8);
   dd->Release();
-  EXPECT_EQ(host.displayChanges.size(), 4u);
-  EXPECT_EQ(CurrentDisplayMode().bits, 32);
+  EXPECT_EQ(DisplayChanges().size(), 2u);
+  EXPECT_EQ(host::CurrentDisplayMode().bitsPerPixel, 32);
   EXPECT_EQ(other->SetCooperativeLevel(kWindow, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
   other->Release();
 }
 
 TEST_F(DirectDrawObjectTest, VideoMemoryBudgetAndFallBacks) {
-  host.videoBytes = 1u << 20;
+  SetDirectDrawVideoMemory(1u << 20);
   IDirectDraw7* dd = MakeObject();
   DDSCAPS2 video{DDSCAPS_VIDEOMEMORY, 0, 0, 0};
   DWORD total = 0, free = 0;
@@ -229,7 +247,7 @@ TEST_F(DirectDrawObjectTest, VerticalBlankFollowsTheClock) {
   IDirectDraw7* dd = MakeObject();
   int blanks = 0, lines = 0;
   DWORD last = 0;
-  for (int i = 0; i < 100; ++i) {  // 100 ms of virtual time: six frames
+  for (int i = 0; i < 100; ++i, headless::AdvanceMilliseconds(1)) {  // 100 ms: six frames
     BOOL blank = FALSE;
     DWORD line = 0;
     dd->GetVerticalBlankStatus(&blank);
@@ -243,7 +261,6 @@ TEST_F(DirectDrawObjectTest, VerticalBlankFollowsTheClock) {
   EXPECT_GE(lines, 4);
   ASSERT_EQ(dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr), DD_OK);
   BOOL blank = FALSE;
-  host.clock -= 1;  // read the same instant the wait ended at
   dd->GetVerticalBlankStatus(&blank);
   EXPECT_TRUE(blank);
   DDDEVICEIDENTIFIER2 id{};

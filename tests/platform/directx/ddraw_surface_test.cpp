@@ -2,10 +2,9 @@
 #include <random>
 
 #include "ddraw_test_host.h"
+#include "platform/win32/gdi.h"
 
 namespace {
-
-const HWND kWindow = reinterpret_cast<HWND>(0x1000);
 
 class SurfaceTest : public DirectDrawTest {
  protected:
@@ -113,7 +112,7 @@ TEST_F(SurfaceTest, LockGivesAPitchAndTheRectangle) {
   EXPECT_EQ(s->Lock(&outside, &desc, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
   desc.dwSize = 7;
   EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
-  host.failing = {"Lock"};
+  headless::FailCall("Surface::Lock", 1);
   desc.dwSize = sizeof desc;
   EXPECT_TRUE(FAILED(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr)));
 }
@@ -138,8 +137,8 @@ TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
 }
 
 TEST_F(SurfaceTest, ColourFillThroughAWindowClipper) {
-  host.desktop = DisplayDesktop{320, 240, 32, false};
-  host.clients[kWindow] = RECT{100, 50, 200, 150};
+  Desktop(320, 240, 32);
+  HWND kWindow = Window(RECT{100, 50, 200, 150});
   ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL), DD_OK);
   IDirectDrawSurface7* primary = MakePrimary();
   IDirectDrawClipper* clipper = nullptr;
@@ -195,7 +194,7 @@ TEST_F(SurfaceTest, SourceKeysCompareColourBitsOnly) {
 }
 
 TEST_F(SurfaceTest, SourceKeysOn555IgnoreTheTopBit) {
-  host.desktop = DisplayDesktop{640, 480, 16, true};
+  Desktop(640, 480, 16, true);
   IDirectDrawSurface7* src = Make(2, 1);
   IDirectDrawSurface7* dst = Make(2, 1);
   Fill(dst, nullptr, 0x1234);
@@ -275,6 +274,7 @@ TEST_F(SurfaceTest, StretchingBltPicksNearestPixels) {
 }
 
 TEST_F(SurfaceTest, FlipChainsRotateAndPresent) {
+  HWND kWindow = Window();
   ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
   ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
   IDirectDrawSurface7* front =
@@ -288,13 +288,17 @@ TEST_F(SurfaceTest, FlipChainsRotateAndPresent) {
   Fill(front, nullptr, 1);
   Fill(back, nullptr, 2);
   Fill(third, nullptr, 3);
-  host.frames.clear();
+  headless::ClearFrames();
   ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  // Full screen shows the whole primary.
+  ASSERT_EQ(headless::Frames().size(), 1u);
+  EXPECT_EQ(headless::Frames()[0].window, kWindow);
+  EXPECT_EQ(headless::Frames()[0].width, 640);
+  EXPECT_EQ(headless::Frames()[0].height, 480);
+  EXPECT_EQ(headless::Frames()[0].Rgb(639, 479), 0x000010u);  // 2 on 5:6:5 is blue 2 << 3
   EXPECT_EQ(Get(front, 0, 0), 2u);
   EXPECT_EQ(Get(back, 0, 0), 3u);
   EXPECT_EQ(Get(third, 0, 0), 1u);
-  ASSERT_FALSE(host.frames.empty());
-  EXPECT_EQ(host.frames[0].rect.right, 640);
   EXPECT_EQ(back->Flip(nullptr, 0), DDERR_NOTFLIPPABLE);
   third->Release();
   EXPECT_EQ(back->Release(), 1u);  // the chain keeps it
@@ -338,7 +342,7 @@ TEST_F(SurfaceTest, AttachedZBufferAndEnumeration) {
 }
 
 TEST_F(SurfaceTest, PalettesHoldEntriesAndCounts) {
-  host.desktop = DisplayDesktop{640, 480, 8, false};
+  Desktop(640, 480, 8);
   PALETTEENTRY entries[256];
   for (int i = 0; i < 256; ++i) entries[i] = PALETTEENTRY{static_cast<BYTE>(i), 0, static_cast<BYTE>(255 - i), 0};
   IDirectDrawPalette* palette = nullptr;
@@ -362,13 +366,37 @@ TEST_F(SurfaceTest, PalettesHoldEntriesAndCounts) {
   back->Release();
   // A GDI context over the surface sees the palette's colours.
   Put(s, 1, 1, 7);
-  HDC dc = nullptr;
+  HDC dc = nullptr, again = nullptr;
   ASSERT_EQ(s->GetDC(&dc), DD_OK);
-  EXPECT_EQ(s->GetDC(&dc), DDERR_DCALREADYCREATED);
+  EXPECT_EQ(s->GetDC(&again), DDERR_DCALREADYCREATED);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = 40;
+  info.bmiHeader.biWidth = 1;
+  info.bmiHeader.biHeight = -1;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, section);
+  ASSERT_TRUE(BitBlt(memory, 0, 0, 1, 1, dc, 1, 1, SRCCOPY));
+  EXPECT_EQ(*static_cast<uint32_t*>(bits), 0xFF0000u);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(section);
   ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
   EXPECT_EQ(palette->Release(), 1u);
-  host.desktop.bits = 32;
-  IDirectDrawSurface7* wide = Make(4, 4);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  desc.dwWidth = desc.dwHeight = 4;
+  desc.ddpfPixelFormat = DDPIXELFORMAT{};
+  desc.ddpfPixelFormat.dwSize = 32;
+  desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+  desc.ddpfPixelFormat.dwRGBBitCount = 32;
+  IDirectDrawSurface7* wide = nullptr;
+  ASSERT_EQ(dd->CreateSurface(&desc, &wide, nullptr), DD_OK);
+  surfaces.push_back(wide);
   EXPECT_EQ(wide->SetPalette(palette), DDERR_NOTPALETTIZED);
 }
 
@@ -382,8 +410,8 @@ struct PresentCase {
 class PresentTest : public SurfaceTest, public ::testing::WithParamInterface<PresentCase> {};
 
 TEST_P(PresentTest, WindowCopyLandsInTheClientRectangle) {
-  host.desktop = DisplayDesktop{400, 300, GetParam().bits, GetParam().rgb555};
-  host.clients[kWindow] = RECT{50, 40, 114, 88};  // 64 x 48
+  Desktop(400, 300, GetParam().bits, GetParam().rgb555);
+  HWND kWindow = Window(RECT{50, 40, 114, 88});  // 64 x 48
   ASSERT_EQ(dd->SetCooperativeLevel(kWindow, DDSCL_NORMAL), DD_OK);
   IDirectDrawSurface7* primary = MakePrimary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_3DDEVICE);
   IDirectDrawSurface7* back = Make(64, 48, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
@@ -433,16 +461,20 @@ TEST_P(PresentTest, WindowCopyLandsInTheClientRectangle) {
       expected[y * 64 + x] = (r << 16) | (g << 8) | b;
     }
   back->Unlock(nullptr);
-  host.frames.clear();
+  headless::ClearFrames();
   RECT to{50, 40, 114, 88};
   RECT from{0, 0, 64, 48};
   ASSERT_EQ(primary->Blt(&to, back, &from, DDBLT_WAIT, nullptr), DD_OK);
-  ASSERT_EQ(host.frames.size(), 1u);
-  const TestDisplay::Frame& frame = host.frames[0];
+  ASSERT_EQ(headless::Frames().size(), 1u);
+  const headless::CapturedFrame& frame = headless::Frames()[0];
   EXPECT_EQ(frame.window, kWindow);
-  EXPECT_EQ(frame.rect.left, 50);
-  EXPECT_EQ(frame.rect.top, 40);
-  EXPECT_EQ(frame.pixels, expected);
+  ASSERT_EQ(frame.width, 64);
+  ASSERT_EQ(frame.height, 48);
+  EXPECT_EQ(frame.bitsPerPixel, GetParam().bits);
+  std::vector<uint32_t> shown;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) shown.push_back(frame.Rgb(x, y));
+  EXPECT_EQ(shown, expected);
   // Nothing outside the client rectangle was written.
   EXPECT_EQ(Get(primary, 49, 40), 0u);
   EXPECT_EQ(Get(primary, 114, 87), 0u);

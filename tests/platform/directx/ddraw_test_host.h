@@ -1,56 +1,58 @@
-// A display host for the DirectDraw tests: a set desktop, named failures, known windows and captured frames.
+// Fixture of the DirectDraw tests: a headless host with a chosen desktop, a window at a known client rectangle,
+// and the display changes that window heard.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
-#include <string>
 #include <tuple>
 #include <vector>
 
+#include "platform/directx/ddraw.h"
 #include "platform/directx/ddraw_display.h"
+#include "platform/host/headless/headless_host.h"
+#include "platform/host/platform.h"
+#include "platform/win32/messages.h"
+#include "platform/win32/user.h"
+#include "support/headless_fixture.h"
 
-class TestDisplay : public DisplayHost {
- public:
-  struct Frame {
-    RECT rect;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rect's rows
-    HWND window;
-  };
-
-  DisplayDesktop desktop;
-  std::set<std::string> failing;
-  std::map<HWND, RECT> clients;  // client rectangles on the desktop
-  std::vector<std::tuple<int, int, int>> displayChanges;
-  std::vector<Frame> frames;
-  uint32_t clock = 1000;
-  uint32_t videoBytes = 32u << 20;
-
-  DisplayDesktop Desktop() override { return desktop; }
-  bool ShouldFail(const char* name) override { return failing.count(name) != 0; }
-  uint32_t Milliseconds() override { return clock++; }
-  bool ClientRectOnScreen(HWND window, RECT* rect) override {
-    auto it = clients.find(window);
-    if (it == clients.end()) return false;
-    *rect = it->second;
-    return true;
-  }
-  void PostDisplayChange(int bits, int width, int height) override { displayChanges.emplace_back(bits, width, height); }
-  uint32_t VideoMemoryBytes() override { return videoBytes; }
-  // Captures what the real window would show: the client rectangle of the window the picture went to, else
-  // the rectangle that changed.
-  void Present(const PresentedPicture& picture) override {
-    RECT rect = picture.changed;
-    auto it = clients.find(picture.window);
-    if (it != clients.end()) rect = it->second;
-    frames.push_back(Frame{rect, PresentedPixels(picture, rect), picture.window});
-  }
-};
-
-// Every test gets a fresh host; the substitute's display state is per process and each test runs in its own.
-class DirectDrawTest : public ::testing::Test {
+class DirectDrawTest : public HeadlessTest {
  protected:
-  void SetUp() override { SetDisplayHost(&host); }
-  void TearDown() override { SetDisplayHost(nullptr); }
-  TestDisplay host;
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    SetDirectDrawVideoMemory(32u << 20);
+  }
+
+  void Desktop(int width, int height, int bits, bool rgb555 = false) {
+    headless::Config config;
+    config.desktopWidth = width;
+    config.desktopHeight = height;
+    config.bitsPerPixel = bits;
+    config.rgb555 = rgb555;
+    RestartHeadless(config);
+  }
+
+  // A borderless window whose client rectangle is the given desktop rectangle.
+  HWND Window(RECT client = RECT{0, 0, 64, 48}) {
+    WNDCLASSEXA c{};
+    c.cbSize = sizeof c;
+    c.lpfnWndProc = &DefWindowProcA;
+    c.lpszClassName = "DirectDrawTest";
+    RegisterClassExA(&c);
+    HWND window = CreateWindowExA(0, "DirectDrawTest", "", WS_POPUP, client.left, client.top,
+                                  client.right - client.left, client.bottom - client.top, nullptr, nullptr, nullptr,
+                                  nullptr);
+    EXPECT_NE(window, nullptr);
+    return window;
+  }
+
+  // (bits, width, height) of every WM_DISPLAYCHANGE waiting in the queue.
+  std::vector<std::tuple<int, int, int>> DisplayChanges() {
+    std::vector<std::tuple<int, int, int>> out;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_DISPLAYCHANGE)
+        out.emplace_back(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam & 0xFFFF),
+                         static_cast<int>((msg.lParam >> 16) & 0xFFFF));
+    }
+    return out;
+  }
 };
