@@ -4,14 +4,13 @@
 #include "platform/win32/dc.h"
 #include "platform/win32/types.h"
 
-// Every kind of GDI object derives from the object base, so any object handle passes where HGDIOBJ is taken.
+// The record behind every GDI object handle; each kind of object derives from it.
 struct HGDIOBJ__ {
   HGDIOBJ__() = default;
   HGDIOBJ__(const HGDIOBJ__&) = delete;
   HGDIOBJ__& operator=(const HGDIOBJ__&) = delete;
   virtual ~HGDIOBJ__() = default;
 };
-struct HBITMAP__ : HGDIOBJ__ {};
 
 struct BITMAPINFOHEADER {
   DWORD biSize;  // 40

@@ -6,7 +6,7 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/gdi_pixels.h"
 
-struct GdiBitmap : HBITMAP__ {
+struct GdiBitmap : HGDIOBJ__ {
   PixelBlock block;
   BITMAPINFOHEADER header{};
   DWORD masks[3]{};
