@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/win32/dc.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/gdi_pixels.h"
 
