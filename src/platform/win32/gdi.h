@@ -1,7 +1,6 @@
 // GDI on the substitute platform: device contexts over memory (DIB sections and DirectDraw surfaces), DIB
 // transfers with format conversion, and the display context's capabilities.
 #pragma once
-#include "platform/win32/dc.h"  // device contexts and their capability indexes
 #include "platform/win32/types.h"
 
 // The record behind every GDI object handle; each kind of object derives from it.
@@ -65,6 +64,14 @@ constexpr DWORD BI_BITFIELDS = 3;
 
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr UINT DIB_PAL_COLORS = 1;
+
+// GetDeviceCaps indexes (window and screen contexts answer with the display mode, memory and surface contexts
+// with their pixels).
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int SIZEPALETTE = 104;
 
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr DWORD BLACKNESS = 0x00000042;
