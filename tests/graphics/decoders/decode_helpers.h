@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,6 +74,34 @@ inline std::vector<uint32_t> AllArgb(const Decoded& d) {
   for (int y = 0; y < d.image.height; ++y) {
     for (int x = 0; x < d.image.width; ++x) out.push_back(PixelArgb(d, x, y));
   }
+  return out;
+}
+
+// The Debian image tool that serves as an independent reference; tests that need it skip when it is absent.
+inline const char* kReferenceTool = "/usr/bin/convert";
+
+inline Bytes ReadAll(FILE* f) {
+  Bytes out;
+  unsigned char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) out.insert(out.end(), buffer, buffer + n);
+  return out;
+}
+
+// Runs the reference tool with the arguments and answers what it wrote to its standard output.
+inline Bytes RunReferenceTool(const std::string& arguments) {
+  FILE* pipe = popen((std::string(kReferenceTool) + " " + arguments).c_str(), "r");
+  if (pipe == nullptr) return {};
+  Bytes out = ReadAll(pipe);
+  pclose(pipe);
+  return out;
+}
+
+inline Bytes ReadFileBytes(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (f == nullptr) return {};
+  Bytes out = ReadAll(f);
+  fclose(f);
   return out;
 }
 

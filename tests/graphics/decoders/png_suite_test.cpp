@@ -1,13 +1,9 @@
 // The public PNG suite, when the shared test data is present: every valid file must decode to the pixels an
 // independent tool reads from it, every broken one ("x" names) must be refused.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "decode_helpers.h"
@@ -16,25 +12,11 @@ namespace decoder_tests {
 namespace {
 
 const char* kSuiteDir = VOMAK_SHARED_DIR "/testdata/pngsuite/png";
-const char* kReferenceTool = "/usr/bin/convert";
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The tool's reading as 16-bit R G B A samples, relabelled sRGB so that it converts nothing (the decoder
 // applies no gamma either); the decoder keeps the high byte of 16-bit samples, so the reference does too.
 std::vector<uint32_t> Reference(const std::string& path) {
-  std::string command =
-      std::string(kReferenceTool) + " '" + path + "' -set colorspace sRGB -depth 16 -endian LSB rgba:-";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {};
-  Bytes raw;
-  unsigned char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) raw.insert(raw.end(), buffer, buffer + n);
-  pclose(pipe);
+  Bytes raw = RunReferenceTool("'" + path + "' -set colorspace sRGB -depth 16 -endian LSB rgba:-");
   std::vector<uint32_t> out;
   for (size_t i = 0; i + 8 <= raw.size(); i += 8) {
     out.push_back(static_cast<uint32_t>(raw[i + 7]) << 24 | raw[i + 1] << 16 | raw[i + 3] << 8 | raw[i + 5]);
@@ -56,7 +38,7 @@ TEST(PngSuite, ValidFilesMatchAnIndependentReadingAndBrokenOnesAreRefused) {
     std::string name = path.filename().string();
     SCOPED_TRACE(name);
     Decoded d;
-    RunDecoder(DecodePngPicture, ReadFile(path.string()), &d);
+    RunDecoder(DecodePngPicture, ReadFileBytes(path.string()), &d);
     if (name[0] == 'x') {
       EXPECT_EQ(d.result, -1);
       continue;
