@@ -264,6 +264,15 @@ TEST(BmpDecoder, RefusesWhatItCannotTake) {
   EXPECT_TRUE(refused(Build(empty)));
 }
 
+TEST(BmpDecoder, ANonBmpIsRefusedRightAfterTheFileHeader) {
+  testing_support::ByteStream stream;
+  stream.data = Pattern(200, 8);
+  StreamSourceData source = stream.Source();
+  GraphImage image{};
+  EXPECT_EQ(DecodeBmpPicture(&source, &image), -1);
+  EXPECT_EQ(stream.position, 14);
+}
+
 TEST(BmpDecoder, TakenFirstInTheTable) {
   BmpFile f(2, 2, 8, 1);
   f.palette = Palette4();
