@@ -16,3 +16,12 @@ int G_DDraw_DrawExtendGraph(int x1, int y1, int x2, int y2, GraphRecord* graph, 
 int G_DDraw_DrawFillBox(int x1, int y1, int x2, int y2, uint32_t color);
 int G_DDraw_DrawFrameBox(int x1, int y1, int x2, int y2, uint32_t color);
 int G_DDraw_DrawCircle(int x, int y, int radius, uint32_t color, int fill);
+
+// The rotated and four-corner drawers (the rotated drawing subsystem builds the first two).
+int G_DDraw_DrawRotaGraph(int x, int y, double scale, double angle, GraphRecord* graph, int transparent, int turn);
+int G_DDraw_DrawModiGraph(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, GraphRecord* graph,
+                          int transparent);
+// Corners as floats in the order top-left, top-right, bottom-left, bottom-right: each truncated toward zero (clamped
+// into the int range; a non-finite corner draws nothing and answers 0), then G_DDraw_DrawModiGraph.
+int G_DDraw_DrawModiGraphFloat(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                               GraphRecord* graph, int transparent);
