@@ -17,6 +17,7 @@ struct Settings {
   bool lowPrecision = false;
   bool mmx = true;               // the use-MMX flag: selects the MMX formulas where they exist
   bool simd = true;              // SSE2 fast paths; off runs the plain loops of the same formulas
+  bool avx2 = true;              // with simd: AVX2 forms where the processor has them
   const ColorFormat* screen = nullptr;
   const uint32_t* mul = nullptr;  // the blend multiply table, 256 rows of 256: [i][j] = (i * j) >> 8
 

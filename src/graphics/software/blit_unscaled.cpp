@@ -1,5 +1,6 @@
 // Unscaled graph drawing: the choice of loop by depth, blend mode, alpha plane, parameter, brightness, 16-bit layout,
 // precision, MMX flag and key, taken once per call; each leaf is a RunRows instance with its formula.
+#include "graphics/software/avx2_rows.h"
 #include "graphics/software/blend_formulas.h"
 #include "graphics/software/blit_loops.h"
 #include "graphics/software/pixel_rows.h"
@@ -76,6 +77,8 @@ Outcome Unscaled32(const Job& j, const Settings& st) {
     if (plane) {
       if (bright) {
         run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? bri(s) : Chan32(bri(s), d, a); });
+      } else if (st.simd && st.avx2 && HaveAvx2()) {
+        FieldRows32Avx2(j, key, kt);
       } else if (st.simd) {
         RunRowsSimdAny<uint32_t, true>(j, key, kt, true, [](__m128i s, __m128i d, __m128i a) { return simd::Field32(s, d, a); },
                                  [](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? s : Field32(s, d, a); });

@@ -90,8 +90,9 @@ void Sweep(const ColorFormat& fmt, const char* name) {
   for (int mode : kModes)
     for (int p : kParams)
       for (uint32_t bright : kBright)
-        for (int flags = 0; flags < 64; ++flags) {
+        for (int flags = 0; flags < 128; ++flags) {
           blit::Settings st;
+          st.avx2 = flags & 64;
           st.blendMode = mode;
           st.param = p;
           st.bright = bright;
@@ -117,21 +118,22 @@ TEST(BlitUnscaled, MatchesReferenceGeneralLayouts) {
   Sweep(ref::Format16(5, 0, 6, 5, 5, 11), "bgr565");  // blue above bit 0 takes its own shift
 }
 
-// SSE2 against the plain loops on wide random rows, every offset of the row start.
+// The fast paths (SSE2, and AVX2 where the processor has it) against the plain loops on rows of many widths.
 TEST(BlitUnscaled, SimdMatchesPlainLoops) {
   Bench b;
   for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format555(), ref::Format16(5, 0, 6, 5, 5, 11)})
     for (int mode : {0, 1, 2})
       for (int p : {1, 77, 128, 254})
         for (int keyed = 0; keyed < 2; ++keyed)
-          for (int plane = 0; plane < 2; ++plane)
+          for (int plane = 0; plane < 4; ++plane)
             for (int w = 1; w < 40; w += 7) {
               blit::Settings st;
+              st.avx2 = plane & 2;
               st.blendMode = mode;
               st.param = p;
               st.trans = keyed;
               std::string where;
-              EXPECT_EQ(b.run(fmt, st, plane, false, w, 5, &where), 0) << where;
+              EXPECT_EQ(b.run(fmt, st, plane & 1, false, w, 5, &where), 0) << where;
             }
 }
 
