@@ -1,6 +1,7 @@
 // GDI on the substitute platform: device contexts over memory (DIB sections and DirectDraw surfaces), DIB
 // transfers with format conversion, and the display context's capabilities.
 #pragma once
+#include "platform/win32/dc.h"  // the device-context record and GetDeviceCaps
 #include "platform/win32/types.h"
 
 // The record behind every GDI object handle; each kind of object derives from it.
