@@ -155,8 +155,9 @@ void RowConverter::ReadRgb(const PixelBlock& block, int x, int y, int count, int
 
 uint32_t RowConverter::PackRgb(uint32_t rgb) {
   if (dst_.bits <= 8) {
-    if (rgb != lastRgb_) lastRgb_ = rgb, lastIndex_ = NearestPaletteIndex(dst_.palette, dst_.paletteCount, rgb);
-    return lastIndex_;
+    Match& m = matches_[(rgb ^ (rgb >> 12)) & 4095];
+    if (m.rgb != rgb) m = Match{rgb, NearestPaletteIndex(dst_.palette, dst_.paletteCount, rgb)};
+    return m.index;
   }
   if (dst_.bits == 24) return rgb;
   return red_.Pack(rgb >> 16 & 0xFF) | green_.Pack(rgb >> 8 & 0xFF) | blue_.Pack(rgb & 0xFF);

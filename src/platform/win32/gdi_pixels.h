@@ -46,7 +46,11 @@ class RowConverter {
   const PixelBlock& dst_;
   bool same_;
   ChannelLayout red_, green_, blue_;
-  uint32_t lastRgb_ = 0xFFFFFFFFu, lastIndex_ = 0;
+  // Palette matches already made: direct-mapped by colour, an entry of 0xFFFFFFFF is empty.
+  struct Match {
+    uint32_t rgb = 0xFFFFFFFFu, index = 0;
+  };
+  Match matches_[4096];
   uint32_t row_[1024];
 };
 

@@ -87,6 +87,17 @@ class SurfaceTest : public DirectDrawTest {
     ASSERT_EQ(s->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
   }
 
+  // A top-down DIB section, one row high.
+  static HBITMAP Section(int width, int bits, void** pixels) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, pixels, nullptr, 0);
+  }
+
   IDirectDraw7* dd = nullptr;
   std::vector<IDirectDrawSurface7*> surfaces;
 };
@@ -369,14 +380,8 @@ TEST_F(SurfaceTest, PalettesHoldEntriesAndCounts) {
   HDC dc = nullptr, again = nullptr;
   ASSERT_EQ(s->GetDC(&dc), DD_OK);
   EXPECT_EQ(s->GetDC(&again), DDERR_DCALREADYCREATED);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = 40;
-  info.bmiHeader.biWidth = 1;
-  info.bmiHeader.biHeight = -1;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP section = Section(1, 32, &bits);
   HDC memory = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(memory, section);
   ASSERT_TRUE(BitBlt(memory, 0, 0, 1, 1, dc, 1, 1, SRCCOPY));
@@ -487,5 +492,48 @@ INSTANTIATE_TEST_SUITE_P(Depths, PresentTest,
                          [](const auto& info) {
                            return std::to_string(info.param.bits) + (info.param.rgb555 ? "_555" : "");
                          });
+
+}  // namespace
+
+namespace {
+
+// GDI through surface contexts: a DIB section drawn into a 5:6:5 surface is converted, and releasing the
+// primary's context shows the client rectangle.
+TEST_F(SurfaceTest, DeviceContextsConvertIntoSurfaces) {
+  Desktop(200, 100, 16);
+  HWND window = Window(RECT{10, 20, 30, 30});
+  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+  IDirectDrawSurface7* primary = MakePrimary();
+  IDirectDrawSurface7* work = Make(4, 2);
+
+  uint8_t* bits = nullptr;
+  HBITMAP section = Section(2, 24, reinterpret_cast<void**>(&bits));
+  const uint8_t pixels[6] = {0xFF, 0x00, 0x00, 0x08, 0x84, 0xF8};  // blue, then (0xF8, 0x84, 0x08)
+  std::memcpy(bits, pixels, sizeof pixels);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, section);
+  HDC dc = nullptr;
+  ASSERT_EQ(work->GetDC(&dc), DD_OK);
+  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 16);
+  ASSERT_TRUE(BitBlt(dc, 1, 1, 2, 1, memory, 0, 0, SRCCOPY));
+  ASSERT_EQ(work->ReleaseDC(dc), DD_OK);
+  EXPECT_EQ(Get(work, 1, 1), 0x001Fu);
+  EXPECT_EQ(Get(work, 2, 1), (0xF8u >> 3) << 11 | (0x84u >> 2) << 5 | 0x08u >> 3);
+  EXPECT_EQ(Get(work, 0, 0), 0u);
+
+  headless::ClearFrames();
+  ASSERT_EQ(primary->GetDC(&dc), DD_OK);
+  ASSERT_TRUE(BitBlt(dc, 10, 20, 2, 1, memory, 0, 0, SRCCOPY));
+  EXPECT_TRUE(headless::Frames().empty());  // shown when the context is given back
+  ASSERT_EQ(primary->ReleaseDC(dc), DD_OK);
+  ASSERT_EQ(headless::Frames().size(), 1u);
+  EXPECT_EQ(headless::Frames()[0].width, 20);
+  EXPECT_EQ(headless::Frames()[0].height, 10);
+  EXPECT_EQ(headless::Frames()[0].Rgb(0, 0), 0x0000FFu);
+  EXPECT_EQ(headless::Frames()[0].Rgb(1, 0), 0xFF8608u);  // widened again by repeating top bits
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(section);
+}
 
 }  // namespace
