@@ -73,6 +73,7 @@ struct DibSource {
   int firstRow = 0;
   int width = 0, rows = 0;
   std::vector<uint8_t> indexes, written;  // run-length sources: decoded indexes and which were written
+  int rowsWritten = 0;                    // run-length sources: rows the stream put a pixel in
 };
 
 // Decodes a run-length stream of size bytes into one index per pixel, top-down, never past either buffer.
@@ -159,6 +160,10 @@ bool FinishRunLength(const BITMAPINFO* info, const DibLayout& layout, const void
   src.block.pitch = src.width;
   src.block.height = src.rows;
   src.firstRow = 0;
+  for (int row = 0; row < src.rows; ++row) {
+    auto begin = src.written.begin() + static_cast<long>(row) * src.width;
+    if (std::find(begin, begin + src.width, 1) != begin + src.width) ++src.rowsWritten;
+  }
   return true;
 }
 
@@ -251,7 +256,8 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int srcX,
   // Source rows are counted from the DIB's origin: the bottom row for bottom-up DIBs.
   int64_t top = layout.topDown ? int64_t{srcY} : int64_t{layout.height} - srcY - h;
   Transfer(*dst, src, x, y, w, h, srcX, w, top, h, false, false);
-  return runLength ? layout.height : src.block.height;
+  // Scan lines of the DIB the call had pixels for; 0 tells the caller nothing could be drawn.
+  return runLength ? src.rowsWritten : src.block.height;
 }
 
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
@@ -274,5 +280,5 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
   bool flipY = (height < 0) != (srcHeight < 0);
   int64_t top = layout.topDown ? sy : int64_t{layout.height} - sy - sh;
   Transfer(*dst, src, dx, dy, dw, dh, sx, sw, top, sh, flipX, flipY);
-  return layout.height;
+  return src.written.empty() ? layout.height : src.rowsWritten;
 }

@@ -127,7 +127,8 @@ TEST(SetDIBitsToDevice, RunLengthEightAndFour) {
   const uint8_t stream[] = {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 1, 2, 5, 0, 1};
   dib.header().biSizeImage = sizeof stream;
   Canvas canvas(6, 3, 0x123456);
-  EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 6, 3, 0, 0, 0, 3, stream, dib.info(), DIB_RGB_COLORS), 3);
+  // Two of the three rows have pixels: the answer counts those.
+  EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, 6, 3, 0, 0, 0, 3, stream, dib.info(), DIB_RGB_COLORS), 2);
   const uint32_t k = 0x123456;  // skipped pixels keep what the destination had
   std::vector<uint32_t> expected = {k, k, Colour(5), Colour(5), k, k,  //
                                     k, k, k, k, k, k,                  //
@@ -142,6 +143,10 @@ TEST(SetDIBitsToDevice, RunLengthEightAndFour) {
   EXPECT_EQ(SetDIBitsToDevice(line.dc(), 0, 0, 7, 1, 0, 0, 0, 1, nibbles, four.info(), DIB_RGB_COLORS), 1);
   EXPECT_EQ(line.All(), (std::vector<uint32_t>{Colour(1), Colour(2), Colour(1), Colour(2), Colour(1), Colour(3),
                                                 Colour(4), k}));
+  // A stream that ends at once draws nothing and says so.
+  const uint8_t empty[] = {0, 1};
+  four.header().biSizeImage = sizeof empty;
+  EXPECT_EQ(SetDIBitsToDevice(line.dc(), 0, 0, 7, 1, 0, 0, 0, 1, empty, four.info(), 0), 0);
   // A stream that does not say how long it is, and compressions that do not fit their depth, are refused.
   four.header().biSizeImage = 0;
   EXPECT_EQ(SetDIBitsToDevice(line.dc(), 0, 0, 7, 1, 0, 0, 0, 1, nibbles, four.info(), 0), 0);
