@@ -38,22 +38,23 @@ void FillLoop(const PixelBlock& dst, const RECT& r, uint32_t value) {
 template <int Bytes>
 void CopyLoop(const PixelBlock& dst, const RECT& dstFull, const RECT& clip, const PixelBlock& src, const RECT& srcFull,
               const BlitKey& key) {
-  int64_t dw = dstFull.right - dstFull.left, dh = dstFull.bottom - dstFull.top;
-  int64_t sw = srcFull.right - srcFull.left, sh = srcFull.bottom - srcFull.top;
+  int64_t dw = int64_t{dstFull.right} - dstFull.left, dh = int64_t{dstFull.bottom} - dstFull.top;
+  int64_t sw = int64_t{srcFull.right} - srcFull.left, sh = int64_t{srcFull.bottom} - srcFull.top;
   bool stretch = dw != sw || dh != sh;
   LONG width = clip.right - clip.left;
   std::vector<LONG> columns;
   if (stretch) {
     columns.resize(static_cast<size_t>(width));
-    for (LONG i = 0; i < width; ++i) columns[i] = static_cast<LONG>(srcFull.left + (clip.left + i - dstFull.left) * sw / dw);
+    for (LONG i = 0; i < width; ++i)
+      columns[i] = static_cast<LONG>(srcFull.left + (int64_t{clip.left} + i - dstFull.left) * sw / dw);
   }
   uint32_t keyValue = key.value & key.mask;
   for (LONG y = clip.top; y < clip.bottom; ++y) {
-    LONG sy = static_cast<LONG>(srcFull.top + (y - dstFull.top) * sh / dh);
+    LONG sy = static_cast<LONG>(srcFull.top + (int64_t{y} - dstFull.top) * sh / dh);
     const uint8_t* srow = src.Row(sy);
     uint8_t* d = dst.Row(y) + static_cast<long>(clip.left) * Bytes;
     if (!stretch) {
-      const uint8_t* s = srow + static_cast<long>(srcFull.left + (clip.left - dstFull.left)) * Bytes;
+      const uint8_t* s = srow + static_cast<long>(srcFull.left + (int64_t{clip.left} - dstFull.left)) * Bytes;
       if (!key.on) {
         std::memcpy(d, s, static_cast<size_t>(width) * Bytes);
         continue;

@@ -167,6 +167,12 @@ bool FinishRunLength(const BITMAPINFO* info, const DibLayout& layout, const void
   return true;
 }
 
+// Scales a position by from / to without overflow (sizes up to 2^32).
+int64_t Scale(int64_t position, int64_t from, int64_t to) {
+  if (from == to) return position;
+  return static_cast<int64_t>(static_cast<__int128>(position) * from / to);
+}
+
 // Copies a source range onto the destination: destination (x, y, width, height), source columns starting at
 // srcLeft spanning srcWidth, source rows (top-down) starting at srcTop spanning srcHeight; flips mirror them.
 // Sizes that differ map by nearest pixel. Answers the number of destination rows written.
@@ -181,14 +187,14 @@ int Transfer(const PixelBlock& dst, const DibSource& src, int64_t x, int64_t y, 
   std::vector<uint8_t> mask(static_cast<size_t>(span));
   std::vector<int64_t> column(static_cast<size_t>(span));
   for (int i = 0; i < span; ++i) {
-    int64_t offset = (left - x + i) * srcWidth / width;
+    int64_t offset = Scale(left - x + i, srcWidth, width);
     column[i] = srcLeft + (flipX ? srcWidth - 1 - offset : offset);
   }
   RowConverter writer(dst, dst);
   int drawn = 0;
   int64_t loaded = -1;
   for (int64_t dy = top; dy < bottom; ++dy) {
-    int64_t offset = (dy - y) * srcHeight / height;
+    int64_t offset = Scale(dy - y, srcHeight, height);
     int64_t row = srcTop + (flipY ? srcHeight - 1 - offset : offset);
     if (row < src.firstRow || row >= src.firstRow + src.block.height) continue;
     int stored = static_cast<int>(row - src.firstRow);

@@ -168,6 +168,13 @@ TEST_F(SurfaceTest, ColourFillThroughAWindowClipper) {
   Fill(primary, &wide, 0x00FF00);
   EXPECT_EQ(Get(primary, 150, 100), 0x00FF00u);
   EXPECT_EQ(Get(primary, 0, 0), 0u);
+  // A stretch onto the widest rectangle there is, cut to the client rectangle.
+  IDirectDrawSurface7* small = Make(2, 2);
+  Fill(small, nullptr, 0x0000FF);
+  RECT widest{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  ASSERT_EQ(primary->Blt(&widest, small, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(Get(primary, 150, 100), 0x0000FFu);
+  EXPECT_EQ(Get(primary, 0, 0), 0u);
   // Without the clipper the same rectangle is refused and nothing changes.
   primary->SetClipper(nullptr);
   DDBLTFX fx{};

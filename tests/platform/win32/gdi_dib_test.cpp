@@ -183,6 +183,10 @@ TEST(SetDIBitsToDevice, HostileSizesAndRectangles) {
   EXPECT_GE(SetDIBitsToDevice(canvas.dc(), -3, -2, 0xFFFFFFFFu, 0xFFFFFFFFu, 0, 0, 0, kH, e.bits.data(),
                               e.dib.info(), 0), 0);
   SetDIBitsToDevice(canvas.dc(), 2, 2, kW, kH, -100000, 2000000000, 0, 0x7FFFFFFF, e.bits.data(), e.dib.info(), 0);
+  SetDIBitsToDevice(canvas.dc(), INT32_MIN, INT32_MIN, 0xFFFFFFFFu, 0xFFFFFFFFu, INT32_MAX, INT32_MIN, 0, kH,
+                    e.bits.data(), e.dib.info(), 0);
+  StretchDIBits(canvas.dc(), INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX,
+                e.bits.data(), e.dib.info(), 0, SRCCOPY);
   EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, kW, kH, 0, 0, kH, 3, e.bits.data(), e.dib.info(), 0), 0);
   EXPECT_EQ(SetDIBitsToDevice(canvas.dc(), 0, 0, kW, kH, 0, 0, 0, kH, nullptr, e.dib.info(), 0), 0);
   e.dib.header().biHeight = INT32_MIN;
