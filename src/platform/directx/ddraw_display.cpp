@@ -11,6 +11,8 @@ struct DisplayState {
   const void* exclusiveOwner = nullptr;
   uint32_t videoMemory = 32u << 20;
   std::unordered_set<DirectDrawSurface*> surfaces;
+  bool modeSeen = false;
+  host::DisplayMode seen{};  // the display mode the surfaces were last checked against
   uint32_t defaultPalette[256];
   DisplayState() {
     // 3:3:2 colour cube, so an 8-bit surface without a palette still shows colours.
@@ -61,16 +63,27 @@ void ReleaseExclusiveMode(const void* owner) {
 }
 
 bool ApplyDisplayMode(int width, int height, int bits, int refresh) {
-  host::DisplayMode before = host::CurrentDisplayMode();
+  NoticeDisplayChanges();
   if (!host::SetDisplayMode(width, height, bits, refresh)) return false;
-  if (!SameMode(before, host::CurrentDisplayMode())) MarkAllDirectDrawSurfacesLost();
+  NoticeDisplayChanges();
   return true;
 }
 
 void RestoreDesktopMode() {
-  host::DisplayMode before = host::CurrentDisplayMode();
+  NoticeDisplayChanges();
   host::RestoreDisplayMode();
-  if (!SameMode(before, host::CurrentDisplayMode())) MarkAllDirectDrawSurfacesLost();
+  NoticeDisplayChanges();
+}
+
+void NoticeDisplayChanges() {
+  host::DisplayMode now = host::CurrentDisplayMode();
+  DisplayState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  bool changed = s.modeSeen && !SameMode(now, s.seen);
+  s.seen = now;
+  s.modeSeen = true;
+  if (changed)
+    for (DirectDrawSurface* surface : s.surfaces) surface->MarkLost();
 }
 
 void RegisterSurface(DirectDrawSurface* surface) {

@@ -100,6 +100,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
     if (caps & DDSCAPS_OVERLAY) return DDERR_NOOVERLAYHW;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
     if (host::ShouldFail("CreateSurface")) return DDERR_OUTOFMEMORY;
+    NoticeDisplayChanges();  // surfaces made now belong to the mode in force
     host::DisplayMode mode = host::CurrentDisplayMode();
     SurfaceShape shape;
     shape.caps2 = caps2;

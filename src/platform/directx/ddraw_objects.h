@@ -144,5 +144,7 @@ void ReleaseExclusiveMode(const void* owner);
 // Sets a mode through the host (null: the desktop's again); a mode that differs loses every surface.
 bool ApplyDisplayMode(int width, int height, int bits, int refresh);
 void RestoreDesktopMode();
+// Any change of the display mode since the last look (ours or another program's) loses every surface.
+void NoticeDisplayChanges();
 // Milliseconds of the host's clock.
 uint32_t DisplayMilliseconds();

@@ -207,6 +207,7 @@ bool DirectDrawSurface::ClipRect(RECT& rect, HRESULT* error) const {
 
 HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, RECT* srcRect, DWORD flags,
                                DDBLTFX* fx) {
+  NoticeDisplayChanges();
   if (lost_) return DDERR_SURFACELOST;
   RECT full = dstRect ? *dstRect : RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};
   if (Empty(full)) return DDERR_INVALIDRECT;
@@ -240,6 +241,7 @@ HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, R
 }
 
 HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* srcSurface, RECT* srcRect, DWORD flags) {
+  NoticeDisplayChanges();
   if (lost_) return DDERR_SURFACELOST;
   DirectDrawSurface* src = From(srcSurface);
   if (!src) return DDERR_INVALIDPARAMS;
@@ -298,6 +300,7 @@ HRESULT DirectDrawSurface::EnumAttachedSurfaces(LPVOID context, LPDDENUMSURFACES
 }
 
 HRESULT DirectDrawSurface::Flip(IDirectDrawSurface7* override, DWORD) {
+  NoticeDisplayChanges();
   if (chain_.empty()) return DDERR_NOTFLIPPABLE;
   if (lost_) return DDERR_SURFACELOST;
   for (DirectDrawSurface* s : chain_)
@@ -405,15 +408,20 @@ HRESULT DirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
   return DD_OK;
 }
 
-HRESULT DirectDrawSurface::IsLost() { return lost_ ? DDERR_SURFACELOST : DD_OK; }
+HRESULT DirectDrawSurface::IsLost() {
+  NoticeDisplayChanges();
+  return lost_ ? DDERR_SURFACELOST : DD_OK;
+}
 
 HRESULT DirectDrawSurface::Restore() {
+  NoticeDisplayChanges();
   lost_ = false;
   for (DirectDrawSurface* s : chain_) s->lost_ = false;
   return DD_OK;
 }
 
 HRESULT DirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE) {
+  NoticeDisplayChanges();
   if (!desc || DescKind(desc->dwSize) == 0) return DDERR_INVALIDPARAMS;
   if (lost_) return DDERR_SURFACELOST;
   RECT r = rect ? *rect : RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};
@@ -434,6 +442,7 @@ HRESULT DirectDrawSurface::Unlock(RECT*) {
 }
 
 HRESULT DirectDrawSurface::GetDC(HDC* dc) {
+  NoticeDisplayChanges();
   if (!dc) return DDERR_INVALIDPARAMS;
   *dc = nullptr;
   if (lost_) return DDERR_SURFACELOST;

@@ -147,6 +147,25 @@ TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
   EXPECT_EQ(a->BltFast(0, 0, b, nullptr, 0), DD_OK);
 }
 
+TEST_F(SurfaceTest, AnotherProgramsDisplayChangeLosesSurfaces) {
+  HWND window = Window();
+  IDirectDrawSurface7* s = Make(4, 4);
+  EXPECT_EQ(s->IsLost(), DD_OK);
+  headless::PostDisplayChange(800, 600, 16);
+  DisplayChanges();  // the platform looks at its queue, and the desktop changes
+  EXPECT_EQ(host::CurrentDisplayMode().bitsPerPixel, 16);
+  EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(s->Restore(), DD_OK);
+  EXPECT_EQ(s->IsLost(), DD_OK);
+  // Surfaces made in the new mode are not lost.
+  IDirectDrawSurface7* fresh = Make(4, 4);
+  EXPECT_EQ(fresh->IsLost(), DD_OK);
+  DDPIXELFORMAT format{};
+  fresh->GetPixelFormat(&format);
+  EXPECT_EQ(format.dwRGBBitCount, 16u);
+  (void)window;
+}
+
 TEST_F(SurfaceTest, ColourFillThroughAWindowClipper) {
   Desktop(320, 240, 32);
   HWND kWindow = Window(RECT{100, 50, 200, 150});
