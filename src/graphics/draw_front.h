@@ -26,3 +26,8 @@ int GetScreenSizeAndDepth(int* width, int* height, int* depth);
 // Cuts rect in place to clip: bottom, top, right, left, each clamped into clip's range on its axis. A result with
 // right <= left or bottom <= top means nothing to draw.
 int ClipRectByRect(RECT* rect, const RECT* clip);
+
+// Text: 0 for a null or empty text; a bad font handle logs "フォントハンドル値が異常です\n" and answers -1.
+int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int turn);
+// Formats into 1,024 bytes (a longer text is cut at a character boundary) and draws with the default font.
+int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) __attribute__((format(printf, 4, 5)));
