@@ -1,6 +1,7 @@
 // The software primitives: filled and frame boxes and circles, drawn as spans of one colour through the unscaled
 // loops (the colour is the source pixel: blend mode, parameter and brightness apply; no key, no alpha plane).
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/memory.h"
@@ -16,8 +17,8 @@ const DrawFrameTexts kPrimitiveTexts = {"転送先サーフェスのロックに
                                        "転送元サーフェスのロックに失敗しました in G_DDraw_DrawPrimitive ",
                                        "転送元サーフェス２のロックに失敗しました in G_DDraw_DrawPrimitive "};
 
-// Draws the spans that shape(emit) gives, all inside the bounding rectangle (left, top)-(right, bottom) (right and
-// bottom exclusive, draw coordinates).
+// Draws the spans that shape(left, top, right, bottom, emit) gives, all inside the bounding rectangle (left, top)-
+// (right, bottom) (right and bottom exclusive, draw coordinates); the shape is told the part of it inside the clip.
 template <class Shape>
 int DrawSpans(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t color, Shape shape) {
   DrawFrame f;
@@ -39,7 +40,7 @@ int DrawSpans(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t
   for (int i = 0; i < width; ++i) std::memcpy(row + i * bpp, &color, bpp);
   LockDrawFrame(&f, nullptr, DDLOCK_WAIT, DDLOCK_WAIT | DDLOCK_READONLY, kPrimitiveTexts);
   const blit::Settings st = DrawFrameSettings(f, 0, 0);
-  shape([&](int64_t y, int64_t x0, int64_t x1) {
+  shape(cl, ct, cr, cb, [&](int64_t y, int64_t x0, int64_t x1) {
     x0 = std::max(x0, cl);
     x1 = std::min(x1 + 1, cr);
     if (y < ct || y >= cb || x1 <= x0) return;
@@ -62,17 +63,28 @@ int DrawSpans(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t
 
 int G_DDraw_DrawFillBox(int x1, int y1, int x2, int y2, uint32_t color) {
   return DrawSpans(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color,
-                   [&](auto emit) { shapes::BoxSpans(x1, y1, x2, y2, true, emit); });
+                   [&](int64_t, int64_t, int64_t, int64_t, auto emit) { shapes::BoxSpans(x1, y1, x2, y2, true, emit); });
 }
 
 int G_DDraw_DrawFrameBox(int x1, int y1, int x2, int y2, uint32_t color) {
   return DrawSpans(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color,
-                   [&](auto emit) { shapes::BoxSpans(x1, y1, x2, y2, false, emit); });
+                   [&](int64_t, int64_t, int64_t, int64_t, auto emit) { shapes::BoxSpans(x1, y1, x2, y2, false, emit); });
 }
 
 int G_DDraw_DrawCircle(int x, int y, int radius, uint32_t color, int fill) {
   if (radius < 0) return 0;
   const int64_t r = radius;
   return DrawSpans(x - r, y - r, x + r + 1, y + r + 1, color,
-                   [&](auto emit) { shapes::CircleSpans(x, y, r, fill != 0, emit); });
+                   [&](int64_t l, int64_t t, int64_t rt, int64_t b, auto emit) {
+                     // A visible part that lies wholly inside the disk, clear of the outline, needs no walk round a
+                     // huge circle: the outline misses it and the filled disk covers it.
+                     auto far = [&](int64_t a, int64_t b2) { return std::max(std::abs(a), std::abs(b2)); };
+                     const __int128 dx = far(l - x, rt - 1 - x), dy = far(t - y, b - 1 - y);
+                     if (r > 1 && dx * dx + dy * dy <= __int128(r - 1) * (r - 1)) {
+                       if (fill != 0)
+                         for (int64_t row = t; row < b; ++row) emit(row, l, rt - 1);
+                       return;
+                     }
+                     shapes::CircleSpans(x, y, r, fill != 0, emit);
+                   });
 }
