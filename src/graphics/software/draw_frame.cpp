@@ -31,9 +31,9 @@ int OpenDrawFrame(DrawFrame* f) {
 
 namespace {
 
-bool FitsWork(const DrawFrame& f, const RECT& r) {
-  return r.right - r.left <= f.screenWidth && r.bottom - r.top <= f.screenHeight && r.right > r.left &&
-         r.bottom > r.top;
+bool FitsWork(const DrawFrame& f, const RECT& r, int atX, int atY) {
+  return atX >= 0 && atY >= 0 && int64_t(atX) + r.right - r.left <= f.screenWidth &&
+         int64_t(atY) + r.bottom - r.top <= f.screenHeight && r.right > r.left && r.bottom > r.top;
 }
 
 // Locks a whole surface; the description's pointer and pitch come back.
@@ -48,18 +48,18 @@ bool LockWhole(IDirectDrawSurface7* surface, DWORD flags, uint8_t** bits, intptr
 
 }  // namespace
 
-bool CopyBackgroundToWork(DrawFrame* f, const RECT& rect) {
+bool CopyBackgroundToWork(DrawFrame* f, const RECT& rect, int atX, int atY) {
   IDirectDrawSurface7* work = GetDirectDrawLayerState().work1;
-  if (work == nullptr || !FitsWork(*f, rect)) return false;
+  if (work == nullptr || !FitsWork(*f, rect, atX, atY)) return false;
   RECT r = rect;
-  G_DDraw_CopySurfaceRect(work, f->destination, 0, 0, &r);
+  G_DDraw_CopySurfaceRect(work, f->destination, atX, atY, &r);
   f->backgroundCopied = true;
   return true;
 }
 
 bool CopySourceToWork(DrawFrame* f, IDirectDrawSurface7* source, const RECT& rect) {
   IDirectDrawSurface7* work = GetDirectDrawLayerState().work2;
-  if (work == nullptr || source == nullptr || !FitsWork(*f, rect)) return false;
+  if (work == nullptr || source == nullptr || !FitsWork(*f, rect, 0, 0)) return false;
   RECT r = rect;
   G_DDraw_CopySurfaceRect(work, source, 0, 0, &r);
   f->sourceCopied = true;

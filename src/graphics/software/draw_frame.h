@@ -61,10 +61,10 @@ struct DrawFrame {
 // current 3-D scene when the layer says one may be open, reads clip, offset and screen, and returns 0.
 int OpenDrawFrame(DrawFrame* frame);
 
-// Copies rect (target coordinates, the offset already added) of the destination to (0, 0) of the first work
-// surface through G_DDraw_CopySurfaceRect. Answers false, copying nothing, when the rectangle does not fit the work
-// surface: the loops then read the destination itself, which gives the same pixels.
-bool CopyBackgroundToWork(DrawFrame* frame, const RECT& rect);
+// Copies rect (target coordinates, the offset already added) of the destination to (atX, atY) of the first work
+// surface through G_DDraw_CopySurfaceRect. Answers false, copying nothing, when it does not fit the work surface:
+// the loops then read the destination itself, which gives the same pixels.
+bool CopyBackgroundToWork(DrawFrame* frame, const RECT& rect, int atX = 0, int atY = 0);
 
 // Copies rect (absolute in the source surface) to (0, 0) of the second work surface. Answers false, copying
 // nothing, when it does not fit; the loops then read the source surface.
