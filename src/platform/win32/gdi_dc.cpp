@@ -49,16 +49,20 @@ void Track(std::unordered_set<const void*> GdiState::*set, const void* object, b
   else (s.*set).erase(object);
 }
 
-GdiContext* LiveContext(HDC dc) { return Lookup<GdiContext>(&GdiState::contexts, static_cast<HDC__*>(dc)); }
+GdiContext* LiveContext(HDC dc) { return FindContext(dc); }
+HDC Register(GdiContext* context) { return RegisterContext(context); }
+void Unregister(GdiContext* context) { ForgetContext(context); }
 
-HDC Register(GdiContext* context) {
+}  // namespace
+
+GdiContext* FindContext(HDC dc) { return Lookup<GdiContext>(&GdiState::contexts, static_cast<HDC__*>(dc)); }
+
+HDC RegisterContext(GdiContext* context) {
   Track(&GdiState::contexts, static_cast<HDC__*>(context), true);
   return context;
 }
 
-void Unregister(GdiContext* context) { Track(&GdiState::contexts, static_cast<HDC__*>(context), false); }
-
-}  // namespace
+void ForgetContext(GdiContext* context) { Track(&GdiState::contexts, static_cast<HDC__*>(context), false); }
 
 GdiBitmap* LiveBitmap(HGDIOBJ object) {
   GdiState& s = State();
@@ -75,8 +79,14 @@ const PixelBlock* ContextPixels(HDC dc) {
   GdiContext* c = LiveContext(dc);
   if (!c) return nullptr;
   if (c->kind == GdiContext::Kind::Surface) return &c->surface;
+  if (c->kind == GdiContext::Kind::Window) return WindowPicture(c);
   if (c->bitmap) return &c->bitmap->block;
   return nullptr;
+}
+
+void ContextDrawn(HDC dc) {
+  GdiContext* c = LiveContext(dc);
+  if (c && c->kind == GdiContext::Kind::Window) ShowWindowPicture(c);
 }
 
 HDC CreateSurfaceContext(const PixelBlock& block) {
@@ -197,6 +207,7 @@ BOOL BitBlt(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX,
     std::vector<uint32_t> fill(static_cast<size_t>(width), rop == WHITENESS ? 0xFFFFFFu : 0u);
     RowConverter writer(*dst, *dst);
     for (int row = 0; row < height; ++row) writer.WriteRgb(x, y + row, width, fill.data());
+    ContextDrawn(dstDc);
     return TRUE;
   }
   if (rop != SRCCOPY) return FALSE;
@@ -210,10 +221,12 @@ BOOL BitBlt(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX,
     int row = upward ? height - 1 - i : i;
     converter.Convert(srcX, srcY + row, x, y + row, width);
   }
+  ContextDrawn(dstDc);
   return TRUE;
 }
 
 int GdiContext::DeviceCaps(int index) const {
+  if (kind == Kind::Window) return HDC__::DeviceCaps(index);
   const PixelBlock* block = kind == Kind::Surface ? &surface : bitmap ? &bitmap->block : nullptr;
   switch (index) {
     case BITSPIXEL: return block ? block->bits : 0;

@@ -262,6 +262,7 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int srcX,
   // Source rows are counted from the DIB's origin: the bottom row for bottom-up DIBs.
   int64_t top = layout.topDown ? int64_t{srcY} : int64_t{layout.height} - srcY - h;
   Transfer(*dst, src, x, y, w, h, srcX, w, top, h, false, false);
+  ContextDrawn(dc);
   // Scan lines of the DIB the call had pixels for; 0 tells the caller nothing could be drawn.
   return runLength ? src.rowsWritten : src.block.height;
 }
@@ -286,5 +287,6 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
   bool flipY = (height < 0) != (srcHeight < 0);
   int64_t top = layout.topDown ? sy : int64_t{layout.height} - sy - sh;
   Transfer(*dst, src, dx, dy, dw, dh, sx, sw, top, sh, flipX, flipY);
+  ContextDrawn(dc);
   return src.written.empty() ? layout.height : src.rowsWritten;
 }

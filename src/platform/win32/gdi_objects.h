@@ -20,9 +20,9 @@ struct GdiBitmap : HGDIOBJ__ {
 
 struct GdiContext : HDC__ {
   int DeviceCaps(int index) const override;
-  enum class Kind { Memory, Surface } kind = Kind::Memory;
+  enum class Kind { Memory, Surface, Window } kind = Kind::Memory;
   GdiBitmap* bitmap = nullptr;       // memory contexts: the selected bitmap (the stock one at first)
-  PixelBlock surface;                // surface contexts: the surface's pixels
+  PixelBlock surface;                // surface contexts: the surface's pixels; window contexts: the picture
   std::vector<uint32_t> palette;     // surface contexts on 8 bits: the surface's palette
 };
 
@@ -30,7 +30,17 @@ struct GdiContext : HDC__ {
 HDC CreateSurfaceContext(const PixelBlock& block);
 void DestroySurfaceContext(HDC dc);
 
-// The pixels a context draws into, or null (a window or screen context, a bad handle).
+// The pixels a context draws into, or null (the screen's context, a bad handle).
 const PixelBlock* ContextPixels(HDC dc);
+// After a drawing call: a window context shows its picture in the window.
+void ContextDrawn(HDC dc);
+
+// The registry of live contexts.
+HDC RegisterContext(GdiContext* context);
+GdiContext* FindContext(HDC dc);
+void ForgetContext(GdiContext* context);
+// A window context's picture of the client area (kept per window between contexts), sized to the client now.
+const PixelBlock* WindowPicture(GdiContext* context);
+void ShowWindowPicture(GdiContext* context);
 GdiBitmap* LiveBitmap(HGDIOBJ object);
 HBITMAP RegisterBitmap(GdiBitmap* bitmap);  // the bitmap becomes a live handle

@@ -125,3 +125,45 @@ TEST_F(GdiObjectsTest, SelectionRulesAndCapabilities) {
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT Plain(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// A window's context draws into a picture of its client area, shown in the window after every call.
+TEST_F(GdiObjectsTest, WindowContextsShowWhatIsDrawn) {
+  WNDCLASSEXA c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = &Plain;
+  c.lpszClassName = "GdiTest";
+  ASSERT_NE(RegisterClassExA(&c), 0);
+  HWND window = CreateWindowExA(0, "GdiTest", "", WS_POPUP, 10, 10, 6, 4, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  headless::ClearFrames();
+  HDC dc = GetDC(window);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 6, 4, nullptr, 0, 0, WHITENESS));
+  Canvas image(2, 2, 0x123456);
+  ASSERT_TRUE(BitBlt(dc, 4, 2, 2, 2, image.dc(), 0, 0, SRCCOPY));
+  EXPECT_EQ(ReleaseDC(window, dc), 1);
+  EXPECT_EQ(ReleaseDC(window, dc), 0);
+  ASSERT_EQ(headless::Frames().size(), 2u);
+  const headless::CapturedFrame& frame = headless::Frames().back();
+  EXPECT_EQ(frame.window, window);
+  EXPECT_EQ(frame.width, 6);
+  EXPECT_EQ(frame.height, 4);
+  EXPECT_EQ(frame.Rgb(0, 0), 0xFFFFFFu);
+  EXPECT_EQ(frame.Rgb(5, 3), 0x123456u);
+  // The picture stays with the window for the next context.
+  dc = GetDC(window);
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 1, 1, nullptr, 0, 0, BLACKNESS));
+  ReleaseDC(window, dc);
+  EXPECT_EQ(headless::Frames().back().Rgb(5, 3), 0x123456u);
+  EXPECT_EQ(headless::Frames().back().Rgb(0, 0), 0u);
+  EXPECT_EQ(GetDC(reinterpret_cast<HWND>(&c)), nullptr);  // not a window
+}
+
+}  // namespace
