@@ -160,7 +160,8 @@ TEST(SetDIBitsToDevice, RunLengthEightAndFour) {
 // Random run-length streams, sizes and offsets: nothing is read or written outside a buffer (run under ASan).
 TEST(SetDIBitsToDevice, HostileRunLengthStaysInBounds) {
   std::mt19937 random(1234);
-  for (int round = 0; round < 3000; ++round) {
+  static const int rounds = std::getenv("VOMAK_LONG_FUZZ") ? 200000 : 3000;
+  for (int round = 0; round < rounds; ++round) {
     bool four = random() % 2;
     int width = 1 + random() % 40, height = 1 + random() % 40;
     DibInfo dib(width, height, four ? 4 : 8, four ? BI_RLE4 : BI_RLE8);
@@ -174,6 +175,30 @@ TEST(SetDIBitsToDevice, HostileRunLengthStaysInBounds) {
                       static_cast<int>(random() % 20) - 10, 0, height, stream.data(), dib.info(), DIB_RGB_COLORS);
     StretchDIBits(canvas.dc(), x, y, static_cast<int>(random() % 80) - 40, static_cast<int>(random() % 80) - 40,
                   width - 1, 0, -width, height, stream.data(), dib.info(), DIB_RGB_COLORS, SRCCOPY);
+  }
+}
+
+// Random plain headers with exactly as many bits as they describe: every read stays inside them (under ASan).
+TEST(SetDIBitsToDevice, RandomPlainHeadersStayInBounds) {
+  std::mt19937 random(99);
+  const int depths[] = {1, 4, 8, 16, 24, 32};
+  for (int round = 0; round < 2000; ++round) {
+    int bits = depths[random() % 6];
+    int width = 1 + random() % 50, height = 1 + random() % 50;
+    bool topDown = random() % 2;
+    DWORD compression = (bits == 16 || bits == 32) && random() % 2 ? BI_BITFIELDS : BI_RGB;
+    DibInfo dib(width, topDown ? -height : height, bits, compression);
+    dib.header().biClrUsed = random() % 300;
+    if (compression == BI_BITFIELDS) dib.SetMasks(random(), random(), random());
+    UINT start = random() % (height + 2), lines = random() % (height + 2);
+    size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+    size_t available = start < static_cast<UINT>(height) ? std::min<size_t>(lines, height - start) : 0;
+    std::vector<uint8_t> pixels(std::max<size_t>(stride * available, 1));
+    for (auto& b : pixels) b = static_cast<uint8_t>(random());
+    Canvas canvas(1 + random() % 40, 1 + random() % 40);
+    int x = static_cast<int>(random() % 80) - 40, y = static_cast<int>(random() % 80) - 40;
+    SetDIBitsToDevice(canvas.dc(), x, y, random() % 100, random() % 100, static_cast<int>(random() % 100) - 50,
+                      static_cast<int>(random() % 100) - 50, start, lines, pixels.data(), dib.info(), DIB_RGB_COLORS);
   }
 }
 
