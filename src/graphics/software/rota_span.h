@@ -1,0 +1,99 @@
+// One row of a textured span with fixed-point (18 fraction bits) texel stepping, shared by the rotated drawer
+// and the triangle rasteriser. Instead of testing every pixel's texel against the graph, each row works out the
+// run of pixels whose texel lies inside and runs the rule over that run alone: the same pixels, no test inside,
+// and no arithmetic that can wrap however far the steps reach.
+#pragma once
+#include <cstdint>
+
+#include "graphics/software/rota_blend.h"
+
+// A locked surface as the loops see it.
+struct RotaSurfaceView {
+  uint8_t* bits = nullptr;
+  int64_t pitch = 0;
+};
+
+// The graph's pixels from its texel 0,0, and its alpha plane from the same texel (null without one).
+struct RotaTexView {
+  const uint8_t* bits = nullptr;
+  int64_t pitch = 0;
+  uint32_t width = 0, height = 0;
+  const uint8_t* plane = nullptr;
+  int64_t planePitch = 0;
+};
+
+namespace rotaspan {
+
+using Wide = __int128;
+
+inline Wide FloorDiv(Wide n, Wide d) {  // d > 0
+  Wide q = n / d;
+  return (n % d != 0 && n < 0) ? q - 1 : q;
+}
+inline Wide CeilDiv(Wide n, Wide d) {  // d > 0
+  Wide q = n / d;
+  return (n % d != 0 && n > 0) ? q + 1 : q;
+}
+
+// Narrows [n0, n1) to the n with lo < a + n * d < hi.
+inline void Narrow(Wide a, int64_t d, Wide lo, Wide hi, Wide& n0, Wide& n1) {
+  if (d == 0) {
+    if (!(lo < a && a < hi)) n1 = n0;
+    return;
+  }
+  Wide first, end;
+  if (d > 0) {
+    first = FloorDiv(lo - a, d) + 1;
+    end = CeilDiv(hi - a, d);
+  } else {
+    Wide e = -static_cast<Wide>(d);
+    first = FloorDiv(a - hi, e) + 1;
+    end = CeilDiv(a - lo, e);
+  }
+  if (first > n0) n0 = first;
+  if (end < n1) n1 = end;
+}
+
+}  // namespace rotaspan
+
+// Runs rule R over the pixels 0 .. count-1 of a row whose texel position starts at (u, v) and steps by (du, dv);
+// a pixel is drawn when lo < u < width << 18 and lo < v < height << 18 (lo is -2^18 where the whole texel is
+// taken toward zero, -1 where it is taken by a shift).
+template <class R>
+inline void RotaTexSpan(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t count,
+                        const RotaTexView& t, rotaspan::Wide u, int64_t du, rotaspan::Wide v, int64_t dv,
+                        rotaspan::Wide lo) {
+  using rotaspan::Wide;
+  Wide n0 = 0, n1 = count;
+  rotaspan::Narrow(u, du, lo, static_cast<Wide>(t.width) << 18, n0, n1);
+  rotaspan::Narrow(v, dv, lo, static_cast<Wide>(t.height) << 18, n0, n1);
+  if (n0 >= n1) return;
+  constexpr int kB = R::kBytes;
+  int64_t first = static_cast<int64_t>(n0), n = static_cast<int64_t>(n1 - n0);
+  uint64_t uu = static_cast<uint64_t>(static_cast<int64_t>(u + n0 * du));
+  uint64_t vv = static_cast<uint64_t>(static_cast<int64_t>(v + n0 * dv));
+  dst += first * kB;
+  bg += first * kB;
+  for (; n > 0; --n) {
+    int64_t su = static_cast<int64_t>(uu), sv = static_cast<int64_t>(vv);
+    int64_t iu = su < 0 ? 0 : su >> 18, iv = sv < 0 ? 0 : sv >> 18;
+    const uint8_t* ap = nullptr;
+    if constexpr (R::kPlane) ap = t.plane + iu + iv * t.planePitch;
+    R::Px(c, dst, bg, t.bits + iu * kB + iv * t.pitch, ap);
+    uu += static_cast<uint64_t>(du);
+    vv += static_cast<uint64_t>(dv);
+    dst += kB;
+    bg += kB;
+  }
+}
+
+// Runs one-colour rule R over count pixels.
+template <class R>
+inline void RotaFillSpan(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t count, uint32_t t) {
+  constexpr int kB = R::kBytes;
+  for (; count > 0; --count) {
+    R::Px(c, dst, bg, t);
+    dst += kB;
+    bg += kB;
+  }
+}

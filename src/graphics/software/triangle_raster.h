@@ -1,0 +1,31 @@
+// The textured (or one-colour) triangle rasteriser on plain surface views: set-up in 14.18 fixed point, clipping,
+// the row walk and the dispatch to one blend nest. The caller has locked everything it reads and writes.
+#pragma once
+#include <cstdint>
+
+#include "graphics/software/rota_blend.h"
+#include "graphics/software/rota_draw.h"
+#include "graphics/software/rota_span.h"
+
+struct TriangleVertex {
+  int32_t x, y;  // destination, whole pixels
+  int32_t u, v;  // texel position in the graph
+};
+
+// Vertices beyond this distance from the origin would leave the 14.18 range.
+constexpr int32_t kTriangleCoordLimit = 8191;
+
+// Draws the triangle of the three vertices at v. tex null: a one-colour triangle of colour (fill nest).
+// Returns -1 for a triangle it refuses (no area, a vertex out of range), else 0.
+int RotaRasterTriangle(const TriangleVertex* v, const RotaTexView* tex, const RotaNest& nest,
+                       const RotaBlendContext& c, RotaSurfaceView dst, RotaSurfaceView bg, uint32_t colour,
+                       const RotaRect& clip);
+
+// The rectangle a four-corner draw can touch (corners top-left, top-right, bottom-left, bottom-right), clipped;
+// right <= left or bottom <= top when nothing can be drawn.
+RotaRect RotaQuadBox(const int32_t* x, const int32_t* y, const RotaRect& clip);
+
+// The graph's whole picture (width x height) over the four corners, as two triangles: vertices 0, 1, 2 and
+// 1, 2, 3 of (x1, y1, 0, 0), (x2, y2, w, 0), (x3, y3, 0, h), (x4, y4, w, h).
+void RotaRasterQuad(const int32_t* x, const int32_t* y, const RotaTexView& tex, const RotaNest& nest,
+                    const RotaBlendContext& c, RotaSurfaceView dst, RotaSurfaceView bg, const RotaRect& clip);
