@@ -1,4 +1,4 @@
-// Window and screen device contexts and the device capabilities.
+// The screen's device capabilities and the paint calls.
 #include "platform/win32/dc.h"
 
 #include "platform/host/platform.h"
@@ -21,23 +21,6 @@ int HDC__::DeviceCaps(int index) const {
     default:
       return 0;
   }
-}
-
-// Weak, so that a GDI engine defining its own GetDC, ReleaseDC and GetDeviceCaps replaces the three together.
-__attribute__((weak)) int GetDeviceCaps(HDC dc, int index) { return dc ? dc->DeviceCaps(index) : 0; }
-
-__attribute__((weak)) HDC GetDC(HWND window) {
-  if (window && !host::LiveWindow(window)) return nullptr;
-  HDC dc = new HDC__;
-  dc->window = window;
-  dc->windowContext = true;
-  return dc;
-}
-
-__attribute__((weak)) int ReleaseDC(HWND, HDC dc) {
-  if (!dc || !dc->windowContext) return 0;
-  delete dc;
-  return 1;
 }
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {

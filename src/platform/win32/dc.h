@@ -1,6 +1,6 @@
-// The device context record behind every HDC, and the device capabilities. Window and screen contexts
-// (GetDC, BeginPaint) are plain records that answer with the current display mode; the GDI engine's memory
-// and surface contexts derive from the record and answer for their own pixels.
+// The device context record behind every HDC, and the device capabilities. The GDI engine makes every context
+// (GetDC, ReleaseDC, GetDeviceCaps are its own) from a record derived from this one; the base answers for the
+// screen with the current display mode. BeginPaint and EndPaint take their contexts through GetDC and ReleaseDC.
 #pragma once
 #include "platform/win32/types.h"
 
@@ -16,16 +16,7 @@ struct HDC__ {
   bool windowContext = false;  // made by GetDC or BeginPaint and given back by ReleaseDC or EndPaint
 };
 
-// The capability indices are the GDI engine's (its header holds them); until the engine is in the tree the
-// window code names the ones it answers itself.
-#if __has_include("platform/win32/gdi.h")
+// The capability indices are the GDI engine's.
 #include "platform/win32/gdi.h"
-#else
-constexpr int HORZRES = 8;
-constexpr int VERTRES = 10;
-constexpr int BITSPIXEL = 12;
-constexpr int PLANES = 14;
-constexpr int SIZEPALETTE = 104;
-#endif
 
 int GetDeviceCaps(HDC dc, int index);
