@@ -177,10 +177,9 @@ RotaRect RotaQuadBox(const int32_t* x, const int32_t* y, const RotaRect& clip) {
   return r;
 }
 
-void RotaRasterQuad(const int32_t* x, const int32_t* y, const RotaTexView& tex, const RotaNest& nest,
-                    const RotaBlendContext& c, RotaSurfaceView dst, RotaSurfaceView bg, const RotaRect& clip) {
-  int32_t w = static_cast<int32_t>(tex.width), h = static_cast<int32_t>(tex.height);
-  const TriangleVertex v[4] = {{x[0], y[0], 0, 0}, {x[1], y[1], w, 0}, {x[2], y[2], 0, h}, {x[3], y[3], w, h}};
-  RotaRasterTriangle(v, &tex, nest, c, dst, bg, 0, clip);
-  RotaRasterTriangle(v + 1, &tex, nest, c, dst, bg, 0, clip);
+void RotaQuadVertices(const int32_t* x, const int32_t* y, int32_t width, int32_t height, TriangleVertex* out) {
+  out[0] = {x[0], y[0], 0, 0};
+  out[1] = {x[1], y[1], width, 0};
+  out[2] = {x[2], y[2], 0, height};
+  out[3] = {x[3], y[3], width, height};
 }

@@ -318,7 +318,11 @@ TEST(RotatedPixels, TurnHandsTheMirroredCornersToTheFourCornerDrawer) {
 void DrawQuad(const Case& k, ref::Surface& dst, const ref::Surface& tex, const std::vector<uint8_t>* plane,
               const int32_t* x, const int32_t* y, ref::Rect clip) {
   Impl im(k);
-  RotaRasterQuad(x, y, TexOf(tex, plane), im.nest, im.c, View(dst), View(dst), ToRect(clip));
+  TriangleVertex v[4];
+  RotaQuadVertices(x, y, tex.w, tex.h, v);
+  RotaTexView tv = TexOf(tex, plane);
+  RotaRasterTriangle(v, &tv, im.nest, im.c, View(dst), View(dst), 0, ToRect(clip));
+  RotaRasterTriangle(v + 1, &tv, im.nest, im.c, View(dst), View(dst), 0, ToRect(clip));
 }
 
 TEST(TrianglePixels, UprightRectangleOfTheGraphsSizeWritesExactlyThePicture) {
