@@ -31,3 +31,5 @@ int ClipRectByRect(RECT* rect, const RECT* clip);
 int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int turn);
 // Formats into 1,024 bytes (a longer text is cut at a character boundary) and draws with the default font.
 int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) __attribute__((format(printf, 4, 5)));
+// The size the font was made with; -1 for a bad handle.
+int GetFontSizeOfHandle(int font);

@@ -55,3 +55,8 @@ int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) {
   RebuildDefaultFontIfChanged();
   return DrawTextWithFont(x, y, buffer, color, QueryDefaultFont(), 0, 0);
 }
+
+int GetFontSizeOfHandle(int font) {
+  int size = 0;
+  return GetFontInfoOfHandle(nullptr, &size, nullptr, font) == 0 ? size : -1;
+}
