@@ -117,13 +117,18 @@ void RotaPrepareContext(RotaBlendContext* c, const ColorFormat& screen, const Ro
   int32_t p = ClampParam(blend.param);
   int32_t red = (blend.brightness >> 16) & 0xFF, green = (blend.brightness >> 8) & 0xFF;
   int32_t blue = blend.brightness & 0xFF;
-  for (int32_t i = 0; i < 256; ++i) {
-    c->P[i] = (p * i) >> 8;
-    c->Q[i] = ((255 - p) * i) >> 8;
-    c->BR[i] = (red * i) >> 8;
-    c->BG[i] = (green * i) >> 8;
-    c->BB[i] = (blue * i) >> 8;
-  }
+  // Only the rows some nest of these settings reads are built.
+  if (blend.mode >= 1 && blend.mode <= 3)
+    for (int32_t i = 0; i < 256; ++i) {
+      c->P[i] = (p * i) >> 8;
+      c->Q[i] = ((255 - p) * i) >> 8;
+    }
+  if (blend.brightness != 0xFFFFFFFF)
+    for (int32_t i = 0; i < 256; ++i) {
+      c->BR[i] = (red * i) >> 8;
+      c->BG[i] = (green * i) >> 8;
+      c->BB[i] = (blue * i) >> 8;
+    }
   c->p = p;
 
   Channels ch = ChannelsOf(layout, screen);

@@ -455,3 +455,33 @@ TEST(TrianglePixels, QuadBoxCoversEveryWrite) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TrianglePixels, CopyWithAlphaPlaneDrawsAtEveryParameter) {
+  // 32 bits, mode 0, parameter 0: the parameter takes no part in a copy.
+  ref::Surface tex(4, 4, 4), dst(10, 10, 4);
+  std::mt19937 rng(2);
+  tex.Fill(rng);
+  std::vector<uint8_t> plane(16, 255);
+  Case k{ref::F32(), {}, true};
+  k.st.param = 0;
+  const int32_t x[4] = {2, 6, 2, 6}, y[4] = {2, 2, 6, 6};
+  DrawQuad(k, dst, tex, &plane, x, y, {0, 0, 10, 10});
+  EXPECT_EQ(dst.Get(2, 2), tex.Get(0, 0));
+  EXPECT_EQ(dst.Get(5, 5), tex.Get(3, 3));
+}
+
+TEST(RotatedPixels, WideGenericChannelsAndPlaneWithBrightnessDraw) {
+  // A 4:4:8 format indexes the parameter rows with an 8-bit channel, and alpha with a plane and brightness has
+  // its nest in a generic format.
+  ref::Settings st;
+  st.mode = 1;
+  st.param = 128;
+  st.bright = 0x008080FF;  // red and green at half, blue full
+  uint32_t got = DrawOne(ref::F448(), st, 0xF0FF, 0x0000, 255);
+  EXPECT_EQ(got & 0xFF, (128u * ((0xFFu * 255u) >> 8)) >> 8);
+  EXPECT_EQ(got >> 12, (128u * ((0x80u * 15u) >> 8)) >> 8);
+}
+
+}  // namespace
