@@ -12,6 +12,7 @@
 
 #include "graphics/color_format.h"
 #include "graphics/software/rota_draw.h"
+#include "graphics/software/triangle_raster.h"
 #ifdef VOMAK_HAVE_PIXMAN
 #include <pixman.h>
 #endif
@@ -66,8 +67,9 @@ Scene& Get(int depth) {
   return depth == 32 ? s32 : s16;
 }
 
-// Ours: the whole per-call work of the pixel path (nest choice, tables, geometry, scan), without the locks.
-void Vomak(benchmark::State& state, int depth, double scale) {
+// Ours: the whole per-call work of the pixel path (nest choice, tables, geometry, scan), without the locks. Mirrored,
+// the picture goes through the four-corner path as two triangles, as the game's shots do.
+void Vomak(benchmark::State& state, int depth, double scale, bool mirror) {
   Scene& s = Get(depth);
   RotaBlendSettings blend;  // copy through the alpha plane, as the game draws its shots
   RotaTexView tex;
@@ -82,8 +84,16 @@ void Vomak(benchmark::State& state, int depth, double scale) {
     RotaNest nest = RotaChooseTexNest(s.fmt, blend, true, 0);
     RotaPrepareContext(&c, s.fmt, blend, 0);
     RotaGeometry g;
-    RotaComputeGeometry(kCentreX, kCentreY, scale, kAngle, kSprite, kSprite, false, {0, 0, kScreenW, kScreenH}, &g);
-    RotaScanPixels(g, nest, c, view, view, tex);
+    const RotaRect clip{0, 0, kScreenW, kScreenH};
+    RotaComputeGeometry(kCentreX, kCentreY, scale, kAngle, kSprite, kSprite, mirror, clip, &g);
+    if (mirror) {
+      TriangleVertex v[4];
+      RotaQuadVertices(g.modiX, g.modiY, kSprite, kSprite, v);
+      RotaRasterTriangle(v, &tex, nest, c, view, view, 0, clip);
+      RotaRasterTriangle(v + 1, &tex, nest, c, view, view, 0, clip);
+    } else {
+      RotaScanPixels(g, nest, c, view, view, tex);
+    }
     benchmark::ClobberMemory();
   }
 }
@@ -111,32 +121,32 @@ SdlScene& Sdl(int depth) {
   return depth == 32 ? s32 : s16;
 }
 
-void Sdl2(benchmark::State& state, int depth, double scale) {
+void Sdl2(benchmark::State& state, int depth, double scale, bool mirror) {
   SdlScene& s = Sdl(depth);
   int size = int(kSprite * scale);
   SDL_Rect at{kCentreX - size / 2, kCentreY - size / 2, size, size};
   for (auto _ : state) {
-    SDL_RenderCopyEx(s.renderer, s.texture, nullptr, &at, 30.0, nullptr, SDL_FLIP_NONE);
+    SDL_RenderCopyEx(s.renderer, s.texture, nullptr, &at, 30.0, nullptr, mirror ? SDL_FLIP_HORIZONTAL : SDL_FLIP_NONE);
     SDL_RenderFlush(s.renderer);
     benchmark::ClobberMemory();
   }
 }
 
 #ifdef VOMAK_HAVE_PIXMAN
-void Pixman(benchmark::State& state, int depth, double scale) {
+void Pixman(benchmark::State& state, int depth, double scale, bool mirror) {
   Scene& s = Get(depth);
   pixman_image_t* screen = pixman_image_create_bits(depth == 32 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5, kScreenW,
                                                     kScreenH, reinterpret_cast<uint32_t*>(s.screen.data()),
                                                     kScreenW * s.bpp);
   pixman_image_t* sprite =
       pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, s.premultiplied.data(), kSprite * 4);
-  // Screen position to sprite position: turn back, shrink by the scale, centre on the sprite's middle.
-  double c = std::cos(kAngle) / scale, n = std::sin(kAngle) / scale;
+  // Screen position to sprite position: turn back, shrink by the scale, mirror, centre on the sprite's middle.
+  double c = std::cos(kAngle) / scale, n = std::sin(kAngle) / scale, m = mirror ? -1.0 : 1.0;
   pixman_transform_t t;
   pixman_transform_init_identity(&t);
-  t.matrix[0][0] = pixman_double_to_fixed(c);
-  t.matrix[0][1] = pixman_double_to_fixed(n);
-  t.matrix[0][2] = pixman_double_to_fixed(32 - (c * kCentreX + n * kCentreY));
+  t.matrix[0][0] = pixman_double_to_fixed(m * c);
+  t.matrix[0][1] = pixman_double_to_fixed(m * n);
+  t.matrix[0][2] = pixman_double_to_fixed(32 - m * (c * kCentreX + n * kCentreY));
   t.matrix[1][0] = pixman_double_to_fixed(-n);
   t.matrix[1][1] = pixman_double_to_fixed(c);
   t.matrix[1][2] = pixman_double_to_fixed(32 - (-n * kCentreX + c * kCentreY));
@@ -157,12 +167,15 @@ void Pixman(benchmark::State& state, int depth, double scale) {
 const bool registered = [] {
   for (int depth : {32, 16}) {
     for (double scale : {1.0, 1.5}) {
-      std::string task = std::string("Rotate30_") + (scale == 1.0 ? "x1_" : "x1.5_") + (depth == 32 ? "32" : "565");
-      benchmark::RegisterBenchmark((task + "/vomak").c_str(), Vomak, depth, scale);
-      benchmark::RegisterBenchmark((task + "/sdl2").c_str(), Sdl2, depth, scale);
+      for (bool mirror : {false, true}) {
+        std::string task = std::string(mirror ? "Rotate30Mirror_" : "Rotate30_") + (scale == 1.0 ? "x1_" : "x1.5_") +
+                           (depth == 32 ? "32" : "565");
+        benchmark::RegisterBenchmark((task + "/vomak").c_str(), Vomak, depth, scale, mirror);
+        benchmark::RegisterBenchmark((task + "/sdl2").c_str(), Sdl2, depth, scale, mirror);
 #ifdef VOMAK_HAVE_PIXMAN
-      benchmark::RegisterBenchmark((task + "/pixman").c_str(), Pixman, depth, scale);
+        benchmark::RegisterBenchmark((task + "/pixman").c_str(), Pixman, depth, scale, mirror);
 #endif
+      }
     }
   }
   return true;
