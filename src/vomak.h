@@ -2,3 +2,23 @@
 #pragma once
 
 #include <cstdint>
+
+// Configuration before start-up, start-up and shut-down.
+int SetMainWindowTitle(const char* title);
+int ChangeWindowMode(int flag);
+int StartupLibrary();
+int ShutdownLibrary();
+
+// The message pump: 0 normally, -1 once the main window is gone (end the loop then).
+int PumpWindowMessages();
+
+// Clocks, waits and random numbers. The millisecond count wraps: take differences as unsigned numbers.
+int GetMillisecondCount(int flag);
+int64_t GetMicrosecondCount(int flag);
+int WaitMilliseconds(int ms);
+int GetRandomUpTo(int n);
+
+// The application log and the fatal exit.
+int AppLogWrite(const char* text);
+int AppLogWriteFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] int ExitOnError(const char* text);

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // File and stream handles are pointer-sized; 0 means no file.
 using FileHandle = intptr_t;
@@ -39,6 +40,9 @@ struct BufferStreamRecord {
   int32_t endFlag;
 };
 
+// Buffer size the get-directory entry writes into (at least this many characters).
+constexpr size_t kDirectoryBufferSize = 260;
+
 int SetFileAccessFunctions(const FileAccessFunctions* table);
 int IsDefaultFileAccess();
 
@@ -51,9 +55,25 @@ int FileAccessEof(FileHandle handle);
 int FileAccessIsReady(FileHandle handle);
 int FileAccessSetDir(const char* path);
 int FileAccessGetDir(char* buffer);
+// The current directory whole, whatever its length (the default table reads it without the 260-character limit).
+std::string FileAccessGetDirString();
+
+// The default host entries, and the stand-alone set of the same operations that nothing installs.
+FileHandle HostFileOpen(const char* path, int a, int b);
+int HostFileClose(FileHandle handle);
+int32_t HostFileTell(FileHandle handle);
+int HostFileSeek(FileHandle handle, int32_t offset, int origin);
+size_t HostFileRead(void* buffer, size_t size, size_t count, FileHandle handle);
+int HostFileEof(FileHandle handle);
+int HostFileIsReady(FileHandle handle);
+int HostSetCurrentDir(const char* path);
+int HostGetCurrentDir(char* buffer);
+const FileAccessFunctions* GetHostFileAccessFunctions();
 
 const StreamSourceFunctions* GetFileStreamFunctions();
 const StreamSourceFunctions* GetBufferStreamFunctions();
+// Writes both stream sets again (library start-up).
+void FillStreamFunctionSets();
 
 BufferStreamRecord* OpenBufferStream(const void* data, int32_t size);
 int CloseBufferStream(FileHandle record);

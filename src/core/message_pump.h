@@ -1,0 +1,12 @@
+// The message pump that drives all periodic work, and the wait for activation.
+#pragma once
+
+int PumpWindowMessages();
+void WaitForActivation();
+int UpdateCursorAndMenu();
+
+// The housekeeping steps every call ends with, in their order (the text-input step runs with the re-entry
+// guard set, so a pump it calls returns at once).
+using PumpHousekeepingStep = int (*)();
+const PumpHousekeepingStep* GetPumpHousekeeping(int* count);
+int IsPumpReentryGuardSet();

@@ -1,0 +1,6 @@
+// The on-screen log overlay.
+#pragma once
+
+int InitScreenLog();
+int EndScreenLog();
+int GetScreenLogLineCount();

@@ -1,0 +1,6 @@
+// What the library core calls of movie playback.
+#pragma once
+
+int PauseAllGraphMovies();
+int ResumeAllGraphMovies();
+int ReleaseAllMovieObjects();

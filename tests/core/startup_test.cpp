@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/core_test_support.h"
+#include "core/library.h"
+#include "core/log.h"
+#include "core/main_window.h"
+#include "core/system_info.h"
+#include "graphics/graphics_system.h"
+#include "platform/host/cpu.h"
+#include "platform/host/headless/headless_host.h"
+#include "platform/win32/user.h"
+
+namespace {
+
+// A processor with CPUID, MMX and a time-stamp counter of 3,000 MHz of virtual time.
+host::CpuidResult TestCpuid(uint32_t leaf) {
+  host::CpuidResult r;
+  auto text = [](const char* s, uint32_t& word) { std::memcpy(&word, s, 4); };
+  switch (leaf) {
+    case 0:
+      r.eax = 1;
+      text("Test", r.ebx);
+      text("Chip", r.edx);
+      text("Corp", r.ecx);
+      break;
+    case 1: r.edx = (1u << 23) | (1u << 4); break;
+    case 0x80000000u: r.eax = 0x80000004u; break;
+    case 0x80000002u: text("Test", r.eax); text(" Pro", r.ebx); text("cess", r.ecx); text("or 1", r.edx); break;
+    default: break;
+  }
+  return r;
+}
+const host::ProcessorProvider kTestProcessor = {
+    [] { return true; }, TestCpuid, [] { return headless::Nanoseconds() * 3; }};
+
+class StartupTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    host::SetProcessorProvider(&kTestProcessor);
+  }
+  void TearDown() override {
+    host::SetProcessorProvider(nullptr);
+    CoreTest::TearDown();
+  }
+  std::vector<std::string> Lines() { return ReadLogLines(workDir()); }
+  // Starts the library as the game does, without graphics so that only the core's own lines are logged.
+  int StartLikeTheGame(int graphics = 0) {
+    SystemState.noGraphics = graphics ? 0 : 1;
+    SetMainWindowTitle("Qelt Ver1.03");
+    ChangeWindowMode(1);
+    return StartupLibrary();
+  }
+};
+
+const std::vector<std::string> kStartupLines = {
+    "T:システムの情報を出力します",
+    "T:\tＶＯＭＡＫライブラリ Ver2.19b",
+    "T:\tＯＳ  WindowsXP ( Build 2600  )",
+    "T:\tD33D8.DLL はありませんでした",
+    "T:\tＤｉｒｅｃｔＸ　Ver7.0以上",
+    "T:\tＣＰＵ動作速度：#MHz",
+    "T:\tＭＭＸ命令を使用します",
+    "T:\tＣＰＵベンダ：TestChipCorp",
+    "T:\tＣＰＵ名：Test Processor 1",
+    "T:ＣＯＭの初期化... 成功しました",
+    "T:ソフトの２重起動検査... ２重起動はされていませんでした",
+    "T:メモリ総量:512.00MB  空きメモリ領域:256.00MB ",
+    "T:ウインドウクラスを登録します... 登録に成功しました",
+    "T:ウインドウモード起動用のウインドウを作成します",
+    "T:ウインドウスタイルをウインドウモード用に変更します... 完了",
+    "T:ＩＭＥを無効にしました",
+    "T:タイマーの精度を検査します",
+    "T:精度結果 更新回数 マルチメディアタイマー：#  パフォーマンスカウンター：#",
+    "T:パフォーマンスカウンターを使用します タイマー分解能 : #.# KHz ",
+    "T:DirectInput関係初期化処理",
+};
+
+const std::vector<std::string> kShutdownLines = {
+    "T:ネットワーク関連の終了処理を行います ",
+    "T:ネットワーク関連の終了処理は完了しました",
+    "T:DirectInput 関連の終了処理... 完了",
+    "T:DirectSound の終了処理は正常に終了しました",
+    "T:ウインドウを閉じようとしています",
+    "T:ウインドウが破棄されようとしています",
+    "T:ソフトを終了する準備が整いました",
+    "T:ＣＯＭを終了... 完了",
+};
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A line against a pattern in which '#' stands for one or more decimal digits (Shift-JIS bytes never are '#').
+bool LineMatches(const std::string& line, const std::string& pattern) {
+  size_t i = 0, j = 0;
+  while (j < pattern.size()) {
+    if (pattern[j] == '#') {
+      size_t start = i;
+      while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
+      if (i == start) return false;
+      ++j;
+    } else {
+      if (i >= line.size() || line[i] != pattern[j]) return false;
+      ++i;
+      ++j;
+    }
+  }
+  return i == line.size();
+}
+
+// Lines of the log against patterns, whole lines.
+void ExpectLines(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
+  for (size_t i = 0; i < std::max(lines.size(), patterns.size()); ++i) {
+    std::string line = i < lines.size() ? lines[i] : "<none>";
+    std::string pattern = i < patterns.size() ? patterns[i] : "<none>";
+    EXPECT_TRUE(LineMatches(line, pattern)) << "line " << i << ": " << line << "\n expected: " << pattern;
+  }
+}
+
+}  // namespace
+
+TEST_F(StartupTest, StartAndShutDownLogTheirBlocksLineByLine) {
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  EXPECT_EQ(SystemState.initialisedFlag, 1);
+  EXPECT_EQ(SystemState.directXVersionCode, 0x70000);
+  EXPECT_EQ(SystemState.useMmx, 1);
+  EXPECT_EQ(SystemState.activeFlag, 1);
+  HWND window = GetLibraryWindowHandle();
+  ASSERT_NE(window, nullptr);
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  EXPECT_EQ(view.title, "Qelt Ver1.03");
+  EXPECT_EQ(view.clientWidth, 640);
+  EXPECT_EQ(view.clientHeight, 480);
+  EXPECT_TRUE(view.visible);
+  ExpectLines(Lines(), kStartupLines);
+
+  ASSERT_EQ(::mkdir("sub", 0755), 0);
+  ASSERT_EQ(::chdir("sub"), 0);
+  EXPECT_EQ(ShutdownLibrary(), 0);
+  ExpectLines(Lines(), Join(kStartupLines, kShutdownLines));
+  EXPECT_EQ(GetLibraryWindowHandle(), nullptr);
+  EXPECT_EQ(SystemState.quitFlag, 1);
+  EXPECT_EQ(SystemState.initialisedFlag, 0);
+  EXPECT_EQ(IsWindow(window), FALSE);
+  // The directory that was current at start-up is current again.
+  char current[4096];
+  ASSERT_NE(::getcwd(current, sizeof current), nullptr);
+  EXPECT_EQ(std::string(current), workDir());
+}
+
+TEST_F(StartupTest, WithGraphicsTheCoreStepsKeepTheirOrder) {
+  ASSERT_EQ(StartLikeTheGame(1), 0);
+  ASSERT_EQ(ShutdownLibrary(), 0);
+  // The graphics system logs its own lines in between; the core's lines come in the same order.
+  std::vector<std::string> lines = Lines();
+  std::vector<std::string> expected = Join(kStartupLines, kShutdownLines);
+  size_t next = 0;
+  for (const std::string& line : lines) {
+    if (next < expected.size() && LineMatches(line, expected[next])) ++next;
+  }
+  EXPECT_EQ(next, expected.size()) << "missing: " << (next < expected.size() ? expected[next] : "");
+}
+
+TEST_F(StartupTest, UntitledWindowIsCalledVomak) {
+  SystemState.noGraphics = 1;
+  ASSERT_EQ(StartupLibrary(), 0);
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(GetLibraryWindowHandle(), &view));
+  EXPECT_EQ(view.title, "Vomak");
+  EXPECT_EQ(FindWindowA("Vomak", nullptr), GetLibraryWindowHandle());
+  ShutdownLibrary();
+}
+
+TEST_F(StartupTest, LongTitlesAreCutWithoutSplittingACharacter) {
+  std::string title(254, 'a');
+  title += "表";  // its second byte would be the 256th
+  SetMainWindowTitle(title.c_str());
+  EXPECT_EQ(std::string(SystemState.title), std::string(254, 'a'));
+}
+
+TEST_F(StartupTest, TwentyFourBitDesktopInWindowModeIsRefused) {
+  headless::Config config;
+  config.bitsPerPixel = 24;
+  RestartHeadless(config);
+  EXPECT_EQ(StartLikeTheGame(), -1);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"T:ＶＯＭＡＫライブラリは２４ビットカラーモードに対応していません"}));
+  EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr);
+  EXPECT_EQ(SystemState.comStarted, 0);
+}
+
+TEST_F(StartupTest, TwentyFourBitDesktopInFullScreenStarts) {
+  headless::Config config;
+  config.bitsPerPixel = 24;
+  RestartHeadless(config);
+  SystemState.noGraphics = 1;
+  ChangeWindowMode(0);
+  ASSERT_EQ(StartupLibrary(), 0);
+  std::vector<std::string> lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:フルスクリーンモード用のウインドウを作成します"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:カーソルを不可視にしました"), lines.end());
+  ShutdownLibrary();
+}
+
+TEST_F(StartupTest, SecondStartFailsAtComAndShutsTheFirstDown) {
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  EXPECT_EQ(StartupLibrary(), -1);
+  EXPECT_EQ(GetLibraryWindowHandle(), nullptr);
+  EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr);
+  std::vector<std::string> lines = Lines();
+  // The running instance's log is appended to, not emptied.
+  ASSERT_GT(lines.size(), kStartupLines.size());
+  EXPECT_EQ(lines[0], "T:システムの情報を出力します");
+  EXPECT_EQ(lines.back(), "T:ＣＯＭを終了... 完了");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T:システムの情報を出力します"), 2);
+}
+
+TEST_F(StartupTest, FailedComStartShutsDownAndEnds) {
+  headless::FailCall("CoInitialize", 1, 1);  // the system check starts COM once before
+  EXPECT_EQ(StartLikeTheGame(), -1);
+  std::vector<std::string> lines = Lines();
+  // Nothing but COM had been tried: only the steps that log unconditionally follow.
+  std::vector<std::string> tail(lines.end() - 3, lines.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"T:ＣＯＭの初期化... ＣＯＭの初期化に失敗しました",
+                                            "T:ネットワーク関連の終了処理を行います ",
+                                            "T:ネットワーク関連の終了処理は完了しました"}));
+  EXPECT_EQ(SystemState.comStarted, 0);
+}
+
+TEST_F(StartupTest, FailedWindowStepsShutDownAndEnd) {
+  for (const char* call : {"RegisterClassExA", "CreateWindowExA"}) {
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    host::SetProcessorProvider(&kTestProcessor);
+    headless::FailCall(call);
+    EXPECT_EQ(StartLikeTheGame(), -1) << call;
+    std::vector<std::string> lines = Lines();
+    const char* text = std::string(call) == "RegisterClassExA" ? "T:ウインドウクラスを登録します... ウインドウクラスの登録に失敗しました"
+                                                               : "T:ウインドウの作成に失敗しました";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), text), lines.end()) << call;
+    EXPECT_EQ(lines.back(), "T:ＣＯＭを終了... 完了") << call;
+    EXPECT_EQ(GetLibraryWindowHandle(), nullptr);
+  }
+}
+
+TEST_F(StartupTest, FailedGraphicsStartClosesTheWindow) {
+  ASSERT_EQ(GraphicsStartup(nullptr), 0);  // the layer already runs: the library's own start is refused
+  EXPECT_EQ(StartLikeTheGame(1), -1);
+  std::vector<std::string> lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:ソフトを終了する準備が整いました"), lines.end());
+  EXPECT_EQ(lines.back(), "T:ＣＯＭを終了... 完了");
+  EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr);
+  EXPECT_EQ(SystemState.quitFlag, 1);
+}
+
+TEST_F(StartupTest, ComWrappersAnswerMinusOneOutOfTurn) {
+  SystemState.logFolder = workDir();
+  AppLogOpen();
+  EXPECT_EQ(EndComLibrary(), -1);
+  EXPECT_EQ(StartComLibrary(), 0);
+  EXPECT_EQ(StartComLibrary(), -1);
+  EXPECT_EQ(EndComLibrary(), 0);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"T:ＣＯＭの初期化... 成功しました", "T:ＣＯＭを終了... 完了"}));
+}
+
+TEST_F(StartupTest, DirectXProbeStopsAtTheFirstFailingRung) {
+  SystemState.logFolder = workDir();
+  struct Rung {
+    const char* failure;
+    int code;
+    const char* text;
+  };
+  const Rung rungs[] = {
+      {"LoadLibraryA:DDRAW.DLL", 0, "T:DirectX がインストールされていません"},
+      {"GetProcAddress:DirectDrawCreate", 0, "T:DirectDrawCreate ファンクションが見つかりませんでした"},
+      {"DirectDrawCreate", 0, "T:DirectDrawCreate ファンクションが失敗しました"},
+      {"LoadLibraryA:DINPUT.DLL", 0x20000, "T:DirecInput.DLL のロードに失敗しました"},
+      {"GetProcAddress:DirectInputCreateA", 0x20000, "T:DirecInputCreateA が見つかりませんでした"},
+      {"DirectMusic", 0x60000, "T:DirectMusic インターフェイスの取得に失敗しました"},
+      {"GetProcAddress:DirectDrawCreateEx", 0x60100, "T:DirectDrawCreateEx ファンクションが見つかりませんでした"},
+      {nullptr, 0x70000, "T:D33D8.DLL はありませんでした"},
+  };
+  for (const Rung& rung : rungs) {
+    AppLogOpen();
+    headless::ClearFailures();
+    if (rung.failure) headless::FailCall(rung.failure);
+    EXPECT_EQ(ProbeDirectXVersion(), rung.code) << (rung.failure ? rung.failure : "none");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{rung.text}));
+  }
+}
+
+TEST_F(StartupTest, NoDirectXEndsTheProcess) {
+  headless::FailCall("LoadLibraryA:DDRAW.DLL");
+  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(255), "");
+  std::vector<std::string> lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:\tＤｉｒｅｃｔＸ　Ver0.0以上"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "T:ＣＯＭの初期化... 成功しました"), lines.end());
+}
+
+TEST_F(StartupTest, DirectXSixEndsTheProcess) {
+  headless::FailCall("DirectMusic");
+  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(255), "");
+  std::vector<std::string> lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:\tＤｉｒｅｃｔＸ　Ver6.0以上"), lines.end());
+}
+
+TEST_F(StartupTest, ProcessorWithoutCpuidSkipsTheProcessorLines) {
+  const host::ProcessorProvider none = {[] { return false; }, TestCpuid, [] { return uint64_t{0}; }};
+  host::SetProcessorProvider(&none);
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  std::vector<std::string> lines = Lines();
+  EXPECT_EQ(lines[5], "T:\tＣＰＵＩＤ命令は使えません");
+  EXPECT_EQ(lines[6], "T:ＣＯＭの初期化... 成功しました");
+  EXPECT_EQ(SystemState.useMmx, 0);
+  ShutdownLibrary();
+}
+
+TEST_F(StartupTest, SecondProgramEndsItselfWithoutEmptyingTheLog) {
+  SystemState.logFolder = workDir();
+  AppLogOpen();
+  AppLogWrite("first program\n");
+  SystemState.logFolder.clear();
+  headless::AddOtherProcessWindow("Vomak");
+  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(0), "");
+  std::vector<std::string> lines = Lines();
+  EXPECT_EQ(lines.front(), "T:first program");
+  EXPECT_EQ(lines.back(), "T:ソフトの２重起動検査... ２重起動されています、ソフトを終了します");
+}

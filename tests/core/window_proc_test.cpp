@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/core_test_support.h"
+#include "core/library.h"
+#include "core/main_window.h"
+#include "core/message_pump.h"
+#include "platform/host/headless/headless_host.h"
+#include "platform/win32/user.h"
+
+namespace {
+
+class WindowProcTest : public StartedCoreTest {
+ protected:
+  LRESULT Send(UINT message, WPARAM first, LPARAM second) { return SendMessageA(window, message, first, second); }
+};
+
+}  // namespace
+
+TEST_F(WindowProcTest, ActivationFollowsActivateMessages) {
+  Send(WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(SystemState.activeFlag, 0);
+  Send(WM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(SystemState.activeFlag, 1);
+  // The application-level message is read by the pump.
+  SystemState.alwaysRun = 1;
+  PostMessageA(window, WM_ACTIVATEAPP, 0, 0);
+  PumpWindowMessages();
+  EXPECT_EQ(SystemState.activeFlag, 0);
+  PostMessageA(window, WM_ACTIVATEAPP, 1, 0);
+  PumpWindowMessages();
+  EXPECT_EQ(SystemState.activeFlag, 1);
+}
+
+TEST_F(WindowProcTest, CloseOutsideShutdownDestroysAndMarksTheUserClose) {
+  EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(SystemState.closeState, 4);
+  EXPECT_EQ(SystemState.quitFlag, 1);
+  EXPECT_EQ(SystemState.destroyedFlag, 1);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(PumpWindowMessages(), -1);
+}
+
+TEST_F(WindowProcTest, KeptWindowSurvivesAUserClose) {
+  SystemState.keepWindowOnClose = 1;
+  EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(SystemState.closeState, 4);
+  // Shut-down still closes it.
+  EXPECT_EQ(ShutdownLibrary(), 0);
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(WindowProcTest, WheelStepsCountUpAndDown) {
+  Send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+  Send(WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0);
+  Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+  Send(WM_MOUSEWHEEL, MAKEWPARAM(0, 0), 0);
+  EXPECT_EQ(SystemState.wheelCounter, 0);
+  Send(WM_MOUSEWHEEL, MAKEWPARAM(0, 1), 0);
+  EXPECT_EQ(SystemState.wheelCounter, 1);
+}
+
+TEST_F(WindowProcTest, AltEnterTogglesOnlyWhenAllowed) {
+  EXPECT_EQ(Send(WM_SYSCHAR, '\r', 0), DefWindowProcA(window, WM_SYSCHAR, '\r', 0));
+  EXPECT_EQ(SystemState.modeToggleRequested, 0);
+  SystemState.modeToggleAllowed = 1;
+  EXPECT_EQ(Send(WM_SYSCHAR, '\r', 0), 0);
+  EXPECT_EQ(SystemState.modeToggleRequested, 1);
+}
+
+TEST_F(WindowProcTest, SizingKeepsTheScreenAspect) {
+  RECT frame{}, client{};
+  GetWindowRect(window, &frame);
+  GetClientRect(window, &client);
+  int borderWidth = (frame.right - frame.left) - client.right;
+  int borderHeight = (frame.bottom - frame.top) - client.bottom;
+  RECT proposed{100, 100, 100 + borderWidth + 800, 100 + borderHeight + 480};
+  Send(WM_SIZING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.bottom - proposed.top - borderHeight, 600);
+  EXPECT_DOUBLE_EQ(GetWindowScale(), 1.25);
+  RECT tall{0, 0, borderWidth + 640, borderHeight + 960};
+  Send(WM_SIZING, WMSZ_BOTTOM, reinterpret_cast<LPARAM>(&tall));
+  EXPECT_EQ(tall.right - tall.left - borderWidth, 1280);
+  EXPECT_DOUBLE_EQ(GetWindowScale(), 2.0);
+}
+
+TEST_F(WindowProcTest, MenuCommandsArePendingOnce) {
+  SystemState.menuOn = 1;
+  Send(WM_COMMAND, 7, 0);
+  Send(WM_COMMAND, 7, 0);
+  Send(WM_COMMAND, 9, 0);
+  EXPECT_EQ(SystemState.pendingMenuCommandCount, 2);
+  SystemState.menuOn = 0;
+  Send(WM_COMMAND, 11, 0);
+  EXPECT_EQ(SystemState.pendingMenuCommandCount, 2);
+}
+
+TEST_F(WindowProcTest, ScreenSaverAndCloseCommands) {
+  EXPECT_EQ(Send(WM_SYSCOMMAND, SC_SCREENSAVE, 0), 1);
+  SystemState.systemKeysOff = 1;
+  EXPECT_EQ(Send(WM_SYSCOMMAND, SC_CLOSE, 0), 0);
+  PumpWindowMessages();
+  EXPECT_TRUE(IsWindow(window));
+  SystemState.systemKeysOff = 0;
+}
+
+TEST_F(WindowProcTest, DisplayChangeOfTheSameModeArrives) {
+  Send(WM_DISPLAYCHANGE, 16, MAKELPARAM(640, 480));
+  EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  EXPECT_EQ(SystemState.closingRequested, 0);
+}
+
+TEST_F(WindowProcTest, DisplayChangeTheScreenCannotFollowClosesTheWindow) {
+  Send(WM_DISPLAYCHANGE, 24, MAKELPARAM(1024, 768));
+  EXPECT_EQ(SystemState.displayChangeArrived, 0);
+  EXPECT_EQ(SystemState.closingRequested, 1);
+  EXPECT_EQ(PumpWindowMessages(), -1);
+  std::vector<std::string> lines = ReadLogLines(workDir());
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "T:またはスクリーンが小さすぎるためか色ビット数の違いが大きいためか終了します"),
+            lines.end());
+}
+
+TEST_F(WindowProcTest, PrivateAndSocketMessages) {
+  EXPECT_EQ(Send(0x505, 3, 1), 1);
+  EXPECT_EQ(Send(0x46F, 1, 0), DefWindowProcA(window, 0x46F, 1, 0));
+}
+
+TEST_F(WindowProcTest, UnknownMessagesGoToDefaultProcessing) {
+  EXPECT_EQ(Send(WM_USER + 77, 1, 2), DefWindowProcA(window, WM_USER + 77, 1, 2));
+}

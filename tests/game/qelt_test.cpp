@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/headless_fixture.h"
+
+namespace {
+
+std::string ProgramPath() {
+  char self[PATH_MAX] = {};
+  ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string path(self, length > 0 ? static_cast<size_t>(length) : 0);
+  // The test program lies in <build>/tests, the game in <build>.
+  path = path.substr(0, path.rfind('/'));
+  return path.substr(0, path.rfind('/')) + "/qelt";
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+// The game on a dummy video device: it opens its window, keeps pumping, and on a close request (the terminal's
+// interrupt arrives as the close box does) shuts the library down and ends with exit code 0.
+TEST(Qelt, OpensItsWindowAndEndsWhenClosed) {
+  ScratchDirectory scratch;
+  std::string program = ProgramPath();
+  if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no game program at " << program;
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait (real time, bounded) until start-up has finished: the last start-up line is in the log.
+  const std::string started = "DirectInput関係初期化処理";
+  std::string log;
+  for (int i = 0; i < 600 && log.find(started) == std::string::npos; ++i) {
+    ::usleep(50000);
+    log = ReadAll("AppLog.txt");
+  }
+  ASSERT_NE(log.find(started), std::string::npos) << log;
+  ::kill(child, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 600; ++i) {
+    if (::waitpid(child, &status, WNOHANG) == child) break;
+    ::usleep(50000);
+    if (i == 599) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      FAIL() << "the game did not end";
+    }
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  log = ReadAll("AppLog.txt");
+  // The shut-down block follows, ending with COM.
+  const std::string comEnded = "ＣＯＭを終了... 完了\r\n";
+  ASSERT_GE(log.size(), comEnded.size());
+  EXPECT_EQ(log.substr(log.size() - comEnded.size()), comEnded);
+}
