@@ -333,3 +333,43 @@ TEST_F(StartupTest, SecondProgramEndsItselfWithoutEmptyingTheLog) {
   EXPECT_EQ(lines.front(), "T:first program");
   EXPECT_EQ(lines.back(), "T:ソフトの２重起動検査... ２重起動されています、ソフトを終了します");
 }
+
+TEST_F(StartupTest, AWindowThatNeverActivatesDoesNotHoldStartOrShutdown) {
+  headless::Deactivate();
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  EXPECT_EQ(SystemState.activeFlag, 0);
+  EXPECT_EQ(SystemState.creatingFlag, 0);
+  EXPECT_EQ(ShutdownLibrary(), 0);
+  EXPECT_EQ(SystemState.quitFlag, 1);
+}
+
+TEST_F(StartupTest, ModeChangeThatBringsNoDisplayChangeStopsWaiting) {
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  uint64_t start = headless::Milliseconds();
+  EXPECT_EQ(ChangeWindowMode(0), 0);
+  EXPECT_LT(headless::Milliseconds() - start, 3100u);
+  EXPECT_EQ(SystemState.windowModeFlag, 0);
+  EXPECT_EQ(SystemState.modeChanging, 0);
+  std::vector<std::string> lines = Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:ウインドウモードフラグが倒されました"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:ウインドウスタイルをフルスクリーンモード用に変更します... 完了"),
+            lines.end());
+  ShutdownLibrary();
+}
+
+namespace {
+void FailInsideShutdown(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_CLOSE && SystemState.closeState == 1) ExitOnError("inner failure");
+}
+}  // namespace
+
+TEST_F(StartupTest, AFatalErrorDuringTheFatalExitEndsAtOnce) {
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  SystemState.messageHook = FailInsideShutdown;
+  EXPECT_EXIT(ExitOnError("outer failure"), ::testing::ExitedWithCode(255), "");
+  std::vector<std::string> lines = Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.back(), "T:inner failure");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T:outer failure"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "T:ソフトをエラー終了します"), lines.end());
+}

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "core/core_test_support.h"
 #include "core/library.h"
 #include "core/main_window.h"
+#include "core/menu_cursor.h"
 #include "core/message_pump.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/win32/user.h"
@@ -131,4 +133,57 @@ TEST_F(WindowProcTest, PrivateAndSocketMessages) {
 
 TEST_F(WindowProcTest, UnknownMessagesGoToDefaultProcessing) {
   EXPECT_EQ(Send(WM_USER + 77, 1, 2), DefWindowProcA(window, WM_USER + 77, 1, 2));
+}
+
+TEST_F(WindowProcTest, ScaleThatIsNotPositiveReadsAsOne) {
+  SystemState.windowScale = 0.0;
+  EXPECT_DOUBLE_EQ(GetWindowScale(), 1.0);
+  SystemState.windowScale = -2.0;
+  EXPECT_DOUBLE_EQ(GetWindowScale(), 1.0);
+  SystemState.windowScale = std::nan("");
+  EXPECT_DOUBLE_EQ(GetWindowScale(), 1.0);
+}
+
+TEST_F(WindowProcTest, GettersReportTheStartedWindow) {
+  int rect[4] = {};
+  GetClientScreenRect(rect);
+  EXPECT_EQ(rect[2] - rect[0], 640);
+  EXPECT_EQ(rect[3] - rect[1], 480);
+  // Centred on the 1,024 by 768 desktop.
+  EXPECT_EQ(rect[0], (1024 - 640) / 2);
+  int width = 0, height = 0, bits = 0;
+  GetDesktopMetrics(&width, &height, &bits);
+  EXPECT_EQ(width, 1024);
+  EXPECT_EQ(height, 768);
+  EXPECT_EQ(bits, 32);
+  int library = 0, directX = 0, windows = 0;
+  GetLibraryVersionInfo(&library, &directX, &windows);
+  EXPECT_EQ(library, 0x219B);
+  EXPECT_EQ(directX, 0x70000);
+  EXPECT_EQ(windows, 0x107);
+  EXPECT_EQ(IsWindowModeOn(), 1);
+  EXPECT_EQ(IsWindowClosing(), 0);
+  EXPECT_EQ(GetCursorRequest(), 1);
+  EXPECT_EQ(HasWindowShapeRegion(), 0);
+}
+
+TEST(WindowPlacement, AWindowPlacedAboveTheScreenIsMovedOntoIt) {
+  ScratchDirectory scratch;
+  headless::Start();
+  ResetSystemState();
+  SystemState.noGraphics = 1;
+  SystemState.windowModeFlag = 1;
+  SystemState.useConfiguredPosition = 1;
+  SystemState.configuredX = -100;
+  SystemState.configuredY = -60;
+  ASSERT_EQ(StartupLibrary(), 0);
+  EXPECT_EQ(SystemState.clientRect.left, 0);
+  EXPECT_EQ(SystemState.clientRect.top, 0);
+  RECT client{};
+  GetClientRect(GetLibraryWindowHandle(), &client);
+  POINT corner{0, 0};
+  ClientToScreen(GetLibraryWindowHandle(), &corner);
+  EXPECT_EQ(corner.x, 0);
+  EXPECT_EQ(corner.y, 0);
+  ShutdownLibrary();
 }
