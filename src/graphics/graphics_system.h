@@ -2,6 +2,7 @@
 // refill callback and the steps of a display change, the draw target and the clip area.
 #pragma once
 #include "graphics/ddraw_layer.h"
+#include "graphics/draw_front.h"
 #include "graphics/draw_state.h"
 #include "graphics/graph_manager.h"
 #include "graphics/mask.h"
@@ -9,8 +10,6 @@
 #include "graphics/software/backend_glue.h"
 #include "platform/win32/types.h"
 
-int GetScreenSizeAndDepth(int* width, int* height, int* depth);
-int SetScreenOffsetRect(const RECT* rect);
 int GetMaskDrawOn();
 int SetMaskDrawOn(int on);
 int SetGraphRefillCallback(GraphRefillCallback callback);
