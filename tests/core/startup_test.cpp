@@ -283,8 +283,11 @@ TEST_F(StartupTest, DirectXProbeStopsAtTheFirstFailingRung) {
       {"DirectDrawCreate", 0, "T:DirectDrawCreate ファンクションが失敗しました"},
       {"LoadLibraryA:DINPUT.DLL", 0x20000, "T:DirecInput.DLL のロードに失敗しました"},
       {"GetProcAddress:DirectInputCreateA", 0x20000, "T:DirecInputCreateA が見つかりませんでした"},
+      {"SetCooperativeLevel", 0x30000, "T:協調設定を変更できませんでした"},
+      {"CreateSurface", 0x30000, "T:DirectDrawSurface オブジェクトの作成に失敗しました"},
       {"DirectMusic", 0x60000, "T:DirectMusic インターフェイスの取得に失敗しました"},
       {"GetProcAddress:DirectDrawCreateEx", 0x60100, "T:DirectDrawCreateEx ファンクションが見つかりませんでした"},
+      {"DirectDrawCreateEx", 0x60100, "T:DirectDrawCreateEx ファンクションが失敗しました"},
       {nullptr, 0x70000, "T:D33D8.DLL はありませんでした"},
   };
   for (const Rung& rung : rungs) {
