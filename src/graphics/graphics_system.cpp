@@ -46,12 +46,6 @@ int SetFlipWaitForVBlank(int value) {
 int ReadDisplayPixelFormat() { return 0; }
 int ChangeScreenMode(int, int, int, int, int) { return 0; }
 
-int GetScreenSizeAndDepth(int* width, int* height, int* depth) {
-  QueryScreenSize(width, height);
-  if (depth) *depth = QueryScreenColorBitDepth();
-  return 0;
-}
-
 int SetGraphRefillCallback(GraphRefillCallback callback) {
   graphicsEntries.refill = callback ? callback : DefaultGraphRefill;
   return 0;
@@ -61,7 +55,6 @@ int HasGraphRefillCallback() { return graphicsEntries.refill != nullptr; }
 int ResetGraphicsAfterDisplayChange() { return 0; }
 int RestoreAllGraphSurfaces() { return 0; }
 int G_DDraw_CopyBackToFront() { return 0; }
-int GetDrawTarget() { return -2; }
 int GetMaskDrawOn() { return graphicsEntries.maskDrawOn; }
 
 int SetMaskDrawOn(int on) {
@@ -69,5 +62,3 @@ int SetMaskDrawOn(int on) {
   return 0;
 }
 
-int SetScreenOffsetRect(const RECT*) { return 0; }
-int SetDrawClipRect(int, int, int, int) { return 0; }

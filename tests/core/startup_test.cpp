@@ -251,13 +251,24 @@ TEST_F(StartupTest, FailedWindowStepsShutDownAndEnd) {
 }
 
 TEST_F(StartupTest, FailedGraphicsStartClosesTheWindow) {
-  ASSERT_EQ(GraphicsStartup(nullptr), 0);  // the layer already runs: the library's own start is refused
+  // The graphics system already runs on a window of someone else's: the library's own start is refused.
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "Other";
+  ASSERT_NE(RegisterClassExA(&windowClass), 0);
+  HWND other = CreateWindowExA(0, "Other", "other", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  ShowWindow(other, SW_SHOW);
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  ASSERT_EQ(GraphicsStartup(other), 0);
   EXPECT_EQ(StartLikeTheGame(1), -1);
   std::vector<std::string> lines = Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T:ソフトを終了する準備が整いました"), lines.end());
   EXPECT_EQ(lines.back(), "T:ＣＯＭを終了... 完了");
   EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr);
   EXPECT_EQ(SystemState.quitFlag, 1);
+  CoUninitialize();
 }
 
 TEST_F(StartupTest, ComWrappersAnswerMinusOneOutOfTurn) {
