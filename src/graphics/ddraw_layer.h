@@ -52,6 +52,7 @@ struct DirectDrawLayerState {
   IDirectDrawSurface7* work1;
   IDirectDrawSurface7* work2;
   IDirectDrawSurface7* drawTarget;
+  RECT drawTargetArea;          // the part of the draw-target surface that drawing may address (a graph's view)
   ColorFormat screenFormat;
   int32_t frameTime;            // ms, -1 when none was measured
   int32_t presentInterval;      // (2 * frame time - 4) / 3, -1 without a frame time
@@ -76,9 +77,6 @@ DirectDrawLayerState& GetDirectDrawLayerState();
 
 // BlendMultiplyTable[i][j] = (i * j) >> 8, built when the layer starts.
 extern uint32_t BlendMultiplyTable[256][256];
-
-// The default 8-bit palette: 256 red, green, blue triples.
-extern const uint8_t DefaultScreenPalette[256][3];
 
 int StartDirectDrawLayer();
 int StopDirectDrawLayer();

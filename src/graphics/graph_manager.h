@@ -82,10 +82,10 @@ int LoadDividedGraphFile(const char* path, int allNum, int xNum, int yNum, int x
                          int want3D, int turned);
 
 // Filling and naming. srcFormat describes a GDI bitmap when fromBitmap is 1.
-int FillGraphFromImage(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap, const char* name,
+int FillGraphFromImage(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap, const char* name,
                        int fromBitmap, GraphImage* image, GraphImage* alphaImage, int srcX, int srcY, int handle,
                        int loadOption);
-int FillGraphFromPixelData(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap, const char* name,
+int FillGraphFromPixelData(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap, const char* name,
                            int fromBitmap, GraphImage* image, GraphImage* alphaImage, const RECT* srcRect,
                            int destX, int destY, int handle, int loadOption);
 int SetGraphFileName(int handle, const char* name);

@@ -28,9 +28,9 @@ int AddSurface2D(int width, int height, int partX, int partY, int ownerGraph, co
 int DeleteSurface2D(int handle);
 int DeleteAllSurface2D();
 int SetSurface2DDeletedFlagPointer(int handle, int32_t* flagPointer);
-int TransferImageToSurface2D(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap, int x, int y,
+int TransferImageToSurface2D(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap, int x, int y,
                              int handle, int fromBitmap, GraphImage* image, GraphImage* alphaImage);
-int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap,
+int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap,
                                  const RECT* srcRect, int dstX, int dstY, int handle, int fromBitmap,
                                  GraphImage* image, GraphImage* alphaImage);
 void CopyChannelFrom24BitRows(uint8_t* dst, int dstPitch, const uint8_t* src, int srcPitch, int width, int rows);

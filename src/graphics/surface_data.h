@@ -47,4 +47,6 @@ int RestoreSurfaceOfRecord(int handle);
 int LockSurfaceRecord(int handle, int32_t* pitchOut, void** pixelsOut, int writeOnly, RECT* rect);
 int UnlockSurfaceRecord(int handle, RECT* rect);
 int FillSurfaceRecord(int handle, int red, int green, int blue, int alpha);
+// The same fill limited to a rectangle of the surface (null: the whole surface).
+int FillSurfaceRecordRect(int handle, const RECT* rect, int red, int green, int blue, int alpha);
 int ReleaseAllSurfaceData();

@@ -6,10 +6,14 @@
 #include "graphics/color_format.h"
 #include "graphics/graph_image.h"
 #include "graphics/graph_manager.h"
+#include "platform/directx/ddraw.h"
 #include "platform/win32/types.h"
 
-struct TextureFormatRecord;
-struct DDPIXELFORMAT;
+// A texture format the 3-D device offers: its DirectDraw pixel format and its ColorFormat.
+struct TextureFormatRecord {
+  DDPIXELFORMAT pixelFormat;
+  ColorFormat colorFormat;
+};
 struct Surface3DData;
 
 int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent);
@@ -35,9 +39,9 @@ int G_D3D_DeleteAllGraphTextures();
 int G_D3D_CreateGraphTextures(GraphRecord* graph);
 int G_D3D_DeleteGraphTextures(GraphRecord* graph);
 int G_D3D_DeriveGraphTextures(GraphRecord* graph, int x, int y, int width, int height, GraphRecord* parent);
-int G_D3D_TransferImageToGraph(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap, int srcX, int srcY,
+int G_D3D_TransferImageToGraph(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap, int srcX, int srcY,
                                GraphRecord* graph, int fromBitmap, GraphImage* image, GraphImage* alphaImage);
-int G_D3D_TransferImageRectToGraph(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap,
+int G_D3D_TransferImageRectToGraph(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap,
                                    const RECT* srcRect, int destX, int destY, GraphRecord* graph, int fromBitmap,
                                    GraphImage* image, GraphImage* alphaImage);
 int G_D3D_RestoreGraphTextures(GraphRecord* graph);

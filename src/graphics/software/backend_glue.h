@@ -15,9 +15,9 @@ int G_DDraw_DeleteAllGraphSurfaces();
 int G_DDraw_CreateGraphSurface(GraphRecord* graph);
 int G_DDraw_DeriveGraphSurface(GraphRecord* graph, int srcX, int srcY, int width, int height, GraphRecord* parent);
 int G_DDraw_DeleteGraphSurfaces(GraphRecord* graph);
-int G_DDraw_TransferImageToGraph(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap, int x, int y,
+int G_DDraw_TransferImageToGraph(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap, int x, int y,
                                  GraphRecord* graph, int fromBitmap, GraphImage* image, GraphImage* alphaImage);
-int G_DDraw_TransferImageRectToGraph(const ColorFormat* srcFormat, HGDIOBJ bitmap, HGDIOBJ alphaBitmap,
+int G_DDraw_TransferImageRectToGraph(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP alphaBitmap,
                                      const RECT* srcRect, int destX, int destY, GraphRecord* graph, int fromBitmap,
                                      GraphImage* image, GraphImage* alphaImage);
 int G_DDraw_RestoreGraphSurfaces(GraphRecord* graph);
@@ -42,3 +42,6 @@ int G_DDraw_WaitVerticalBlank(int count);
 int G_DDraw_WaitFrameInterval();
 int G_DDraw_FlipScreen();
 int G_DDraw_CopyBackToFront();
+
+// The unscaled graph drawer, which draws one 2-D surface.
+int G_DDraw_DrawGraph(int x, int y, int surface2DHandle, int transparent);
