@@ -218,7 +218,7 @@ int CreateDirectDrawObject(IDirectDraw7** out) {
   } else {
     AppLogWrite("ビデオカードの情報\n");
     AppLogIndentIn();
-    if ((GetKeyState(0x1D) & 0x8000) == 0) {
+    {
       DDDEVICEIDENTIFIER2 identifier;
       std::memset(&identifier, 0, sizeof identifier);
       object->GetDeviceIdentifier(&identifier, 0);

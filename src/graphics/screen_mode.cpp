@@ -21,6 +21,7 @@
 #include "graphics/surface_2d.h"
 #include "platform/directx/ddraw.h"
 #include "platform/win32/gdi.h"
+#include "platform/win32/user.h"
 
 namespace {
 constexpr char kCooperativeLevelFailed[] = "DirectDrawの協調レベルの設定に失敗しました、ソフトを終了します";

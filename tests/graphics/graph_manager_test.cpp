@@ -65,8 +65,7 @@ TEST_F(GraphManagerTest, CheckNumbersWrapAfter2047) {
 
 TEST_F(GraphManagerTest, FullGraphTableIsFatal) {
   GetGraphicsManagerState().graphs.count = kGraphTableSize;
-  EXPECT_EXIT(CreateEmptyGraph(2, 2, 0, 0), ::testing::ExitedWithCode(255), "");
-  EXPECT_TRUE(LogHas("グラフィックの数が許容量を越えました終了します"));
+  ExpectFatal([] { CreateEmptyGraph(2, 2, 0, 0); }, "グラフィックの数が許容量を越えました終了します");
   GetGraphicsManagerState().graphs.count = 0;
 }
 
@@ -107,9 +106,8 @@ TEST_F(GraphManagerTest, RefusedVideoMemorySurfaceFallsBackToSystemMemory) {
 
 TEST_F(GraphManagerTest, BothSurfaceCreationsRefusedIsFatal) {
   headless::FailCall("CreateSurface", 2);
-  EXPECT_EXIT(CreateEmptyGraph(16, 16, 0, 0), ::testing::ExitedWithCode(255), "");
+  ExpectFatal([] { CreateEmptyGraph(16, 16, 0, 0); }, "グラフィックの作成に失敗しました終了します");
   EXPECT_TRUE(LogHas("標準サーフェスの作成に失敗しました"));
-  EXPECT_TRUE(LogHas("グラフィックの作成に失敗しました終了します"));
 }
 
 TEST_F(GraphManagerTest, DividedCellsShareOneSurfaceByReferenceCount) {

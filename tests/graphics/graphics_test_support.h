@@ -2,8 +2,10 @@
 // the log read back, pictures written as files, and the pixels of surfaces and presented frames.
 #pragma once
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -25,7 +27,13 @@
 class GraphicsTest : public HeadlessTest {
  protected:
   void SetUp() override {
+    // A fatal exit runs the whole shut-down: the child must be a fresh process, not a fork of this one.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     HeadlessTest::SetUp();
+    // A death-test child works in its parent's directory, so the parent can read the log of the fatal exit.
+    if (const char* directory = std::getenv(kDeathDirectory)) {
+      EXPECT_EQ(chdir(directory), 0);
+    }
     ResetSystemState();
     GetDirectDrawLayerState() = DirectDrawLayerState{};
   }
@@ -54,6 +62,15 @@ class GraphicsTest : public HeadlessTest {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   bool LogHas(const std::string& text) const { return Log().find(text) != std::string::npos; }
+  // The statement ends the process with -1 and the log holds the text.
+  template <class Statement>
+  void ExpectFatal(Statement statement, const std::string& text) {
+    setenv(kDeathDirectory, workDir().c_str(), 1);
+    EXPECT_EXIT(statement(), ::testing::ExitedWithCode(255), "");
+    unsetenv(kDeathDirectory);
+    EXPECT_TRUE(LogHas(text)) << text;
+  }
+  static constexpr const char* kDeathDirectory = "VOMAK_GRAPHICS_TEST_DEATH_DIR";
 
   bool started_ = false;
 };

@@ -60,6 +60,11 @@ TEST_P(PresentTest, PresentedFrameEqualsWhatWasDrawnInTheClientRectangle) {
       int r = 0, g = 0, b = 0;
       if (y % 7 == 0 && x % 5 == 0) PatternColour(c.bits, x, y, &r, &g, &b);
       uint32_t expected = static_cast<uint32_t>(r) << 16 | g << 8 | b;
+      if (c.bits == 8) {
+        // The palette entry the colour was packed to.
+        const ScreenPaletteEntry& e = GetDirectDrawLayerState().paletteEntries[PackScreenColor(r, g, b)];
+        expected = static_cast<uint32_t>(e.red) << 16 | e.green << 8 | e.blue;
+      }
       if (c.bits == 16 && c.rgb555 == false) expected &= 0xF8FCF8;
       if (c.bits == 16 && c.rgb555) expected &= 0xF8F8F8;
       uint32_t got = ClientPixel(frame, x, y);
