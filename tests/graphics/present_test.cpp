@@ -72,6 +72,22 @@ TEST_P(PresentTest, PresentedFrameEqualsWhatWasDrawnInTheClientRectangle) {
       ASSERT_EQ(got, expected) << x << "," << y;
     }
 
+  // The copy lands in the client rectangle of the desktop-sized primary surface, and nowhere else.
+  {
+    RECT client{};
+    GetClientScreenRect(&client.left);
+    EXPECT_GT(client.left, 0);
+    EXPECT_GT(client.top, 0);
+    LockedSurface primary(QueryPrimarySurface());
+    ASSERT_NE(primary.description.lpSurface, nullptr);
+    LockedSurface back(QueryBackSurface());
+    EXPECT_EQ(primary.Get(client.left + 5, client.top + 7), back.Get(5, 7));
+    EXPECT_EQ(primary.Get(client.left + 635, client.top + 476), back.Get(635, 476));
+    EXPECT_EQ(primary.Get(client.left - 1, client.top), 0u);
+    EXPECT_EQ(primary.Get(client.left, client.top - 1), 0u);
+    EXPECT_EQ(primary.Get(client.left + 640, client.top + 7), 0u);
+  }
+
   // A cleared frame presents black.
   EXPECT_EQ(ClearDrawTarget(), 0);
   EXPECT_EQ(G_DDraw_FlipScreen(), 0);
