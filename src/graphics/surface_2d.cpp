@@ -21,12 +21,12 @@ Surface2DTable surface2DTable;
 // Cuts a copy of a w x h block from (srcX, srcY) of a picture to (dstX, dstY) of a surface area so that both ends
 // stay inside their bounds. False when nothing is left.
 struct CopyBox {
-  int srcX, srcY, dstX, dstY, width, height;
+  int64_t srcX, srcY, dstX, dstY, width, height;
 };
 
 bool ClipCopyBox(CopyBox& box, int srcWidth, int srcHeight, const RECT& dstArea) {
-  auto cutStart = [](int& src, int& dst, int& length, int srcLow, int dstLow) {
-    int cut = std::max(srcLow - src, dstLow - dst);
+  auto cutStart = [](int64_t& src, int64_t& dst, int64_t& length, int64_t srcLow, int64_t dstLow) {
+    int64_t cut = std::max(srcLow - src, dstLow - dst);
     if (cut > 0) {
       src += cut;
       dst += cut;
@@ -35,9 +35,15 @@ bool ClipCopyBox(CopyBox& box, int srcWidth, int srcHeight, const RECT& dstArea)
   };
   cutStart(box.srcX, box.dstX, box.width, 0, dstArea.left);
   cutStart(box.srcY, box.dstY, box.height, 0, dstArea.top);
-  box.width = std::min({box.width, srcWidth - box.srcX, static_cast<int>(dstArea.right) - box.dstX});
-  box.height = std::min({box.height, srcHeight - box.srcY, static_cast<int>(dstArea.bottom) - box.dstY});
+  box.width = std::min<int64_t>({box.width, srcWidth - box.srcX, dstArea.right - box.dstX});
+  box.height = std::min<int64_t>({box.height, srcHeight - box.srcY, dstArea.bottom - box.dstY});
   return box.width > 0 && box.height > 0;
+}
+
+// After clipping every value of the box lies inside a 16-bit surface and its picture.
+RECT SourceRect(const CopyBox& box) {
+  return RECT{static_cast<LONG>(box.srcX), static_cast<LONG>(box.srcY), static_cast<LONG>(box.srcX + box.width),
+              static_cast<LONG>(box.srcY + box.height)};
 }
 
 // Copies one channel of an alpha source into the alpha buffer rectangle through the converter.
@@ -46,9 +52,10 @@ void ConvertAlphaRows(SurfaceDataRecord* record, const GraphImage* source, const
   ColorFormat alphaOnly;
   std::memset(&alphaOnly, 0, sizeof alphaOnly);
   SetColorFormatAlpha8(&alphaOnly);
-  RECT srcRect{box.srcX, box.srcY, box.srcX + box.width, box.srcY + box.height};
+  RECT srcRect = SourceRect(box);
   ConvertColorFormatRect(record->alphaBuffer, record->alphaPitch, &alphaOnly, source->pixels, source->pitch,
-                         sourceFormat, nullptr, 0, nullptr, box.dstX, box.dstY, &srcRect, 0, 0, 0, 0, 1);
+                         sourceFormat, nullptr, 0, nullptr, static_cast<int>(box.dstX), static_cast<int>(box.dstY),
+                         &srcRect, 0, 0, 0, 0, 1);
 }
 
 int TransferThroughGdi(SurfaceDataRecord* record, HBITMAP bitmap, int fromBitmap, GraphImage* image,
@@ -73,7 +80,8 @@ int TransferThroughGdi(SurfaceDataRecord* record, HBITMAP bitmap, int fromBitmap
     bitmap = made;
   }
   HGDIOBJ previous = SelectObject(memoryDc, reinterpret_cast<HGDIOBJ>(bitmap));
-  BitBlt(surfaceDc, box.dstX, box.dstY, box.width, box.height, memoryDc, box.srcX, box.srcY, SRCCOPY);
+  BitBlt(surfaceDc, static_cast<int>(box.dstX), static_cast<int>(box.dstY), static_cast<int>(box.width),
+         static_cast<int>(box.height), memoryDc, static_cast<int>(box.srcX), static_cast<int>(box.srcY), SRCCOPY);
   record->surface->ReleaseDC(surfaceDc);
   SelectObject(memoryDc, previous);
   DeleteDC(memoryDc);
@@ -186,7 +194,8 @@ int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HBITMAP bitmap, H
   int srcHeight = fromBitmap == 1 ? source.height : (image != nullptr ? image->height : 0);
   if (fromBitmap == 0 && (image == nullptr || image->pixels == nullptr)) return -1;
   if (fromBitmap == 1 && source.bits == nullptr) return -1;
-  CopyBox box{srcRect->left, srcRect->top, dstX, dstY, srcRect->right - srcRect->left, srcRect->bottom - srcRect->top};
+  CopyBox box{srcRect->left, srcRect->top, dstX, dstY, static_cast<int64_t>(srcRect->right) - srcRect->left,
+              static_cast<int64_t>(srcRect->bottom) - srcRect->top};
   RECT area{view->srcX, view->srcY, std::min<int>(view->srcX + view->width, record->width),
             std::min<int>(view->srcY + view->height, record->height)};
   if (!ClipCopyBox(box, srcWidth, srcHeight, area)) {
@@ -200,13 +209,14 @@ int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HBITMAP bitmap, H
     return 0;
   }
 
-  RECT lockRect{box.dstX, box.dstY, box.dstX + box.width, box.dstY + box.height};
+  RECT lockRect{static_cast<LONG>(box.dstX), static_cast<LONG>(box.dstY), static_cast<LONG>(box.dstX + box.width),
+                static_cast<LONG>(box.dstY + box.height)};
   DDSURFACEDESC2 description;
   std::memset(&description, 0, sizeof description);
   description.dwSize = sizeof description;
   if (record->surface->Lock(&lockRect, &description, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr) != DD_OK)
     ExitOnError("２Ｄサーフェスのロックに失敗しました");
-  RECT boxRect{box.srcX, box.srcY, box.srcX + box.width, box.srcY + box.height};
+  RECT boxRect = SourceRect(box);
   if (fromBitmap == 1) {
     ConvertColorFormatRect(description.lpSurface, description.lPitch, GetScreenColorFormat(), source.bits,
                            source.pitch, srcFormat, nullptr, 0, nullptr, 0, 0, &boxRect, 0, 0, 0,
@@ -224,7 +234,7 @@ int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HBITMAP bitmap, H
         alpha.height >= box.srcY + box.height) {
       CopyChannelFrom24BitRows(alphaRow, record->alphaPitch,
                                alpha.bits + static_cast<size_t>(box.srcY) * alpha.pitch + box.srcX * 3, alpha.pitch,
-                               box.width, box.height);
+                               static_cast<int>(box.width), static_cast<int>(box.height));
     } else if (fromBitmap == 0 && image->format.alphaWidth != 0) {
       ConvertAlphaRows(record, image, &image->format, box);
     } else if (fromBitmap == 0 && alphaImage != nullptr && alphaImage->pixels != nullptr &&
@@ -237,7 +247,7 @@ int TransferImageToSurface2DRect(const ColorFormat* srcFormat, HBITMAP bitmap, H
       ConvertAlphaRows(record, alphaImage, &redAsAlpha, box);
     } else {
       for (int row = 0; row < box.height; row++)
-        std::memset(alphaRow + static_cast<size_t>(row) * record->alphaPitch, 255, box.width);
+        std::memset(alphaRow + static_cast<size_t>(row) * record->alphaPitch, 255, static_cast<size_t>(box.width));
     }
   }
   SetSurfaceColorKey(view->surfaceData);

@@ -249,6 +249,15 @@ TEST_F(GraphManagerTest, RectangleTransferStaysInsideTheCellAndThePicture) {
   EXPECT_EQ(FillGraphFromPixelData(nullptr, nullptr, nullptr, "x", 0, &picture.image, nullptr, &source, 6, 6, cells[1],
                                    0),
             0);
+  // Hostile rectangles and positions change nothing outside the picture and the cell.
+  RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  EXPECT_EQ(FillGraphFromPixelData(nullptr, nullptr, nullptr, "x", 0, &picture.image, nullptr, &huge, INT32_MAX,
+                                   INT32_MIN, cells[1], 0),
+            0);
+  RECT inverted{10, 10, 2, 2};
+  EXPECT_EQ(FillGraphFromPixelData(nullptr, nullptr, nullptr, "x", 0, &picture.image, nullptr, &inverted, 0, 0,
+                                   cells[1], 0),
+            0);
   LockedSurface locked(data->surface);
   for (int y = 0; y < 8; y++)
     for (int x = 0; x < 16; x++) {
