@@ -45,6 +45,10 @@ constexpr PumpHousekeepingStep kHousekeeping[] = {
     ProcessActiveTextInputGuarded,
 };
 
+// The background work of every pass while the application is inactive, in this order.
+constexpr PumpHousekeepingStep kInactivePassWork[] = {PumpNetWorkMessagesClosingLost, ProcessDownloads,
+                                                      RefillAllStreamSounds};
+
 void Housekeeping() {
   for (PumpHousekeepingStep step : kHousekeeping) step();
 }
@@ -91,6 +95,11 @@ const PumpHousekeepingStep* GetPumpHousekeeping(int* count) {
   return kHousekeeping;
 }
 
+const PumpHousekeepingStep* GetPumpInactivePassWork(int* count) {
+  *count = static_cast<int>(std::size(kInactivePassWork));
+  return kInactivePassWork;
+}
+
 int IsPumpReentryGuardSet() { return pumpReentryGuard; }
 
 int PumpWindowMessages() {
@@ -111,9 +120,7 @@ int PumpWindowMessages() {
     if (inactive) Sleep(1);
     if (TakeMessages(count, passIdle) == TakeResult::Dropped) break;
     if (s.activeFlag == 0) {
-      PumpNetWorkMessages(1);
-      ProcessDownloads();
-      RefillAllStreamSounds();
+      for (PumpHousekeepingStep step : kInactivePassWork) step();
       Sleep(1);
     }
     if (s.quitFlag) break;

@@ -9,4 +9,7 @@ int UpdateCursorAndMenu();
 // guard set, so a pump it calls returns at once).
 using PumpHousekeepingStep = int (*)();
 const PumpHousekeepingStep* GetPumpHousekeeping(int* count);
+// The background work of each pass while the application is inactive (network messages, downloads, stream
+// sounds), in its order.
+const PumpHousekeepingStep* GetPumpInactivePassWork(int* count);
 int IsPumpReentryGuardSet();

@@ -95,7 +95,16 @@ TEST_F(PumpTest, InactiveWindowBlocksUntilActivatedAgain) {
   EXPECT_LT(headless::Milliseconds() - start, 1u);
 }
 
-TEST_F(PumpTest, InactivePassesSleepTwiceAndKeepTheBackgroundWorkGoing) {
+TEST_F(PumpTest, InactivePassesRunTheBackgroundWork) {
+  int count = 0;
+  const PumpHousekeepingStep* steps = GetPumpInactivePassWork(&count);
+  ASSERT_EQ(count, 3);
+  EXPECT_EQ(steps[1], &ProcessDownloads);
+  EXPECT_EQ(steps[2], &RefillAllStreamSounds);
+  EXPECT_EQ(steps[0](), PumpNetWorkMessages(1));
+}
+
+TEST_F(PumpTest, InactivePassesStillTakeMessages) {
   headless::Deactivate();
   headless::Activate(20);
   PostMessageA(window, kProbe, 0, 0);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -310,9 +312,26 @@ TEST_F(StartupTest, DirectXProbeStopsAtTheFirstFailingRung) {
   }
 }
 
+namespace {
+// The text the refusal's message box must show; checked as the process ends (exit handlers run).
+const char* expectedBoxText = "";
+void ReportMessageBox() {
+  const auto& boxes = headless::MessageBoxes();
+  bool shown = boxes.size() == 1 && boxes[0].text == expectedBoxText && boxes[0].caption == "エラー" &&
+               boxes[0].type == MB_OK;
+  std::fputs(shown ? "refusal shown\n" : "no refusal shown\n", stderr);
+}
+}  // namespace
+
 TEST_F(StartupTest, NoDirectXEndsTheProcess) {
   headless::FailCall("LoadLibraryA:DDRAW.DLL");
-  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(255), "");
+  expectedBoxText = "DirectX がインストールされていないのでここで終了します";
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportMessageBox);
+        StartLikeTheGame();
+      },
+      ::testing::ExitedWithCode(255), "^refusal shown");
   std::vector<std::string> lines = Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T:\tＤｉｒｅｃｔＸ　Ver0.0以上"), lines.end());
   EXPECT_EQ(std::find(lines.begin(), lines.end(), "T:ＣＯＭの初期化... 成功しました"), lines.end());
@@ -320,7 +339,13 @@ TEST_F(StartupTest, NoDirectXEndsTheProcess) {
 
 TEST_F(StartupTest, DirectXSixEndsTheProcess) {
   headless::FailCall("DirectMusic");
-  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(255), "");
+  expectedBoxText = "DirectX バージョン 7 以前なのでソフトを起動することが出来ません";
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportMessageBox);
+        StartLikeTheGame();
+      },
+      ::testing::ExitedWithCode(255), "^refusal shown");
   std::vector<std::string> lines = Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T:\tＤｉｒｅｃｔＸ　Ver6.0以上"), lines.end());
 }
