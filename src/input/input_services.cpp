@@ -3,7 +3,6 @@
 #include "input/input_services.h"
 
 #include "core/log.h"
-#include "platform/win32/user.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ int ResetTextInputState() {
 
 int DeleteAllTextInputs() { return 0; }
 int DrainKeyboardEvents() { return 0; }
-int ProcessActiveTextInput() { return -1; }
+int ProcessActiveTextInput() { return 0; }  // no text input is active
 
 int IsInputCharRingFull() {
   const InputEntryState& s = inputEntries;
@@ -55,9 +54,8 @@ int PushInputCharByte(unsigned char byte) {
   return 0;
 }
 
-LRESULT HandleImeMessage(HWND window, UINT message, WPARAM first, LPARAM second) {
-  return DefWindowProcA(window, message, first, second);
-}
+// The IME stays switched off for the main window: each of its messages is answered 0.
+LRESULT HandleImeMessage(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 int SetInputStateFlag46F() {
   inputEntries.flag46F = 1;

@@ -9,6 +9,7 @@
 #include "core/main_window.h"
 #include "core/menu_cursor.h"
 #include "core/message_pump.h"
+#include "input/input_services.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/win32/user.h"
 
@@ -128,6 +129,9 @@ TEST_F(WindowProcTest, DisplayChangeTheScreenCannotFollowClosesTheWindow) {
 
 TEST_F(WindowProcTest, PrivateAndSocketMessages) {
   EXPECT_EQ(Send(0x505, 3, 1), 1);
+  // With the IME switched off its messages are answered 0.
+  EXPECT_EQ(Send(WM_IME_SETCONTEXT, 1, 0xC000000F), 0);
+  EXPECT_EQ(Send(WM_IME_NOTIFY, 8, 0), 0);
   EXPECT_EQ(Send(0x46F, 1, 0), DefWindowProcA(window, 0x46F, 1, 0));
 }
 
@@ -186,4 +190,18 @@ TEST(WindowPlacement, AWindowPlacedAboveTheScreenIsMovedOntoIt) {
   EXPECT_EQ(corner.x, 0);
   EXPECT_EQ(corner.y, 0);
   ShutdownLibrary();
+}
+
+TEST_F(WindowProcTest, TypedCharactersFillTheInputRing) {
+  ResetTextInputState();
+  for (int i = 0; i < 1023; ++i) Send(WM_CHAR, 'a' + i % 26, 0);
+  EXPECT_EQ(IsInputCharRingFull(), 0);
+  Send(WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_EQ(IsInputCharRingFull(), 1);
+  EXPECT_EQ(PushInputCharByte('x'), -1);
+  // A full ring takes no more control codes.
+  Send(WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(IsInputCharRingFull(), 1);
+  ResetTextInputState();
+  EXPECT_EQ(IsInputCharRingFull(), 0);
 }
