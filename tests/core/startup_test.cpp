@@ -386,7 +386,9 @@ TEST_F(StartupTest, ModeChangeThatBringsNoDisplayChangeStopsWaiting) {
   ASSERT_EQ(StartLikeTheGame(), 0);
   uint64_t start = headless::Milliseconds();
   EXPECT_EQ(ChangeWindowMode(0), 0);
+  EXPECT_GE(headless::Milliseconds() - start, 3000u);
   EXPECT_LT(headless::Milliseconds() - start, 3100u);
+  EXPECT_EQ(SystemState.displayChangeArrived, 0);
   EXPECT_EQ(SystemState.windowModeFlag, 0);
   EXPECT_EQ(SystemState.modeChanging, 0);
   std::vector<std::string> lines = Lines();
@@ -411,4 +413,21 @@ TEST_F(StartupTest, AFatalErrorDuringTheFatalExitEndsAtOnce) {
   EXPECT_EQ(lines.back(), "T:inner failure");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T:outer failure"), lines.end());
   EXPECT_EQ(std::find(lines.begin(), lines.end(), "T:ソフトをエラー終了します"), lines.end());
+}
+
+TEST_F(StartupTest, WindowModeChangesBackAndForthWithGraphics) {
+  ASSERT_EQ(StartLikeTheGame(1), 0);
+  EXPECT_EQ(ChangeWindowMode(0), 0);
+  EXPECT_EQ(IsWindowModeOn(), 0);
+  EXPECT_EQ(SystemState.modeChanging, 0);
+  // Each change ends on its display change, not on the time limit.
+  EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  EXPECT_EQ(ChangeWindowMode(1), 0);
+  EXPECT_EQ(IsWindowModeOn(), 1);
+  EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(GetLibraryWindowHandle(), &view));
+  EXPECT_EQ(view.clientWidth, 640);
+  EXPECT_EQ(view.clientHeight, 480);
+  EXPECT_EQ(ShutdownLibrary(), 0);
 }
