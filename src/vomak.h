@@ -22,3 +22,15 @@ int GetRandomUpTo(int n);
 int AppLogWrite(const char* text);
 int AppLogWriteFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] int ExitOnError(const char* text);
+
+// Graphs: a picture file as one graph, or cut into allNum cells of xSize by ySize pixels, xNum to a row and at most
+// yNum rows, read left to right and top to bottom, their handles written to handleBuf. Graph handles; -1 (or -1
+// from the divided load) when the file cannot be loaded.
+int LoadGraphFileSimple(const char* path);
+int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
+                               int* handleBuf);
+
+// The frame: draw on the back screen (-2), clear it at the start of each frame, present it at the end.
+int SelectDrawTarget(int target);
+int ClearDrawTarget();
+int G_DDraw_FlipScreen();

@@ -1,31 +1,23 @@
 // Graphics entries the library core reaches that belong to display-change recovery, graph restore and masks,
-// which are not built yet: the refill callback is kept, recovery has nothing to restore, mask drawing is a flag.
+// which are not built yet: the refill callback is kept with the graph manager, recovery has nothing to restore,
+// and mask drawing is the draw state's switch.
 #include "graphics/graphics_system.h"
 
 namespace {
-
-struct GraphicsEntryState {
-  GraphRefillCallback refill = nullptr;
-  int maskDrawOn = 0;
-};
-GraphicsEntryState graphicsEntries;
-
 int DefaultGraphRefill() { return 0; }
-
 }  // namespace
 
 int SetGraphRefillCallback(GraphRefillCallback callback) {
-  graphicsEntries.refill = callback ? callback : DefaultGraphRefill;
+  GetGraphicsManagerState().refill = callback != nullptr ? callback : DefaultGraphRefill;
   return 0;
 }
 
-int HasGraphRefillCallback() { return graphicsEntries.refill != nullptr; }
+int HasGraphRefillCallback() { return GetGraphicsManagerState().refill != nullptr ? 1 : 0; }
 int ResetGraphicsAfterDisplayChange() { return 0; }
 int RestoreAllGraphSurfaces() { return 0; }
-int GetMaskDrawOn() { return graphicsEntries.maskDrawOn; }
+int GetMaskDrawOn() { return GetGraphicsDrawState().maskDrawing; }
 
 int SetMaskDrawOn(int on) {
-  graphicsEntries.maskDrawOn = on;
+  GetGraphicsDrawState().maskDrawing = on;
   return 0;
 }
-
