@@ -20,8 +20,13 @@ int OpenDrawFrame(DrawFrame* f) {
   if (layer.drawFlush != 0) EndCurrentD3DScene();
   if (f->destination == nullptr) return -1;
   f->clip = state.clip;
-  // Draw coordinates address the target's own area: the window's place on the front screen.
+  // Draw coordinates address the target's own area: the window's place on the front screen, a graph's view
+  // inside its shared surface.
   f->offset = POINT{state.screenOffset.left, state.screenOffset.top};
+  if (mask == nullptr) {
+    f->offset.x += layer.drawTargetArea.left;
+    f->offset.y += layer.drawTargetArea.top;
+  }
   f->screen = &layer.screenFormat;
   f->depth = layer.screenDepth;
   f->screenWidth = layer.screenWidth;

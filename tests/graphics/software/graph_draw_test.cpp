@@ -1,0 +1,344 @@
+// The drawers and the public draw calls on the running library (headless host, window mode).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "graphics/draw_front.h"
+#include "graphics/graphics_test_support.h"
+#include "graphics/software/backend_glue.h"
+#include "graphics/software/graph_draw.h"
+
+namespace {
+
+class DrawTest : public GraphicsTest {
+ protected:
+  // A graph of w x h screen pixels from fn(x, y), with an alpha plane from alpha(x, y) when given.
+  int Graph(int w, int h, const std::function<uint32_t(int, int)>& fn,
+            const std::function<uint8_t(int, int)>& alpha = nullptr) {
+    const int graph = CreateEmptyGraph(w, h, 0, alpha ? 1 : 0);
+    EXPECT_GE(graph, 0);
+    SurfaceDataRecord* data = SurfaceOfGraph(graph);
+    const Surface2DRecord* view = ViewOfGraph(graph);
+    EXPECT_NE(data, nullptr);
+    {
+      LockedSurface s(data->surface);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s.Set(view->srcX + x, view->srcY + y, fn(x, y));
+    }
+    if (alpha) {
+      EXPECT_NE(data->alphaBuffer, nullptr);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) data->alphaBuffer[(view->srcY + y) * data->alphaPitch + view->srcX + x] = alpha(x, y);
+    }
+    return graph;
+  }
+  void FillBack(const std::function<uint32_t(int, int)>& fn) {
+    LockedSurface back(QueryBackSurface());
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) back.Set(x, y, fn(x, y));
+  }
+  uint32_t Back(int x, int y) { return LockedSurface(QueryBackSurface()).Get(x, y); }
+  static uint32_t Noise(int x, int y, uint32_t seed) {
+    uint32_t v = (uint32_t(x) * 73856093u) ^ (uint32_t(y) * 19349663u) ^ seed;
+    v ^= v >> 13;
+    v *= 0x5bd1e995u;
+    return (v ^ (v >> 15)) & 0xFFFFFF;
+  }
+};
+
+TEST_F(DrawTest, UnscaledCopyHonoursClipAndKey) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0x101010u; });
+  const int g = Graph(20, 10, [](int x, int y) { return (x + y) % 3 == 0 ? 0u : PackScreenColor(x * 10, y * 20, 99); });
+  ASSERT_EQ(SetDrawClipRect(10, 5, 25, 12), 0);
+  EXPECT_EQ(DrawGraph(5, 3, g, 1), 0);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const bool inside = x >= 10 && x < 25 && y >= 5 && y < 12 && x < 25 && y < 13;
+      const int sx = x - 5, sy = y - 3;
+      const bool key = (sx + sy) % 3 == 0;
+      const uint32_t want = inside && !key ? PackScreenColor(sx * 10, sy * 20, 99) : 0x101010u;
+      EXPECT_EQ(Back(x, y) & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
+    }
+}
+
+TEST_F(DrawTest, BadHandlesSuspendedAndEmptyClip) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  const int g = Graph(4, 4, [](int, int) { return 0xFFFFFFu; });
+  const std::string log = Log();
+  EXPECT_EQ(DrawGraph(0, 0, g + 1, 0), -1);
+  EXPECT_EQ(DrawGraph(0, 0, -5, 0), -1);
+  EXPECT_EQ(DrawExtendGraph(0, 0, 9, 9, 0x08001234, 0), -1);
+  EXPECT_EQ(DrawGraphMirrored(0, 0, -1, 0), -1);
+  EXPECT_EQ(Log(), log);  // no log line
+  FillBack([](int, int) { return 0u; });
+  GetGraphicsDrawState().suspended = 1;
+  EXPECT_EQ(DrawGraph(0, 0, g, 0), 0);
+  EXPECT_EQ(DrawGraph(0, 0, g + 1, 0), 0);
+  EXPECT_EQ(DrawCircle(5, 5, 3, 0xFFFFFF, 1), 0);
+  GetGraphicsDrawState().suspended = 0;
+  EXPECT_EQ(Back(1, 1) & 0xFFFFFF, 0u);
+  ASSERT_EQ(SetDrawClipRect(0, 0, 0, 480), 0);
+  EXPECT_EQ(GetGraphicsDrawState().clipEmpty, 1);
+  EXPECT_EQ(DrawGraph(0, 0, g, 0), 0);
+  EXPECT_EQ(DrawBoxShape(0, 0, 5, 5, 0xFFFFFF, 1), 0);
+  EXPECT_EQ(Back(1, 1) & 0xFFFFFF, 0u);
+}
+
+TEST_F(DrawTest, ClipRectangleSetterOrdersAndClamps) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  SetDrawClipRect(100, 80, 20, 10);
+  const RECT c = GetGraphicsDrawState().clip;
+  EXPECT_EQ(c.left, 20);
+  EXPECT_EQ(c.top, 10);
+  EXPECT_EQ(c.right, 100);
+  EXPECT_EQ(c.bottom, 80);
+  SetDrawClipRect(-50, -50, 9999, 9999);
+  const RECT d = GetGraphicsDrawState().clip;
+  EXPECT_EQ(d.left, 0);
+  EXPECT_EQ(d.right, 640);
+  EXPECT_EQ(d.bottom, 480);
+  EXPECT_EQ(SelectBlendMode(1, 300), 0);
+  EXPECT_EQ(GetGraphicsDrawState().blendParam, 255);
+  SelectBlendMode(1, -5);
+  EXPECT_EQ(GetGraphicsDrawState().blendParam, 0);
+  SelectBlendMode(7, 99);
+  EXPECT_EQ(GetGraphicsDrawState().blendMode, 1);
+  RECT r{-5, 3, 700, 500};
+  const RECT clip{0, 0, 640, 480};
+  ClipRectByRect(&r, &clip);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right, 640);
+  EXPECT_EQ(r.bottom, 480);
+}
+
+// Blended draws on the back screen equal the formulas (MMX alpha is the default on this processor).
+TEST_F(DrawTest, BlendedAndAlphaPlaneDrawsMatchTheFormulas) {
+  for (int bits : {32, 16}) {
+    ASSERT_EQ(Start(bits), 0);
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    FillBack([&](int x, int y) { return PackScreenColor(Noise(x, y, 1) >> 16, (Noise(x, y, 1) >> 8) & 0xFF, Noise(x, y, 1) & 0xFF); });
+    std::vector<uint32_t> before(640 * 480);
+    {
+      LockedSurface back(QueryBackSurface());
+      for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) before[y * 640 + x] = back.Get(x, y);
+    }
+    const int g = Graph(
+        16, 16, [&](int x, int y) { uint32_t n = Noise(x, y, 2); return PackScreenColor(n >> 16, (n >> 8) & 0xFF, n & 0xFF); },
+        [](int x, int y) { return uint8_t((x * 37 + y * 11) % 256); });
+    ASSERT_EQ(DrawGraph(-3, 470, g, 0), 0);  // partly outside the screen
+    const ColorFormat& f = *GetScreenColorFormat();
+    {
+    LockedSurface back(QueryBackSurface());
+    LockedSurface src(SurfaceOfGraph(g)->surface);
+    const Surface2DRecord* view = ViewOfGraph(g);
+    for (int y = 470; y < 480; ++y)
+      for (int x = 0; x < 13; ++x) {
+        const uint32_t s = src.Get(view->srcX + x + 3, view->srcY + y - 470), d = before[y * 640 + x];
+        const uint32_t a = uint32_t(((x + 3) * 37 + (y - 470) * 11) % 256);
+        uint32_t want = d;
+        if (a == 255) {
+          want = s;
+        } else if (a != 0) {
+          want = 0;
+          for (uint32_t m : {f.redMask, f.greenMask, f.blueMask}) {
+            if (bits == 32) want |= (((((s & m) - (d & m)) * a) >> 8) + d) & m;
+            else want |= uint32_t(int32_t(d) + ((int32_t(s & m) - int32_t(d & m)) * int32_t(a) >> 8)) & m;
+          }
+        }
+        EXPECT_EQ(back.Get(x, y), want) << bits << " at " << x << "," << y;
+      }
+    }
+    ShutdownLibrary();
+    started_ = false;
+  }
+}
+
+TEST_F(DrawTest, GraphDrawnOntoItselfAndOntoLargeTargets) {
+  ASSERT_EQ(Start(32), 0);
+  // A graph larger than the screen as the target, an alpha-plane graph drawn onto it: the background copy would
+  // not fit the work surface, so the drawer reads the target itself.
+  const int big = Graph(1000, 700, [](int x, int y) { return Noise(x, y, 3); });
+  const int sprite = Graph(8, 8, [](int, int) { return 0xFF8040u; }, [](int, int) { return uint8_t(255); });
+  ASSERT_EQ(SelectDrawTarget(big), 0);
+  EXPECT_EQ(DrawGraph(900, 650, sprite, 0), 0);
+  {
+    LockedSurface s(SurfaceOfGraph(big)->surface);
+    const Surface2DRecord* view = ViewOfGraph(big);
+    EXPECT_EQ(s.Get(view->srcX + 903, view->srcY + 652) & 0xFFFFFF, 0xFF8040u);
+  }
+  // Onto itself with a blend: the source is read from a copy, so the result is the formula on the old pixels.
+  SelectBlendMode(1, 128);
+  const int self = Graph(32, 4, [](int x, int) { return uint32_t(x * 8) * 0x010101u; });
+  ASSERT_EQ(SelectDrawTarget(self), 0);
+  EXPECT_EQ(DrawGraph(1, 0, self, 0), 0);
+  LockedSurface s(SurfaceOfGraph(self)->surface);
+  const Surface2DRecord* view = ViewOfGraph(self);
+  for (int x = 1; x < 32; ++x) {
+    const uint32_t src = uint32_t((x - 1) * 8), dst = uint32_t(x * 8);
+    const uint32_t c = (src * 128 + dst * 128) >> 8;
+    EXPECT_EQ(s.Get(view->srcX + x, view->srcY) & 0xFFFFFF, c * 0x010101u) << x;
+  }
+}
+
+TEST_F(DrawTest, DrawingIntoADividedCellStaysInsideTheCell) {
+  ASSERT_EQ(Start(32), 0);
+  std::vector<uint32_t> sheet(8 * 4, 0x000000);
+  WriteBmp24(workDir() + "/sheet.bmp", 8, 4, sheet);
+  int cells[2] = {-1, -1};
+  ASSERT_EQ(LoadDividedGraphFileSimple("sheet.bmp", 2, 2, 1, 4, 4, cells), 0);
+  ASSERT_EQ(SelectDrawTarget(cells[1]), 0);
+  EXPECT_EQ(DrawBoxShape(-10, -10, 100, 100, 0xFFFFFF, 1), 0);
+  LockedSurface s(SurfaceOfGraph(cells[1])->surface);
+  const Surface2DRecord* view = ViewOfGraph(cells[1]);
+  EXPECT_EQ(view->srcX, 4);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(s.Get(x, 1) & 0xFFFFFF, x >= 4 ? 0xFFFFFFu : 0u) << x;
+}
+
+TEST_F(DrawTest, KeyedCopyTakesTheSourceKeyEvenWhenGdiIsFaster) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  GetDirectDrawLayerState().gdiCopyFaster = 1;
+  FillBack([](int, int) { return 0x123456u; });
+  const int g = Graph(640, 480, [](int x, int) { return x % 2 ? 0xFFFFFFu : 0u; });
+  EXPECT_EQ(DrawGraph(0, 0, g, 1), 0);
+  EXPECT_EQ(Back(0, 0) & 0xFFFFFF, 0x123456u);  // black is the key
+  EXPECT_EQ(Back(1, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(DrawTest, ScaledDrawsStepMirrorAndFailWhenNothingIsLeft) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0u; });
+  const int g = Graph(10, 4, [](int x, int y) { return uint32_t(0x10 * x + 0x1000 * y + 0x010000); });
+  EXPECT_EQ(DrawExtendGraph(5, 5, 5, 20, g, 0), -1);
+  EXPECT_EQ(DrawExtendGraph(-500, -500, -400, -400, g, 0), -1);
+  // Double width, mirrored left to right.
+  EXPECT_EQ(DrawExtendGraph(40, 0, 20, 4, g, 0), 0);
+  for (int x = 20; x < 40; ++x) EXPECT_EQ(Back(x, 1) & 0xFFFFFF, uint32_t(0x10 * (9 - (x - 20) / 2) + 0x1000 + 0x010000));
+  // A span wider than 32,768 pixels steps in 64 bits: destination column i shows source column i * 10 / 40000.
+  EXPECT_EQ(DrawExtendGraph(-20000, 100, 20000, 104, g, 0), 0);
+  for (int x = 0; x < 640; x += 17) {
+    const int64_t step = (int64_t(40000) << 16) / 10;
+    const int64_t col = (int64_t(x + 20000) << 16) / step;
+    EXPECT_EQ(Back(x, 101) & 0xFFFFFF, uint32_t(0x10 * col + 0x1000 + 0x010000)) << x;
+  }
+}
+
+TEST_F(DrawTest, PrimitivesDrawTheirPixelsOnceWithTheBlendMode) {
+  ASSERT_EQ(Start(16), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0u; });
+  const uint32_t red = PackScreenColor(255, 0, 0);
+  EXPECT_EQ(DrawBoxShape(2, 2, 6, 5, red, 1), 0);
+  EXPECT_EQ(Back(2, 2), red);
+  EXPECT_EQ(Back(5, 4), red);
+  EXPECT_EQ(Back(6, 4), 0u);
+  EXPECT_EQ(DrawBoxShape(10, 10, 14, 14, red, 0), 0);
+  EXPECT_EQ(Back(10, 12), red);
+  EXPECT_EQ(Back(12, 12), 0u);
+  EXPECT_EQ(DrawCircle(100, 100, -1, red, 1), 0);
+  EXPECT_EQ(Back(100, 100), 0u);
+  // Exclusive-or twice restores the screen; each pixel of the circle is touched once.
+  SelectBlendMode(8, 255);
+  EXPECT_EQ(DrawCircle(50, 50, 7, 0xFFFF, 0), 0);
+  EXPECT_EQ(Back(57, 50), 0xFFFFu);
+  EXPECT_EQ(Back(50, 50), 0u);
+  EXPECT_EQ(DrawCircle(50, 50, 7, 0xFFFF, 0), 0);
+  EXPECT_EQ(Back(57, 50), 0u);
+  // A huge circle: the screen inside its disk is filled at once, its outline far away draws nothing.
+  SelectBlendMode(0, 0);
+  EXPECT_EQ(DrawCircle(300, 200, 2000000000, 0, 0), 0);
+  EXPECT_EQ(Back(300, 200), 0u);
+  EXPECT_EQ(DrawCircle(300, 200, 2147483647, red, 1), 0);
+  EXPECT_EQ(Back(0, 0), red);
+  EXPECT_EQ(Back(639, 479), red);
+  FillBack([](int, int) { return 0u; });
+  EXPECT_EQ(DrawCircle(2147483647, -2147483647, 5, red, 1), 0);  // far outside, no overflow
+  // At the clip edge only the inside is drawn.
+  SelectBlendMode(0, 0);
+  SetDrawClipRect(0, 0, 100, 100);
+  EXPECT_EQ(DrawCircle(99, 99, 3, red, 1), 0);
+  EXPECT_EQ(Back(99, 99), red);
+  EXPECT_EQ(Back(100, 99), 0u);
+}
+
+TEST_F(DrawTest, PartsMirrorsAndTargetSizesKeepTheClipAsTheyFoundIt) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0u; });
+  const int g = Graph(8, 2, [](int x, int y) { return uint32_t(0x010000 * (x + 1) + 0x100 * y); });
+  SetDrawClipRect(0, 0, 600, 400);
+  EXPECT_EQ(DrawGraphPart(50, 60, 2, 0, 3, 2, g, 0, 0), 0);
+  EXPECT_EQ(Back(50, 60) & 0xFFFFFF, 0x030000u);
+  EXPECT_EQ(Back(52, 61) & 0xFFFFFF, 0x050100u);
+  EXPECT_EQ(Back(53, 60) & 0xFFFFFF, 0u);  // outside the part
+  EXPECT_EQ(DrawGraphPart(0, 0, 0, 0, 2, 2, g + 1, 0, 0), -1);
+  const RECT clip = GetGraphicsDrawState().clip;
+  EXPECT_EQ(clip.right, 600);
+  EXPECT_EQ(clip.bottom, 400);
+  // Mirrored: DrawGraphMirrored equals the reversed-corner scaled draw.
+  EXPECT_EQ(DrawGraphMirrored(100, 100, g, 0), 0);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(Back(100 + x, 100) & 0xFFFFFF, uint32_t(0x010000 * (8 - x))) << x;
+  // The same size keeps the clip; another size resets it to the whole target.
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  EXPECT_EQ(GetGraphicsDrawState().clip.right, 600);
+  ASSERT_EQ(SelectDrawTarget(g), 0);
+  EXPECT_EQ(GetGraphicsDrawState().clip.right, 8);
+  EXPECT_EQ(GetGraphicsDrawState().clip.bottom, 2);
+  EXPECT_EQ(SelectDrawTarget(g + 1), -1);
+  EXPECT_EQ(GetDrawTarget(), g);
+}
+
+TEST_F(DrawTest, RotatedAndFourCornerCallsRefuseValuesOutsideTheNumbers) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0u; });
+  const int g = Graph(8, 8, [](int, int) { return 0x40A0F0u; });
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(DrawRotaGraph(100, 100, nan, 0.0, g, 0, 0), 0);
+  EXPECT_EQ(DrawRotaGraph(100, 100, 1.0, inf, g, 0, 0), 0);
+  EXPECT_EQ(DrawModiGraph(0, 0, float(nan), 0, 8, 8, 0, 8, g, 0), 0);
+  EXPECT_EQ(DrawRotaGraph(100, 100, 1.0, 0.0, g + 1, 0, 0), -1);
+  EXPECT_EQ(Back(100, 100), 0u);
+  EXPECT_EQ(DrawRotaGraph(100, 100, 1.0, 2 * M_PI, g, 0, 0), 0);
+  EXPECT_EQ(Back(100, 100) & 0xFFFFFF, 0x40A0F0u);
+  // Public corners walk the edges: top-left, top-right, bottom-right, bottom-left.
+  EXPECT_EQ(DrawModiGraph(200, 50, 208, 50, 208, 58, 200, 58, g, 0), 0);
+  EXPECT_EQ(Back(204, 54) & 0xFFFFFF, 0x40A0F0u);
+  // A huge but finite scale: the rectangle is held in the int range and the graph covers the screen.
+  EXPECT_EQ(DrawRotaGraph(100, 100, 1e300, 0.5, g, 0, 0), 0);
+}
+
+TEST_F(DrawTest, EightBitScreensCopyIndicesWhateverTheBlendMode) {
+  ASSERT_EQ(Start(8), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 7u; });
+  const int g = Graph(4, 2, [](int x, int) { return uint32_t(x); });  // index 0 is the key
+  SelectBlendMode(1, 100);
+  EXPECT_EQ(DrawExtendGraph(10, 10, 18, 14, g, 1), 0);
+  for (int x = 10; x < 18; ++x) EXPECT_EQ(Back(x, 11), (x - 10) / 2 == 0 ? 7u : uint32_t((x - 10) / 2)) << x;
+  EXPECT_EQ(DrawGraph(30, 10, g, 0), 0);
+  for (int x = 30; x < 34; ++x) EXPECT_EQ(Back(x, 10), uint32_t(x - 30));
+}
+
+TEST_F(DrawTest, FailedLockEndsTheProcessWithTheDrawersText) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  const int g = Graph(4, 4, [](int, int) { return 0x808080u; });
+  SelectBlendMode(1, 100);
+  ExpectFatal(
+      [&] {
+        headless::FailCall("Surface::Lock");
+        DrawGraph(0, 0, g, 0);
+      },
+      "転送先サーフェスのロックに失敗しました in G_DDraw_DrawGraph ");
+}
+
+}  // namespace
