@@ -316,6 +316,17 @@ TEST_F(DrawTest, RotatedAndFourCornerCallsRefuseValuesOutsideTheNumbers) {
   EXPECT_EQ(DrawRotaGraph(100, 100, 1e300, 0.5, g, 0, 0), 0);
 }
 
+// Any non-zero transparency flag keys, also in the scaled plain copy that looks at the flag's lowest bit.
+TEST_F(DrawTest, TransparencyFlagsAreOneOrZeroForTheDrawers) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0x333333u; });
+  const int g = Graph(2, 1, [](int x, int) { return x == 0 ? 0u : 0xFFFFFFu; });
+  EXPECT_EQ(DrawExtendGraph(0, 0, 4, 2, g, 2), 0);
+  EXPECT_EQ(Back(0, 0) & 0xFFFFFF, 0x333333u);
+  EXPECT_EQ(Back(2, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
+
 TEST_F(DrawTest, EightBitScreensCopyIndicesWhateverTheBlendMode) {
   ASSERT_EQ(Start(8), 0);
   ASSERT_EQ(SelectDrawTarget(-2), 0);
