@@ -316,6 +316,28 @@ TEST_F(DrawTest, RotatedAndFourCornerCallsRefuseValuesOutsideTheNumbers) {
   EXPECT_EQ(DrawRotaGraph(100, 100, 1e300, 0.5, g, 0, 0), 0);
 }
 
+// On the front screen only the part of the client area on the desktop is drawn: a request further in keeps its
+// own edge, and a window wholly off the desktop leaves an empty clip.
+TEST_F(DrawTest, FrontScreenClipKeepsToTheVisibleClientArea) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-4), 0);
+  int desktopW = 0, desktopH = 0, bits = 0;
+  GetDesktopMetrics(&desktopW, &desktopH, &bits);
+  SystemState.clientRect = RECT{-100, -50, 540, 430};
+  SetDrawClipRect(0, 0, 640, 480);
+  RECT c = GetGraphicsDrawState().clip;
+  EXPECT_EQ(c.left, 100);
+  EXPECT_EQ(c.top, 50);
+  EXPECT_EQ(c.right, 640);
+  SetDrawClipRect(300, 200, 200, 60);
+  c = GetGraphicsDrawState().clip;
+  EXPECT_EQ(c.left, 200);
+  EXPECT_EQ(c.top, 60);
+  SystemState.clientRect = RECT{desktopW + 10, 0, desktopW + 650, 480};
+  SetDrawClipRect(0, 0, 640, 480);
+  EXPECT_EQ(GetGraphicsDrawState().clipEmpty, 1);
+}
+
 // Any non-zero transparency flag keys, also in the scaled plain copy that looks at the flag's lowest bit.
 TEST_F(DrawTest, TransparencyFlagsAreOneOrZeroForTheDrawers) {
   ASSERT_EQ(Start(32), 0);
