@@ -8,6 +8,7 @@
 #include "graphics/draw_route.h"
 #include "graphics/front_core_links.h"
 #include "graphics/software/graph_draw.h"
+#include "movie/movie_services.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ int DrawRotaGraph(int x, int y, double scale, double angle, int handle, int tran
       !ToInt(maxY + 5.0, &r.bottom))
     return 0;
   WaitForActivation();
+  if (graph->movie >= 0) UpdateMovieFrame(graph->handle);
   const int t = transparent != 0 ? 1 : 0;
   return RouteGraphDraw(graph, r, [&] { return G_DDraw_DrawRotaGraph(x, y, scale, angle, graph, t, turn); },
                         [&] { return G_D3D_DrawRotaGraph(x, y, scale, angle, graph, t, turn); });
@@ -78,6 +80,7 @@ int DrawModiGraph(float x1, float y1, float x2, float y2, float x3, float y3, fl
     maxY = std::max(maxY, iy);
   }
   WaitForActivation();
+  if (graph->movie >= 0) UpdateMovieFrame(graph->handle);
   const int t = transparent != 0 ? 1 : 0;
   // The back-ends take the corners as top-left, top-right, bottom-left, bottom-right: public order 1, 2, 4, 3.
   return RouteGraphDraw(graph, RECT{minX, minY, maxX, maxY},

@@ -1,6 +1,15 @@
-// What the library core calls of movie playback.
+// What the library core and the graphics core call of movie playback.
 #pragma once
+#include <cstdint>
+
+struct MovieEntry {
+  int32_t drawsFramesItself;  // 1: the movie draws its frames in place of its graph
+};
 
 int PauseAllGraphMovies();
 int ResumeAllGraphMovies();
 int ReleaseAllMovieObjects();
+
+MovieEntry* GetMovieEntry(int movieHandle);
+int UpdateMovieFrame(int graphHandle);
+int DrawMovieFrameScaled(int x, int y, int factor, MovieEntry* entry, int flag);
