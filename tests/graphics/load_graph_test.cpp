@@ -86,3 +86,38 @@ TEST_F(LoadGraphTest, LongPathsAreKeptWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+class PaletteScreenLoadTest : public GraphicsTest {};
+
+TEST_F(PaletteScreenLoadTest, PicturesReachAPaletteScreenThroughTheDeviceContexts) {
+  ASSERT_EQ(Start(8), 0);
+  // Colours of the default palette's 3-3-2 grid, which the transfer keeps exactly.
+  std::vector<uint32_t> pixels = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0x246D55};
+  WriteBmp24(workDir() + "/grid.bmp", 3, 2, pixels);
+  int graph = LoadGraphFileSimple("grid.bmp");
+  ASSERT_GT(graph, 0);
+  const DirectDrawLayerState& layer = GetDirectDrawLayerState();
+  LockedSurface locked(SurfaceOfGraph(graph)->surface);
+  for (int i = 0; i < 6; i++) {
+    const ScreenPaletteEntry& e = layer.paletteEntries[locked.Get(i % 3, i / 3)];
+    uint32_t shown = static_cast<uint32_t>(e.red) << 16 | e.green << 8 | e.blue;
+    const ScreenPaletteEntry& nearest = layer.paletteEntries[PackScreenColor(
+        (pixels[i] >> 16) & 0xFF, (pixels[i] >> 8) & 0xFF, pixels[i] & 0xFF)];
+    EXPECT_EQ(shown, static_cast<uint32_t>(nearest.red) << 16 | nearest.green << 8 | nearest.blue) << i;
+  }
+}
+
+TEST_F(PaletteScreenLoadTest, NoAlphaIsTransferredOnAPaletteScreen) {
+  ASSERT_EQ(Start(8), 0);
+  TestImage picture(4, 2, [](int, int) -> uint32_t { return 0xFFFFFF; });
+  TestImage alpha(4, 2, [](int, int) -> uint32_t { return 0x800000; });
+  int graph = BuildGraphFromImage(&picture.image, &alpha.image, 1, 0, 0);
+  ASSERT_GT(graph, 0);
+  SurfaceDataRecord* data = SurfaceOfGraph(graph);
+  ASSERT_NE(data->alphaBuffer, nullptr);
+  for (int i = 0; i < 8; i++) EXPECT_EQ(data->alphaBuffer[i], 0);
+}
+
+}  // namespace
