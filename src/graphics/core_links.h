@@ -1,6 +1,4 @@
-// Services of the library core that the graphics core calls and that have no header of their own yet.
+// The screen log overlay's drawing, which the frame presenter calls and which has no header of its own yet.
 #pragma once
 
 int DrawScreenLog();
-int OpenMovieToGraph(const char* path, int* width, int* height, int option);
-int CloseMovieOfGraph(int graphHandle);

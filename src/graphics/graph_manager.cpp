@@ -13,7 +13,6 @@
 #include "core/main_window.h"
 #include "core/menu_cursor.h"
 #include "core/screen_log.h"
-#include "graphics/core_links.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_state.h"
@@ -21,6 +20,7 @@
 #include "graphics/picture_loader.h"
 #include "graphics/mask.h"
 #include "graphics/software/backend_glue.h"
+#include "movie/movie_services.h"
 
 namespace {
 GraphicsManagerState manager;

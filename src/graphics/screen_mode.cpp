@@ -12,7 +12,6 @@
 #include "core/main_window.h"
 #include "core/menu_cursor.h"
 #include "core/screen_log.h"
-#include "graphics/core_links.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_state.h"

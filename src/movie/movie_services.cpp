@@ -9,3 +9,5 @@ int ReleaseAllMovieObjects() { return 0; }
 MovieEntry* GetMovieEntry(int) { return nullptr; }
 int UpdateMovieFrame(int) { return 0; }
 int DrawMovieFrameScaled(int, int, int, MovieEntry*, int) { return 0; }
+int OpenMovieToGraph(const char*, int*, int*, int) { return -1; }
+int CloseMovieOfGraph(int) { return 0; }

@@ -13,3 +13,7 @@ int ReleaseAllMovieObjects();
 MovieEntry* GetMovieEntry(int movieHandle);
 int UpdateMovieFrame(int graphHandle);
 int DrawMovieFrameScaled(int x, int y, int factor, MovieEntry* entry, int flag);
+// Opens a movie file into a new movie record and writes its frame size: a MovieHandle, or -1.
+int OpenMovieToGraph(const char* path, int* width, int* height, int option);
+// Releases the movie bound to a graph, if any.
+int CloseMovieOfGraph(int graphHandle);
