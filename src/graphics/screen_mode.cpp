@@ -132,12 +132,7 @@ void MeasureFrameTime() {
       sample = static_cast<int>(Now() - start);
     }
     if (pass == 4 || !complete) continue;
-    for (int i = 0; i < 3 && layer.frameTime == -1; i++)
-      for (int j = i + 1; j < 4; j++)
-        if (samples[i] == samples[j]) {
-          layer.frameTime = samples[i];
-          break;
-        }
+    layer.frameTime = FrameTimeFromSamples(samples);
     if (layer.frameTime != -1) break;
   }
   if (layer.frameTime == -1)
@@ -145,7 +140,7 @@ void MeasureFrameTime() {
   else
     AppLogWriteFormat("１フレーム当たりの時間は %d msecです", layer.frameTime);
   for (int i = 0; i < 4; i++) AppLogWriteFormat("\tTri%02d:%d msec", i, samples[i]);
-  layer.presentInterval = layer.frameTime == -1 ? -1 : (2 * layer.frameTime - 4) / 3;
+  layer.presentInterval = PresentIntervalOf(layer.frameTime);
 }
 
 // Full screen after the layer's start: the requested mode, then without refresh rate, then the previous mode,
@@ -198,6 +193,15 @@ void ReplaceDirectDrawObject() {
     ExitOnError("DirectDrawClipperオブジェクトの作成時にエラーが発生しました");
 }
 }  // namespace
+
+int FrameTimeFromSamples(const int samples[4]) {
+  for (int i = 0; i < 3; i++)
+    for (int j = i + 1; j < 4; j++)
+      if (samples[i] == samples[j]) return samples[i];
+  return -1;
+}
+
+int PresentIntervalOf(int frameTime) { return frameTime == -1 ? -1 : (2 * frameTime - 4) / 3; }
 
 int ChangeScreenMode(int width, int height, int depth, int force, int refreshRate) {
   DirectDrawLayerState& layer = Layer();

@@ -17,3 +17,8 @@ int CreateScreenSurfaces();
 int DestroyScreenSurfaces();
 int RestoreScreenMode();
 int RestoreLostScreenSurfaces();
+
+// The frame time of one pass of four samples: the first of samples 0, 1, 2 that equals a later one, else -1.
+int FrameTimeFromSamples(const int samples[4]);
+// (2 x frame time - 4) / 3, or -1 without a frame time.
+int PresentIntervalOf(int frameTime);

@@ -204,6 +204,18 @@ TEST_F(FullScreenTest, EveryModeRefusedIsFatal) {
   ExpectFatal([] { ChangeScreenMode(800, 600, 16, 0, -1); }, "予期せぬ画面モード変更不能現象が起きました2");
 }
 
+TEST(FrameTimingTest, FrameTimeIsTheFirstRepeatedSample) {
+  const int repeated[4] = {16, 17, 16, 17};
+  EXPECT_EQ(FrameTimeFromSamples(repeated), 16);
+  const int later[4] = {15, 17, 18, 17};
+  EXPECT_EQ(FrameTimeFromSamples(later), 17);
+  const int none[4] = {16, 17, 18, 19};
+  EXPECT_EQ(FrameTimeFromSamples(none), -1);
+  EXPECT_EQ(PresentIntervalOf(16), 9);
+  EXPECT_EQ(PresentIntervalOf(17), 10);
+  EXPECT_EQ(PresentIntervalOf(-1), -1);
+}
+
 TEST_F(ScreenModeTest, LayerAccessors) {
   EXPECT_EQ(SetDisplayModeChangedFlag(0), 1);
   int width = 0;
