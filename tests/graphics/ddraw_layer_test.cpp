@@ -183,3 +183,28 @@ TEST_F(DirectDrawLayerTest, FullScreenWithTheFrontScreenAsTargetNeverFlips) {
 }
 
 }  // namespace
+
+namespace {
+
+class FullScreenPaletteTest : public GraphicsTest {};
+
+ULONG References(IDirectDrawSurface7* surface) {
+  surface->AddRef();
+  return surface->Release();
+}
+
+TEST_F(FullScreenPaletteTest, PaletteReachesTheChainWithoutKeepingItsSurfaces) {
+  ASSERT_EQ(Start(32, false, 0), 0);
+  DirectDrawLayerState& layer = GetDirectDrawLayerState();
+  ULONG plain = References(layer.back);
+  ASSERT_EQ(ChangeScreenMode(-1, -1, 8, 0, -1), 0);
+  EXPECT_EQ(QueryScreenBitDepth(), 8);
+  ASSERT_NE(layer.palette, nullptr);
+  IDirectDrawPalette* palette = nullptr;
+  ASSERT_EQ(layer.back->GetPalette(&palette), DD_OK);
+  EXPECT_EQ(palette, layer.palette);
+  if (palette != nullptr) palette->Release();
+  EXPECT_EQ(References(layer.back), plain);
+}
+
+}  // namespace
