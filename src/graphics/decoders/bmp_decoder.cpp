@@ -2,6 +2,7 @@
 // every other kind (1 bit, 16 and 32 bits, bit fields, run-length) is drawn into a 24-bit picture.
 #include <cstring>
 
+#include "core/log.h"
 #include "core/memory.h"
 #include "graphics/color_format.h"
 #include "graphics/decoders/decoder_support.h"
@@ -220,8 +221,11 @@ int DecodeBmpPicture(StreamSourceData* source, GraphImage* image) {
   bool own = b.compression == kPlain && (b.bits == 4 || b.bits == 8 || b.bits == 24);
   int outBytes = own && b.bits != 24 ? 1 : 3;
   int64_t pitch = (int64_t{b.width} * outBytes + 3) & ~int64_t{3};
-  auto* out = static_cast<unsigned char*>(AllocPixelBlock(BlockSize(pitch, b.rows)));
+  int64_t outSize = BlockSize(pitch, b.rows);
+  auto* out = static_cast<unsigned char*>(AllocPixelBlock(outSize));
   if (out == nullptr) {
+    // Running out of memory for the drawn 24-bit copy is worth a line; a picture too large to take is not.
+    if (!own && outSize > 0) AppLogWrite("２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n");
     MemFree(stored);
     return -1;
   }
