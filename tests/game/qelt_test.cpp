@@ -44,10 +44,17 @@ TEST(Qelt, OpensItsWindowAndEndsWhenClosed) {
   }
   // Wait (real time, bounded) until start-up has finished: the last start-up line is in the log.
   const std::string started = "DirectInput関係初期化処理";
+  // A game already running on this machine (a player's) makes this one end at its double-start check.
+  const std::string otherInstance = "２重起動されています、ソフトを終了します";
   std::string log;
   for (int i = 0; i < 600 && log.find(started) == std::string::npos; ++i) {
     ::usleep(50000);
     log = ReadAll("AppLog.txt");
+    if (log.find(otherInstance) != std::string::npos) {
+      int ignored = 0;
+      ::waitpid(child, &ignored, 0);
+      GTEST_SKIP() << "another copy of the game is running on this machine";
+    }
   }
   ASSERT_NE(log.find(started), std::string::npos) << log;
   ::kill(child, SIGTERM);
