@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "core/file_access.h"
 #include "graphics/graphics_test_support.h"
 
 namespace {
@@ -83,6 +86,27 @@ TEST_F(LoadGraphTest, LongPathsAreKeptWhole) {
   int graph = LoadGraphFileSimple(name.c_str());
   ASSERT_GT(graph, 0);
   EXPECT_EQ(std::string(GetGraphRecord(graph)->fileName), name);
+  // A working directory far beyond 127 bytes is recorded whole too.
+  std::string deep = workDir() + "/" + std::string(100, 'd') + "/" + std::string(100, 'e');
+  std::filesystem::create_directories(deep);
+  WriteBmp24(deep + "/p.bmp", 2, 2, Pixels(2, 2));
+  ASSERT_NE(FileAccessSetDir(deep.c_str()), 0);
+  int inside = LoadGraphFileSimple("p.bmp");
+  ASSERT_NE(FileAccessSetDir(workDir().c_str()), 0);
+  ASSERT_GT(inside, 0);
+  ASSERT_NE(GetGraphRecord(inside)->directory, nullptr);
+  EXPECT_EQ(std::string(GetGraphRecord(inside)->directory), deep);
+  EXPECT_STREQ(GetGraphRecord(inside)->fileName, "p.bmp");
+}
+
+TEST_F(LoadGraphTest, DividedLoadWithAnEmptyCellSizeFails) {
+  WriteBmp24(workDir() + "/sheet.bmp", 8, 4, Pixels(8, 4));
+  int cells[2] = {-7, -7};
+  EXPECT_EQ(LoadDividedGraphFileSimple("sheet.bmp", 2, 2, 1, 0, 4, cells), -1);
+  EXPECT_EQ(LoadDividedGraphFileSimple("sheet.bmp", 2, 2, 1, 4, -2, cells), -1);
+  EXPECT_EQ(cells[0], -7);
+  EXPECT_TRUE(LogHas("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage"));
+  EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
 }
 
 }  // namespace

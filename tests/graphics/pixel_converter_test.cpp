@@ -332,14 +332,22 @@ uint32_t Model(const ColorFormat& s, const ColorFormat& d, uint32_t raw) {
   return static_cast<uint32_t>(out) & depthMask;
 }
 
+// The formats the library converts between, and a picture of random pixels in one of them.
+std::vector<ColorFormat> LibraryFormats() {
+  return {Palette8(), Grey8(), R8G8B8(), X8R8G8B8(), A8R8G8B8(), R5G6B5(), X1R5G5B5(), A1R5G5B5(), A4R4G4B4()};
+}
+Pic RandomPic(const ColorFormat& format, int w, int h, std::mt19937& random) {
+  Pic pic(format, w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) pic.Set(x, y, static_cast<uint32_t>(random()));
+  return pic;
+}
+
 TEST(PixelConverter, EveryPairOfLibraryFormatsMatchesThePerChannelModel) {
-  const ColorFormat formats[] = {Palette8(), Grey8(),    R8G8B8(),   X8R8G8B8(), A8R8G8B8(),
-                                 R5G6B5(),   X1R5G5B5(), A1R5G5B5(), A4R4G4B4()};
+  const std::vector<ColorFormat> formats = LibraryFormats();
   std::mt19937 random(7);
   for (const ColorFormat& sf : formats) {
-    Pic src(sf, 9, 5);
-    for (int y = 0; y < src.h; ++y)
-      for (int x = 0; x < src.w; ++x) src.Set(x, y, static_cast<uint32_t>(random()));
+    const Pic src = RandomPic(sf, 9, 5, random);
     for (const ColorFormat& df : formats) {
       Pic dst(df, 9, 5);
       Convert(dst, src);
@@ -383,3 +391,24 @@ TEST(PixelConverter, EmptyOrInvertedRectanglesAndMissingFormatsWriteNothing) {
 }
 
 }  // namespace
+
+TEST(PixelConverter, DitheringNeverChangesAChannelThatKeepsOrGainsWidth) {
+  // Where no channel loses bits there is nothing to dither, also for an alpha the source lacks.
+  const std::vector<ColorFormat> formats = LibraryFormats();
+  std::mt19937 random(11);
+  for (const ColorFormat& sf : formats) {
+    const Pic src = RandomPic(sf, 7, 5, random);
+    for (const ColorFormat& df : formats) {
+      if (df.bitDepth == 8 || df.redWidth < sf.redWidth || df.greenWidth < sf.greenWidth ||
+          df.blueWidth < sf.blueWidth || df.alphaWidth < sf.alphaWidth)
+        continue;
+      Pic plain(df, 7, 5);
+      Convert(plain, src);
+      for (int dither : {CONVERT_DITHER_ORDERED, CONVERT_DITHER_ERROR}) {
+        Pic dithered(df, 7, 5);
+        Convert(dithered, src, {.dither = dither});
+        ASSERT_EQ(dithered.data, plain.data) << sf.bitDepth << "->" << df.bitDepth << " dither " << dither;
+      }
+    }
+  }
+}

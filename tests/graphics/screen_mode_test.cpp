@@ -157,6 +157,22 @@ TEST_F(ScreenModeTest, ChangesKeepTwoSecondsApart) {
   EXPECT_LT(waited, 2080u);
 }
 
+TEST_F(ScreenModeTest, DisplayWithoutBlanksGivesNoFrameTimeAndDoesNotHang) {
+  ASSERT_EQ(Start(32), 0);
+  DirectDrawLayerState& layer = GetDirectDrawLayerState();
+  headless::FailCall("VerticalBlank");
+  uint64_t before = headless::Milliseconds();
+  ASSERT_EQ(ChangeScreenMode(-1, -1, -1, 1, -1), 0);
+  headless::ClearFailures();
+  EXPECT_EQ(layer.frameTime, -1);
+  EXPECT_EQ(layer.presentInterval, -1);
+  EXPECT_TRUE(LogHas("１フレームの時間を正常に取得できませんでした"));
+  // Besides the two-second spacing, each of the 24 waits for a blank gives up after 100 ms.
+  uint64_t spent = headless::Milliseconds() - before;
+  EXPECT_GE(spent, 24u * 100u);
+  EXPECT_LT(spent, 2060u + 24u * 100u + 500u);
+}
+
 TEST_F(ScreenModeTest, FirstChangeOnAYoungClockDoesNotWait) {
   ASSERT_EQ(Start(32, false, 1, 100), 0);
   EXPECT_LT(GetDirectDrawLayerState().lastModeChangeTime, 1000u);

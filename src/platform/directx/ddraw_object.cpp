@@ -12,6 +12,8 @@ constexpr GUID kDeviceGuid = MakeGuid(0x80);
 // Emulated display timing: 60 frames a second, 525 lines of which the last 45 are the vertical blank.
 constexpr uint32_t kLines = 525, kVisibleLines = 480;
 uint32_t ScanLineAt(uint32_t ms) { return (ms % 50u * 60u) % 1000u * kLines / 1000u; }
+// An injected "VerticalBlank" failure stands for a display that neither blanks nor moves its scan line.
+uint32_t CurrentScanLine() { return host::ShouldFail("VerticalBlank") ? 0u : ScanLineAt(DisplayMilliseconds()); }
 
 HRESULT CheckPixelFormat(const DDPIXELFORMAT& f, DWORD caps) {
   if (f.dwFlags & DDPF_FOURCC) return DDERR_INVALIDPIXELFORMAT;
@@ -258,18 +260,18 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
 
   HRESULT GetScanLine(DWORD* line) override {
     if (!line) return DDERR_INVALIDPARAMS;
-    *line = ScanLineAt(DisplayMilliseconds());
+    *line = CurrentScanLine();
     return DD_OK;
   }
 
   HRESULT GetVerticalBlankStatus(BOOL* inBlank) override {
     if (!inBlank) return DDERR_INVALIDPARAMS;
-    *inBlank = ScanLineAt(DisplayMilliseconds()) >= kVisibleLines ? TRUE : FALSE;
+    *inBlank = CurrentScanLine() >= kVisibleLines ? TRUE : FALSE;
     return DD_OK;
   }
 
   HRESULT WaitForVerticalBlank(DWORD flags, HANDLE) override {
-    auto inBlank = [] { return ScanLineAt(DisplayMilliseconds()) >= kVisibleLines; };
+    auto inBlank = [] { return CurrentScanLine() >= kVisibleLines; };
     // Bounded waits: a clock that stands still must not hang the caller.
     uint32_t start = DisplayMilliseconds();
     auto waitWhile = [&](bool state) {

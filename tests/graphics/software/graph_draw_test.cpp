@@ -212,6 +212,22 @@ TEST_F(DrawTest, KeyedCopyTakesTheSourceKeyEvenWhenGdiIsFaster) {
   EXPECT_EQ(Back(1, 0) & 0xFFFFFF, 0xFFFFFFu);
 }
 
+TEST_F(DrawTest, FiveFiveFiveKeyIgnoresTheTopBit) {
+  ASSERT_EQ(Start(16, true), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  // Black with and without the unused top bit is the key; pure red is drawn.
+  const int g = Graph(3, 1, [](int x, int) { return x == 0 ? 0x8000u : x == 1 ? 0u : 0x7C00u; });
+  for (int mode : {0, 1}) {
+    FillBack([](int, int) { return 0x1234u; });
+    ASSERT_EQ(SelectBlendMode(mode, 255), 0);
+    EXPECT_EQ(DrawGraph(0, 0, g, 1), 0);
+    EXPECT_EQ(Back(0, 0) & 0xFFFF, 0x1234u) << mode;
+    EXPECT_EQ(Back(1, 0) & 0xFFFF, 0x1234u) << mode;
+    EXPECT_EQ(Back(2, 0) & 0x7FFF, 0x7C00u) << mode;
+  }
+  ASSERT_EQ(SelectBlendMode(0, 0), 0);
+}
+
 TEST_F(DrawTest, ScaledDrawsStepMirrorAndFailWhenNothingIsLeft) {
   ASSERT_EQ(Start(32), 0);
   ASSERT_EQ(SelectDrawTarget(-2), 0);
