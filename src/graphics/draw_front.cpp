@@ -229,13 +229,13 @@ int GetScreenSizeAndDepth(int* width, int* height, int* depth) {
 // ---- graph draws ----
 
 // Brings a graph's movie up to its current frame; answers true when the movie drew that frame itself in place of
-// the graph, which ends the draw with -1 (the movie drawer's result is not kept).
-static bool DrawnByItsMovie(const GraphRecord* graph, int x, int y, int factor) {
+// the graph, with the movie drawer's result in *result, which the draw answers.
+static bool DrawnByItsMovie(const GraphRecord* graph, int x, int y, int factor, int* result) {
   MovieEntry* entry = GetMovieEntry(graph->movie);
   if (entry == nullptr) return false;
   UpdateMovieFrame(graph->handle);
   if (entry->drawsFramesItself != 1) return false;
-  DrawMovieFrameScaled(x, y, factor, entry, 1);
+  *result = DrawMovieFrameScaled(x, y, factor, entry, 1);
   return true;
 }
 
@@ -244,7 +244,7 @@ int DrawGraph(int x, int y, int handle, int transparent) {
   GraphRecord* graph = GetGraphRecord(handle);
   if (graph == nullptr) return -1;
   WaitForActivation();
-  if (DrawnByItsMovie(graph, x, y, 1)) return -1;
+  if (int drawn = 0; DrawnByItsMovie(graph, x, y, 1, &drawn)) return drawn;
   const int t = transparent != 0 ? 1 : 0;
   const RECT r{x, y, Edge(int64_t(x) + graph->width), Edge(int64_t(y) + graph->height)};
   return RouteGraphDraw(graph, r, [&] { return G_DDraw_DrawGraphRecord(x, y, graph, t); },
@@ -257,7 +257,7 @@ int DrawExtendGraph(int x1, int y1, int x2, int y2, int handle, int transparent)
   if (graph == nullptr) return -1;
   WaitForActivation();
   const int factor = graph->width != 0 ? static_cast<int>((int64_t(x2) - x1) / graph->width) : 0;
-  if (DrawnByItsMovie(graph, x1, y1, factor)) return -1;
+  if (int drawn = 0; DrawnByItsMovie(graph, x1, y1, factor, &drawn)) return drawn;
   const int t = transparent != 0 ? 1 : 0;
   return RouteGraphDraw(graph, Ordered(x1, y1, x2, y2),
                     [&] { return G_DDraw_DrawExtendGraph(x1, y1, x2, y2, graph, t); },

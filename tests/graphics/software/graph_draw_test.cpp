@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "graphics/draw_front.h"
+#include "graphics/graphics_system.h"
 #include "graphics/graphics_test_support.h"
 #include "graphics/software/backend_glue.h"
 #include "graphics/software/graph_draw.h"
@@ -363,6 +364,43 @@ TEST_F(DrawTest, TransparencyFlagsAreOneOrZeroForTheDrawers) {
   EXPECT_EQ(DrawExtendGraph(0, 0, 4, 2, g, 2), 0);
   EXPECT_EQ(Back(0, 0) & 0xFFFFFF, 0x333333u);
   EXPECT_EQ(Back(2, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// The rotated and four-corner drawers key only on a flag of exactly 1: the public calls hand them 1 for any
+// non-zero flag.
+TEST_F(DrawTest, RotatedAndFourCornerDrawsKeyOnAnyNonZeroFlag) {
+  ASSERT_EQ(Start(32), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  FillBack([](int, int) { return 0x333333u; });
+  const int g = Graph(4, 4, [](int x, int) { return x < 2 ? 0u : 0xFFFFFFu; });
+  for (int flag : {2, -1}) {
+    EXPECT_EQ(DrawRotaGraph(100, 100, 1.0, 0.0, g, flag, 0), 0);
+    EXPECT_EQ(Back(98, 99) & 0xFFFFFF, 0x333333u) << flag;
+    EXPECT_EQ(Back(101, 99) & 0xFFFFFF, 0xFFFFFFu) << flag;
+    EXPECT_EQ(DrawModiGraph(200, 50, 204, 50, 204, 54, 200, 54, g, flag), 0);
+    EXPECT_EQ(Back(200, 51) & 0xFFFFFF, 0x333333u) << flag;
+    EXPECT_EQ(Back(203, 51) & 0xFFFFFF, 0xFFFFFFu) << flag;
+  }
+}
+
+// A target both back-ends refuse falls back once: to the previous target, or when that is refused too, to the
+// back screen; the call answers -1 and keeps the mask switch as it found it.
+TEST_F(DrawTest, RefusedTargetFallsBackOnceAndAnswersMinusOne) {
+  ASSERT_EQ(Start(32), 0);
+  const int a = Graph(8, 8, [](int, int) { return 0u; });
+  const int b = Graph(8, 8, [](int, int) { return 0u; });
+  ASSERT_EQ(SelectDrawTarget(a), 0);
+  GetGraphRecord(b)->params.texture = 1;  // a 3-D graph: no back-end takes it here
+  EXPECT_EQ(SelectDrawTarget(b), -1);
+  EXPECT_EQ(GetDrawTarget(), a);
+  GetGraphRecord(a)->params.texture = 1;
+  SetMaskDrawOn(0);
+  EXPECT_EQ(SelectDrawTarget(b), -1);
+  EXPECT_EQ(GetDrawTarget(), -2);
+  EXPECT_EQ(GetMaskDrawOn(), 0);
+  EXPECT_EQ(GetGraphicsDrawState().clip.right, 640);
+  GetGraphRecord(a)->params.texture = 0;
+  GetGraphRecord(b)->params.texture = 0;
 }
 
 TEST_F(DrawTest, EightBitScreensCopyIndicesWhateverTheBlendMode) {
