@@ -188,6 +188,65 @@ TEST_F(DrawTest, GraphDrawnOntoItselfAndOntoLargeTargets) {
   }
 }
 
+// Every drawer that reads a graph drawn onto its own surface gives what it gives drawing the same pixels onto
+// another graph: mirrored and turned draws would otherwise read pixels they have already written.
+TEST_F(DrawTest, EveryDrawerDrawsAGraphOntoItselfAsOntoACopy) {
+  ASSERT_EQ(Start(32), 0);
+  auto pattern = [](int x, int y) { return Noise(x, y, 11); };
+  auto contents = [&](int graph) {
+    LockedSurface s(SurfaceOfGraph(graph)->surface);
+    const Surface2DRecord* view = ViewOfGraph(graph);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 32; ++x) out.push_back(s.Get(view->srcX + x, view->srcY + y) & 0xFFFFFF);
+    return out;
+  };
+  const std::function<int(int)> draws[] = {
+      [](int g) { return DrawExtendGraph(32, 0, 0, 6, g, 0); },
+      [](int g) { return DrawExtendGraph(31, 5, -1, -1, g, 0); },
+      [](int g) { return DrawRotaGraph(16, 3, 1.0, 0.0, g, 0, 1); },
+      [](int g) { return DrawRotaGraph(16, 3, 1.0, M_PI, g, 0, 0); },
+      [](int g) { return DrawModiGraph(32, 0, 0, 0, 0, 6, 32, 6, g, 0); },
+  };
+  for (int mode : {0, 1}) {
+    SelectBlendMode(mode, 200);
+    for (size_t i = 0; i < std::size(draws); ++i) {
+      const int source = Graph(32, 6, pattern), other = Graph(32, 6, pattern);
+      ASSERT_EQ(SelectDrawTarget(other), 0);
+      EXPECT_EQ(draws[i](source), 0);
+      ASSERT_EQ(SelectDrawTarget(source), 0);
+      EXPECT_EQ(draws[i](source), 0);
+      EXPECT_EQ(contents(source), contents(other)) << "draw " << i << " mode " << mode;
+      EXPECT_NE(contents(source), contents(Graph(32, 6, pattern))) << "draw " << i << " mode " << mode;
+    }
+  }
+  // Too large for any work copy: the drawers read the surface itself under a nested lock, and carry on.
+  const int big = Graph(1000, 700, pattern);
+  ASSERT_EQ(SelectDrawTarget(big), 0);
+  SelectBlendMode(1, 128);
+  EXPECT_EQ(DrawGraph(1, 0, big, 0), 0);
+  EXPECT_EQ(DrawExtendGraph(1000, 0, 0, 700, big, 0), 0);
+  EXPECT_EQ(DrawRotaGraph(500, 350, 1.0, 0.5, big, 0, 0), 0);
+  // A cell onto its sibling cell in the same sheet: the sibling takes the blend, the source cell stays.
+  std::vector<uint32_t> sheet(8 * 4);
+  for (int i = 0; i < 32; ++i) sheet[i] = (i % 8) < 4 ? 0x204060u : 0xA0C0E0u;
+  WriteBmp24(workDir() + "/sheet.bmp", 8, 4, sheet);
+  int cells[2] = {-1, -1};
+  ASSERT_EQ(LoadDividedGraphFileSimple("sheet.bmp", 2, 2, 1, 4, 4, cells), 0);
+  const int apart = Graph(4, 4, [](int, int) { return 0xA0C0E0u; });
+  for (int target : {apart, cells[1]}) {
+    ASSERT_EQ(SelectDrawTarget(target), 0);
+    EXPECT_EQ(DrawGraph(0, 0, cells[0], 0), 0);
+    EXPECT_EQ(DrawExtendGraph(4, 0, 0, 4, cells[0], 0), 0);
+    EXPECT_EQ(DrawRotaGraph(2, 2, 1.0, 0.0, cells[0], 0, 0), 0);
+  }
+  LockedSurface s(SurfaceOfGraph(cells[1])->surface);
+  const uint32_t drawn = LockedSurface(SurfaceOfGraph(apart)->surface).Get(ViewOfGraph(apart)->srcX + 1, ViewOfGraph(apart)->srcY + 1);
+  EXPECT_EQ(s.Get(1, 1) & 0xFFFFFF, 0x204060u);
+  EXPECT_EQ(s.Get(5, 1) & 0xFFFFFF, drawn & 0xFFFFFF);
+  EXPECT_NE(drawn & 0xFFFFFF, 0xA0C0E0u);
+}
+
 TEST_F(DrawTest, DrawingIntoADividedCellStaysInsideTheCell) {
   ASSERT_EQ(Start(32), 0);
   std::vector<uint32_t> sheet(8 * 4, 0x000000);
@@ -208,9 +267,26 @@ TEST_F(DrawTest, KeyedCopyTakesTheSourceKeyEvenWhenGdiIsFaster) {
   GetDirectDrawLayerState().gdiCopyFaster = 1;
   FillBack([](int, int) { return 0x123456u; });
   const int g = Graph(640, 480, [](int x, int) { return x % 2 ? 0xFFFFFFu : 0u; });
+  SurfaceOfGraph(g)->params.systemMemory = 0;  // a video-memory source is what the GDI route serves
   EXPECT_EQ(DrawGraph(0, 0, g, 1), 0);
   EXPECT_EQ(Back(0, 0) & 0xFFFFFF, 0x123456u);  // black is the key
   EXPECT_EQ(Back(1, 0) & 0xFFFFFF, 0xFFFFFFu);
+  // A graph keyed on magenta, drawn into a graph in system memory (where the GDI route is taken for unkeyed
+  // copies), keeps its black pixels and drops its magenta ones, also when wider than the screen.
+  const uint32_t kept = GetGraphicsDrawState().transparentColor;
+  GetGraphicsDrawState().transparentColor = 0xFF00FF;
+  const int magenta = Graph(700, 480, [](int x, int) { return x % 2 ? 0xFF00FFu : 0u; });
+  GetGraphicsDrawState().transparentColor = kept;
+  SurfaceOfGraph(magenta)->params.systemMemory = 0;
+  const int target = Graph(700, 480, [](int, int) { return 0x123456u; });
+  ASSERT_EQ(SelectDrawTarget(target), 0);
+  ASSERT_EQ(GetGraphicsDrawState().targetInVideoMemory, 0);
+  EXPECT_EQ(DrawGraph(0, 0, magenta, 1), 0);
+  LockedSurface s(SurfaceOfGraph(target)->surface);
+  const Surface2DRecord* view = ViewOfGraph(target);
+  EXPECT_EQ(s.Get(view->srcX, view->srcY) & 0xFFFFFF, 0u);
+  EXPECT_EQ(s.Get(view->srcX + 1, view->srcY) & 0xFFFFFF, 0x123456u);
+  EXPECT_EQ(s.Get(view->srcX + 699, view->srcY + 479) & 0xFFFFFF, 0x123456u);
 }
 
 TEST_F(DrawTest, FiveFiveFiveKeyIgnoresTheTopBit) {
