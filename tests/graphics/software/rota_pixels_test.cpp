@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -299,6 +300,27 @@ TEST(RotatedPixels, OnePixelHighGraphDrawsItsRow) {
   for (int u = 0; u < 6; ++u) EXPECT_EQ(dst.Get(7 + u, 5), 0x100u + static_cast<uint32_t>(u));
   EXPECT_EQ(dst.Get(6, 5), 0xA5A5A5A5u);
   EXPECT_EQ(dst.Get(10, 4), 0xA5A5A5A5u);
+}
+
+// A 1-pixel-wide graph turned a quarter either way lies on one row too: all its texels are drawn, once each.
+TEST(RotatedPixels, OnePixelWideGraphTurnedAQuarterDrawsItsColumnAsARow) {
+  for (double angle : {M_PI / 2, -M_PI / 2}) {
+    ref::Surface tex(1, 6, 4), dst(20, 10, 4);
+    for (int v = 0; v < 6; ++v) tex.Set(0, v, 0x100 + static_cast<uint32_t>(v));
+    Case k{ref::F32(), {}, false};
+    DrawRotated(k, dst, dst, tex, nullptr, 10, 5, 1.0, angle, {0, 0, 20, 10});
+    std::vector<uint32_t> seen;
+    int row = -1;
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 20; ++x)
+        if (dst.Get(x, y) != 0xA5A5A5A5u) {
+          seen.push_back(dst.Get(x, y));
+          if (row < 0) row = y;
+          EXPECT_EQ(y, row) << angle;
+        }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<uint32_t>{0x100, 0x101, 0x102, 0x103, 0x104, 0x105})) << angle;
+  }
 }
 
 TEST(RotatedPixels, TurnHandsTheMirroredCornersToTheFourCornerDrawer) {
