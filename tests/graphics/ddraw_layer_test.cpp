@@ -88,6 +88,22 @@ TEST_F(DirectDrawLayerTest, PngPaletteIsReadThroughTheFileAccessTable) {
   EXPECT_EQ(LoadPaletteFromBmpFile("broken.png", entries), -1);
 }
 
+TEST_F(DirectDrawLayerTest, ClipperRefusedAtStartEndsTheProcessCleanly) {
+  // The shutdown on the way out meets a layer without a clipper.
+  ExpectFatal(
+      [this] {
+        headless::Config config;
+        config.bitsPerPixel = 32;
+        RestartHeadless(config);
+        ResetSystemState();
+        GetDirectDrawLayerState() = DirectDrawLayerState{};
+        ChangeWindowMode(1);
+        headless::FailCall("CreateClipper", 1);
+        StartupLibrary();
+      },
+      "DirectDrawClipperオブジェクトの作成時にエラーが発生しました");
+}
+
 TEST_F(DirectDrawLayerTest, ReplacementObjectThatCannotBeMadeIsFatal) {
   ASSERT_EQ(Start(32), 0);
   ExpectFatal(

@@ -135,6 +135,54 @@ TEST_F(GraphManagerTest, DividedCellsShareOneSurfaceByReferenceCount) {
   EXPECT_EQ(GetSurfaceDataTable().count, 0);
 }
 
+TEST_F(GraphManagerTest, WantedZBufferThatCouldNotBeMadeIsNotDetached) {
+  SetGraphCreateFlagB(0);
+  int graph = CreateEmptyGraph(16, 16, 0, 0);
+  SetGraphCreateFlagB(1);
+  int data = ViewOfGraph(graph)->surfaceData;
+  ASSERT_EQ(CreateSurfaceZBuffer(data, 1), 0);
+  ASSERT_NE(GetSurfaceRecord(data)->zBuffer, nullptr);
+  // The rebuild makes the surface again but not its Z buffer.
+  EXPECT_EQ(ReleaseSurfaceOfRecord(data), 0);
+  headless::FailCall("CreateSurface", 1, 1);
+  EXPECT_EQ(CreateSurfaceOfRecord(data), 0);
+  ASSERT_NE(GetSurfaceRecord(data)->surface, nullptr);
+  EXPECT_EQ(GetSurfaceRecord(data)->zBuffer, nullptr);
+  EXPECT_EQ(GetSurfaceRecord(data)->zBufferWanted, 1);
+  EXPECT_EQ(CreateSurfaceZBuffer(data, 0), 0);
+  EXPECT_EQ(GetSurfaceRecord(data)->zBufferWanted, 0);
+  EXPECT_EQ(DeleteGraphHandle(graph, 0), 0);
+}
+
+TEST_F(GraphManagerTest, ViewWithoutAGraphHasASurfaceOfItsOwn) {
+  // The font cache's call: no owner graph, no parent view, at the origin.
+  GraphCreateParams params = GetGraphRecord(CreateEmptyGraph(4, 4, 0, 0))->params;
+  int view = AddSurface2D(24, 12, 0, 0, -1, nullptr, 0, 0, &params);
+  ASSERT_GT(view, 0);
+  Surface2DRecord* record = GetSurface2DRecord(view);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->ownerGraph, -1);
+  EXPECT_EQ(record->width, 24);
+  EXPECT_EQ(record->height, 12);
+  EXPECT_EQ(record->srcX, 0);
+  SurfaceDataRecord* data = GetSurfaceRecord(record->surfaceData);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->refCount, 1);
+  EXPECT_EQ(data->width, 24);
+  ASSERT_NE(data->surface, nullptr);
+  // A second view on it shares the surface until both are gone.
+  int part = AddSurface2D(8, 4, 0, 0, -1, record, 16, 8, &params);
+  ASSERT_GT(part, 0);
+  EXPECT_EQ(GetSurface2DRecord(part)->surfaceData, record->surfaceData);
+  EXPECT_EQ(data->refCount, 2);
+  int dataHandle = record->surfaceData;
+  EXPECT_EQ(DeleteSurface2D(view), 0);
+  EXPECT_EQ(GetSurfaceRecord(dataHandle), data);
+  EXPECT_EQ(DeleteSurface2D(part), 0);
+  EXPECT_EQ(GetSurfaceRecord(dataHandle), nullptr);
+  EXPECT_EQ(GetSurface2DRecord(part), nullptr);
+}
+
 TEST_F(GraphManagerTest, TurnedCellsRunFromTheRight) {
   TestImage picture(16, 8, Gradient);
   int cells[2];

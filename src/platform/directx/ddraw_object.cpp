@@ -69,6 +69,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
 
   HRESULT CreateClipper(DWORD, IDirectDrawClipper** out, IUnknown* outer) override {
     if (!out || outer) return DDERR_INVALIDPARAMS;
+    if (host::ShouldFail("CreateClipper")) return DDERR_OUTOFMEMORY;
     *out = new DirectDrawClipper;
     return DD_OK;
   }
