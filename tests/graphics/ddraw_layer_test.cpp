@@ -6,6 +6,7 @@
 #include "graphics/graphics_test_support.h"
 #include "graphics/screen_mode.h"
 #include "graphics/software/backend_glue.h"
+#include "platform/win32/gdi_objects.h"
 
 namespace {
 
@@ -168,8 +169,10 @@ TEST_F(DirectDrawLayerTest, PaletteScreenTransferWithoutASurfaceContextFails) {
   ASSERT_EQ(Start(8), 0);
   int graph = CreateEmptyGraph(4, 4, 0, 0);
   TestImage picture(4, 4, [](int, int) -> uint32_t { return 0xFFFFFF; });
+  const size_t contexts = LiveContextCount();
   headless::FailCall("Surface::GetDC", 1);
   EXPECT_EQ(FillGraphFromImage(nullptr, nullptr, nullptr, nullptr, 0, &picture.image, nullptr, 0, 0, graph, 0), -1);
+  EXPECT_EQ(LiveContextCount(), contexts);  // the memory context made for the copy is gone again
 }
 
 TEST_F(DirectDrawLayerTest, TurnedLoadsReloadTurned) {

@@ -64,6 +64,12 @@ HDC RegisterContext(GdiContext* context) {
 
 void ForgetContext(GdiContext* context) { Track(&GdiState::contexts, static_cast<HDC__*>(context), false); }
 
+size_t LiveContextCount() {
+  GdiState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.contexts.size();
+}
+
 GdiBitmap* LiveBitmap(HGDIOBJ object) {
   GdiState& s = State();
   if (object == static_cast<HGDIOBJ>(&s.stockBitmap)) return &s.stockBitmap;

@@ -1,5 +1,6 @@
 // The GDI engine's own objects behind HDC and HGDIOBJ, and the device contexts DirectDraw surfaces hand out.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -39,6 +40,8 @@ void ContextDrawn(HDC dc);
 HDC RegisterContext(GdiContext* context);
 GdiContext* FindContext(HDC dc);
 void ForgetContext(GdiContext* context);
+// How many contexts are live (for checks that none is left behind).
+size_t LiveContextCount();
 // A window context's picture of the client area (kept per window between contexts), sized to the client now.
 const PixelBlock* WindowPicture(GdiContext* context);
 void ShowWindowPicture(GdiContext* context);
