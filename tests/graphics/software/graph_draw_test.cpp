@@ -75,12 +75,21 @@ TEST_F(DrawTest, BadHandlesSuspendedAndEmptyClip) {
   EXPECT_EQ(DrawGraph(0, 0, -5, 0), -1);
   EXPECT_EQ(DrawExtendGraph(0, 0, 9, 9, 0x08001234, 0), -1);
   EXPECT_EQ(DrawGraphMirrored(0, 0, -1, 0), -1);
+  EXPECT_EQ(DrawGraphPart(0, 0, 0, 0, 2, 2, g + 1, 0, 0), -1);
+  EXPECT_EQ(DrawRotaGraph(5, 5, 1.0, 0.5, g + 1, 0, 0), -1);
+  EXPECT_EQ(DrawModiGraph(0, 0, 4, 0, 4, 4, 0, 4, -3, 0), -1);
   EXPECT_EQ(Log(), log);  // no log line
   FillBack([](int, int) { return 0u; });
   GetGraphicsDrawState().suspended = 1;
   EXPECT_EQ(DrawGraph(0, 0, g, 0), 0);
   EXPECT_EQ(DrawGraph(0, 0, g + 1, 0), 0);
   EXPECT_EQ(DrawCircle(5, 5, 3, 0xFFFFFF, 1), 0);
+  EXPECT_EQ(DrawExtendGraph(0, 0, 9, 9, g, 0), 0);
+  EXPECT_EQ(DrawGraphPart(0, 0, 0, 0, 2, 2, g, 0, 1), 0);
+  EXPECT_EQ(DrawRotaGraph(5, 5, 1.0, 0.5, g, 0, 0), 0);
+  EXPECT_EQ(DrawRotaGraph(5, 5, 1.0, 0.5, g + 1, 0, 0), 0);
+  EXPECT_EQ(DrawModiGraph(0, 0, 4, 0, 4, 4, 0, 4, g, 0), 0);
+  EXPECT_EQ(DrawBoxShape(0, 0, 5, 5, 0xFFFFFF, 1), 0);
   GetGraphicsDrawState().suspended = 0;
   EXPECT_EQ(Back(1, 1) & 0xFFFFFF, 0u);
   ASSERT_EQ(SetDrawClipRect(0, 0, 0, 480), 0);
@@ -360,6 +369,25 @@ TEST_F(DrawTest, PrimitivesDrawTheirPixelsOnceWithTheBlendMode) {
   EXPECT_EQ(DrawCircle(99, 99, 3, red, 1), 0);
   EXPECT_EQ(Back(99, 99), red);
   EXPECT_EQ(Back(100, 99), 0u);
+  // Boxes across the clip edges keep to the clip, frames keep only their edges inside it. Each case lists the
+  // pixels that must be red and those that must stay black.
+  struct Case {
+    int x1, y1, x2, y2, fill;
+    std::vector<std::pair<int, int>> red, black;
+  };
+  const Case cases[] = {
+      {5, 5, 15, 15, 1, {{10, 10}, {14, 14}}, {{9, 12}, {12, 9}, {15, 12}}},
+      {17, 17, 30, 30, 0, {{17, 19}, {19, 17}}, {{18, 18}, {20, 17}, {17, 20}}},
+      {-30, -30, 10, 10, 1, {}, {{9, 9}, {10, 10}}},  // ends where the clip starts
+      {-30, -30, 11, 11, 0, {{10, 10}}, {{11, 10}, {10, 11}}},  // only its bottom-right corner is inside
+  };
+  SetDrawClipRect(10, 10, 20, 20);
+  for (const Case& c : cases) {
+    FillBack([](int, int) { return 0u; });
+    EXPECT_EQ(DrawBoxShape(c.x1, c.y1, c.x2, c.y2, red, c.fill), 0);
+    for (const auto& [x, y] : c.red) EXPECT_EQ(Back(x, y), red) << c.x1 << " " << x << "," << y;
+    for (const auto& [x, y] : c.black) EXPECT_EQ(Back(x, y), 0u) << c.x1 << " " << x << "," << y;
+  }
 }
 
 TEST_F(DrawTest, PartsMirrorsAndTargetSizesKeepTheClipAsTheyFoundIt) {
