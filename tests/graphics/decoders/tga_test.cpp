@@ -78,6 +78,38 @@ TEST(TgaDecoder, FilesWithoutFooterReadTheHeaderAtTheStart) {
   EXPECT_EQ(e.image.format.alphaMask, 0xFF000000u);
 }
 
+// A footer file whose developer directory is given takes its header from the offset the directory names.
+TEST(TgaDecoder, DeveloperDirectoryMovesTheHeader) {
+  TgaFile f(2, 2, 1, 24);
+  f.data = {1, 2, 3, 4, 5, 6};
+  Bytes file = {9, 9, 9, 9, 9, 9};  // not a header: an ID length of 9 and a colour-map type of 9 are refused
+  const Bytes picture = Build(f);
+  file.insert(file.end(), picture.begin(), picture.end());
+  const uint32_t extension = static_cast<uint32_t>(file.size());
+  Bytes area(495, 0);
+  area[494] = 2;
+  file.insert(file.end(), area.begin(), area.end());
+  const uint32_t directory = static_cast<uint32_t>(file.size());
+  Bytes entry = {0, 0};
+  Put32(&entry, 6);
+  Put32(&entry, 18 + 6);
+  file.insert(file.end(), entry.begin(), entry.end());
+  Put32(&file, extension);
+  Put32(&file, directory);
+  PutText(&file, "TRUEVISION-XFILE.");
+  file.push_back(0);
+  Decoded d;
+  RunDecoder(DecodeTgaPicture, file, &d);
+  ASSERT_EQ(d.result, 0);
+  EXPECT_EQ(d.image.width, 2);
+  EXPECT_EQ(d.RowBytes(0), (Bytes{1, 2, 3, 4, 5, 6}));
+  // The same file with the directory offset cleared reads its header at 0, which is refused.
+  std::fill(file.end() - 22, file.end() - 18, 0);
+  Decoded e;
+  RunDecoder(DecodeTgaPicture, file, &e);
+  EXPECT_EQ(e.result, -1);
+}
+
 TEST(TgaDecoder, RightToLeftRowsAreTurned) {
   TgaFile f(2, 2, 2, 32);
   f.descriptor = 0x10;  // bottom up, right to left
