@@ -25,8 +25,6 @@
 namespace {
 GraphicsManagerState manager;
 
-constexpr int kDirectoryBufferSize = 8192;
-
 bool Suspended() { return GetGraphicsDrawState().suspended != 0; }
 
 char* CopyToHeap(const char* text) {
@@ -43,11 +41,7 @@ void ReplaceText(char*& field, const char* text) {
 
 // Names and directories are kept whole, whatever their length.
 void RecordName(GraphRecord* record, const char* name) {
-  char* directory = static_cast<char*>(MemAllocZeroed(kDirectoryBufferSize));
-  if (directory != nullptr) FileAccessGetDir(directory);
-  if (directory != nullptr) directory[kDirectoryBufferSize - 1] = '\0';
-  ReplaceText(record->directory, directory != nullptr ? directory : "");
-  if (directory != nullptr) MemFree(directory);
+  ReplaceText(record->directory, FileAccessGetDirString().c_str());
   ReplaceText(record->fileName, name != nullptr ? name : "");
 }
 

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
+#include "core/file_access.h"
 #include "graphics/graphics_test_support.h"
 #include "graphics/screen_mode.h"
 #include "graphics/software/backend_glue.h"
@@ -87,6 +91,75 @@ TEST_F(DirectDrawLayerTest, PngPaletteIsReadThroughTheFileAccessTable) {
   EXPECT_EQ(entries[0], 0u);
   WriteBytes(workDir() + "/broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
   EXPECT_EQ(LoadPaletteFromBmpFile("broken.png", entries), -1);
+}
+
+// A file-access table over pictures held in memory: its handles are cursors, not runtime files.
+struct MemoryFile {
+  std::vector<uint8_t> bytes;
+  size_t position = 0;
+};
+std::vector<uint8_t>* memoryFileBytes = nullptr;
+FileHandle MemoryOpen(const char*, int, int) {
+  return reinterpret_cast<FileHandle>(new MemoryFile{*memoryFileBytes, 0});
+}
+int MemoryClose(FileHandle handle) {
+  delete reinterpret_cast<MemoryFile*>(handle);
+  return 0;
+}
+int32_t MemoryTell(FileHandle handle) { return static_cast<int32_t>(reinterpret_cast<MemoryFile*>(handle)->position); }
+int MemorySeek(FileHandle handle, int32_t offset, int origin) {
+  auto* file = reinterpret_cast<MemoryFile*>(handle);
+  int64_t base = origin == 0 ? 0 : origin == 1 ? static_cast<int64_t>(file->position) : static_cast<int64_t>(file->bytes.size());
+  if (base + offset < 0 || base + offset > static_cast<int64_t>(file->bytes.size())) return -1;
+  file->position = static_cast<size_t>(base + offset);
+  return 0;
+}
+size_t MemoryRead(void* buffer, size_t size, size_t count, FileHandle handle) {
+  auto* file = reinterpret_cast<MemoryFile*>(handle);
+  if (size == 0) return 0;
+  size_t whole = std::min(count, (file->bytes.size() - file->position) / size);
+  std::memcpy(buffer, file->bytes.data() + file->position, whole * size);
+  file->position += whole * size;
+  return whole;
+}
+int MemoryEof(FileHandle handle) {
+  auto* file = reinterpret_cast<MemoryFile*>(handle);
+  return file->position >= file->bytes.size() ? 1 : 0;
+}
+int MemoryReady(FileHandle) { return 1; }
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(DirectDrawLayerTest, PalettesComeThroughAReplacedFileAccessTable) {
+  FileAccessFunctions table = *GetHostFileAccessFunctions();
+  table.open = MemoryOpen;
+  table.close = MemoryClose;
+  table.tell = MemoryTell;
+  table.seek = MemorySeek;
+  table.read = MemoryRead;
+  table.eof = MemoryEof;
+  table.isReady = MemoryReady;
+  WritePalettePng(workDir() + "/sixteen.png", 16, true);
+  std::vector<uint8_t> png = ReadBytes(workDir() + "/sixteen.png");
+  std::vector<uint8_t> bmp = PaletteBmp(40, 4);
+  uint32_t entries[256];
+  ASSERT_EQ(SetFileAccessFunctions(&table), 0);
+  memoryFileBytes = &png;
+  int pngResult = LoadPaletteFromBmpFile("anything", entries);
+  uint32_t pngEntry = entries[15];
+  memoryFileBytes = &bmp;
+  std::fill(std::begin(entries), std::end(entries), 0xDEADBEEF);
+  int bmpResult = LoadPaletteFromBmpFile("anything", entries);
+  SetFileAccessFunctions(nullptr);
+  memoryFileBytes = nullptr;
+  EXPECT_EQ(pngResult, 0);
+  EXPECT_EQ(pngEntry, 15u << 16 | 0x40 << 8 | 240u);
+  EXPECT_EQ(bmpResult, 0);
+  EXPECT_EQ(entries[3], 9u << 16 | 6u << 8 | 3u);
+  EXPECT_EQ(entries[4], 0xDEADBEEFu);
 }
 
 TEST_F(DirectDrawLayerTest, ClipperRefusedAtStartEndsTheProcessCleanly) {

@@ -87,7 +87,7 @@ TEST_F(LoadGraphTest, LongPathsAreKeptWhole) {
   ASSERT_GT(graph, 0);
   EXPECT_EQ(std::string(GetGraphRecord(graph)->fileName), name);
   // A working directory far beyond 127 bytes is recorded whole too.
-  std::string deep = workDir() + "/" + std::string(100, 'd') + "/" + std::string(100, 'e');
+  std::string deep = workDir() + "/" + std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(100, 'f');
   std::filesystem::create_directories(deep);
   WriteBmp24(deep + "/p.bmp", 2, 2, Pixels(2, 2));
   ASSERT_NE(FileAccessSetDir(deep.c_str()), 0);
