@@ -433,6 +433,12 @@ TEST_F(DrawTest, RotatedAndFourCornerCallsRefuseValuesOutsideTheNumbers) {
   // Public corners walk the edges: top-left, top-right, bottom-right, bottom-left.
   EXPECT_EQ(DrawModiGraph(200, 50, 208, 50, 208, 58, 200, 58, g, 0), 0);
   EXPECT_EQ(Back(204, 54) & 0xFFFFFF, 0x40A0F0u);
+  // Corners beyond the rasteriser's range draw nothing (the four-corner drawer answers 0 whatever its triangles
+  // answer); huge ones are held in the int range first.
+  FillBack([](int, int) { return 0u; });
+  EXPECT_EQ(DrawModiGraph(0, 0, 9000, 0, 9000, 10, 0, 10, g, 0), 0);
+  EXPECT_EQ(DrawModiGraph(0, 0, 1e30f, 0, 1e30f, -1e30f, 0, 3e9f, g, 0), 0);
+  EXPECT_EQ(Back(5, 5), 0u);
   // A huge but finite scale: the rectangle is held in the int range and the graph covers the screen.
   EXPECT_EQ(DrawRotaGraph(100, 100, 1e300, 0.5, g, 0, 0), 0);
 }
