@@ -86,9 +86,11 @@ uint32_t NextRandomWord() {
 }
 
 int GetRandomUpTo(int n) {
+  // Every call takes one word, also when there is no range to draw from, so the sequence stays the same.
+  uint64_t word = NextRandomWord();
   if (n < 0) return 0;
   uint64_t range = static_cast<uint64_t>(n) + 1;
-  return static_cast<int>((static_cast<uint64_t>(NextRandomWord()) * range) >> 32);
+  return static_cast<int>((word * range) >> 32);
 }
 
 int HasMmx() {

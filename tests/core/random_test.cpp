@@ -91,4 +91,9 @@ TEST(Random, UpToScalesTheWordIntoTheRange) {
   EXPECT_EQ(GetRandomUpTo(0x7FFFFFFF), static_cast<int>((static_cast<uint64_t>(word) * 0x80000000u) >> 32));
   EXPECT_EQ(GetRandomUpTo(-1), 0);
   EXPECT_EQ(GetRandomUpTo(-100), 0);
+  // Each of them still took its word from the sequence.
+  reference();
+  reference();
+  word = reference();
+  EXPECT_EQ(GetRandomUpTo(0x7FFFFFFE), static_cast<int>((static_cast<uint64_t>(word) * 0x7FFFFFFFu) >> 32));
 }

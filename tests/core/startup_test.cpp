@@ -361,6 +361,35 @@ TEST_F(StartupTest, ProcessorWithoutCpuidSkipsTheProcessorLines) {
   ShutdownLibrary();
 }
 
+namespace {
+// A processor whose name fills all 48 bytes of the brand leaves and whose counter runs at 10 GHz of virtual time,
+// so that half a second holds more ticks than 32 bits.
+host::CpuidResult LongNameCpuid(uint32_t leaf) {
+  if (leaf < 0x80000002u || leaf > 0x80000004u) return TestCpuid(leaf);
+  const char* name = "Forty-Eight Byte Processor Name Without Any End!";
+  host::CpuidResult r;
+  std::memcpy(&r, name + (leaf - 0x80000002u) * 16, 16);
+  return r;
+}
+}  // namespace
+
+TEST_F(StartupTest, FullLengthProcessorNameAndAFastCounter) {
+  static_assert(sizeof(host::CpuidResult) == 16);
+  const host::ProcessorProvider fast = {[] { return true; }, LongNameCpuid,
+                                        [] { return headless::Nanoseconds() * 10; }};
+  host::SetProcessorProvider(&fast);
+  ASSERT_EQ(StartLikeTheGame(), 0);
+  std::vector<std::string> lines = Lines();
+  ASSERT_GT(lines.size(), 8u);
+  ASSERT_TRUE(LineMatches(lines[5], "T:\tＣＰＵ動作速度：#MHz")) << lines[5];
+  const std::string prefix = "T:\tＣＰＵ動作速度：";
+  int mhz = std::atoi(lines[5].c_str() + prefix.size());
+  EXPECT_GT(mhz, 9900);  // the measured half second is a few virtual steps off exact
+  EXPECT_LT(mhz, 10100);
+  EXPECT_EQ(lines[8], "T:\tＣＰＵ名：Forty-Eight Byte Processor Name Without Any End!");
+  ShutdownLibrary();
+}
+
 TEST_F(StartupTest, SecondProgramEndsItselfWithoutEmptyingTheLog) {
   SystemState.logFolder = workDir();
   AppLogOpen();
