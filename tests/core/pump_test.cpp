@@ -180,3 +180,57 @@ TEST_F(PumpTest, WaitsEndWhenTheWindowNeverComesBack) {
   EXPECT_EQ(WaitMilliseconds(1000), 0);
   EXPECT_LT(headless::Milliseconds() - start, 5u);
 }
+
+namespace {
+
+// Full screen, where the pump's first housekeeping step places the menu by the cursor.
+class FullScreenPumpTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    SystemState.noGraphics = 1;
+    ChangeWindowMode(0);
+    ASSERT_EQ(StartupLibrary(), 0);
+    window = GetLibraryWindowHandle();
+  }
+  void TearDown() override {
+    ShutdownLibrary();
+    CoreTest::TearDown();
+  }
+  HWND window = nullptr;
+};
+
+// Moves the cursor to the top and asks to quit, both from inside the pump's message taking.
+void MoveCursorToTheTopAndQuitOnProbe(HWND, UINT message, WPARAM, LPARAM) {
+  if (message != kProbe) return;
+  SetCursorPos(100, 10);
+  PostQuitMessage(0);
+}
+
+}  // namespace
+
+TEST_F(FullScreenPumpTest, HousekeepingFollowsTheMessagesOfItsCallAlsoWhenQuitting) {
+  SetCursorPos(100, 300);
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  EXPECT_EQ(SystemState.menuNearTop, 0);
+  SetCursorPos(100, 59);
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  EXPECT_EQ(SystemState.menuNearTop, 1);
+
+  // Switched off, the cursor and menu step is skipped.
+  SystemState.cursorMenuUpdateOff = 1;
+  SetCursorPos(100, 60);
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  EXPECT_EQ(SystemState.menuNearTop, 1);
+  SystemState.cursorMenuUpdateOff = 0;
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  EXPECT_EQ(SystemState.menuNearTop, 0);
+
+  // A message of the call moves the cursor and the quit message it posts ends the passes; the housekeeping
+  // that follows still sees the move.
+  SystemState.messageHook = MoveCursorToTheTopAndQuitOnProbe;
+  PostMessageA(window, kProbe, 0, 0);
+  EXPECT_EQ(PumpWindowMessages(), -1);
+  EXPECT_EQ(SystemState.menuNearTop, 1);
+  SystemState.messageHook = nullptr;
+}
