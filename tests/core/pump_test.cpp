@@ -76,7 +76,9 @@ TEST_F(PumpTest, HousekeepingRunsInItsFixedOrder) {
   EXPECT_EQ(steps[3], &DrainKeyboardEvents);
   EXPECT_EQ(steps[5], &ProcessDownloads);
   EXPECT_EQ(IsPumpReentryGuardSet(), 0);
-  EXPECT_EQ(steps[6](), ProcessActiveTextInput());
+  // With no text input active the text-input step answers 0, not an error.
+  EXPECT_EQ(ProcessActiveTextInput(), 0);
+  EXPECT_EQ(steps[6](), 0);
   EXPECT_EQ(IsPumpReentryGuardSet(), 0);
 }
 
