@@ -173,6 +173,18 @@ TEST_F(PumpTest, WaitForActivationReturnsAtOnceWhenActive) {
   EXPECT_GE(headless::Milliseconds() - start, 40u);
 }
 
+TEST_F(PumpTest, WhileTheWindowIsBeingCreatedNothingWaitsForActivation) {
+  DeactivateNow();
+  headless::Activate(1000);  // a late activation, so a wrong wait ends instead of hanging
+  SystemState.creatingFlag = 1;
+  uint64_t start = headless::Milliseconds();
+  WaitForActivation();
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  SystemState.creatingFlag = 0;
+  EXPECT_LT(headless::Milliseconds() - start, 5u);
+  EXPECT_EQ(SystemState.activeFlag, 0);
+}
+
 TEST_F(PumpTest, WaitsEndWhenTheWindowNeverComesBack) {
   DeactivateNow();
   headless::Close(window, 100);

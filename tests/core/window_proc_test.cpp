@@ -101,6 +101,20 @@ TEST_F(WindowProcTest, MenuCommandsArePendingOnce) {
   EXPECT_EQ(SystemState.pendingMenuCommandCount, 2);
 }
 
+namespace {
+std::vector<std::string> namesSeen;
+void RecordMenuName(const char* name, int id) { namesSeen.push_back(std::string(name) + "#" + std::to_string(id)); }
+}  // namespace
+
+TEST_F(WindowProcTest, MenuNameOfAnUnknownItemIsTheEmptyText) {
+  namesSeen.clear();
+  SystemState.menuOn = 1;
+  SystemState.menuNameCallback = RecordMenuName;
+  Send(WM_COMMAND, 12, 0);
+  SystemState.menuNameCallback = nullptr;
+  EXPECT_EQ(namesSeen, (std::vector<std::string>{"#12"}));
+}
+
 TEST_F(WindowProcTest, ScreenSaverAndCloseCommands) {
   EXPECT_EQ(Send(WM_SYSCOMMAND, SC_SCREENSAVE, 0), 1);
   SystemState.systemKeysOff = 1;
