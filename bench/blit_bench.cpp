@@ -21,25 +21,10 @@ constexpr int kScreenW = 640, kScreenH = 480, kSprite = 64, kScaled = 128, kAt =
 
 ColorFormat MakeFormat(int depth) {
   ColorFormat f{};
-  f.bitDepth = static_cast<uint16_t>(depth);
-  f.bytesPerPixel = static_cast<uint16_t>(depth / 8);
-  if (depth == 32) {
-    f.redWidth = f.greenWidth = f.blueWidth = 8;
-    f.redShift = 16;
-    f.greenShift = 8;
-    f.redMask = 0xFF0000;
-    f.greenMask = 0xFF00;
-    f.blueMask = 0xFF;
-  } else {
-    f.redWidth = 5;
-    f.greenWidth = 6;
-    f.blueWidth = 5;
-    f.redShift = 11;
-    f.greenShift = 5;
-    f.redMask = 0xF800;
-    f.greenMask = 0x07E0;
-    f.blueMask = 0x1F;
-  }
+  if (depth == 32)
+    ColorFormatFromMasks(&f, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  else
+    ColorFormatFromMasks(&f, 16, 0xF800, 0x07E0, 0x1F, 0);
   return f;
 }
 
