@@ -1,7 +1,5 @@
 #include "core/message_pump.h"
 
-#include <iterator>
-
 #include "core/main_window.h"
 #include "core/menu_cursor.h"
 #include "core/services.h"
@@ -39,18 +37,14 @@ int ProcessActiveTextInputGuarded() {
 int UpdateCursorAndMenuUnlessOff() { return SystemState.cursorMenuUpdateOff ? 0 : UpdateCursorAndMenu(); }
 
 // The periodic work run at the end of every call, in this order.
-constexpr PumpHousekeepingStep kHousekeeping[] = {
-    UpdateCursorAndMenuUnlessOff, RefillAllStreamSounds,           PollMusicHandles,
-    DrainKeyboardEvents,          PumpNetWorkMessagesClosingLost, ProcessDownloads,
-    ProcessActiveTextInputGuarded,
-};
-
-// The background work of every pass while the application is inactive, in this order.
-constexpr PumpHousekeepingStep kInactivePassWork[] = {PumpNetWorkMessagesClosingLost, ProcessDownloads,
-                                                      RefillAllStreamSounds};
-
 void Housekeeping() {
-  for (PumpHousekeepingStep step : kHousekeeping) step();
+  UpdateCursorAndMenuUnlessOff();
+  RefillAllStreamSounds();
+  PollMusicHandles();
+  DrainKeyboardEvents();
+  PumpNetWorkMessagesClosingLost();
+  ProcessDownloads();
+  ProcessActiveTextInputGuarded();
 }
 
 // Takes the messages of one pass: up to the queue's end, the fifth counted message of the call, or a message
@@ -90,18 +84,6 @@ TakeResult TakeMessages(int& count, int& passIdle) {
 
 }  // namespace
 
-const PumpHousekeepingStep* GetPumpHousekeeping(int* count) {
-  *count = static_cast<int>(std::size(kHousekeeping));
-  return kHousekeeping;
-}
-
-const PumpHousekeepingStep* GetPumpInactivePassWork(int* count) {
-  *count = static_cast<int>(std::size(kInactivePassWork));
-  return kInactivePassWork;
-}
-
-int IsPumpReentryGuardSet() { return pumpReentryGuard; }
-
 int PumpWindowMessages() {
   if (pumpReentryGuard) return 0;
   LibrarySystemState& s = SystemState;
@@ -120,7 +102,10 @@ int PumpWindowMessages() {
     if (inactive) Sleep(1);
     if (TakeMessages(count, passIdle) == TakeResult::Dropped) break;
     if (s.activeFlag == 0) {
-      for (PumpHousekeepingStep step : kInactivePassWork) step();
+      // The background work of every pass while the application is inactive, in this order.
+      PumpNetWorkMessagesClosingLost();
+      ProcessDownloads();
+      RefillAllStreamSounds();
       Sleep(1);
     }
     if (s.quitFlag) break;

@@ -8,12 +8,9 @@
 #include "core/library.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
-#include "input/input_services.h"
-#include "network/network_services.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
-#include "sound/sound_services.h"
 
 namespace {
 
@@ -67,21 +64,6 @@ TEST_F(PumpTest, ACallDispatchesAtMostSixCountedMessages) {
   EXPECT_EQ(probesSeen, 11);  // thread messages have no window procedure; only the window's one is seen
 }
 
-TEST_F(PumpTest, HousekeepingRunsInItsFixedOrder) {
-  int count = 0;
-  const PumpHousekeepingStep* steps = GetPumpHousekeeping(&count);
-  ASSERT_EQ(count, 7);
-  EXPECT_EQ(steps[1], &RefillAllStreamSounds);
-  EXPECT_EQ(steps[2], &PollMusicHandles);
-  EXPECT_EQ(steps[3], &DrainKeyboardEvents);
-  EXPECT_EQ(steps[5], &ProcessDownloads);
-  EXPECT_EQ(IsPumpReentryGuardSet(), 0);
-  // With no text input active the text-input step answers 0, not an error.
-  EXPECT_EQ(ProcessActiveTextInput(), 0);
-  EXPECT_EQ(steps[6](), 0);
-  EXPECT_EQ(IsPumpReentryGuardSet(), 0);
-}
-
 TEST_F(PumpTest, InactiveWindowBlocksUntilActivatedAgain) {
   headless::Deactivate();
   headless::Activate(50);
@@ -95,15 +77,6 @@ TEST_F(PumpTest, InactiveWindowBlocksUntilActivatedAgain) {
   start = headless::Milliseconds();
   EXPECT_EQ(PumpWindowMessages(), 0);
   EXPECT_LT(headless::Milliseconds() - start, 1u);
-}
-
-TEST_F(PumpTest, InactivePassesRunTheBackgroundWork) {
-  int count = 0;
-  const PumpHousekeepingStep* steps = GetPumpInactivePassWork(&count);
-  ASSERT_EQ(count, 3);
-  EXPECT_EQ(steps[1], &ProcessDownloads);
-  EXPECT_EQ(steps[2], &RefillAllStreamSounds);
-  EXPECT_EQ(steps[0](), PumpNetWorkMessages(1));
 }
 
 TEST_F(PumpTest, InactivePassesStillTakeMessages) {

@@ -446,16 +446,24 @@ TEST_F(StartupTest, AFatalErrorDuringTheFatalExitEndsAtOnce) {
 
 TEST_F(StartupTest, WindowModeChangesBackAndForthWithGraphics) {
   ASSERT_EQ(StartLikeTheGame(1), 0);
+  HWND window = GetLibraryWindowHandle();
+  auto style = [&](int index) { return static_cast<DWORD>(GetWindowLongA(window, index)); };
+  EXPECT_EQ(style(GWL_STYLE) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
   EXPECT_EQ(ChangeWindowMode(0), 0);
   EXPECT_EQ(IsWindowModeOn(), 0);
   EXPECT_EQ(SystemState.modeChanging, 0);
-  // Each change ends on its display change, not on the time limit.
+  // Each change ends on its display change, not on the time limit; full screen is a bare top-most popup.
   EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  EXPECT_EQ(style(GWL_STYLE) & ~static_cast<DWORD>(WS_VISIBLE), static_cast<DWORD>(WS_POPUP));
+  EXPECT_EQ(style(GWL_EXSTYLE), static_cast<DWORD>(WS_EX_TOPMOST));
   EXPECT_EQ(ChangeWindowMode(1), 0);
   EXPECT_EQ(IsWindowModeOn(), 1);
   EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  EXPECT_EQ(style(GWL_STYLE) & ~static_cast<DWORD>(WS_VISIBLE),
+            static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+  EXPECT_EQ(style(GWL_EXSTYLE), static_cast<DWORD>(WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE));
   host::WindowView view;
-  ASSERT_TRUE(headless::FindWindowView(GetLibraryWindowHandle(), &view));
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_EQ(view.clientWidth, 640);
   EXPECT_EQ(view.clientHeight, 480);
   EXPECT_EQ(ShutdownLibrary(), 0);

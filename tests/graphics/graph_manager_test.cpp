@@ -186,9 +186,16 @@ TEST_F(GraphManagerTest, ViewWithoutAGraphHasASurfaceOfItsOwn) {
 TEST_F(GraphManagerTest, TurnedCellsRunFromTheRight) {
   TestImage picture(16, 8, Gradient);
   int cells[2];
-  ASSERT_EQ(CreateDivGraphFromGraphImage(&picture.image, nullptr, 2, 2, 1, 8, 8, cells, 1, 1, 0), 0);
-  EXPECT_EQ(ViewOfGraph(cells[0])->srcX, 8);
-  EXPECT_EQ(ViewOfGraph(cells[1])->srcX, 0);
+  const std::vector<uint32_t> before = picture.pixels;
+  for (int here : {0, 1}) {
+    ASSERT_EQ(CreateDivGraphFromGraphImage(&picture.image, nullptr, 2, 2, 1, 8, 8, cells, 1, 1, here), 0);
+    EXPECT_EQ(ViewOfGraph(cells[0])->srcX, 8);
+    EXPECT_EQ(ViewOfGraph(cells[1])->srcX, 0);
+    // Turned here, the picture goes in mirrored (and the caller's picture is left as it was).
+    LockedSurface locked(SurfaceOfGraph(cells[0])->surface);
+    for (int x = 0; x < 16; x++) EXPECT_EQ(locked.Get(x, 5) & 0xFFFFFF, Gradient(here ? 15 - x : x, 5)) << here;
+    EXPECT_EQ(picture.pixels, before);
+  }
 }
 
 TEST_F(GraphManagerTest, FailedCellDeletesEverythingMade) {

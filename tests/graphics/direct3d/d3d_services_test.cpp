@@ -24,37 +24,4 @@ TEST(Direct3DServicesTest, TextureFormatIndexFollowsDepthAlphaAndAlphaTest) {
   for (const Case& c : cases) EXPECT_EQ(GetTextureFormatIndex(&c.params), c.index);
 }
 
-TEST(Direct3DServicesTest, TextureFormatTablesAreDefined) {
-  const ColorFormat* plain16 = GetTextureColorData(0);
-  ASSERT_NE(plain16, nullptr);
-  EXPECT_EQ(plain16->bitDepth, 16);
-  EXPECT_EQ(plain16->greenMask, 0x07E0u);
-  const TextureFormatRecord* alpha16 = SelectTextureFormatByFlags(1, 0, 16, 0);
-  ASSERT_NE(alpha16, nullptr);
-  EXPECT_EQ(alpha16->colorFormat.alphaWidth, 4);
-  EXPECT_EQ(alpha16->colorFormat.redWidth, 4);
-  EXPECT_EQ(alpha16->pixelFormat.dwRGBAlphaBitMask, 0xF000u);
-  const TextureFormatRecord* test16 = SelectTextureFormatByFlags(0, 1, 16, 0);
-  EXPECT_EQ(test16->colorFormat.alphaWidth, 1);
-  EXPECT_EQ(test16->colorFormat.redWidth, 5);
-  EXPECT_EQ(GetTextureFormatRecord(3)->colorFormat.alphaMask, 0xFF000000u);
-  EXPECT_EQ(GetTextureFormatRecord(6), nullptr);
-  EXPECT_EQ(GetTextureFormatRecord(-1), nullptr);
-  EXPECT_EQ(GetZBufferPixelFormat(16)->dwZBufferBitDepth, 16u);
-}
-
-TEST(Direct3DServicesTest, WithoutADeviceEveryEntryGivesItsNoDeviceAnswer) {
-  EXPECT_EQ(G_D3D_DeleteAllGraphTextures(), -1);
-  EXPECT_EQ(G_D3D_CreateGraphTextures(nullptr), -1);
-  EXPECT_EQ(G_D3D_ClearDrawTarget(), -1);
-  EXPECT_EQ(G_D3D_SelectDrawTarget(-2), 0);
-  EXPECT_EQ(G_D3D_ApplyBlendMode(1, 128), 0);
-  EXPECT_EQ(G_D3D_ApplyClipRect(nullptr), -1);
-  EXPECT_EQ(FlushCurrentD3DVertexBatch(), -1);
-  EXPECT_EQ(EndDirect3DLayer(), -1);
-  EXPECT_EQ(GetCurrentD3DDeviceInterface(), nullptr);
-  EXPECT_EQ(LookupSurface3DData(0x30000000), nullptr);
-  EXPECT_EQ(G_D3D_DrawFillBox(0, 0, 4, 4, 0), -1);
-}
-
 }  // namespace

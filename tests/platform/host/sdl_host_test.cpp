@@ -75,6 +75,19 @@ TEST_F(SdlHostTest, StartsActiveAndReportsTheDesktopAt32Bits) {
   EXPECT_GT(GetSystemMetrics(SM_CXSCREEN), 0);
 }
 
+TEST_F(SdlHostTest, ListsEveryDepthOfTheSizesThatFitTheDesktop) {
+  const host::DisplayMode desktop = host::Current().DesktopMode();
+  ASSERT_GE(desktop.width, 640);
+  ASSERT_GE(desktop.height, 480);
+  int vga = 0;
+  for (const host::DisplayMode& m : host::Current().DisplayModes()) {
+    EXPECT_LE(m.width, desktop.width);
+    EXPECT_LE(m.height, desktop.height);
+    if (m.width == 640 && m.height == 480) vga |= 1 << (m.bitsPerPixel / 8);
+  }
+  EXPECT_EQ(vga, (1 << 1) | (1 << 2) | (1 << 4));
+}
+
 TEST_F(SdlHostTest, FocusLostBeforeItWasGainedIsIgnored) {
   PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
   Drain();
