@@ -35,8 +35,9 @@ char* CopyToHeap(const char* text) {
 }
 
 void ReplaceText(char*& field, const char* text) {
+  char* copy = text == nullptr ? nullptr : CopyToHeap(text);  // the text may be the field itself
   if (field != nullptr) MemFree(field);
-  field = text == nullptr ? nullptr : CopyToHeap(text);
+  field = copy;
 }
 
 // Names and directories are kept whole, whatever their length.

@@ -10,9 +10,14 @@
 #include "graphics/software/backend_glue.h"
 #include "platform/win32/types.h"
 
-int GetMaskDrawOn();
-int SetMaskDrawOn(int on);
+// The refill callback (null installs the default, which reloads every graph from the file it remembers).
 int SetGraphRefillCallback(GraphRefillCallback callback);
 int HasGraphRefillCallback();
+int DefaultGraphRefill();
+// The whole rebuild after a display change; every graph, font and handle value survives it.
 int ResetGraphicsAfterDisplayChange();
+// Restores a graph's lost surfaces (no pixels are refilled); -1 for a bad handle.
+int RestoreGraphSurfaces(int handle);
 int RestoreAllGraphSurfaces();
+// Fonts made again, every graph marked restore-pending, then the refill callback.
+int RestoreAllGraphics();

@@ -1,11 +1,30 @@
-// What the graphics core calls of the mask system.
+// The mask system: a screen-sized byte mask that limits drawing, its DirectDraw surface, and the mask handles.
 #pragma once
+#include <cstdint>
 
 class IDirectDrawSurface7;
 
 // The mask screen's surface, null while no mask screen is made.
 IDirectDrawSurface7* QueryMaskSurface();
+// Makes the buffer and/or the surface when asked for and missing; 0. A surface that cannot be made is fatal.
+int BuildMaskSurface(int makeBuffer, int makeSurface);
+// Builds both again when a mask screen is wanted and turns mask drawing back on; 0.
+int RebuildMaskSurface();
+// Frees buffer and surface around a display change; the wish for a mask screen and the switch stay.
+int FreeMaskSurface();
+// Ends the mask screen: drawing switch off, buffer and surface gone, no mask screen wanted.
 int StopMaskSurface();
+int DeleteMaskHandle(int handle);
 int DeleteAllMasks();
+// Around one draw: save the target's rectangle into the mask surface, then copy back what the mask allows.
 int MaskSaveBeforeDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
 int MaskApplyAfterDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
+// -1 without a mask buffer; else stores the switch and tells both back-ends.
+int SetMaskDrawOn(int on);
+int GetMaskDrawOn();
+
+// A program's mask screen: make it (bytes all 0, so all drawing allowed) and fill rectangles of its bytes
+// (non-zero forbids drawing there).
+int CreateMaskScreen();
+int DeleteMaskScreen();
+int FillMaskScreenRect(int left, int top, int right, int bottom, int value);

@@ -5,6 +5,7 @@
 int PauseAllGraphMovies() { return 0; }
 int ResumeAllGraphMovies() { return 0; }
 int ReleaseAllMovieObjects() { return 0; }
+int ReopenAllMovies() { return 0; }
 
 MovieEntry* GetMovieEntry(int) { return nullptr; }
 int UpdateMovieFrame(int) { return 0; }

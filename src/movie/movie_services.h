@@ -9,6 +9,8 @@ struct MovieEntry {
 int PauseAllGraphMovies();
 int ResumeAllGraphMovies();
 int ReleaseAllMovieObjects();
+// Opens every movie again after a display change, at the frame it had reached.
+int ReopenAllMovies();
 
 MovieEntry* GetMovieEntry(int movieHandle);
 int UpdateMovieFrame(int graphHandle);

@@ -506,10 +506,8 @@ TEST_F(DrawTest, RefusedTargetFallsBackOnceAndAnswersMinusOne) {
   EXPECT_EQ(SelectDrawTarget(b), -1);
   EXPECT_EQ(GetDrawTarget(), a);
   GetGraphRecord(a)->params.texture = 1;
-  SetMaskDrawOn(0);
   EXPECT_EQ(SelectDrawTarget(b), -1);
   EXPECT_EQ(GetDrawTarget(), -2);
-  EXPECT_EQ(GetMaskDrawOn(), 0);
   EXPECT_EQ(GetGraphicsDrawState().clip.right, 640);
   GetGraphRecord(a)->params.texture = 0;
   GetGraphRecord(b)->params.texture = 0;
