@@ -8,6 +8,10 @@
 
 #include "platform/win32/types.h"
 
+namespace media {
+class AudioOutput;
+}
+
 namespace host {
 
 // A display mode: size, bits per pixel (8, 16, 24, 32) and, at 16 bits, the layout (5:6:5 or 5:5:5).
@@ -85,6 +89,11 @@ class Host {
   // Output to people.
   virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;  // Shift-JIS
   virtual void DebugOutput(const char* text) = 0;                                // Shift-JIS
+
+  // Sound output (platform/media/mixer.h): the output this host plays its mixer through, made on first use and
+  // kept for the host's life (headless: captured at virtual time; SDL: the audio device, or a silent device
+  // paced by the clock when none opens).
+  virtual media::AudioOutput& Audio() = 0;
 };
 
 }  // namespace host

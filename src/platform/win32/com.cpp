@@ -3,6 +3,7 @@
 
 #include "platform/directx/ddraw_entry.h"
 #include "platform/directx/dmusic_probe.h"
+#include "platform/directx/dsound.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 
@@ -27,5 +28,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, LPV
   if (outer) return CLASS_E_NOAGGREGATION;
   if (host::ShouldFail("CoCreateInstance")) return REGDB_E_CLASSNOTREG;
   if (clsid == CLSID_DirectMusic) return CreateDirectMusicInstance(iid, out);
+  if (clsid == CLSID_DirectSound) return CreateDirectSoundInstance(iid, out);
   return CreateDirectDrawInstance(clsid, iid, out);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/directx/ddraw_entry.h"
 #include "platform/directx/dinput_entry.h"
+#include "platform/directx/dsound.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/kernel.h"
@@ -31,6 +32,7 @@ FARPROC AsProc(F f) {
 const Module kModules[] = {
     {"DDRAW.DLL", {{"DirectDrawCreate", AsProc(&DirectDrawCreate)}, {"DirectDrawCreateEx", AsProc(&DirectDrawCreateEx)}}},
     {"DINPUT.DLL", {{"DirectInputCreateA", AsProc(&DirectInputCreateA)}, {nullptr, nullptr}}},
+    {"DSOUND.DLL", {{"DirectSoundEnumerateA", AsProc(&DirectSoundEnumerateA)}, {nullptr, nullptr}}},
 };
 
 std::string Upper(const char* text) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/host/headless/headless_audio.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/user.h"
@@ -162,6 +163,11 @@ class HeadlessHost final : public host::Host {
     debug_ += text;
   }
 
+  media::AudioOutput& Audio() override {
+    if (!audio_) audio_ = CreateHeadlessAudio([this] { return now_.load(); });
+    return *audio_;
+  }
+
   static HWND FirstVisibleWindow() {
     for (auto& w : host::State().windows) {
       if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) return w.get();
@@ -183,6 +189,7 @@ class HeadlessHost final : public host::Host {
   std::string debug_;
   bool cursorShown_ = true;
   std::vector<std::string> otherClasses_;
+  std::unique_ptr<media::AudioOutput> audio_;
 };
 
 HeadlessHost* Headless() {

@@ -89,6 +89,20 @@ void SetMessageBoxAnswer(int answer);  // IDOK by default
 const std::string& DebugOutput();  // everything sent to OutputDebugStringA, Shift-JIS
 void ClearDebugOutput();
 
+// Captured audio: every frame the host's mixer played, at virtual time (44,100 frames a second, interleaved
+// 16-bit stereo). Frame i was played at originNanoseconds + i / 44,100 s; the output starts when the platform
+// first asks for it (the DirectSound device's creation). Reading brings the output up to the virtual clock.
+struct CapturedAudio {
+  std::vector<int16_t> samples;     // kept frames × 2, left then right
+  uint64_t firstFrame = 0;          // frame index of samples[0]
+  uint64_t originNanoseconds = 0;   // virtual time of frame 0
+  uint64_t FrameAtNanoseconds(uint64_t nanoseconds) const;  // the frame playing at that virtual time
+  int16_t Sample(uint64_t frame, int channel) const;        // 0 outside what is kept
+};
+const CapturedAudio& Audio();
+void ClearAudio();                          // drops what was captured so far (frame indexes go on)
+void SetAudioLimitFrames(size_t frames);    // frames kept (oldest dropped first); 120 seconds by default
+
 // What the host knows of a window (title, client size, visibility), for checks of the window code.
 bool FindWindowView(HWND window, host::WindowView* view);
 

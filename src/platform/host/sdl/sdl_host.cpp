@@ -18,6 +18,7 @@
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/host/sdl/sdl_audio.h"
 #include "platform/win32/user.h"
 
 namespace host {
@@ -281,6 +282,11 @@ class SdlHost final : public Host {
 
   void DebugOutput(const char*) override {}
 
+  media::AudioOutput& Audio() override {
+    if (!audio_) audio_ = CreateSdlAudio([this] { return Nanoseconds(); });
+    return *audio_;
+  }
+
  private:
   static void Show(SdlWindow& w) {
     if (!w.renderer) return;
@@ -327,6 +333,7 @@ class SdlHost final : public Host {
   bool interrupted_ = false;
   std::map<HWND, SdlWindow> windows_;
   std::vector<uint32_t> converted_;
+  std::unique_ptr<media::AudioOutput> audio_;
 };
 
 }  // namespace

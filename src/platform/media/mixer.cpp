@@ -1,0 +1,66 @@
+// The mixer: sums every source into 32-bit accumulators and clamps once per sample; the clock-paced output.
+#include "platform/media/mixer.h"
+
+#include <algorithm>
+
+namespace media {
+
+void Mixer::Add(std::shared_ptr<MixerSource> source) {
+  if (!source) return;
+  std::lock_guard<std::mutex> guard(lock_);
+  for (const auto& s : sources_) {
+    if (s == source) return;
+  }
+  sources_.push_back(std::move(source));
+}
+
+void Mixer::Remove(const MixerSource* source) {
+  std::shared_ptr<MixerSource> last;  // destroyed after the lock is released
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = std::find_if(sources_.begin(), sources_.end(), [source](const auto& s) { return s.get() == source; });
+  if (it == sources_.end()) return;
+  last = std::move(*it);
+  sources_.erase(it);
+}
+
+void Mixer::Render(int16_t* out, int frames) {
+  if (frames <= 0) return;
+  std::lock_guard<std::mutex> guard(lock_);
+  const size_t count = static_cast<size_t>(frames) * kMixChannels;
+  if (sums_.size() < count) sums_.resize(count);
+  std::fill_n(sums_.begin(), count, 0);
+  for (const auto& s : sources_) s->MixInto(sums_.data(), frames);
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(std::clamp(sums_[i], -32768, 32767));
+  rendered_ += static_cast<uint64_t>(frames);
+}
+
+uint64_t Mixer::FramesRendered() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return rendered_;
+}
+
+size_t Mixer::SourceCount() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return sources_.size();
+}
+
+ClockedOutput::ClockedOutput(Clock clock, Sink sink)
+    : clock_(std::move(clock)), sink_(std::move(sink)), origin_(clock_()) {}
+
+void ClockedOutput::Update() {
+  std::lock_guard<std::mutex> guard(updating_);
+  const uint64_t now = clock_();
+  if (now <= origin_) return;
+  const auto elapsed = static_cast<unsigned __int128>(now - origin_);
+  const auto due = static_cast<uint64_t>(elapsed * kMixRate / 1000000000u);
+  constexpr int kChunkFrames = 4096;
+  chunk_.resize(static_cast<size_t>(kChunkFrames) * kMixChannels);
+  for (uint64_t done = mixer_->FramesRendered(); done < due;) {
+    const int frames = static_cast<int>(std::min<uint64_t>(due - done, kChunkFrames));
+    mixer_->Render(chunk_.data(), frames);
+    if (sink_) sink_(chunk_.data(), frames);
+    done += static_cast<uint64_t>(frames);
+  }
+}
+
+}  // namespace media

@@ -1,0 +1,97 @@
+// The host's one audio mixer and the output that plays it. Every sound the platform makes (DirectSound
+// buffers, the MIDI synthesiser, the music graph) is a MixerSource added to the mixer of the current host's
+// output (host::Current().Audio().mixer()). The mix is 44,100 frames a second of interleaved 16-bit stereo.
+//
+// How a source plugs in:
+//
+//   class Synth final : public media::MixerSource {
+//     void MixInto(int32_t* mix, int frames) override { ... add frames * 2 samples into mix ... }
+//   };
+//   auto synth = std::make_shared<Synth>();
+//   std::shared_ptr<media::Mixer> mixer = host::Current().Audio().shared_mixer();
+//   mixer->Add(synth);         // heard from the next rendered frame on
+//   ...                        // from the library thread: call Audio().Update() before reading or changing
+//   mixer->Remove(synth.get());  // state that the output's position decides (headless renders up to "now")
+//
+// Threads: a real device renders on its own thread; clock-driven outputs (the headless capture, a machine
+// without a sound device) render inside Update(), on the caller's thread. Either way MixInto runs with the
+// mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace media {
+
+// The mix's format: frames per second and interleaved channels (left, right) of signed 16-bit samples.
+constexpr int kMixRate = 44100;
+constexpr int kMixChannels = 2;
+
+// Something the mixer plays.
+class MixerSource {
+ public:
+  virtual ~MixerSource() = default;
+  // Adds the next `frames` frames of this source to `mix` (frames × 2 sums, left then right, at 16-bit scale)
+  // and moves the source on by that much. A silent or stopped source adds nothing.
+  virtual void MixInto(int32_t* mix, int frames) = 0;
+};
+
+class Mixer {
+ public:
+  // Adds a source, heard from the next rendered frame on. Thread-safe; adding a source twice adds it once.
+  void Add(std::shared_ptr<MixerSource> source);
+  // Removes a source; once this returns, no render uses it. Thread-safe; an unknown source is ignored.
+  void Remove(const MixerSource* source);
+  // Renders the next frames into out (frames × 2 samples), each sum clamped to 16 bits. Thread-safe.
+  void Render(int16_t* out, int frames);
+  // Frames rendered since the mixer was made: the output's clock.
+  uint64_t FramesRendered() const;
+  // Sources in the mix.
+  size_t SourceCount();
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<std::shared_ptr<MixerSource>> sources_;
+  std::vector<int32_t> sums_;
+  uint64_t rendered_ = 0;  // written under lock_, read through FramesRendered
+};
+
+// A host's audio output: its mixer and what plays it.
+class AudioOutput {
+ public:
+  AudioOutput() : mixer_(std::make_shared<Mixer>()) {}
+  virtual ~AudioOutput() = default;
+  Mixer& mixer() { return *mixer_; }
+  // The mixer as shared ownership, for objects that may outlive the output (released after a host change).
+  std::shared_ptr<Mixer> shared_mixer() { return mixer_; }
+  // Brings the output up to now: a clock-driven output renders every frame due by its clock; a device that
+  // pulls on its own thread does nothing.
+  virtual void Update() = 0;
+  // The device's name for reports ("headless", the SDL device's name, or the silent device).
+  virtual const char* DeviceName() const = 0;
+
+ protected:
+  std::shared_ptr<Mixer> mixer_;
+};
+
+// An output paced by a nanosecond clock: frame i is due at origin + i / kMixRate seconds, the origin being the
+// clock's reading when the output was made. Rendered frames go to the sink (null: discarded).
+class ClockedOutput : public AudioOutput {
+ public:
+  using Clock = std::function<uint64_t()>;
+  using Sink = std::function<void(const int16_t* samples, int frames)>;
+  ClockedOutput(Clock clock, Sink sink);
+  void Update() override;
+  uint64_t OriginNanoseconds() const { return origin_; }
+
+ private:
+  Clock clock_;
+  Sink sink_;
+  uint64_t origin_;
+  std::mutex updating_;
+  std::vector<int16_t> chunk_;
+};
+
+}  // namespace media
