@@ -1,8 +1,4 @@
-// The millisecond and microsecond clocks and the wait that keeps the message pump going.
+// The millisecond and microsecond clocks and the wait that keeps the message pump going: public calls, declared
+// in the public header.
 #pragma once
-#include <cstdint>
-
-// The platform's millisecond count, wrapping; take elapsed times as unsigned differences.
-int GetMillisecondCount(int flag);
-int64_t GetMicrosecondCount(int flag);
-int WaitMilliseconds(int ms);
+#include "vomak.h"

@@ -1,14 +1,10 @@
 // The application log "AppLog.txt" and the fatal exit.
 #pragma once
+#include "vomak.h"
 #include <cstddef>
 
 int AppLogOpen();
-int AppLogWrite(const char* text);
-int AppLogWriteFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
-int AppLogIndentIn();
-int AppLogIndentOut();
 int AppLogClose();
-[[noreturn]] int ExitOnError(const char* text);
 [[noreturn]] int ExitOnErrorFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Size of the buffer the formatted writers format into; longer texts are cut (line feed kept).

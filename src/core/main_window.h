@@ -1,11 +1,10 @@
 // The main window: creation and destruction, styles and mode change, title, geometry and the core's getters.
 #pragma once
+#include "vomak.h"
 #include "platform/win32/types.h"
 
 int CreateMainWindow();
 int DestroyMainWindow();
-int SetMainWindowTitle(const char* title);
-int ChangeWindowMode(int flag);
 int StoreWindowModeFlag(int flag);
 int ApplyWindowStyle();
 int FitWindowToScreenSize();

@@ -1,7 +1,7 @@
 // The message pump that drives all periodic work, and the wait for activation.
 #pragma once
+#include "vomak.h"
 
-int PumpWindowMessages();
 void WaitForActivation();
 int UpdateCursorAndMenu();
 

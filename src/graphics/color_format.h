@@ -1,5 +1,6 @@
 // How colours are laid out in pixel values: the screen's format and the head of every picture in memory.
 #pragma once
+#include "vomak.h"
 #include <cstdint>
 
 struct ColorFormat {
@@ -38,7 +39,5 @@ int FindNearestPaletteEntry(const uint8_t* entries, int red, int green, int blue
 // Splits a value by the format's masks, each channel scaled to 0..255 (0 for an absent channel).
 void SplitColorByMasks(const ColorFormat* format, uint32_t value, int* red, int* green, int* blue);
 
-// The current screen's colours (an 8-bit screen goes through its palette entries).
-uint32_t PackScreenColor(int red, int green, int blue);
+// A colour for any format, alpha packed when the format has an alpha channel.
 uint32_t PackColorForFormat(const ColorFormat* format, int red, int green, int blue, int alpha);
-int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);

@@ -1,6 +1,7 @@
 // The DirectDraw layer: the process's one DirectDraw object, its clipper, palette and screen surfaces, the screen
 // settings and colour format, the layer's flags and the blend multiply table.
 #pragma once
+#include "vomak.h"
 #include <cstdint>
 
 #include "core/file_access.h"
@@ -94,7 +95,6 @@ int LoadPaletteFromPngFile(FileHandle file, uint32_t* entries);
 
 // Accessors.
 int SetDrawFlushFlag(int value);
-int SetFlipWaitForVBlank(int value);
 int SetNoDirect3DFlag(int value);
 int SetBlendLowPrecisionFlag(int value);
 int QueryScreenSize(int* width, int* height);

@@ -1,5 +1,6 @@
 // The draw state read by every drawer at each call, and the front-end's setters and getters of it.
 #pragma once
+#include "vomak.h"
 #include <cstdint>
 
 #include "platform/win32/types.h"
@@ -33,20 +34,12 @@ struct GraphicsDrawState {
 
 GraphicsDrawState& GetGraphicsDrawState();
 
-int SelectDrawTarget(int target);
-int SetDrawClipRect(int x1, int y1, int x2, int y2);
-int SelectBlendMode(int mode, int parameter);
 int SetBackFaceCulling(int flag);
 int SetUse3DGraphs(int flag);
 int SetGraphAlphaTestFlag(int value);
 int GetGraphAlphaTestFlag();
-int SetGraphAlphaFlag(int value);
-int GetGraphAlphaFlag();
-int SetGraphBitDepth(int value);
-int GetGraphBitDepth();
 int SetGraphCreateFlagB(int value);
 int GetGraphCreateFlagB();
 int GetConvertDitherFlag();
 int GetDrawTarget();
-int GetGraphSizeOf(int target, int* widthOut, int* heightOut);
 int GetEffectiveUse3DGraphs();

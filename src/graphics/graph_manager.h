@@ -1,6 +1,7 @@
 // Graphs and their handles: the graph table, creation, loading, division, derivation, deletion and the
 // start and end of the graphics system.
 #pragma once
+#include "vomak.h"
 #include <cstdint>
 
 #include "graphics/graph_image.h"
@@ -66,18 +67,13 @@ int GetGraphHandleOfRecord(const GraphRecord* record);
 // Creation.
 int AllocGraphSlot(int width, int height, int want3D, int ignored, GraphRecord** recordOut, int alphaFlag);
 int CreateEmptyGraph(int width, int height, int want3D, int alphaFlag);
-int CreateEmptyGraphDefault(int width, int height);
 int CreateGraphSizedForImage(GraphImage* image, GraphImage* alphaImage, int want3D);
 int BuildGraphFromImage(GraphImage* image, GraphImage* alphaImage, int want3D, int turned, int turnHere);
 int CreateDivGraphFromGraphImage(GraphImage* image, GraphImage* alphaImage, int allNum, int xNum, int yNum,
                                  int xSize, int ySize, int* handleBuf, int want3D, int turned, int turnHere);
-int DeriveGraph(int x, int y, int width, int height, int parentHandle);
 
 // Loading.
-int LoadGraphFileSimple(const char* path);
 int LoadGraphFile(const char* path, int want3D, int turned, int movieOption);
-int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
-                               int* handleBuf);
 int LoadDividedGraphFile(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize, int* handleBuf,
                          int want3D, int turned);
 
@@ -89,11 +85,3 @@ int FillGraphFromPixelData(const ColorFormat* srcFormat, HBITMAP bitmap, HBITMAP
                            int fromBitmap, GraphImage* image, GraphImage* alphaImage, const RECT* srcRect,
                            int destX, int destY, int handle, int loadOption);
 int SetGraphFileName(int handle, const char* name);
-
-// Deletion.
-int DeleteGraphHandle(int handle, int logFlag);
-int SetGraphDeletedFlagPointer(int handle, int32_t* flagPointer);
-int DeleteAllGraphs(int logFlag);
-
-// Screen.
-int ClearDrawTarget();

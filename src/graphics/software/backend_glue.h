@@ -1,6 +1,7 @@
 // The software back-end outside the graph drawers: graph surfaces, the draw-target switch, clearing, text through
 // a work surface, surface copies, presenting the frame, vertical-blank waits and the count of presented frames.
 #pragma once
+#include "vomak.h"
 #include <cstdint>
 
 #include "graphics/graph_image.h"
@@ -40,7 +41,6 @@ int G_DDraw_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int
                              int flag);
 int G_DDraw_WaitVerticalBlank(int count);
 int G_DDraw_WaitFrameInterval();
-int G_DDraw_FlipScreen();
 int G_DDraw_CopyBackToFront();
 
 // The unscaled graph drawer, which draws one 2-D surface.

@@ -1,0 +1,142 @@
+// The Vomak library's public interface: everything a program (the game first) calls. Calls answer 0 (or a new
+// handle) on success and -1 on failure, and log the failure to "AppLog.txt" first. Texts are Shift-JIS.
+// Each section below is one subsystem, headed by a comment; add a subsystem as a section of its own.
+#pragma once
+
+#include <cstdint>
+
+// ---- Start-up, window and message pump ----
+
+// The main window's title (Shift-JIS, at most 255 bytes); callable before start-up.
+int SetMainWindowTitle(const char* title);
+// 1: run in a window (640 x 480 client area), 0: full screen; before start-up it only records the choice.
+int ChangeWindowMode(int flag);
+// Brings the whole library up; 0, or -1 (and everything it started is stopped again).
+int StartupLibrary();
+// Takes the whole library down in reverse order and frees what the start-up made; 0.
+int ShutdownLibrary();
+// Dispatches pending window messages and runs the periodic work: 0 normally, -1 once the main window is gone (end
+// the loop then). While the window is inactive it does not return until it is active again.
+int PumpWindowMessages();
+
+// ---- Frame and drawing ----
+
+// Draw targets for SelectDrawTarget besides graph handles.
+constexpr int kDrawTargetFront = -4;
+constexpr int kDrawTargetBack = -2;
+
+// Selects where draw calls go: kDrawTargetBack, kDrawTargetFront or a graph handle; the clip area becomes the whole
+// target. 0, or -1 for a bad handle.
+int SelectDrawTarget(int target);
+// Fills the draw target's clip area with black; 0.
+int ClearDrawTarget();
+// Presents the back screen: flips the full-screen chain or copies it into the window; 0.
+int G_DDraw_FlipScreen();
+// 1 (set by start-up): presenting waits for the vertical blank or the frame interval, 0: it does not; 0.
+int SetFlipWaitForVBlank(int value);
+// Clips every later draw to the rectangle (x1, y1) inclusive to (x2, y2) exclusive, cut to the target; 0.
+int SetDrawClipRect(int x1, int y1, int x2, int y2);
+// The screen's size in pixels and colour depth in bits; null pointers are skipped; 0.
+int GetScreenSizeAndDepth(int* width, int* height, int* depth);
+// A colour value for draw calls from 8-bit red, green and blue (the nearest palette entry on an 8-bit screen).
+uint32_t PackScreenColor(int red, int green, int blue);
+// Splits a screen colour value into 8-bit channels; -1 on an 8-bit screen for a value above 255.
+int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);
+
+// Every draw call answers 0 at once while graphics are suspended or the clip area is empty, and -1 for a bad graph
+// handle (nothing logged). transparent: 1 skips the graph's transparent colour and uses its alpha.
+// The graph with its top-left corner at (x, y).
+int DrawGraph(int x, int y, int graph, int transparent);
+// The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive.
+int DrawExtendGraph(int x1, int y1, int x2, int y2, int graph, int transparent);
+// The graph mirrored left to right, its top-left corner at (x, y).
+int DrawGraphMirrored(int x, int y, int graph, int transparent);
+// The rectangle (srcX, srcY, width, height) of the graph at (destX, destY); turn 1 mirrors it.
+int DrawGraphPart(int destX, int destY, int srcX, int srcY, int width, int height, int graph, int transparent,
+                  int turn);
+// The graph scaled and turned by angle radians (clockwise) about its centre, which lands on (x, y); turn mirrors.
+int DrawRotaGraph(int x, int y, double scale, double angle, int graph, int transparent, int turn);
+// The graph stretched onto four corners: top-left, top-right, bottom-right, bottom-left of the picture.
+int DrawModiGraph(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int graph,
+                  int transparent);
+// A filled box (x1, y1) to (x2, y2), the second corner exclusive.
+int DrawFillBox(int x1, int y1, int x2, int y2, uint32_t color);
+// The one-pixel frame of the same box.
+int DrawFrameBox(int x1, int y1, int x2, int y2, uint32_t color);
+// DrawFillBox when fill is 1, else DrawFrameBox.
+int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t color, int fill);
+// A circle about (x, y), filled when fill is 1, else its outline.
+int DrawCircle(int x, int y, int radius, uint32_t color, int fill);
+// Fills the whole graph with one colour and alpha (each 0 to 255).
+int PaintGraphWithColor(int graph, int red, int green, int blue, int alpha);
+// Text at (x, y) with a font handle; edgeColor edges an edged font; 0 for a null or empty text, -1 (logged) for a
+// bad font handle.
+int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int turn);
+// printf-style text (at most 1,023 bytes, cut at a character boundary) at (x, y) with the default font.
+int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) __attribute__((format(printf, 4, 5)));
+
+// ---- Blend modes ----
+
+// Blend modes for SelectBlendMode; the parameter (0 to 255) is the strength.
+constexpr int kBlendNone = 0;
+constexpr int kBlendAlpha = 1;
+constexpr int kBlendAdd = 2;
+constexpr int kBlendSubtract = 3;
+constexpr int kBlendMultiply = 4;
+constexpr int kBlendXor = 8;  // unscaled graphs on 16-bit screens only
+
+// How later draws combine with the target; parameter is cut into 0 to 255; 0.
+int SelectBlendMode(int mode, int parameter);
+
+// ---- Graphs ----
+
+// A picture file (BMP, JPEG, PNG, raw BGRA, TGA or DDS, told apart by content; "name_a.ext" beside it of the same
+// size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded.
+int LoadGraphFileSimple(const char* path);
+// The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
+// and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
+int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
+                               int* handleBuf);
+// An empty graph of width by height pixels, with an alpha channel when the creation setting says so; the handle.
+int CreateEmptyGraphDefault(int width, int height);
+// A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
+int DeriveGraph(int x, int y, int width, int height, int parentHandle);
+// Deletes a graph (logFlag 1 logs it); 0, or -1 for a bad handle.
+int DeleteGraphHandle(int handle, int logFlag);
+// Deletes every graph; 0.
+int DeleteAllGraphs(int logFlag);
+// Registers an integer set to 0 now and to 1 when the graph is deleted (null unregisters); 0, or -1.
+int SetGraphDeletedFlagPointer(int handle, int32_t* flagPointer);
+// The size of a graph or of a screen target (kDrawTargetBack, kDrawTargetFront); 0, or -1 for a bad handle.
+int GetGraphSizeOf(int target, int* widthOut, int* heightOut);
+// Creation settings for later graphs: an alpha channel (1 or 0), the colour bit depth (0: the screen's).
+int SetGraphAlphaFlag(int value);
+int GetGraphAlphaFlag();
+int SetGraphBitDepth(int value);
+int GetGraphBitDepth();
+
+// ---- Clocks and random numbers ----
+
+// Milliseconds of a monotonic clock (flag 0); the count wraps: take differences as unsigned numbers.
+int GetMillisecondCount(int flag);
+// Microseconds of the same clock (flag 0).
+int64_t GetMicrosecondCount(int flag);
+// Waits ms milliseconds while pumping messages (it ends early once the main window is gone); 0.
+int WaitMilliseconds(int ms);
+// Seeds the library's one random-number generator (start-up seeds it from the clock).
+void SeedRandom(uint32_t seed);
+// A uniform integer from 0 to n inclusive (n from 0 to 2^31 - 2); 0 for n below 0.
+int GetRandomUpTo(int n);
+
+// ---- Log and fatal exit ----
+
+// Appends text to "AppLog.txt" (each line stamped with the milliseconds since the log opened); always -1, so a
+// failing call can log and fail in one return statement.
+int AppLogWrite(const char* text);
+// printf-style AppLogWrite of at most 1,023 bytes with a line feed added; -1.
+int AppLogWriteFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Raise and lower the indent of later log lines by one tab; 0.
+int AppLogIndentIn();
+int AppLogIndentOut();
+// Logs text, shuts the library down and ends the process with exit code -1.
+[[noreturn]] int ExitOnError(const char* text);
