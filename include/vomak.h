@@ -123,6 +123,8 @@ int GetMillisecondCount(int flag);
 int64_t GetMicrosecondCount(int flag);
 // Waits ms milliseconds while pumping messages (it ends early once the main window is gone); 0.
 int WaitMilliseconds(int ms);
+// Sleeps the calling thread for ms milliseconds without pumping (on the headless host the virtual clock moves on).
+void Sleep(uint32_t ms);
 // Seeds the library's one random-number generator (start-up seeds it from the clock).
 void SeedRandom(uint32_t seed);
 // A uniform integer from 0 to n inclusive (n from 0 to 2^31 - 2); 0 for n below 0.
@@ -140,3 +142,31 @@ int AppLogIndentIn();
 int AppLogIndentOut();
 // Logs text, shuts the library down and ends the process with exit code -1.
 [[noreturn]] int ExitOnError(const char* text);
+
+// ---- Fonts ----
+
+// A font handle for a system font face (null or empty: the default face) at size pixels with a stroke thickness
+// 0 to 9; type 0 plain; size, thickness, type, char set and edge size take -1 for their defaults; slot and check
+// number -1 take a free slot and a new check number. The handle, or -1.
+int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
+                       int checkNumber);
+
+// ---- Input ----
+
+// 1 while the key with this DirectInput key code (0x01 Esc, 0x0E Backspace, 0x2A Shift, ...) is held, else 0.
+int QueryKeyDown(int keyCode);
+// The held directions and buttons of pad inputType & 0xFF (1 to 8), with the keyboard merged when 0x1000 is set:
+// bit 0 down, 1 left, 2 right, 3 up; pad buttons 0 to 23 at bits 4 to 27; Z, X, C, A, S, D, Q, W, Esc, Space at
+// 0x10 to 0x2000.
+int GetPadInputBits(int inputType);
+
+// ---- Sound and music ----
+
+// A sound loaded whole from a file recognised by its content: the handle, or -1.
+int LoadSoundFromFile(const char* path);
+// Plays a sound: style 0 to its end (waiting), 1 in the background, 3 looping; restart 1 from the beginning. 0 or -1.
+int StartSoundPlayback(int sound, int style, int restart);
+// Stops every buffer of the sound where it stands; 0 or -1.
+int HaltSoundPlayback(int sound);
+// Plays a music file (a Standard MIDI File among others) with the same styles; 0 when it plays, -1 on failure.
+int StartMusicFile(const char* path, int style);

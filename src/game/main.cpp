@@ -1,15 +1,9 @@
-// Qelt: the game's entry.
-#include "vomak.h"
+// Qelt: the program's entry hands one game record to the game for the process's life.
+#include <memory>
+
+#include "game_loop.h"
 
 int main() {
-  SetMainWindowTitle("Qelt Ver1.03");
-  ChangeWindowMode(1);
-  if (StartupLibrary() == -1) return -1;
-  SelectDrawTarget(-2);
-  while (PumpWindowMessages() == 0) {
-    ClearDrawTarget();
-    G_DDraw_FlipScreen();
-  }
-  ShutdownLibrary();
-  return 0;
+  auto game = std::make_unique<GameLoop>();
+  return QeltMain(*game);
 }

@@ -1,6 +1,7 @@
 // Input as the library core reaches it, until the input subsystem is built here: the DirectInput layer only
 // records that it runs; typed characters go into the input-character ring.
 #include "input/input_services.h"
+#include "vomak.h"
 
 #include "core/log.h"
 
@@ -73,3 +74,7 @@ int ClearInputStateFlag470() {
   inputEntries.flag470 = 0;
   return 0;
 }
+
+// No keyboard or pad is read yet: nothing is ever held.
+int QueryKeyDown(int) { return 0; }
+int GetPadInputBits(int) { return 0; }

@@ -1,6 +1,7 @@
 // Sound and music as the library core reaches them, until the sound subsystem is built here: the device
 // records that it runs; there are no sounds to refill and no music to poll.
 #include "sound/sound_services.h"
+#include "vomak.h"
 
 #include "core/log.h"
 
@@ -28,3 +29,9 @@ int RefillAllStreamSounds() { return soundStarted ? 0 : -1; }
 int PollMusicHandles() { return soundStarted ? 0 : -1; }
 int OnMciNotify() { return 0; }
 int OnDirectShowMusicEvent() { return 0; }
+
+// No sound can be loaded yet: every handle is bad, and playing or halting it fails.
+int LoadSoundFromFile(const char*) { return -1; }
+int StartSoundPlayback(int, int, int) { return -1; }
+int HaltSoundPlayback(int) { return -1; }
+int StartMusicFile(const char*, int) { return -1; }

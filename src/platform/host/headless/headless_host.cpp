@@ -108,6 +108,7 @@ class HeadlessHost final : public host::Host {
     f.milliseconds = now_.load() / kNsPerMs;
     frames_.push_back(std::move(f));
     while (frames_.size() > frameLimit_) frames_.erase(frames_.begin());
+    if (presentObserver_) presentObserver_(frames_.back());
   }
 
   void CursorVisible(bool visible) override { cursorShown_ = visible; }
@@ -183,6 +184,7 @@ class HeadlessHost final : public host::Host {
   std::vector<host::WindowView> views_;
   std::vector<CapturedFrame> frames_;
   size_t frameLimit_ = 64;
+  std::function<void(const CapturedFrame&)> presentObserver_;
   std::vector<CapturedMessageBox> boxes_;
   int answer_ = IDOK;
   std::mutex outputLock_;
@@ -295,6 +297,9 @@ uint32_t CapturedFrame::Rgb(int x, int y) const {
 const std::vector<CapturedFrame>& Frames() { return Headless()->frames_; }
 void ClearFrames() { Headless()->frames_.clear(); }
 void SetFrameLimit(size_t limit) { Headless()->frameLimit_ = std::max<size_t>(limit, 1); }
+void SetPresentObserver(std::function<void(const CapturedFrame&)> observer) {
+  Headless()->presentObserver_ = std::move(observer);
+}
 
 const std::vector<CapturedMessageBox>& MessageBoxes() { return Headless()->boxes_; }
 void SetMessageBoxAnswer(int answer) { Headless()->answer_ = answer; }

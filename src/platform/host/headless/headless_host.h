@@ -6,6 +6,7 @@
 // run in the same process.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,9 @@ struct CapturedFrame {
 const std::vector<CapturedFrame>& Frames();
 void ClearFrames();
 void SetFrameLimit(size_t limit);  // frames kept (oldest dropped first); 64 by default
+// Called with every frame as it is presented, after it is kept (an empty function: none). A test watches a running
+// program with it, frame by frame, and may script the next input from it.
+void SetPresentObserver(std::function<void(const CapturedFrame&)> observer);
 
 struct CapturedMessageBox {
   std::string text, caption;  // Shift-JIS as given

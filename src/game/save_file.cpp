@@ -1,0 +1,129 @@
+// The high-score file "file.sav": ten little-endian 32-bit words, word i holding decimal digit i of the high score.
+// Read once at start-up; written at the start of every game through a temporary file renamed over it, so that an
+// interrupted write never loses the previous score.
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "game_units.h"
+
+namespace {
+
+constexpr char kSaveName[] = "file.sav";
+constexpr char kOpenFailed[] = "ファイルのオープンに失敗しました。\n";
+constexpr char kCloseFailed[] = "ファイルのクローズに失敗しました。\n";
+
+// perror for a Shift-JIS message: the terminal reads UTF-8.
+void ReportError(const char* shiftJis) {
+  int error = errno;
+  std::string utf8;
+  iconv_t converter = iconv_open("UTF-8", "CP932");
+  if (converter != reinterpret_cast<iconv_t>(-1)) {
+    std::string in(shiftJis);
+    utf8.resize(in.size() * 3 + 1);
+    char* source = in.data();
+    size_t sourceLeft = in.size();
+    char* target = utf8.data();
+    size_t targetLeft = utf8.size();
+    if (iconv(converter, &source, &sourceLeft, &target, &targetLeft) == static_cast<size_t>(-1)) {
+      utf8 = shiftJis;
+    } else {
+      utf8.resize(utf8.size() - targetLeft);
+    }
+    iconv_close(converter);
+  } else {
+    utf8 = shiftJis;
+  }
+  std::fprintf(stderr, "%s: %s\n", utf8.c_str(), std::strerror(error));
+}
+
+// Writes the ten words; true when all 40 bytes were taken.
+bool WriteWords(std::FILE* stream, const uint32_t words[10]) {
+  unsigned char bytes[40];
+  for (int i = 0; i < 10; ++i) {
+    for (int b = 0; b < 4; ++b) bytes[4 * i + b] = static_cast<unsigned char>(words[i] >> (8 * b));
+  }
+  return std::fwrite(bytes, 4, 10, stream) == 10;
+}
+
+// The file the name stands for: a symbolic link is followed, so the temporary file lies beside the real one.
+std::string SaveTarget() {
+  char resolved[PATH_MAX];
+  struct stat info {};
+  if (::lstat(kSaveName, &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(kSaveName, resolved)) return resolved;
+  return kSaveName;
+}
+
+}  // namespace
+
+int ReadHighScore(GameLoop& game) {
+  std::memset(game.saveReadBuffer, 0, sizeof game.saveReadBuffer);
+  std::memset(game.saveWriteBuffer, 0, sizeof game.saveWriteBuffer);
+  std::FILE* stream = std::fopen(kSaveName, "rb");
+  if (!stream) {
+    ReportError(kOpenFailed);
+    return -1;
+  }
+  // A short file leaves its missing bytes at 0; a torn last word keeps the bytes it has.
+  unsigned char bytes[40] = {};
+  static_cast<void>(std::fread(bytes, 1, sizeof bytes, stream));
+  for (size_t i = 0; i < 10; ++i) {
+    game.saveReadBuffer[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 |
+                             static_cast<uint32_t>(bytes[4 * i + 3]) << 24;
+  }
+  uint32_t score = 0;
+  uint32_t power = 1;
+  for (int i = 0; i < 10; ++i) {
+    score += game.saveReadBuffer[i] * power;
+    power *= 10;
+  }
+  game.highScore = score;
+  if (std::fclose(stream) != 0) ReportError(kCloseFailed);
+  return 0;
+}
+
+int WriteHighScore(GameLoop& game) {
+  uint32_t power = 1;
+  for (int i = 0; i < 10; ++i) {
+    game.saveWriteBuffer[i] = game.highScore / power % 10;
+    power *= 10;
+  }
+  const std::string target = SaveTarget();
+  // A file that exists but may not be written is refused before anything is made.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    errno = EACCES;
+    ReportError(kOpenFailed);
+    return -1;
+  }
+  const std::string temporary = target + ".tmp";
+  std::FILE* stream = std::fopen(temporary.c_str(), "wb");
+  if (!stream) {
+    // No room for a temporary file beside it: write in place.
+    stream = std::fopen(target.c_str(), "wb");
+    if (!stream) {
+      ReportError(kOpenFailed);
+      return -1;
+    }
+    bool written = WriteWords(stream, game.saveWriteBuffer);
+    if (std::fclose(stream) != 0 || !written) ReportError(kCloseFailed);
+    return 0;
+  }
+  bool kept = WriteWords(stream, game.saveWriteBuffer) && std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
+  kept = std::fclose(stream) == 0 && kept;
+  kept = kept && std::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!kept) {
+    int error = errno;
+    std::remove(temporary.c_str());
+    errno = error;
+    ReportError(kCloseFailed);
+  }
+  return 0;
+}

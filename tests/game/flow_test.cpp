@@ -1,0 +1,112 @@
+// The game's chain of scenes without a player: the splash, the title's blink, a closed window running the scenes
+// on to an orderly end, and the save file's reading and writing at start-up.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "game/game_fixture.h"
+
+namespace {
+
+const std::string kLastLogLine = "ＣＯＭを終了... 完了\r\n";
+
+bool LogEndsWithShutdown() {
+  std::string log = ReadBytes("AppLog.txt");
+  return log.size() >= kLastLogLine.size() && log.substr(log.size() - kLastLogLine.size()) == kLastLogLine;
+}
+
+}  // namespace
+
+TEST_F(GameTest, WithoutASaveFileTheProgramEndsBeforeAnyScene) {
+  ::unlink("file.sav");
+  int scenes = 0;
+  EXPECT_EQ(Run([&](int, const headless::CapturedFrame& frame, GameLoop&) { scenes += frame.Rgb(0, 0) != 0; }), -1);
+  EXPECT_EQ(scenes, 0);
+  EXPECT_TRUE(LogEndsWithShutdown());  // the started library is shut down, not left behind
+  EXPECT_NE(::access("file.sav", F_OK), 0);
+}
+
+// Splash, then 61-frame blink cycles of the title (30 lit, 31 plain) at 25 ms a frame; closing the window leads
+// through the start delay and the stage's loop test to the result screen, which ends the program with 0.
+TEST_F(GameTest, TitleBlinksAndAClosedWindowEndsInOrder) {
+  std::vector<uint32_t> colours;
+  std::vector<uint64_t> times;
+  int result = Run([&](int, const headless::CapturedFrame& frame, GameLoop&) {
+    // Frames the library presents while it starts come before the splash.
+    if (colours.empty() && frame.Rgb(320, 240) != kSplashColour) return;
+    colours.push_back(frame.Rgb(320, 240));
+    times.push_back(frame.milliseconds);
+    if (colours.size() == 63) headless::Close();
+  });
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(colours.size(), 63u);  // splash, 62 title frames; the result screen comes after the window is gone
+  EXPECT_EQ(colours[0], kSplashColour);
+  for (int i = 0; i < 62; ++i) {
+    // The counter starts at 1 and is raised before drawing: the first title frame shows 2.
+    int counter = (i + 1) % 61 + 1;
+    EXPECT_EQ(colours[1 + i], kTitleColours[counter <= 30 ? 1 : 0]) << "title frame " << i;
+  }
+  // The splash shows 400 + at least 1300 + 400 ms before the first title frame; title frames are 25 ms apart.
+  EXPECT_GE(times[1] - times[0], 2100u);
+  EXPECT_LE(times[1] - times[0], 2100u + 17);
+  // Presents meet the display's 60 Hz frames, so single gaps are 17 or 33 ms; they average 25.
+  EXPECT_GE(times[62] - times[1], 61u * 25 - 17);
+  EXPECT_LE(times[62] - times[1], 61u * 25 + 17);
+  EXPECT_EQ(game->score, 0u);
+  EXPECT_EQ(game->lives, 3);
+  EXPECT_TRUE(LogEndsWithShutdown());
+}
+
+// The file is read once at start and written at the start of the game: missing words count 0, words above 9 add
+// their value times their power of ten, and the write holds the decimal digits.
+TEST_F(GameTest, SaveFileIsReadAsDigitsAndRewrittenAtTheGamesStart) {
+  struct Case {
+    std::string stored;
+    uint32_t highScore;
+  } cases[] = {
+      {SaveWords({5, 4}), 45},                                       // 8 bytes
+      {SaveWords({5, 4}) + "\x07", 745},                             // a torn word keeps its bytes
+      {SaveWords({12, 3, 0, 0, 0, 0, 0, 0, 0, 0}), 42},              // damaged digits
+      {SaveWords({0, 0, 2, 1, 3, 0, 0, 0, 0, 0}), 31200},
+      {SaveWords({0, 0, 0, 0, 0, 0, 0, 0, 0, 5}), 705032704u},      // 5e9 wraps to 32 bits
+      {"", 0},
+  };
+  for (const Case& c : cases) {
+    WriteBytes("file.sav", c.stored);
+    ResetSystemState();
+    EXPECT_EQ(Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); }), 0);
+    EXPECT_EQ(game->highScore, c.highScore);
+    std::vector<uint32_t> digits;
+    for (uint32_t v = c.highScore, i = 0; i < 10; ++i, v /= 10) digits.push_back(v % 10);
+    EXPECT_EQ(ReadBytes("file.sav"), SaveWords(digits)) << c.highScore;
+    EXPECT_NE(::access("file.sav.tmp", F_OK), 0);
+  }
+}
+
+// A write that fails after its file was opened leaves the previous file whole, and the game goes on.
+TEST_F(GameTest, FailedSaveWriteKeepsThePreviousFile) {
+  WriteBytes("file.sav", SaveWords({5, 4}));
+  ASSERT_EQ(::symlink("/dev/full", "file.sav.tmp"), 0);
+  EXPECT_EQ(Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); }), 0);
+  EXPECT_EQ(ReadBytes("file.sav"), SaveWords({5, 4}));
+  EXPECT_NE(::access("file.sav.tmp", F_OK), 0);
+}
+
+// Without room for a temporary file the save file is written in place.
+TEST_F(GameTest, SaveFileIsWrittenInPlaceWhenNoTemporaryFileCanBeMade) {
+  WriteBytes("file.sav", SaveWords({0, 0, 2, 1, 3}));
+  std::filesystem::create_directory("file.sav.tmp");
+  EXPECT_EQ(Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); }), 0);
+  EXPECT_EQ(ReadBytes("file.sav"), SaveWords({0, 0, 2, 1, 3, 0, 0, 0, 0, 0}));
+}
+
+// A save file that may not be written ends the program before the splash, its contents untouched.
+TEST_F(GameTest, ReadOnlySaveFileEndsTheProgram) {
+  if (::geteuid() == 0) GTEST_SKIP() << "the superuser may write any file";
+  WriteBytes("file.sav", SaveWords({5, 4}));
+  ::chmod("file.sav", 0444);
+  int scenes = 0;
+  EXPECT_EQ(Run([&](int, const headless::CapturedFrame& frame, GameLoop&) { scenes += frame.Rgb(0, 0) != 0; }), -1);
+  EXPECT_EQ(scenes, 0);
+  EXPECT_EQ(ReadBytes("file.sav"), SaveWords({5, 4}));
+  EXPECT_TRUE(LogEndsWithShutdown());
+}

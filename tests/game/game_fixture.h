@@ -1,0 +1,90 @@
+// Runs the whole game in the test's process on the headless host: a working directory with a save file and marker
+// pictures of plain colours, every presented frame handed to the test together with the game's record.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/system_state.h"
+#include "game/game_loop.h"
+#include "support/headless_fixture.h"
+#include "support/picture_writers.h"
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Ten little-endian words as the save file holds them.
+inline std::string SaveWords(std::vector<uint32_t> words) {
+  std::string bytes;
+  for (uint32_t w : words) {
+    for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<char>(w >> (8 * b)));
+  }
+  return bytes;
+}
+
+// A top-down 24-bit picture whose colour at (x, y) the function gives (0x00RRGGBB).
+inline void WritePicture(const std::string& path, int width, int height,
+                         const std::function<uint32_t(int, int)>& colour) {
+  picture_writers::BmpFile file(width, -height, 24);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint32_t c = colour(x, y);
+      file.data.push_back(static_cast<unsigned char>(c));
+      file.data.push_back(static_cast<unsigned char>(c >> 8));
+      file.data.push_back(static_cast<unsigned char>(c >> 16));
+    }
+    while (file.data.size() % 4 != 0) file.data.push_back(0);
+  }
+  picture_writers::Bytes bytes = picture_writers::Build(file);
+  WriteBytes(path, std::string(bytes.begin(), bytes.end()));
+}
+
+// Marker colours of the pictures the fixture writes.
+constexpr uint32_t kSplashColour = 0x203040;
+constexpr uint32_t kTitleColours[3] = {0x101010, 0x00A000, 0xA00000};  // plain, start lit, exit lit
+constexpr uint32_t kBackdropColour = 0x000030;
+constexpr uint32_t kShipColour = 0x20C0FF;
+
+class GameTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    ResetSystemState();
+    WriteBytes("file.sav", std::string(40, '\0'));
+    std::filesystem::create_directory("CG");
+    WritePicture("CG/p0001.gph", 640, 480, [](int, int) { return kSplashColour; });
+    WritePicture("CG/p0002.gph", 640, 1440, [](int, int y) { return kTitleColours[y / 480]; });
+    WritePicture("CG/j0001.gph", 7200, 480, [](int, int) { return kBackdropColour; });
+    WritePicture("CG/b0101.gph", 128, 30, [](int, int) { return kShipColour; });
+    headless::SetFrameLimit(2);
+  }
+  void TearDown() override {
+    headless::SetPresentObserver({});
+    HeadlessTest::TearDown();
+  }
+
+  // Runs the game; the watcher sees every presented frame with the frame's number (from 0) and the record.
+  int Run(const std::function<void(int, const headless::CapturedFrame&, GameLoop&)>& watcher) {
+    game = std::make_unique<GameLoop>();
+    int presented = 0;
+    headless::SetPresentObserver([&](const headless::CapturedFrame& frame) { watcher(presented++, frame, *game); });
+    int result = QeltMain(*game);
+    headless::SetPresentObserver({});
+    return result;
+  }
+
+  std::unique_ptr<GameLoop> game;
+};
