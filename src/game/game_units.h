@@ -28,6 +28,12 @@ uint32_t ReadPadBits();                                     // pad 1 with the ke
 bool EscapeHeld();
 void DrawShot(const GameLoop& game, int slot, int stream);  // where it stands, as the shot pass draws it
 
+// Start-up's asset loads, in their fixed order; the game tests none of them.
+void LoadGameAssets(GameAssets& assets);
+// Writes the save file, then puts every stage record back to its starting value; false when the save file could
+// not be opened.
+bool NewGameReset(GameLoop& game);
+
 // Save file: 0, or -1 when the file cannot be opened (the message is already on the error stream).
 int ReadHighScore(GameLoop& game);
 int WriteHighScore(GameLoop& game);

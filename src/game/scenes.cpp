@@ -11,6 +11,8 @@ namespace {
 enum class TitleChoice { Start, Exit, Reset };
 enum class ResultChoice { Replay, Exit };
 
+}  // namespace
+
 void LoadGameAssets(GameAssets& a) {
   LoadDividedGraphFileSimple("CG\\j0001.gph", 1, 1, 1, 7200, 480, &a.background);
   a.lifeIcon = LoadGraphFileSimple("CG\\b0301.gph");
@@ -40,7 +42,6 @@ void LoadGameAssets(GameAssets& a) {
   a.smallFont = CreateFontToHandle("Century Gothic", 15, 4, 0, -1, -1, -1, -1);
 }
 
-// Puts every stage record back to its starting value; false when the save file could not be opened.
 bool NewGameReset(GameLoop& game) {
   if (WriteHighScore(game) != 0) return false;
   ResetPlayer(game.player);
@@ -57,6 +58,8 @@ bool NewGameReset(GameLoop& game) {
   game.scroll = 0;
   return true;
 }
+
+namespace {
 
 void SplashScreen(GameLoop& game) {
   ClearDrawTarget();
