@@ -1,0 +1,224 @@
+// The stage's rules one at a time on a started library, through the game's own units: the hit boxes at their
+// edges, scoring, the ring-burst rows and directions, and the laser's firings and frozen frames.
+#include <cmath>
+
+#include "game/game_fixture.h"
+#include "game/game_units.h"
+#include "game/hit_boxes.h"
+#include "vomak.h"
+
+namespace {
+
+class RulesTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    ChangeWindowMode(1);
+    ASSERT_EQ(StartupLibrary(), 0);
+    SelectDrawTarget(-2);
+    game = std::make_unique<GameLoop>();
+    LoadGameAssets(game->assets);
+    ASSERT_TRUE(NewGameReset(*game));
+  }
+  void TearDown() override {
+    ShutdownLibrary();
+    GameTest::TearDown();
+  }
+  // Shot (slot 0, stream 2) flying at (x, y).
+  void Shoot(float x, float y) {
+    game->shots.active[0][2] = 1;
+    game->shots.x[0][2] = x;
+    game->shots.y[0][2] = y;
+  }
+};
+
+EnemyUnit At(float x, float y) { return EnemyUnit{x, y, 1, 0, 0, 0, 1}; }
+PlayerShip Ship(float x, float y) { return PlayerShip{x, y, 3, 0, 0, 1}; }
+
+}  // namespace
+
+// Each box touches at its inclusive edges and not a hundredth beyond; the ship stands at (100, 100).
+TEST_F(RulesTest, HitBoxesAreInclusiveAtTheirEdges) {
+  const PlayerShip p = Ship(100, 100);
+  const float e = 0.01f;
+  struct Case {
+    const char* what;
+    bool (*touches)(const PlayerShip&, float, float);
+    float edgeX, edgeY, outX, outY;  // an edge position and one just beyond it
+  } cases[] = {
+      {"kind", [](const PlayerShip& s, float x, float y) { return PlayerTouchesKind(s, At(x, y)); }, 143, 115, 143 + e,
+       115},
+      {"kind low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesKind(s, At(x, y)); }, 55, 55, 55 - e,
+       55},
+      {"formation", [](const PlayerShip& s, float x, float y) { return PlayerTouchesFormation(s, At(x, y)); }, 136, 114,
+       136, 114 + e},
+      {"formation low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesFormation(s, At(x, y)); }, 72,
+       62, 72 - e, 62},
+      {"boss", [](const PlayerShip& s, float x, float y) { return PlayerTouchesBoss(s, BossState{x, y, 0, 0, 0, 1}); },
+       141, 123, 141, 123 + e},
+      {"boss low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesBoss(s, BossState{x, y, 0, 0, 0, 1}); },
+       7, 32, 7 - e, 32},
+      {"mid-boss", [](const PlayerShip& s, float x, float y) { return PlayerTouchesMidBoss(s, MidBossState{x, y, 1, 0, 0, 1}); },
+       95, 123, 95 + e, 123},
+      {"mid-boss low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesMidBoss(s, MidBossState{x, y, 1, 0, 0, 1}); },
+       34, 32, 34 - e, 32},
+      {"item", [](const PlayerShip& s, float x, float y) { return PlayerTakesItem(s, At(x, y)); }, 145, 80, 145, 80 - e},
+      {"item low", [](const PlayerShip& s, float x, float y) { return PlayerTakesItem(s, At(x, y)); }, 75, 120, 75 - e,
+       120},
+      {"enemy bullet", [](const PlayerShip& s, float x, float y) { return EnemyBulletHitsPlayer(x, y, s); }, 94, 100, 94 - e,
+       100},
+      {"enemy bullet low", [](const PlayerShip& s, float x, float y) { return EnemyBulletHitsPlayer(x, y, s); }, 154, 129,
+       154, 129 + e},
+      {"ring bullet", [](const PlayerShip& s, float x, float y) { return PoolBulletHitsPlayer(x, y, s); }, 92, 101, 92,
+       101 - e},
+      {"ring bullet low", [](const PlayerShip& s, float x, float y) { return PoolBulletHitsPlayer(x, y, s); }, 144, 124,
+       144 + e, 124},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(c.touches(p, c.edgeX, c.edgeY)) << c.what;
+    EXPECT_FALSE(c.touches(p, c.outX, c.outY)) << c.what;
+  }
+  // Shots against targets at (100, 100), by their centres.
+  EXPECT_TRUE(ShotHitsKind(156, 114, At(100, 100)) && ShotHitsKind(100, 156, At(100, 100)));
+  EXPECT_FALSE(ShotHitsKind(99.99f, 120, At(100, 100)) || ShotHitsKind(120, 113.99f, At(100, 100)));
+  EXPECT_TRUE(ShotHitsFormation(86, 142, At(100, 100)) && ShotHitsFormation(130, 114, At(100, 100)));
+  EXPECT_FALSE(ShotHitsFormation(85.99f, 120, At(100, 100)) || ShotHitsFormation(120, 142.01f, At(100, 100)));
+  const BossState boss{100, 100, 0, 0, 0, 1};
+  EXPECT_TRUE(ShotHitsBoss(86, 116, boss) && ShotHitsBoss(130, 142, boss));
+  EXPECT_FALSE(ShotHitsBoss(85.99f, 120, boss) || ShotHitsBoss(120, 142.01f, boss));
+  const MidBossState mid{100, 100, 1, 0, 0, 1};
+  EXPECT_TRUE(ShotHitsMidBoss(136, 98, mid) && ShotHitsMidBoss(175, 166, mid));
+  EXPECT_FALSE(ShotHitsMidBoss(135.99f, 120, mid) || ShotHitsMidBoss(150, 97.99f, mid));
+  // The laser's band has no horizontal part.
+  EXPECT_TRUE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(600, 106)));
+  EXPECT_TRUE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(-900, 125)));
+  EXPECT_FALSE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(0, 125.01f)));
+}
+
+// Three shots on a kind at six hits score 200 each; a formation record scores from its third hit; items give 100
+// even at full power; 150 strikes on the boss give 4,050; the mid-boss gives 800 from its 130th strike on.
+TEST_F(RulesTest, ScoringRules) {
+  game->enemyKinds[0] = At(300, 100);
+  game->enemyKinds[0].hits = 6;
+  for (int slot = 0; slot < 3; ++slot) {
+    game->shots.active[slot][2] = 1;
+    game->shots.x[slot][2] = 310;
+    game->shots.y[slot][2] = 130;
+    TestShotOnEnemies(*game, slot, 2);
+  }
+  EXPECT_EQ(game->score, 600u);
+  EXPECT_EQ(game->enemyKinds[0].hits, 9);
+
+  game->score = 0;
+  game->enemyKinds[0].lifetime = 0;
+  game->formationB[1][2] = At(300, 300);
+  for (int i = 0; i < 4; ++i) {
+    Shoot(310, 320);
+    TestShotOnEnemies(*game, 0, 2);
+  }
+  EXPECT_EQ(game->score, 200u);  // hits 3 and 4
+
+  game->score = 0;
+  game->player = Ship(100, 100);
+  game->player.power = 7;
+  game->powerItems[0] = EnemyUnit{120, 100, 1, 0, 1, 0, 0};
+  UpdateItems(*game);
+  EXPECT_EQ(game->score, 100u);
+  EXPECT_EQ(game->player.power, 7);
+  EXPECT_EQ(game->powerItems[0].active, 0);
+  EXPECT_EQ(game->powerItems[0].x, 640.0f);
+
+  game->score = 0;
+  game->boss = BossState{400, 200, 0, 0, 0, 1};
+  for (int i = 0; i < 150; ++i) {
+    Shoot(400, 220);
+    TestShotOnBoss(*game, 0, 2);
+  }
+  EXPECT_EQ(game->score, 4050u);
+  EXPECT_EQ(game->boss.damage, 150.0);
+
+  game->score = 0;
+  game->midBoss = MidBossState{400, 200, 1, 128, 0, 50};
+  for (int i = 0; i < 3; ++i) {
+    Shoot(450, 220);
+    TestShotOnMidBoss(*game, 0, 2);
+  }
+  EXPECT_EQ(game->score, 1600u);  // strikes 130 and 131
+}
+
+// A due row fills its free slots at the port; directions spread over the circle, the last slot flying right.
+TEST_F(RulesTest, RingBurstRowsAndDirections) {
+  struct Case {
+    PoolKind kind;
+    uint32_t counter;
+    int row;
+    int slots;
+  } cases[] = {
+      {PoolKind::A, 1, 0, 16},   {PoolKind::A, 62, 1, 16},      {PoolKind::A, 901, 0, 16},
+      {PoolKind::A, 855, 14, 16}, {PoolKind::B, 31, 0, 15},     {PoolKind::B, 885, 14, 15},
+      {PoolKind::MidBoss, 42, 1, 16}, {PoolKind::MidBoss, 370, 9, 16}, {PoolKind::MidBoss, 411, -1, 0},
+      {PoolKind::A, 916, -1, 0},  {PoolKind::B, 1, -1, 0},
+  };
+  for (const Case& c : cases) {
+    BossBulletPool pool{};
+    ResetPool(pool);
+    FireDueRows(pool, c.kind, c.counter, 300, 200);
+    int fired = 0;
+    for (int r = 0; r < kPoolRows; ++r) {
+      for (int j = 0; j < kPoolSlots; ++j) {
+        if (!pool.active[r][j]) continue;
+        ++fired;
+        EXPECT_EQ(r, c.row);
+        EXPECT_LT(j, c.slots);
+        EXPECT_EQ(pool.x[r][j], 300.0f);
+        EXPECT_EQ(pool.y[r][j], 200.0f);
+      }
+    }
+    EXPECT_EQ(fired, c.slots) << c.counter;
+  }
+  // One step: slot 3 straight down, 7 left, 11 up, 15 right; pool B's first slot 24 degrees below right.
+  game->player = Ship(0, 0);
+  FireDueRows(game->poolA, PoolKind::A, 1, 300, 200);
+  FireDueRows(game->poolB, PoolKind::B, 31, 300, 200);
+  UpdatePool(*game, game->poolA, PoolKind::A);
+  UpdatePool(*game, game->poolB, PoolKind::B);
+  EXPECT_EQ(game->poolA.y[0][3], 204.0f);
+  EXPECT_EQ(game->poolA.x[0][7], 296.0f);
+  EXPECT_EQ(game->poolA.y[0][11], 196.0f);
+  EXPECT_EQ(game->poolA.x[0][15], 304.0f);
+  EXPECT_NEAR(game->poolB.x[0][0], 300 + 4 * std::cos(24 * M_PI / 180), 1e-4);
+  EXPECT_NEAR(game->poolB.y[0][0], 200 + 4 * std::sin(24 * M_PI / 180), 1e-4);
+  // A bullet at the bound is freed without moving.
+  game->poolA.x[0][15] = 640;
+  UpdatePool(*game, game->poolA, PoolKind::A);
+  EXPECT_EQ(game->poolA.active[0][15], 0);
+  EXPECT_EQ(game->poolA.x[0][15], 640.0f);
+}
+
+// Through one attack cycle the laser fires at ticks 117, 118 and 119: a ship in the band takes three strikes and
+// twelve frozen frames each, a ship outside it six frozen frames per firing and no damage.
+TEST_F(RulesTest, LaserFiresThreeTimesPerCycleWithItsFrozenFrames) {
+  for (bool inBand : {true, false}) {
+    ASSERT_TRUE(NewGameReset(*game));
+    game->stageFrameCounter = 6541;
+    int presented = 0;
+    headless::SetPresentObserver([&](const headless::CapturedFrame&) { ++presented; });
+    std::vector<int> firedAt;
+    for (int frame = 0; frame < 400 && game->boss.attackCounter < 120; ++frame) {
+      // The ship follows the boss's band (or stays far below it).
+      game->player.x = 20;
+      game->player.y = inBand ? game->boss.y + 10 : 470;
+      const int before = presented;
+      const uint32_t t = game->boss.attackCounter % 120;
+      UpdateBoss(*game);
+      if (presented != before) {
+        firedAt.push_back(static_cast<int>(t));
+        EXPECT_EQ(presented - before, inBand ? 12 : 6) << t;
+      }
+    }
+    headless::SetPresentObserver({});
+    EXPECT_EQ(firedAt, (std::vector<int>{117, 118, 119}));
+    EXPECT_EQ(game->player.damage, inBand ? 3 : 0);
+    EXPECT_EQ(game->player.x, 20.0f);  // shaken back to where it stood
+  }
+}
