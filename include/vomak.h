@@ -30,7 +30,8 @@ constexpr int kDrawTargetBack = -2;
 int SelectDrawTarget(int target);
 // Fills the draw target's clip area with black; 0.
 int ClearDrawTarget();
-// Presents the back screen: flips the full-screen chain or copies it into the window; 0.
+// Presents the back screen: flips the full-screen chain or copies it into the window; 0. With the front screen as
+// the draw target the frame is already shown: it only waits for the vertical blank when the flip wait is on.
 int G_DDraw_FlipScreen();
 // 1 (set by start-up): presenting waits for the vertical blank or the frame interval, 0: it does not; 0.
 int SetFlipWaitForVBlank(int value);

@@ -26,6 +26,7 @@ int StartupLibrary() {
   s.logFolder = FileAccessGetDirString();
   // A second instance must not empty the log of the one that runs: it appends to it.
   if (FindWindowA(kWindowClassName, nullptr) == nullptr) AppLogOpen();
+  else AppLogJoin();
 
   int desktopBits = ReadDesktopBits();
   if ((desktopBits == 24 && s.windowModeFlag == 1) || QueryScreenColorBitDepth() == 24) {

@@ -52,6 +52,11 @@ void FormatBounded(char* buffer, size_t limit, const char* format, va_list args)
 int AppLogOpen() {
   if (SystemState.loggingOff) return 0;
   if (FILE* file = std::fopen(LogPath().c_str(), "wb")) std::fclose(file);
+  return AppLogJoin();
+}
+
+int AppLogJoin() {
+  if (SystemState.loggingOff) return 0;
   SystemState.logIndent = 0;
   SystemState.logMidLine = 0;
   SystemState.logTimeBase = timeGetTime();

@@ -3,7 +3,10 @@
 #include "vomak.h"
 #include <cstddef>
 
+// Empties the log and starts its line stamps from now.
 int AppLogOpen();
+// Writes on after the log another running instance keeps: nothing is emptied, line stamps count from now.
+int AppLogJoin();
 int AppLogClose();
 [[noreturn]] int ExitOnErrorFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -334,9 +334,9 @@ int ApplyWindowStyle() {
     int windowWidth = rect.right - rect.left, windowHeight = rect.bottom - rect.top;
     SetWindowPos(s.mainWindow, nullptr, x, y, windowWidth, windowHeight, 0);
     RefreshClientRect();
+    // A window partly off the desktop's top or left edge moves whole: its client area to the desktop's corner.
     if (s.clientRect.left < 0 || s.clientRect.top < 0) {
-      int moveX = s.clientRect.left < 0 ? -s.clientRect.left : 0;
-      int moveY = s.clientRect.top < 0 ? -s.clientRect.top : 0;
+      int moveX = -s.clientRect.left, moveY = -s.clientRect.top;
       x += moveX;
       y += moveY;
       s.clientRect.left += moveX;

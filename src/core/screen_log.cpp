@@ -20,3 +20,5 @@ int EndScreenLog() {
 }
 
 int GetScreenLogLineCount() { return 0; }
+
+int DrawScreenLog() { return 0; }

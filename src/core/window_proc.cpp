@@ -59,12 +59,13 @@ void OnActivate(HWND window, WPARAM first) {
     }
   } else {
     if (!s.windowModeFlag && GetDisplayModeChangedFlag() && QueryDirectDrawObject() != nullptr) {
+      // Without a way to refill the graphs the program closes; the rows after this one still run.
       if (!HasGraphRefillCallback() && !s.userWindowMode) {
         AppLogWrite("復元関数が登録されていないため終了します\n");
         RequestClose();
-        return;
+      } else {
+        s.displayLostWhileInactive = 1;
       }
-      s.displayLostWhileInactive = 1;
     } else {
       PauseAllGraphMovies();
     }

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/main_window.h"
+#include "core/message_pump.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
-#include "graphics/front_core_links.h"
 #include "graphics/mask.h"
 #include "graphics/software/backend_glue.h"
 #include "graphics/software/graph_draw.h"

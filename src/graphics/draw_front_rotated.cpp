@@ -3,10 +3,12 @@
 #include <cstring>
 #include <limits>
 
+#include "core/main_window.h"
+#include "core/message_pump.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_front.h"
 #include "graphics/draw_route.h"
-#include "graphics/front_core_links.h"
+#include "graphics/mask.h"
 #include "graphics/software/graph_draw.h"
 #include "movie/movie_services.h"
 

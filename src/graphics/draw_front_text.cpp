@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "core/log.h"
+#include "core/main_window.h"
+#include "core/message_pump.h"
 #include "font/font_services.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_front.h"
 #include "graphics/draw_route.h"
-#include "graphics/front_core_links.h"
+#include "graphics/mask.h"
 
 namespace {
 

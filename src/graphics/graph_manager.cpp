@@ -201,7 +201,7 @@ int CreateDivGraphFromGraphImage(GraphImage* image, GraphImage* alphaImage, int 
                                  int xSize, int ySize, int* handleBuf, int want3D, int turned, int turnHere) {
   if (allNum > 0 && handleBuf == nullptr) return -1;
   int base = BuildGraphFromImage(image, alphaImage, want3D, turned, turnHere);
-  if (base == -1) return -1;
+  if (base == -1) return AppLogWrite("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage\n");
   int made = 0;
   bool failed = false;
   for (int64_t row = 0; row < yNum && made < allNum && !failed; row++) {

@@ -216,8 +216,8 @@ int LoadImageWithAlphaFile(const char* fileName, const void* memoryImage, int me
     return 1;
   }
   if (loaded == -1) return 1;
-  // The alpha picture is read over the picture's whole area: one that does not cover it is no alpha picture.
-  if (alphaImage->width < image->width || alphaImage->height < image->height) {
+  // An alpha picture of another size than the picture's is no alpha picture: the picture loads without alpha.
+  if (alphaImage->width != image->width || alphaImage->height != image->height) {
     DiscardGraphImage(alphaImage);
     return 1;
   }

@@ -185,25 +185,27 @@ TEST_F(WindowProcTest, GettersReportTheStartedWindow) {
   EXPECT_EQ(HasWindowShapeRegion(), 0);
 }
 
-TEST(WindowPlacement, AWindowPlacedAboveTheScreenIsMovedOntoIt) {
-  ScratchDirectory scratch;
-  headless::Start();
-  ResetSystemState();
-  SystemState.noGraphics = 1;
-  SystemState.windowModeFlag = 1;
-  SystemState.useConfiguredPosition = 1;
-  SystemState.configuredX = -100;
-  SystemState.configuredY = -60;
-  ASSERT_EQ(StartupLibrary(), 0);
-  EXPECT_EQ(SystemState.clientRect.left, 0);
-  EXPECT_EQ(SystemState.clientRect.top, 0);
-  RECT client{};
-  GetClientRect(GetLibraryWindowHandle(), &client);
-  POINT corner{0, 0};
-  ClientToScreen(GetLibraryWindowHandle(), &corner);
-  EXPECT_EQ(corner.x, 0);
-  EXPECT_EQ(corner.y, 0);
-  ShutdownLibrary();
+TEST(WindowPlacement, AWindowPartlyOffTheScreenMovesItsClientAreaToTheCorner) {
+  // Off on both axes, and off on one axis only: either way the client area moves to (0, 0).
+  const POINT placements[] = {{-100, -60}, {-100, 50}, {30, -60}};
+  for (const POINT& place : placements) {
+    ScratchDirectory scratch;
+    headless::Start();
+    ResetSystemState();
+    SystemState.noGraphics = 1;
+    SystemState.windowModeFlag = 1;
+    SystemState.useConfiguredPosition = 1;
+    SystemState.configuredX = place.x;
+    SystemState.configuredY = place.y;
+    ASSERT_EQ(StartupLibrary(), 0);
+    EXPECT_EQ(SystemState.clientRect.left, 0) << place.x << "," << place.y;
+    EXPECT_EQ(SystemState.clientRect.top, 0) << place.x << "," << place.y;
+    POINT corner{0, 0};
+    ClientToScreen(GetLibraryWindowHandle(), &corner);
+    EXPECT_EQ(corner.x, 0);
+    EXPECT_EQ(corner.y, 0);
+    ShutdownLibrary();
+  }
 }
 
 TEST_F(WindowProcTest, TypedCharactersFillTheInputRing) {

@@ -4,6 +4,7 @@
 
 #include "core/file_access.h"
 #include "graphics/graphics_test_support.h"
+#include "graphics/picture_loader.h"
 
 namespace {
 
@@ -77,6 +78,24 @@ TEST_F(LoadGraphTest, MissingAndUndecodableFiles) {
   int cells[2];
   EXPECT_EQ(LoadDividedGraphFileSimple("junk.bin", 2, 2, 1, 1, 1, cells), -1);
   EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
+}
+
+TEST_F(LoadGraphTest, AlphaCompanionOfAnotherSizeLoadsThePictureWithoutAlpha) {
+  WriteBmp24(workDir() + "/pic.bmp", 4, 4, Pixels(4, 4));
+  WriteBmp24(workDir() + "/pic_a.bmp", 6, 6, Pixels(6, 6));
+  int graph = LoadGraphFileSimple("pic.bmp");
+  ASSERT_GT(graph, 0);
+  EXPECT_EQ(GetGraphRecord(graph)->params.AlphaChFlag, 0);
+  int cells[2];
+  EXPECT_EQ(LoadDividedGraphFileSimple("pic.bmp", 2, 2, 1, 2, 4, cells), 0);
+  // A base graph that cannot be built fails the division with the division's text.
+  GraphImage image{}, alpha{};
+  ASSERT_EQ(LoadPictureToGraphImage("pic.bmp", nullptr, 0, 0, &image, 0), 0);
+  ASSERT_EQ(LoadPictureToGraphImage("pic_a.bmp", nullptr, 0, 0, &alpha, 0), 0);
+  EXPECT_EQ(CreateDivGraphFromGraphImage(&image, &alpha, 2, 2, 1, 2, 4, cells, 0, 0, 0), -1);
+  EXPECT_TRUE(LogHas("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage"));
+  DiscardGraphImage(&image);
+  DiscardGraphImage(&alpha);
 }
 
 TEST_F(LoadGraphTest, LongPathsAreKeptWhole) {

@@ -129,6 +129,25 @@ TEST_F(DrawTargetTest, TargetsSwitchTheSurfaceAndTheClipper) {
   EXPECT_EQ(G_DDraw_WaitVerticalBlank(0), 0);
 }
 
+TEST_F(DrawTargetTest, PresentingTheDrawnFrontScreenWaitsForTheBlankOnlyWithTheFlipWait) {
+  // Virtual milliseconds from a frame's first line: the blank begins 15.25 ms later (60 Hz, 480 of 525 lines).
+  for (int windowMode : {1, 0}) {
+    ASSERT_EQ(Start(32, false, windowMode), 0);
+    ASSERT_EQ(SelectDrawTarget(kDrawTargetFront), 0);
+    for (int wait : {1, 0}) {
+      SetFlipWaitForVBlank(wait);
+      headless::SetMilliseconds(1000000);
+      const uint64_t count = G_DDraw_GetFlipCount();
+      EXPECT_EQ(G_DDraw_FlipScreen(), 0);
+      EXPECT_EQ(G_DDraw_GetFlipCount(), count + 1);
+      const uint64_t waited = headless::Milliseconds() - 1000000;
+      EXPECT_EQ(waited >= 15 && waited <= 17, wait == 1) << windowMode << " " << waited;
+    }
+    ShutdownLibrary();
+    started_ = false;
+  }
+}
+
 TEST_F(DrawTargetTest, WithoutDirectDrawEveryEntryRefuses) {
   EXPECT_EQ(G_DDraw_FlipScreen(), -1);
   EXPECT_EQ(G_DDraw_CopyBackToFront(), -1);

@@ -6,6 +6,8 @@
 #include "graphics/draw_state.h"
 #include "graphics/graphics_test_support.h"
 #include "graphics/screen_mode.h"
+#include "platform/win32/messages.h"
+#include "platform/win32/user.h"
 
 namespace {
 
@@ -230,6 +232,18 @@ TEST(FrameTimingTest, FrameTimeIsTheFirstRepeatedSample) {
   EXPECT_EQ(PresentIntervalOf(16), 9);
   EXPECT_EQ(PresentIntervalOf(17), 10);
   EXPECT_EQ(PresentIntervalOf(-1), -1);
+}
+
+TEST_F(ScreenModeTest, DeactivationWithoutRefillClosesAndStillRunsTheSystemKeyRow) {
+  ASSERT_EQ(Start(32, false, 0), 0);
+  SetDisplayModeChangedFlag(1);
+  GetGraphicsManagerState().refill = nullptr;
+  SystemState.systemKeysOff = 1;
+  SystemState.hookApplied = 0;
+  SendMessageA(GetLibraryWindowHandle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_TRUE(LogHas("復元関数が登録されていないため終了します"));
+  EXPECT_EQ(SystemState.displayLostWhileInactive, 0);
+  EXPECT_EQ(SystemState.hookApplied, 1);
 }
 
 TEST_F(ScreenModeTest, LayerAccessors) {

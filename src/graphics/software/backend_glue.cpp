@@ -10,7 +10,6 @@
 #include "core/main_window.h"
 #include "core/menu_cursor.h"
 #include "core/screen_log.h"
-#include "graphics/core_links.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_state.h"
@@ -60,6 +59,13 @@ void DrawScreenLogOverlay() {
 bool FrontScreenIsTarget() {
   DirectDrawLayerState& layer = Layer();
   return layer.drawTarget != nullptr && layer.drawTarget == layer.primary;
+}
+
+// Drawing went straight to the front screen: there is nothing to copy, and a flip would show the stale back
+// buffer. The frame counts, and waits for the vertical blank as a flip would when the flip wait is on.
+int PresentDrawnFront() {
+  G_DDraw_CountFlip();
+  return Layer().flipWaitVBlank != 0 ? G_DDraw_WaitVerticalBlank(1) : 0;
 }
 
 void FrameWaitIfWanted() {
@@ -332,11 +338,7 @@ int G_DDraw_FlipScreen() {
   if (layer.softwareScreen != 0 || layer.altPresent != 0 || IsWindowModeOn() != 0 || IsMainMenuEnabled() != 0)
     return G_DDraw_CopyBackToFront();
   DrawScreenLogOverlay();
-  // Drawing went straight to the front screen: flipping would show the stale back buffer.
-  if (FrontScreenIsTarget()) {
-    G_DDraw_CountFlip();
-    return G_DDraw_WaitVerticalBlank(1);
-  }
+  if (FrontScreenIsTarget()) return PresentDrawnFront();
   EndCurrentD3DScene();
   layer.primary->Flip(nullptr, layer.flipWaitVBlank != 0 ? DDFLIP_WAIT : DDFLIP_WAIT | DDFLIP_NOVSYNC);
   G_DDraw_CountFlip();
@@ -347,10 +349,7 @@ int G_DDraw_CopyBackToFront() {
   DirectDrawLayerState& layer = Layer();
   if (layer.directDraw == nullptr) return -1;
   DrawScreenLogOverlay();
-  if (FrontScreenIsTarget()) {
-    G_DDraw_CountFlip();
-    return G_DDraw_WaitVerticalBlank(1);
-  }
+  if (FrontScreenIsTarget()) return PresentDrawnFront();
   EndCurrentD3DScene();
   if (layer.primary == nullptr || layer.back == nullptr) return -1;
   RECT source{0, 0, layer.screenWidth, layer.screenHeight};
