@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/tools/setup.sh"
 seconds="${FUZZ_SECONDS:-60}"
 dir="$root/build-fuzz"
-decoders=(bmp jpeg png bgra tga dds)
+decoders=(bmp jpeg png bgra tga dds movie)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF >/dev/null
 cmake --build "$dir" --target fuzz_make_seeds "${decoders[@]/#/fuzz_}"

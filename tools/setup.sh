@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
   libpixman-1-dev imagemagick
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -300,6 +300,7 @@ int LoadGraphFile(const char* path, int want3D, int turned, int movieOption) {
   drawState.use3D = keptUse3D;
   if (handle == -1) return -1;
   if (GraphRecord* record = GetGraphRecord(handle)) record->movie = movie;
+  if (MovieEntry* entry = GetMovieEntry(movie)) entry->graph = handle;
   return handle;
 }
 

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/movie_writer.h"
 #include "support/picture_writers.h"
 
 using namespace picture_writers;
@@ -127,6 +128,11 @@ void BgraSeeds() {
   Save("bgra", "sixteen", Bgra(0x10101010, 2, 2, Pattern(32, 12)));
 }
 
+void MovieSeeds() {
+  std::filesystem::create_directories(root / "movie");
+  testing_support::WriteMovie((root / "movie" / "mpeg1.mpg").string());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,5 +144,6 @@ int main(int argc, char** argv) {
   PngSeeds();
   JpegSeeds();
   BgraSeeds();
+  MovieSeeds();
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "platform/win32/types.h"
 
 class IDirectDrawSurface7;
+struct MovieEntry;
 
 Surface2DRecord* G_DDraw_GetSurface2DRecord(int surface2DHandle);
 int G_DDraw_DeleteAllGraphSurfaces();
@@ -22,6 +23,8 @@ int G_DDraw_TransferImageRectToGraph(const ColorFormat* srcFormat, HBITMAP bitma
                                      const RECT* srcRect, int destX, int destY, GraphRecord* graph, int fromBitmap,
                                      GraphImage* image, GraphImage* alphaImage);
 int G_DDraw_RestoreGraphSurfaces(GraphRecord* graph);
+// Copies the movie's current frame into the graph, converting it into the graph's format.
+int G_DDraw_TransferMovieFrameToGraph(MovieEntry* movie, GraphRecord* graph);
 int G_DDraw_ApplyBlendMode(int mode, int parameter);
 int G_DDraw_ApplyClipRect(const RECT* clip);
 int G_DDraw_SetMaskDrawing(int on);
