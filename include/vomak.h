@@ -92,7 +92,8 @@ int SelectBlendMode(int mode, int parameter);
 // ---- Graphs ----
 
 // A picture file (BMP, JPEG, PNG, raw BGRA, TGA or DDS, told apart by content; "name_a.ext" beside it of the same
-// size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded.
+// size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded. A movie file becomes a
+// graph that shows the movie's frame at each draw, following the movie's own clock and pausing with the window.
 int LoadGraphFileSimple(const char* path);
 // The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
 // and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
@@ -115,6 +116,23 @@ int SetGraphAlphaFlag(int value);
 int GetGraphAlphaFlag();
 int SetGraphBitDepth(int value);
 int GetGraphBitDepth();
+// After a display change every graph is refilled by this callback; null installs the default, which reloads each
+// graph from the file it was loaded from (graphs made in memory keep undefined pixels). 0.
+using GraphRefillCallback = int (*)();
+int SetGraphRefillCallback(GraphRefillCallback callback);
+
+// ---- Masks ----
+
+// A screen-sized byte mask: while mask drawing is on, draws reach only the pixels whose mask byte is 0.
+// Makes the mask screen (every byte 0); 0, or -1 when its memory cannot be had.
+int CreateMaskScreen();
+// Ends the mask screen and mask drawing; 0.
+int DeleteMaskScreen();
+// Sets the mask bytes of the rectangle (left, top) to (right, bottom), cut to the screen; non-zero forbids drawing.
+int FillMaskScreenRect(int left, int top, int right, int bottom, int value);
+// Turns mask drawing on (1) or off (0); -1 without a mask screen.
+int SetMaskDrawOn(int on);
+int GetMaskDrawOn();
 
 // ---- Clocks and random numbers ----
 

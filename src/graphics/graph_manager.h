@@ -40,7 +40,6 @@ struct GraphRecord {
 };
 
 using GraphTable = HandleTable<GraphRecord, kGraphTableSize, GraphHandle>;
-using GraphRefillCallback = int (*)();
 
 // Cleared whole by StartGraphicsManager except the fields it keeps (refill callback, kept front-end setting).
 struct GraphicsManagerState {

@@ -10,8 +10,6 @@
 #include "graphics/software/backend_glue.h"
 #include "platform/win32/types.h"
 
-// The refill callback (null installs the default, which reloads every graph from the file it remembers).
-int SetGraphRefillCallback(GraphRefillCallback callback);
 int HasGraphRefillCallback();
 int DefaultGraphRefill();
 // The whole rebuild after a display change; every graph, font and handle value survives it.

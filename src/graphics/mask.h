@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "vomak.h"
+
 class IDirectDrawSurface7;
 
 // The mask screen's surface, null while no mask screen is made.
@@ -19,12 +21,3 @@ int DeleteAllMasks();
 // Around one draw: save the target's rectangle into the mask surface, then copy back what the mask allows.
 int MaskSaveBeforeDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
 int MaskApplyAfterDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target);
-// -1 without a mask buffer; else stores the switch and tells both back-ends.
-int SetMaskDrawOn(int on);
-int GetMaskDrawOn();
-
-// A program's mask screen: make it (bytes all 0, so all drawing allowed) and fill rectangles of its bytes
-// (non-zero forbids drawing there).
-int CreateMaskScreen();
-int DeleteMaskScreen();
-int FillMaskScreenRect(int left, int top, int right, int bottom, int value);
