@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
   libpixman-1-dev imagemagick
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  fonts-dejavu-core libvorbis-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,338 @@
+// The opaque pictures: the 7,200-pixel stage backdrop (space, a planet's ridges, a fortress, the boss arena), the
+// three title cells and the splash.
+#include <algorithm>
+#include <cmath>
+
+#include "assets.h"
+
+namespace assetgen {
+namespace {
+
+// Where the stage changes along the backdrop's columns.
+const int kWidth = 7200;
+const int kHeight = 480;
+const int kArena = 6539;       // from here the picture stands still: the boss arena
+const int kArenaEnd = 7179;    // first column never seen
+const int kHudTop = 34;        // rows kept dark for the boss bar and its label
+const int kHudBottom = 438;    // rows from here kept dark for the score and shield lines
+
+float Lerp(float a, float b, float t) { return a + (b - a) * t; }
+
+// Sky colour by column and row: deep space first, a violet dusk over the planet, a red glow near the fortress.
+Rgba SkyAt(int x, int y) {
+  float t = static_cast<float>(y) / kHeight;
+  Rgba top = Rgb8(3, 3, 12), horizon = Rgb8(18, 16, 48);
+  if (x > 1800) horizon = Mix(horizon, Rgb8(50, 26, 74), SmoothStep(1800, 3200, x));
+  if (x > 4600) horizon = Mix(horizon, Rgb8(84, 26, 40), SmoothStep(4600, 6200, x));
+  return Mix(top, horizon, std::pow(t, 1.6f));
+}
+
+// Ridge heights (y of the silhouette) for the three terrain layers; the ground rises into view after open space.
+float Rise(int x) { return SmoothStep(1100, 2100, static_cast<float>(x)); }
+
+float FarRidge(int x) {
+  float n = Fbm(x * 0.0035f, 0.5f, 5, 11);
+  return Lerp(560, 250 + 110 * n, Rise(x));
+}
+
+float MidRidge(int x) {
+  float n = Fbm(x * 0.006f, 3.5f, 5, 23);
+  return Lerp(600, 320 + 80 * n, Rise(x - 150));
+}
+
+float NearRidge(int x) {
+  float n = Fbm(x * 0.011f, 7.5f, 5, 37);
+  return Lerp(640, 392 + 40 * n, Rise(x - 300));
+}
+
+void Stars(Canvas& c, Random& random, int count, int x0, int x1) {
+  for (int i = 0; i < count; ++i) {
+    float x = random.Range(static_cast<float>(x0), static_cast<float>(x1)), y = random.Range(kHudTop + 4, 400);
+    float kind = random.Unit();
+    Rgba tint = Mix(Rgb8(170, 190, 255), Rgb8(255, 230, 200), random.Unit());
+    if (kind < 0.8f) {
+      c.AddLight(static_cast<int>(x), static_cast<int>(y), tint, random.Range(0.15f, 0.5f));  // far: faint points
+    } else if (kind < 0.97f) {
+      c.Glow(x, y, random.Range(1.5f, 2.5f), tint, random.Range(0.5f, 0.9f));
+    } else {  // a few bright near stars with a cross glint
+      c.Glow(x, y, 3.5f, tint, 1.0f);
+      c.GlowEllipse(x, y, 9, 0.9f, tint, 0.5f);
+      c.GlowEllipse(x, y, 0.9f, 9, tint, 0.5f);
+    }
+  }
+}
+
+// A banded gas giant with a thin atmosphere halo, lit from the upper left.
+void Planet(Canvas& c, float cx, float cy, float r, Rgba light, Rgba dark, uint32_t seed) {
+  c.Glow(cx, cy, r * 1.25f, Scale(light, 0.6f), 0.45f);
+  for (int y = static_cast<int>(cy - r - 1); y <= cy + r + 1; ++y)
+    for (int x = static_cast<int>(cx - r - 1); x <= cx + r + 1; ++x) {
+      float dx = (x + 0.5f - cx) / r, dy = (y + 0.5f - cy) / r;
+      float d2 = dx * dx + dy * dy;
+      float cover = Coverage((std::sqrt(d2) - 1) * r);
+      if (cover <= 0 || x < 0 || y < 0 || x >= c.width() || y >= c.height()) continue;
+      float nz = std::sqrt(std::max(0.0f, 1 - d2));
+      float lit = Clamp01(-0.6f * dx - 0.5f * dy + 0.62f * nz);
+      float band = Fbm(dy * 5 + Fbm(dx * 3, dy * 3, 2, seed) * 0.7f, 0.3f, 4, seed + 5);
+      Rgba surface = Mix(dark, light, 0.35f + 0.65f * band);
+      Rgba col = Mix(Scale(dark, 0.15f), surface, std::pow(lit, 0.8f));
+      col = Mix(col, Scale(light, 1.2f), std::pow(1 - nz, 3) * lit);  // bright limb
+      col.a = 1;
+      c.Blend(x, y, col, cover);
+    }
+}
+
+// A lit window strip or beacon on a structure.
+void Beacon(Canvas& c, float x, float y, Rgba colour) {
+  c.Glow(x, y, 4, colour, 0.8f);
+  c.AddLight(static_cast<int>(x), static_cast<int>(y), Rgb8(255, 255, 255), 0.9f);
+}
+
+// Towers, domes and antennae standing on the mid ridge from the outposts on; a fortress wall near the end.
+void Structures(Canvas& c, Random& random) {
+  for (int x = 3300; x < kArena - 200; x += static_cast<int>(random.Range(90, 220))) {
+    float base = MidRidge(x) + 6;
+    float kind = random.Unit();
+    Rgba body = Rgb8(30, 26, 46), rim = Rgb8(120, 90, 150);
+    if (kind < 0.45f) {
+      float w = random.Range(10, 22), h = random.Range(50, 140) * (x > 5000 ? 1.5f : 1);
+      c.Fill(RoundBox(x, base - h / 2, w / 2, h / 2, 2), body);
+      c.Fill(RoundBox(x - w / 2 + 1, base - h / 2, 0.8f, h / 2 - 1, 0.5f), rim);
+      for (float wy = base - h + 8; wy < base - 6; wy += 9)
+        if (random.Unit() < 0.6f) c.AddLight(static_cast<int>(x + random.Range(-w / 3, w / 3)), static_cast<int>(wy),
+                                            Rgb8(255, 210, 120), 0.8f);
+      Beacon(c, x, base - h - 2, Rgb8(255, 60, 60));
+    } else if (kind < 0.75f) {
+      float r = random.Range(16, 34);
+      c.Fill(Intersect(Circle(x, base, r), RoundBox(x, base - r / 2, r, r / 2, 0)), body);
+      c.Fill(Subtract(Intersect(Circle(x, base, r), RoundBox(x, base - r / 2, r, r / 2, 0)),
+                      Circle(x + 1.5f, base + 1.5f, r)), rim);
+      Beacon(c, x, base - r - 1, Rgb8(80, 220, 255));
+    } else {
+      float h = random.Range(60, 110);
+      c.Fill(Capsule(x, base, x, base - h, 1.8f, 0.8f), body);
+      c.Fill(Capsule(x - 8, base - h * 0.7f, x + 8, base - h * 0.7f, 1, 1), body);
+      Beacon(c, x, base - h, Rgb8(255, 90, 90));
+    }
+  }
+}
+
+// The fortress: a wall of plates with lit seams and pipes, rising towards the arena.
+void Fortress(Canvas& c) {
+  for (int x = 5200; x < kArena + 40; ++x) {
+    float rise = SmoothStep(5200, 5700, x);
+    float top = Lerp(480, 330 - 40 * SmoothStep(5800, 6400, x), rise);
+    int panel = (x / 64) % 2;
+    for (int y = std::max(0, static_cast<int>(top)); y < kHeight; ++y) {
+      float depth = (y - top) / 150;
+      Rgba col = panel ? Rgb8(40, 34, 58) : Rgb8(34, 30, 50);
+      col = Mix(col, Rgb8(12, 10, 20), Clamp01(depth));
+      if (y - top < 3) col = Rgb8(150, 110, 170);  // lit top edge
+      if (x % 64 == 0) col = Rgb8(20, 16, 30);      // seam between plates
+      if ((y - static_cast<int>(top)) % 40 == 20 && y < kHudBottom) col = Mix(col, Rgb8(255, 120, 60), 0.5f);
+      c.at(x, y) = col;
+    }
+  }
+}
+
+// The boss arena: a great reactor ring behind the boss's orbit, a ribbed hall, a glowing floor grid.
+void Arena(Canvas& c) {
+  const float cx = kArena + 430, cy = 200;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = kArena - 60; x < kWidth; ++x) {
+      float fade = SmoothStep(kArena - 60, kArena + 40, x);
+      float dx = x + 0.5f - cx, dy = y + 0.5f - cy;
+      float r = std::sqrt(dx * dx + dy * dy);
+      Rgba wall = Mix(Rgb8(16, 8, 26), Rgb8(44, 14, 40), Clamp01(1 - r / 420));
+      // Hexagonal-ish panel grid on the hall wall.
+      float gx = std::fmod(x + (static_cast<int>(y / 36) % 2) * 24.0f, 48.0f), gy = std::fmod(static_cast<float>(y), 36.0f);
+      if (gx < 1.5f || gy < 1.5f) wall = Mix(wall, Rgb8(90, 40, 110), 0.5f);
+      // The reactor: concentric rings glowing red and violet.
+      float ring = std::fabs(r - 150);
+      wall = Mix(wall, Rgb8(255, 80, 120), Clamp01(1 - ring / 5) * 0.9f);
+      wall = Mix(wall, Rgb8(140, 40, 160), Clamp01(1 - std::fabs(r - 185) / 10) * 0.6f);
+      wall = Mix(wall, Rgb8(70, 20, 60), Clamp01(1 - r / 140) * 0.9f);
+      float spokes = std::fabs(std::sin(std::atan2(dy, dx) * 6));
+      if (r > 150 && r < 230 && spokes < 0.08f) wall = Mix(wall, Rgb8(200, 70, 140), 0.5f);
+      // The floor: a perspective grid from the horizon at 380.
+      if (y >= 380) {
+        float depth = (y - 378.0f) / 100;
+        Rgba floor = Mix(Rgb8(30, 10, 34), Rgb8(8, 4, 14), Clamp01(depth * 1.5f));
+        float lane = (x - cx) / depth;
+        float lines = std::fabs(std::fmod(lane + 4000, 80.0f) - 40);
+        float rows = std::fabs(std::fmod(std::log(depth + 0.02f) * 6 + 100, 1.0f) - 0.5f);
+        float glow = Clamp01(1.5f - lines * depth * 0.8f) + Clamp01(1 - rows * 12);
+        floor = Mix(floor, Rgb8(210, 60, 200), Clamp01(glow) * (1 - Clamp01(depth * 0.9f)) * 0.8f);
+        wall = floor;
+      }
+      // Pillars frame the hall at its two edges.
+      for (float px : {kArena + 40.0f, kArena + 600.0f}) {
+        float d = std::fabs(x - px);
+        if (d < 22) wall = Mix(Rgb8(60, 50, 80), Rgb8(20, 16, 30), d / 22);
+      }
+      if (y < kHudTop) wall = Mix(wall, Rgb8(6, 4, 12), 0.85f);
+      c.at(x, y) = Mix(c.at(x, y), wall, fade);
+    }
+}
+
+// Text with a vertical gradient, a dark rim and an outer glow, centred at cx with its ink's top at y.
+void Title(Canvas& c, const Lettering& font, const std::string& text, int size, int cx, int y, Rgba top, Rgba bottom,
+           Rgba glow, float glowStrength, float spacing = 0) {
+  Mask ink = font.Render(text, size, spacing);
+  int x = cx - ink.width / 2;
+  if (glowStrength > 0) {
+    int radius = std::max(3, size / 8);
+    LightMask(c, Blur(ink, radius), x - radius, y - radius, glow, glowStrength);
+  }
+  int rim = std::max(1, size / 30);
+  PaintMask(c, Dilate(ink, rim), x - rim, y - rim, [](int, int) { return Rgb8(8, 8, 20); });
+  PaintMask(c, ink, x, y, [&](int, int my) { return Mix(top, bottom, static_cast<float>(my) / ink.height); });
+}
+
+// Deep space for the title and the splash: gradient, nebula, stars.
+Canvas SpaceBackdrop(uint64_t seed, Rgba nebulaA, Rgba nebulaB) {
+  Canvas c(640, 480);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      Rgba col = Mix(Rgb8(2, 2, 10), Rgb8(14, 10, 36), static_cast<float>(y) / 480);
+      float n = Fbm(x * 0.006f, y * 0.008f, 5, static_cast<uint32_t>(seed));
+      float hue = Fbm(x * 0.003f + 7, y * 0.003f, 3, static_cast<uint32_t>(seed) + 9);
+      float cloud = std::pow(Clamp01((n - 0.42f) * 2.2f), 1.7f);
+      Rgba neb = Mix(nebulaA, nebulaB, hue);
+      col = Mix(col, neb, cloud * 0.55f);
+      col.a = 1;
+      c.at(x, y) = col;
+    }
+  Random random(seed);
+  for (int i = 0; i < 420; ++i) {
+    float x = random.Range(0, 640), y = random.Range(0, 480);
+    Rgba tint = Mix(Rgb8(170, 190, 255), Rgb8(255, 230, 200), random.Unit());
+    if (random.Unit() < 0.85f)
+      c.AddLight(static_cast<int>(x), static_cast<int>(y), tint, random.Range(0.2f, 0.6f));
+    else
+      c.Glow(x, y, random.Range(1.5f, 3), tint, 0.9f);
+  }
+  return c;
+}
+
+Canvas Backdrop(uint64_t seed) {
+  Canvas c(kWidth, kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      Rgba col = SkyAt(x, y);
+      if (y > kHudTop) {
+        float n = Fbm(x * 0.0025f, y * 0.005f, 5, static_cast<uint32_t>(seed));
+        float hue = ValueNoise(x * 0.0012f, y * 0.002f, static_cast<uint32_t>(seed) + 3);
+        float cloud = std::pow(Clamp01((n - 0.45f) * 2.4f), 1.6f) * SmoothStep(kHudTop, 110, y);
+        Rgba neb = Mix(Rgb8(60, 40, 140), Rgb8(150, 50, 120), hue);
+        if (x > 4600) neb = Mix(neb, Rgb8(170, 60, 50), SmoothStep(4600, 6000, x));
+        col = Mix(col, neb, cloud * 0.5f);
+      }
+      c.at(x, y) = col;
+    }
+  Random random(seed + 1);
+  Stars(c, random, 5200, 0, kArena);
+  Planet(c, 880, 190, 118, Rgb8(240, 180, 140), Rgb8(110, 50, 90), static_cast<uint32_t>(seed) + 40);
+  Planet(c, 2700, 120, 36, Rgb8(170, 200, 255), Rgb8(40, 60, 120), static_cast<uint32_t>(seed) + 41);
+  // The three ridges, far (hazy and light) to near (dark with a lit rim and rock texture).
+  for (int x = 0; x < kArena + 80; ++x) {
+    float far = FarRidge(x), mid = MidRidge(x);
+    for (int y = std::max(0, static_cast<int>(far)); y < kHeight; ++y) {
+      float t = (y - far) / 140;
+      c.at(x, y) = Mix(Mix(Rgb8(70, 60, 120), Rgb8(34, 28, 66), Clamp01(t)), c.at(x, y), 0.25f);
+    }
+    for (int y = std::max(0, static_cast<int>(mid)); y < kHeight; ++y) {
+      float t = (y - mid) / 100;
+      float rock = Fbm(x * 0.05f, y * 0.05f, 3, 91);
+      Rgba col = Mix(Rgb8(52, 40, 80), Rgb8(20, 16, 36), Clamp01(t));
+      col = Scale(col, 0.8f + 0.4f * rock);
+      if (y - mid < 2) col = Rgb8(120, 90, 150);
+      c.at(x, y) = col;
+    }
+  }
+  Structures(c, random);
+  Fortress(c);
+  for (int x = 0; x < kArena + 80; ++x) {
+    float near = NearRidge(x);
+    for (int y = std::max(0, static_cast<int>(near)); y < kHeight; ++y) {
+      float t = (y - near) / 50;
+      float rock = Fbm(x * 0.08f, y * 0.08f, 4, 97);
+      Rgba col = Mix(Rgb8(40, 30, 52), Rgb8(10, 8, 16), Clamp01(t));
+      col = Scale(col, 0.75f + 0.5f * rock);
+      if (y - near < 2.5f) col = Mix(Rgb8(200, 140, 170), col, (y - near) / 2.5f);
+      if (y >= kHudBottom) col = Mix(col, Rgb8(8, 6, 12), 0.6f);
+      c.at(x, y) = col;
+    }
+  }
+  Arena(c);
+  // Quiet strips for the HUD: the bottom band and the top rows stay dark everywhere.
+  for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < kHudTop; ++y) c.at(x, y) = Mix(c.at(x, y), Rgb8(4, 4, 12), 0.6f);
+    for (int y = kHudBottom; y < kHeight; ++y) c.at(x, y) = Mix(c.at(x, y), Rgb8(6, 5, 12), 0.55f);
+  }
+  // Columns past the last one seen repeat it.
+  for (int x = kArenaEnd; x < kWidth; ++x)
+    for (int y = 0; y < kHeight; ++y) c.at(x, y) = c.at(kArenaEnd - 1, y);
+  return c;
+}
+
+Canvas TitleCell(const Lettering& font, const Canvas& base, int lit) {
+  Canvas c = base;
+  const int entryY[2] = {286, 346};
+  const char* entries[2] = {"START", "EXIT"};
+  for (int i = 0; i < 2; ++i) {
+    bool on = lit == i + 1;
+    Rgba top = on ? Rgb8(255, 255, 235) : Rgb8(120, 130, 170);
+    Rgba bottom = on ? Rgb8(255, 200, 80) : Rgb8(80, 86, 130);
+    Title(c, font, entries[i], 38, 320, entryY[i], top, bottom, Rgb8(255, 150, 60), on ? 0.9f : 0, 4);
+    if (on) {
+      for (int side : {-1, 1}) {
+        float ax = 320 + side * 96.0f, ay = entryY[i] + 14.0f;
+        c.Fill(Polygon({{ax - side * 10.0f, ay - 9}, {ax + side * 2.0f, ay}, {ax - side * 10.0f, ay + 9}}),
+               Rgb8(255, 220, 120));
+        c.Glow(ax - side * 4.0f, ay, 12, Rgb8(255, 160, 60), 0.5f);
+      }
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
+std::vector<Picture> MakeScenery(const Lettering& font, uint64_t seed) {
+  std::vector<Picture> out;
+  out.push_back({"j0001.gph", Backdrop(seed + 100), false});
+
+  Canvas title = SpaceBackdrop(seed + 200, Rgb8(40, 80, 190), Rgb8(170, 50, 150));
+  Planet(title, 560, 560, 230, Rgb8(120, 170, 255), Rgb8(30, 30, 90), static_cast<uint32_t>(seed) + 201);
+  Canvas ship(640, 480);
+  DrawShip(ship, 60, 150, 1.9f, 1.0f);
+  title.Paste(ship, 0, 0);
+  Title(title, font, "QELT", 132, 336, 44, Rgb8(235, 250, 255), Rgb8(60, 120, 255), Rgb8(60, 120, 255), 1.0f, 10);
+  Title(title, font, "STAGE 1  -  THE OUTER RIM", 15, 336, 186, Rgb8(170, 190, 230), Rgb8(120, 140, 200),
+        Rgb8(0, 0, 0), 0, 3);
+  Title(title, font, "ARROWS  MOVE      C  FIRE      X  SELECT", 13, 320, 448, Rgb8(110, 120, 160),
+        Rgb8(90, 96, 140), Rgb8(0, 0, 0), 0, 2);
+  out.push_back({"p0002.gph", Sheet({TitleCell(font, title, 0), TitleCell(font, title, 1), TitleCell(font, title, 2)}, 1),
+                 false});
+
+  Canvas splash = SpaceBackdrop(seed + 300, Rgb8(30, 50, 120), Rgb8(90, 40, 120));
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) splash.at(x, y) = Scale(splash.at(x, y), 0.6f);
+  Planet(splash, 320, 215, 70, Rgb8(255, 200, 150), Rgb8(120, 50, 80), static_cast<uint32_t>(seed) + 301);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      float r = std::hypot((x - 320.0f) / 120, (y - 215.0f) / 26);
+      float ring = Clamp01(1 - std::fabs(r - 1) * 14);
+      bool behind = y < 215 && std::hypot(x - 320.0f, y - 215.0f) < 70;
+      if (ring > 0 && !behind) splash.at(x, y) = Mix(splash.at(x, y), Rgb8(255, 230, 200), ring * 0.9f);
+    }
+  Title(splash, font, "QELT PROJECT", 34, 320, 330, Rgb8(255, 245, 230), Rgb8(230, 170, 120), Rgb8(255, 140, 60),
+        0.6f, 8);
+  Title(splash, font, "MADE ENTIRELY BY CODE", 13, 320, 384, Rgb8(150, 150, 180), Rgb8(120, 120, 160), Rgb8(0, 0, 0), 0,
+        4);
+  out.push_back({"p0001.gph", std::move(splash), false});
+  return out;
+}
+
+}  // namespace assetgen
