@@ -257,9 +257,16 @@ Samples MakeStageMusic(uint64_t seed) {
   Melody(lead, 24, kBridge, std::size(kBridge), 0, false);
   Melody(lead, 32, kTune, std::size(kTune), -2, true);
   Echo(lead, mix);
-  // Gentle saturation, then the level.
-  for (float& v : mix.data) v = std::tanh(v * 0.9f);
-  Normalize(mix.data, 0.89f);
+  // Gentle saturation of the peaks, no offset, and a level that leaves room for the effects.
+  Normalize(mix.data, 1.3f);
+  for (float& v : mix.data) v = std::tanh(v);
+  for (int channel = 0; channel < 2; ++channel) {
+    double sum = 0;
+    for (long i = 0; i < kFrames; ++i) sum += mix.data[i * 2 + channel];
+    float mean = static_cast<float>(sum / kFrames);
+    for (long i = 0; i < kFrames; ++i) mix.data[i * 2 + channel] -= mean;
+  }
+  Normalize(mix.data, 0.6f);
   return std::move(mix.data);
 }
 

@@ -15,6 +15,7 @@ const int kArena = 6539;       // from here the picture stands still: the boss a
 const int kArenaEnd = 7179;    // first column never seen
 const int kHudTop = 34;        // rows kept dark for the boss bar and its label
 const int kHudBottom = 438;    // rows from here kept dark for the score and shield lines
+const float kTwoPiF = 6.2831853f;
 
 float Lerp(float a, float b, float t) { return a + (b - a) * t; }
 
@@ -42,8 +43,12 @@ float MidRidge(int x) {
 
 float NearRidge(int x) {
   float n = Fbm(x * 0.011f, 7.5f, 5, 37);
-  return Lerp(640, 392 + 40 * n, Rise(x - 300));
+  float crag = std::fabs(ValueNoise(x * 0.045f, 2.5f, 41) - 0.5f) * 2;  // sharp rocky peaks
+  return Lerp(640, 372 + 46 * n - 16 * (1 - crag), Rise(x - 300));
 }
+
+// How a ridge faces the light from the upper left: 0 turned away .. 1 facing it.
+float Facing(float (*ridge)(int), int x) { return Clamp01(0.5f - (ridge(x + 2) - ridge(x - 2)) * 0.35f); }
 
 void Stars(Canvas& c, Random& random, int count, int x0, int x1) {
   for (int i = 0; i < count; ++i) {
@@ -117,60 +122,85 @@ void Structures(Canvas& c, Random& random) {
   }
 }
 
-// The fortress: a wall of plates with lit seams and pipes, rising towards the arena.
+// The fortress: a wall of plates with rows of lit windows, pipes and a lit crest, rising towards the arena.
 void Fortress(Canvas& c) {
   for (int x = 5200; x < kArena + 40; ++x) {
     float rise = SmoothStep(5200, 5700, x);
-    float top = Lerp(480, 330 - 40 * SmoothStep(5800, 6400, x), rise);
-    int panel = (x / 64) % 2;
+    float top = Lerp(480, 318 - 46 * SmoothStep(5800, 6400, x), rise);
+    int column = x % 96;
+    bool pipe = column >= 40 && column < 48;
     for (int y = std::max(0, static_cast<int>(top)); y < kHeight; ++y) {
-      float depth = (y - top) / 150;
-      Rgba col = panel ? Rgb8(40, 34, 58) : Rgb8(34, 30, 50);
-      col = Mix(col, Rgb8(12, 10, 20), Clamp01(depth));
-      if (y - top < 3) col = Rgb8(150, 110, 170);  // lit top edge
-      if (x % 64 == 0) col = Rgb8(20, 16, 30);      // seam between plates
-      if ((y - static_cast<int>(top)) % 40 == 20 && y < kHudBottom) col = Mix(col, Rgb8(255, 120, 60), 0.5f);
+      float below = y - top;
+      Rgba col = Mix(Rgb8(46, 40, 66), Rgb8(14, 12, 22), Clamp01(below / 160));
+      col = Scale(col, 0.9f + 0.2f * ValueNoise(x * 0.3f, y * 0.02f, 61));
+      if (column < 2) col = Scale(col, 0.55f);                    // seam between plates, in shadow
+      else if (column < 4) col = Mix(col, Rgb8(120, 100, 150), 0.35f);  // its lit lip
+      if (pipe) {
+        float round = std::sin((column - 40 + 0.5f) / 8 * 3.14159f);
+        col = Mix(Rgb8(30, 26, 40), Rgb8(150, 130, 170), round * round * Clamp01(1 - below / 200));
+      }
+      int row = static_cast<int>(below) % 34;
+      bool window = !pipe && row >= 14 && row < 18 && column % 12 >= 6 && column % 12 < 10 && y < kHudBottom - 8;
+      if (window && ValueNoise(x / 12, y / 34, 67) > 0.35f)
+        col = Mix(Rgb8(255, 190, 90), Rgb8(255, 120, 60), ValueNoise(x / 12 * 3.0f, y / 34 * 3.0f, 68));
+      if (below < 3) col = Mix(Rgb8(210, 150, 190), col, below / 3);  // the crest catches the red sky
       c.at(x, y) = col;
     }
   }
+  for (int x = 5300; x < kArena; x += 96) {
+    float top = Lerp(480, 318 - 46 * SmoothStep(5800, 6400, x), SmoothStep(5200, 5700, x));
+    if (top < 420) Beacon(c, x + 44, top - 3, Rgb8(255, 70, 50));
+  }
 }
 
-// The boss arena: a great reactor ring behind the boss's orbit, a ribbed hall, a glowing floor grid.
+// The boss arena: a reactor ring blazing behind the boss's orbit, a hall of lit panels, a dark mirror floor.
 void Arena(Canvas& c) {
-  const float cx = kArena + 430, cy = 200;
+  const float cx = kArena + 430, cy = 196, floorY = 384;
   for (int y = 0; y < kHeight; ++y)
     for (int x = kArena - 60; x < kWidth; ++x) {
       float fade = SmoothStep(kArena - 60, kArena + 40, x);
-      float dx = x + 0.5f - cx, dy = y + 0.5f - cy;
+      // A point on the floor mirrors the wall above the horizon.
+      float wy = y < floorY ? y : floorY - (y - floorY) * 1.6f;
+      float dx = x + 0.5f - cx, dy = wy + 0.5f - cy;
       float r = std::sqrt(dx * dx + dy * dy);
-      Rgba wall = Mix(Rgb8(16, 8, 26), Rgb8(44, 14, 40), Clamp01(1 - r / 420));
-      // Hexagonal-ish panel grid on the hall wall.
-      float gx = std::fmod(x + (static_cast<int>(y / 36) % 2) * 24.0f, 48.0f), gy = std::fmod(static_cast<float>(y), 36.0f);
-      if (gx < 1.5f || gy < 1.5f) wall = Mix(wall, Rgb8(90, 40, 110), 0.5f);
-      // The reactor: concentric rings glowing red and violet.
+      float glow = std::exp(-r / 150);
+      Rgba wall = Mix(Rgb8(12, 6, 22), Rgb8(60, 18, 52), glow);
+      // Panels: bevelled columns lit from the reactor's side, seams every 120 rows.
+      int panel = (x - kArena) % 80;
+      float side = dx > 0 ? 1.0f : -1.0f;
+      if (panel < 3) wall = Mix(wall, side < 0 ? Rgb8(20, 10, 30) : Rgb8(150, 70, 150), 0.5f + 0.4f * glow);
+      if (panel > 76) wall = Mix(wall, side > 0 ? Rgb8(20, 10, 30) : Rgb8(150, 70, 150), 0.5f + 0.4f * glow);
+      if (static_cast<int>(wy) % 120 < 2) wall = Mix(wall, Rgb8(20, 8, 28), 0.7f);
+      wall = Scale(wall, 0.9f + 0.2f * ValueNoise(x * 0.05f, wy * 0.05f, 71));
+      // The reactor: dark core with a hot heart, a blazing ring with bloom, an outer violet ring, spokes.
       float ring = std::fabs(r - 150);
-      wall = Mix(wall, Rgb8(255, 80, 120), Clamp01(1 - ring / 5) * 0.9f);
-      wall = Mix(wall, Rgb8(140, 40, 160), Clamp01(1 - std::fabs(r - 185) / 10) * 0.6f);
-      wall = Mix(wall, Rgb8(70, 20, 60), Clamp01(1 - r / 140) * 0.9f);
-      float spokes = std::fabs(std::sin(std::atan2(dy, dx) * 6));
-      if (r > 150 && r < 230 && spokes < 0.08f) wall = Mix(wall, Rgb8(200, 70, 140), 0.5f);
-      // The floor: a perspective grid from the horizon at 380.
-      if (y >= 380) {
-        float depth = (y - 378.0f) / 100;
-        Rgba floor = Mix(Rgb8(30, 10, 34), Rgb8(8, 4, 14), Clamp01(depth * 1.5f));
-        float lane = (x - cx) / depth;
-        float lines = std::fabs(std::fmod(lane + 4000, 80.0f) - 40);
-        float rows = std::fabs(std::fmod(std::log(depth + 0.02f) * 6 + 100, 1.0f) - 0.5f);
-        float glow = Clamp01(1.5f - lines * depth * 0.8f) + Clamp01(1 - rows * 12);
-        floor = Mix(floor, Rgb8(210, 60, 200), Clamp01(glow) * (1 - Clamp01(depth * 0.9f)) * 0.8f);
+      wall = Mix(wall, Rgb8(30, 6, 30), Clamp01((146 - r) / 10) * 0.6f);
+      wall = Mix(wall, Rgb8(255, 120, 200), std::exp(-r / 26) * 0.9f);
+      wall = Mix(wall, Rgb8(255, 90, 140), std::exp(-ring / 14) * 0.7f);
+      wall = Mix(wall, Rgb8(255, 230, 240), Clamp01(1 - ring / 2.5f));
+      wall = Mix(wall, Rgb8(150, 50, 190), std::exp(-std::fabs(r - 190) / 5) * 0.7f);
+      float angle = std::atan2(dy, dx) * 12 / kTwoPiF;
+      float spoke = std::fabs(angle - std::round(angle));
+      if (r > 156 && r < 240) wall = Mix(wall, Rgb8(220, 90, 180), Clamp01(1 - spoke * 40) * (1 - (r - 156) / 84) * 0.8f);
+      if (y >= floorY) {
+        float depth = (y - floorY + 1.0f) / (kHeight - floorY);
+        Rgba floor = Mix(Scale(wall, 0.35f), Rgb8(8, 4, 14), Clamp01(depth * 1.2f));
+        float lane = (x - cx) / (0.05f + depth) / 90;
+        float line = Clamp01(1 - std::fabs(lane - std::round(lane)) * 90 * (0.05f + depth) * 0.5f);
+        float across = std::fabs(std::fmod(std::log(depth) * 4 + 100, 1.0f) - 0.5f);
+        float grid = std::max(line, Clamp01(1 - across * 14)) * SmoothStep(0.06f, 0.3f, depth);
+        floor = Mix(floor, Rgb8(200, 70, 190), grid * 0.45f * (1 - depth * 0.6f));
+        if (y < floorY + 2) floor = Rgb8(230, 120, 200);  // the horizon's lit edge
         wall = floor;
       }
       // Pillars frame the hall at its two edges.
       for (float px : {kArena + 40.0f, kArena + 600.0f}) {
-        float d = std::fabs(x - px);
-        if (d < 22) wall = Mix(Rgb8(60, 50, 80), Rgb8(20, 16, 30), d / 22);
+        float d = (x - px) / 24;
+        if (std::fabs(d) < 1) {
+          float shade = Clamp01(0.6f - d * 0.8f * (px < cx ? -1 : 1));
+          wall = Mix(Rgb8(18, 14, 28), Rgb8(110, 90, 140), shade * std::sqrt(1 - d * d));
+        }
       }
-      if (y < kHudTop) wall = Mix(wall, Rgb8(6, 4, 12), 0.85f);
       c.at(x, y) = Mix(c.at(x, y), wall, fade);
     }
 }
@@ -234,41 +264,56 @@ Canvas Backdrop(uint64_t seed) {
   Stars(c, random, 5200, 0, kArena);
   Planet(c, 880, 190, 118, Rgb8(240, 180, 140), Rgb8(110, 50, 90), static_cast<uint32_t>(seed) + 40);
   Planet(c, 2700, 120, 36, Rgb8(170, 200, 255), Rgb8(40, 60, 120), static_cast<uint32_t>(seed) + 41);
-  // The three ridges, far (hazy and light) to near (dark with a lit rim and rock texture).
+  // The three ridges, far (hazy, close to the sky's colour) to near (dark, textured, with a bright rim).
   for (int x = 0; x < kArena + 80; ++x) {
-    float far = FarRidge(x), mid = MidRidge(x);
+    float far = FarRidge(x), mid = MidRidge(x), lit = Facing(FarRidge, x);
     for (int y = std::max(0, static_cast<int>(far)); y < kHeight; ++y) {
-      float t = (y - far) / 140;
-      c.at(x, y) = Mix(Mix(Rgb8(70, 60, 120), Rgb8(34, 28, 66), Clamp01(t)), c.at(x, y), 0.25f);
-    }
-    for (int y = std::max(0, static_cast<int>(mid)); y < kHeight; ++y) {
-      float t = (y - mid) / 100;
-      float rock = Fbm(x * 0.05f, y * 0.05f, 3, 91);
-      Rgba col = Mix(Rgb8(52, 40, 80), Rgb8(20, 16, 36), Clamp01(t));
-      col = Scale(col, 0.8f + 0.4f * rock);
-      if (y - mid < 2) col = Rgb8(120, 90, 150);
+      float t = Clamp01((y - far) / 160);
+      float strata = Fbm(x * 0.004f, y * 0.03f, 3, 83);
+      Rgba col = Mix(Rgb8(78, 64, 128), Rgb8(36, 30, 70), t);
+      col = Scale(col, 0.85f + 0.3f * strata + 0.25f * (lit - 0.5f) * (1 - t));
+      col = Mix(col, SkyAt(x, static_cast<int>(far)), 0.3f);
+      if (y - far < 1.5f) col = Mix(col, Rgb8(150, 120, 190), 0.6f * lit);
       c.at(x, y) = col;
     }
+    lit = Facing(MidRidge, x);
+    for (int y = std::max(0, static_cast<int>(mid)); y < kHeight; ++y) {
+      float t = Clamp01((y - mid) / 110);
+      float rock = Fbm(x * 0.02f, y * 0.07f, 4, 91);
+      Rgba col = Mix(Rgb8(58, 42, 86), Rgb8(20, 15, 34), t);
+      col = Scale(col, 0.7f + 0.55f * rock + 0.4f * (lit - 0.5f) * (1 - t));
+      if (y - mid < 2) col = Mix(col, Rgb8(170, 120, 180), lit);
+      c.at(x, y) = col;
+    }
+  }
+  // Settlements on the mid ridge: scattered warm lights.
+  for (int i = 0; i < 500; ++i) {
+    float x = random.Range(2400, 5300);
+    float y = MidRidge(static_cast<int>(x)) + random.Range(6, 40);
+    if (y < kHudBottom - 20) c.Glow(x, y, random.Range(1.2f, 2.2f), Rgb8(255, 200, 120), random.Range(0.4f, 0.9f));
   }
   Structures(c, random);
   Fortress(c);
   for (int x = 0; x < kArena + 80; ++x) {
-    float near = NearRidge(x);
+    float near = NearRidge(x), lit = Facing(NearRidge, x);
     for (int y = std::max(0, static_cast<int>(near)); y < kHeight; ++y) {
-      float t = (y - near) / 50;
-      float rock = Fbm(x * 0.08f, y * 0.08f, 4, 97);
-      Rgba col = Mix(Rgb8(40, 30, 52), Rgb8(10, 8, 16), Clamp01(t));
-      col = Scale(col, 0.75f + 0.5f * rock);
-      if (y - near < 2.5f) col = Mix(Rgb8(200, 140, 170), col, (y - near) / 2.5f);
-      if (y >= kHudBottom) col = Mix(col, Rgb8(8, 6, 12), 0.6f);
+      float t = Clamp01((y - near) / 60);
+      float rock = Fbm(x * 0.06f, y * 0.06f, 4, 97);
+      float crack = std::fabs(ValueNoise(x * 0.03f, y * 0.09f, 99) - 0.5f);
+      Rgba col = Mix(Rgb8(46, 34, 58), Rgb8(12, 9, 18), t);
+      col = Scale(col, 0.6f + 0.7f * rock + 0.5f * (lit - 0.5f) * (1 - t));
+      if (crack < 0.03f) col = Scale(col, 0.6f);
+      if (y - near < 3) col = Mix(Rgb8(230, 160, 190), col, Clamp01((y - near) / 3 + (1 - lit) * 0.7f));
       c.at(x, y) = col;
     }
   }
   Arena(c);
   // Quiet strips for the HUD: the bottom band and the top rows stay dark everywhere.
   for (int x = 0; x < kWidth; ++x) {
-    for (int y = 0; y < kHudTop; ++y) c.at(x, y) = Mix(c.at(x, y), Rgb8(4, 4, 12), 0.6f);
-    for (int y = kHudBottom; y < kHeight; ++y) c.at(x, y) = Mix(c.at(x, y), Rgb8(6, 5, 12), 0.55f);
+    for (int y = 0; y < kHudTop + 10; ++y)
+      c.at(x, y) = Mix(c.at(x, y), Rgb8(4, 4, 12), 0.7f * (1 - SmoothStep(kHudTop - 6, kHudTop + 10, y)));
+    for (int y = kHudBottom - 30; y < kHeight; ++y)
+      c.at(x, y) = Mix(c.at(x, y), Rgb8(6, 5, 12), 0.7f * SmoothStep(kHudBottom - 30, kHudBottom, y));
   }
   // Columns past the last one seen repeat it.
   for (int x = kArenaEnd; x < kWidth; ++x)

@@ -7,21 +7,22 @@
 namespace assetgen {
 namespace {
 
-Samples Render(float seconds, float fade, const std::function<float(float, Noise&)>& voice, uint32_t seed) {
+// Renders a voice for `seconds`, peaking at `peak`, its last `fade` seconds faded out.
+Samples Render(float seconds, float fade, float peak, const std::function<float(float, Noise&)>& voice, uint32_t seed) {
   Samples s(static_cast<size_t>(seconds * kRate));
   Noise noise(seed);
   for (size_t i = 0; i < s.size(); ++i) {
     float t = static_cast<float>(i) / kRate;
     s[i] = voice(t, noise);
   }
-  Normalize(s, 0.8f);
+  Normalize(s, peak);
   for (size_t i = 0; i < s.size(); ++i) s[i] *= TailFade(static_cast<float>(i) / kRate, seconds, fade);
   return s;
 }
 
 // Bright chime: two bell strikes a fifth apart, FM partials that fade into pure tones.
 Samples Confirm(uint32_t seed) {
-  return Render(0.5f, 0.08f, [](float t, Noise&) {
+  return Render(0.5f, 0.08f, 0.7f, [](float t, Noise&) {
     float sum = 0;
     const float notes[2][2] = {{0.0f, 1318.5f}, {0.075f, 1975.5f}};
     for (auto [start, f] : notes) {
@@ -38,7 +39,7 @@ Samples Confirm(uint32_t seed) {
 // Crisp "pew": a square wave falling fast from 1.7 kHz, a noise click on top.
 Samples Shot(uint32_t seed) {
   float phase = 0;
-  return Render(0.07f, 0.02f, [phase](float t, Noise& noise) mutable {
+  return Render(0.07f, 0.02f, 0.45f, [phase](float t, Noise& noise) mutable {
     float f = 300 + 1400 * std::exp(-t / 0.018f);
     phase += f / kRate;
     phase -= std::floor(phase);
@@ -51,7 +52,7 @@ Samples Shot(uint32_t seed) {
 Samples PlayerHit(uint32_t seed) {
   float phase = 0;
   Filter filter;
-  return Render(0.42f, 0.1f, [phase, filter](float t, Noise& noise) mutable {
+  return Render(0.42f, 0.1f, 0.8f, [phase, filter](float t, Noise& noise) mutable {
     float f = 40 + 140 * std::exp(-t / 0.06f);
     phase += f / kRate;
     float thud = std::sin(kTwoPi * phase) * Envelope(t, 0.002f, 0.12f);
@@ -65,7 +66,7 @@ Samples PlayerHit(uint32_t seed) {
 Samples Laser(uint32_t seed) {
   float zap = 0, buzzA = 0, buzzB = 0;
   Filter filter;
-  return Render(0.85f, 0.15f, [=](float t, Noise& noise) mutable {
+  return Render(0.85f, 0.15f, 0.7f, [=](float t, Noise& noise) mutable {
     float fz = 400 + 2600 * std::exp(-t / 0.035f);
     zap += fz / kRate;
     zap -= std::floor(zap);
@@ -77,14 +78,14 @@ Samples Laser(uint32_t seed) {
     float wobble = 900 + 600 * std::sin(kTwoPi * 14 * t);
     float beam = filter.Low(Saw(buzzA, 110.0f / kRate) + Saw(buzzB, 166.0f / kRate) + 0.3f * noise.Next(), wobble, 0.4f);
     float swell = std::min(1.0f, t / 0.03f) * (0.8f - 0.45f * t);
-    return std::tanh(1.6f * (zapVoice + beam * swell));
+    return std::tanh(1.1f * (zapVoice + 0.8f * beam * swell));
   }, seed);
 }
 
 // A short pop: a sine falling from 1.1 kHz with a noise tick.
 Samples EnemyHit(uint32_t seed) {
   float phase = 0;
-  return Render(0.07f, 0.02f, [phase](float t, Noise& noise) mutable {
+  return Render(0.07f, 0.02f, 0.5f, [phase](float t, Noise& noise) mutable {
     float f = 350 + 800 * std::exp(-t / 0.012f);
     phase += f / kRate;
     return std::sin(kTwoPi * phase) * Envelope(t, 0.0008f, 0.016f) + noise.Next() * Envelope(t, 0.0003f, 0.003f);

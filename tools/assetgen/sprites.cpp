@@ -44,7 +44,7 @@ Canvas ShotBolt() {
   c.GlowEllipse(10, 4, 10, 4, Rgb8(60, 200, 255), 1.1f);
   c.GlowEllipse(11, 4, 8, 2.4f, Rgb8(170, 240, 255), 1.2f);
   c.GlowEllipse(13, 4, 6, 1.4f, Rgb8(255, 255, 255), 1.4f);
-  c.Fill(Capsule(7, 4, 17.5f, 4, 0.9f, 1.1f), Rgb8(255, 255, 255));
+  c.Fill(Capsule(8, 4, 17.5f, 4, 0.7f, 1.0f), Rgb8(235, 250, 255));
   c.LiftDark(kKeyMargin);
   return c;
 }
@@ -167,31 +167,33 @@ Canvas Boss() {
   return c;
 }
 
-// A fireball: hot core, orange billows with noisy edges, a few flying sparks.
+// A fireball: turbulent density, hot white core through yellow and orange to red rims and dark smoke, sparks.
 Canvas Explosion(uint64_t seed) {
   Canvas c(100, 70);
-  Random random(seed);
-  for (int i = 0; i < 14; ++i) {
-    float a = random.Range(0, 6.283f), r = random.Range(4, 22);
-    float x = 50 + std::cos(a) * r * 1.3f, y = 35 + std::sin(a) * r * 0.9f;
-    c.Glow(x, y, random.Range(12, 22), Rgb8(200, 70, 30), 0.75f);
-  }
-  c.GlowEllipse(50, 35, 44, 32, Rgb8(255, 140, 40), 0.9f);
-  for (int i = 0; i < 8; ++i) {
-    float a = random.Range(0, 6.283f), r = random.Range(0, 12);
-    c.Glow(50 + std::cos(a) * r, 35 + std::sin(a) * r, random.Range(8, 14), Rgb8(255, 220, 120), 0.9f);
-  }
-  c.Glow(50, 35, 14, Rgb8(255, 255, 235), 1.3f);
-  for (int i = 0; i < 18; ++i) {
-    float a = random.Range(0, 6.283f), r = random.Range(24, 34);
-    c.Glow(50 + std::cos(a) * r * 1.35f, 35 + std::sin(a) * r * 0.95f, random.Range(1.5f, 3), Rgb8(255, 230, 160), 1);
-  }
-  // Noise eats the rim so the cloud does not look like a disc.
+  const Rgba ramp[5] = {Rgb8(70, 34, 40), Rgb8(210, 60, 24), Rgb8(255, 150, 40), Rgb8(255, 230, 130),
+                        Rgb8(255, 255, 240)};
+  uint32_t s = static_cast<uint32_t>(seed);
   for (int y = 0; y < 70; ++y)
     for (int x = 0; x < 100; ++x) {
-      float n = Fbm(x * 0.09f, y * 0.09f, 3, static_cast<uint32_t>(seed));
-      c.at(x, y).a *= Clamp01(0.55f + (n - 0.5f) * 2.2f + c.at(x, y).a * 0.5f);
+      float u = (x + 0.5f - 50) / 47, v = (y + 0.5f - 35) / 33;
+      float d = std::sqrt(u * u + v * v);
+      float warp = Fbm(x * 0.07f, y * 0.07f, 4, s);
+      float density = Clamp01((1 - d) * 1.6f + (warp - 0.5f) * 1.4f);
+      if (density <= 0) continue;
+      float heat = density * 4 * (1 - 0.3f * Fbm(x * 0.15f + 9, y * 0.15f, 3, s + 3));
+      int i = std::min(3, static_cast<int>(heat));
+      Rgba col = Mix(ramp[i], ramp[i + 1], Clamp01(heat - i));
+      col.a = Clamp01(density * 2.2f);
+      c.Blend(x, y, col, 1);
     }
+  c.Glow(50, 35, 22, Rgb8(255, 250, 220), 0.9f);
+  Random random(seed);
+  for (int i = 0; i < 22; ++i) {
+    float a = random.Range(0, 6.283f), r = random.Range(26, 36);
+    float x = 50 + std::cos(a) * r * 1.35f, y = 35 + std::sin(a) * r * 0.92f;
+    c.Glow(x, y, random.Range(2, 3.5f), Rgb8(255, 220, 140), 1);
+    c.AddLight(static_cast<int>(x), static_cast<int>(y), Rgb8(255, 255, 230), 1);
+  }
   c.LiftDark(kKeyMargin);
   return c;
 }
