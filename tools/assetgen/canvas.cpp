@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace assetgen {
 
@@ -126,6 +127,16 @@ Sdf Subtract(Sdf a, Sdf b) {
 
 Sdf Intersect(Sdf a, Sdf b) {
   return [a, b](float x, float y) { return std::max(a(x, y), b(x, y)); };
+}
+
+void ParallelRows(int rows, const std::function<void(int)>& body) {
+  const int threads = 4;
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t)
+    workers.emplace_back([&, t] {
+      for (int row = t; row < rows; row += threads) body(row);
+    });
+  for (std::thread& worker : workers) worker.join();
 }
 
 float Coverage(float distance) { return Clamp01(0.5f - distance); }
@@ -271,7 +282,7 @@ bool Canvas::WritePng(const std::string& path, bool withAlpha) const {
     return false;
   }
   png_init_io(png, file.get());
-  png_set_compression_level(png, 6);
+  png_set_compression_level(png, 3);
   png_set_IHDR(png, info, width_, height_, 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);

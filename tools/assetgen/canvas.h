@@ -102,6 +102,9 @@ class Canvas {
   std::vector<Rgba> pixels_;
 };
 
+// Runs body(row) for every row 0..rows-1, spread over a few threads (each row written by one thread only).
+void ParallelRows(int rows, const std::function<void(int)>& body);
+
 // Per-pixel coverage of a shape with one sample at the centre and a 1-pixel ramp.
 float Coverage(float distance);
 

@@ -2,6 +2,7 @@
 // synthesised into a circular buffer so that every tail and echo that runs past the end sounds at the start: the
 // file loops without a seam.
 #include <cmath>
+#include <thread>
 
 #include "canvas.h"
 #include "sound_set.h"
@@ -84,7 +85,7 @@ void Crash(Bus& bus, long at, uint32_t seed) {
 void Bass(Bus& bus, long at, float key, float held) {
   float phase = 0, sub = 0, f = Hz(key);
   Filter filter;
-  Voice(bus, at, held + 0.04f, 0, 0.55f, [=](float t) mutable {
+  Voice(bus, at, held + 0.04f, 0, 0.45f, [=](float t) mutable {
     phase += f / kRate;
     phase -= std::floor(phase);
     sub += 0.5f * f / kRate;
@@ -112,7 +113,7 @@ void Lead(Bus& bus, long at, float key, float held, float gain, float pan) {
 void Pluck(Bus& bus, long at, float key, float pan) {
   float phase = 0, f = Hz(key);
   Filter filter;
-  Voice(bus, at, 0.2f, pan, 0.2f, [=](float t) mutable {
+  Voice(bus, at, 0.2f, pan, 0.16f, [=](float t) mutable {
     phase += f / kRate;
     phase -= std::floor(phase);
     float raw = Square(phase, f / kRate, 0.25f);
@@ -183,9 +184,9 @@ void Melody(Bus& bus, int firstBar, const Note* notes, size_t count, int harmony
     if (n.key) {
       long at = StepFrame(firstBar, eighth * 2);
       float held = n.eighths * 2 * kStep / static_cast<float>(kRate) - 0.03f;
-      Lead(bus, at, n.key, held, 0.5f, 0.0f);
-      if (harmony) Lead(bus, at, Diatonic(n.key, harmony), held, 0.26f, -0.4f);
-      if (doubled) Lead(bus, at, n.key + 12, held, 0.16f, 0.4f);
+      Lead(bus, at, n.key, held, 0.85f, 0.0f);
+      if (harmony) Lead(bus, at, Diatonic(n.key, harmony), held, 0.4f, -0.4f);
+      if (doubled) Lead(bus, at, n.key + 12, held, 0.24f, 0.4f);
     }
     eighth += n.eighths;
   }
@@ -203,60 +204,73 @@ void Echo(Bus& lead, Bus& out) {
   for (long i = 0; i < kFrames; ++i) out.Add(i, lead.data[i * 2] + echoL[i] * 0.6f, lead.data[i * 2 + 1] + echoR[i] * 0.6f);
 }
 
-}  // namespace
+// The parts of the arrangement, each rendered into a bus of its own (in parallel) and then summed.
+enum Part { kDrums, kBassAndPluck, kPads };
 
-Samples MakeStageMusic(uint64_t seed) {
-  Bus mix, lead;
+void RenderPart(Bus& bus, Part part, uint64_t seed) {
   uint32_t noiseSeed = static_cast<uint32_t>(seed) * 7919u + 1;
   for (int bar = 0; bar < kBars; ++bar) {
     int section = bar / 8;
     const Chord& chord = ChordOf(bar);
-    // Drums.
-    for (int step = 0; step < 16; ++step) {
-      long at = StepFrame(bar, step);
-      bool kick = false, snare = false;
-      switch (section) {
-        case 0: kick = step == 0 || step == 8 || step == 10; snare = step == 4 || step == 12; break;
-        case 3: kick = step == 0 || step == 10; snare = step == 8; break;
-        case 4: kick = step % 4 == 0 || (bar % 2 && step == 14); snare = step == 4 || step == 12; break;
-        default: kick = step == 0 || step == 6 || step == 8; snare = step == 4 || step == 12; break;
-      }
-      bool fill = (bar % 8 == 7) && step >= (bar == kBars - 1 ? 8 : 12);
-      if (kick) Kick(mix, at, 0.9f);
-      if (snare && !fill) Snare(mix, at, 0.5f, noiseSeed++);
-      if (fill) Snare(mix, at, 0.25f + 0.3f * (step - 8) / 8.0f, noiseSeed++);
-      bool sixteenths = section == 2 || section == 4;
-      if (step % 2 == 0 || sixteenths)
-        Hat(mix, at, step % 4 == 2 ? 0.22f : 0.12f, section == 4 && step % 4 == 2, noiseSeed++);
-    }
-    if (bar % 8 == 0) Crash(mix, StepFrame(bar, 0), noiseSeed++);
-    // Bass: driving eighths with octave jumps; long notes in the bridge; a walk up into the loop's start.
-    const int pattern[8] = {0, 0, 12, 0, 0, 12, 7, 12};
-    for (int e = 0; e < 8; ++e) {
-      if (section == 3 && e % 4 != 0) continue;
-      float key = static_cast<float>(chord.bass + pattern[e]);
-      if (section == 3) key = static_cast<float>(chord.bass + (e ? 7 : 0));
-      const int walk[4] = {4, 4, 7, 9};
-      if (bar == kBars - 1 && e >= 4) key = static_cast<float>(43 + walk[e - 4]);
-      float held = (section == 3 ? 8 : 2) * kStep / static_cast<float>(kRate) - 0.02f;
-      Bass(mix, StepFrame(bar, e * 2), key, held);
-    }
-    // Pad chord over the whole bar; plucked arpeggio in sixteenths outside the bridge.
-    for (int tone : chord.tones) Pad(mix, StepFrame(bar, 0), static_cast<float>(tone), 16 * kStep / static_cast<float>(kRate));
-    if (section != 3) {
-      const int order[8] = {0, 1, 2, 3, 2, 1, 3, 1};
+    if (part == kDrums) {
       for (int step = 0; step < 16; ++step) {
+        long at = StepFrame(bar, step);
+        bool kick = false, snare = false;
+        switch (section) {
+          case 0: kick = step == 0 || step == 8 || step == 10; snare = step == 4 || step == 12; break;
+          case 3: kick = step == 0 || step == 10; snare = step == 8; break;
+          case 4: kick = step % 4 == 0 || (bar % 2 && step == 14); snare = step == 4 || step == 12; break;
+          default: kick = step == 0 || step == 6 || step == 8; snare = step == 4 || step == 12; break;
+        }
+        bool fill = (bar % 8 == 7) && step >= (bar == kBars - 1 ? 8 : 12);
+        if (kick) Kick(bus, at, 0.9f);
+        if (snare && !fill) Snare(bus, at, 0.5f, noiseSeed++);
+        if (fill) Snare(bus, at, 0.25f + 0.3f * (step - 8) / 8.0f, noiseSeed++);
+        bool sixteenths = section == 2 || section == 4;
+        if (step % 2 == 0 || sixteenths)
+          Hat(bus, at, step % 4 == 2 ? 0.22f : 0.12f, section == 4 && step % 4 == 2, noiseSeed++);
+      }
+      if (bar % 8 == 0) Crash(bus, StepFrame(bar, 0), noiseSeed++);
+    } else if (part == kBassAndPluck) {
+      // Bass: driving eighths with octave jumps; long notes in the bridge; a walk up into the loop's start.
+      const int pattern[8] = {0, 0, 12, 0, 0, 12, 7, 12};
+      const int walk[4] = {4, 4, 7, 9};
+      for (int e = 0; e < 8; ++e) {
+        if (section == 3 && e % 4 != 0) continue;
+        float key = static_cast<float>(chord.bass + pattern[e]);
+        if (section == 3) key = static_cast<float>(chord.bass + (e ? 7 : 0));
+        if (bar == kBars - 1 && e >= 4) key = static_cast<float>(43 + walk[e - 4]);
+        float held = (section == 3 ? 8 : 2) * kStep / static_cast<float>(kRate) - 0.02f;
+        Bass(bus, StepFrame(bar, e * 2), key, held);
+      }
+      // A plucked arpeggio in sixteenths outside the bridge.
+      const int order[8] = {0, 1, 2, 3, 2, 1, 3, 1};
+      for (int step = 0; section != 3 && step < 16; ++step) {
         int index = order[step % 8];
         int key = index == 3 ? chord.tones[0] + 24 : chord.tones[index] + 12;
-        Pluck(mix, StepFrame(bar, step), static_cast<float>(key), step % 2 ? 0.5f : -0.5f);
+        Pluck(bus, StepFrame(bar, step), static_cast<float>(key), step % 2 ? 0.5f : -0.5f);
       }
+    } else {
+      for (int tone : chord.tones)
+        Pad(bus, StepFrame(bar, 0), static_cast<float>(tone), 16 * kStep / static_cast<float>(kRate));
     }
   }
+}
+
+}  // namespace
+
+Samples MakeStageMusic(uint64_t seed) {
+  Bus mix, lead, parts[3];
+  std::vector<std::thread> workers;
+  for (int p = 0; p < 3; ++p) workers.emplace_back([&parts, p, seed] { RenderPart(parts[p], static_cast<Part>(p), seed); });
   Melody(lead, 8, kTune, std::size(kTune), 0, false);
   Melody(lead, 16, kTune, std::size(kTune), -2, false);
   Melody(lead, 24, kBridge, std::size(kBridge), 0, false);
   Melody(lead, 32, kTune, std::size(kTune), -2, true);
   Echo(lead, mix);
+  for (std::thread& worker : workers) worker.join();
+  for (const Bus& part : parts)
+    for (size_t i = 0; i < mix.data.size(); ++i) mix.data[i] += part.data[i];
   // Gentle saturation of the peaks, no offset, and a level that leaves room for the effects.
   Normalize(mix.data, 1.3f);
   for (float& v : mix.data) v = std::tanh(v);

@@ -2,6 +2,7 @@
 // three title cells and the splash.
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 #include "assets.h"
 
@@ -156,7 +157,7 @@ void Fortress(Canvas& c) {
 // The boss arena: a reactor ring blazing behind the boss's orbit, a hall of lit panels, a dark mirror floor.
 void Arena(Canvas& c) {
   const float cx = kArena + 430, cy = 196, floorY = 384;
-  for (int y = 0; y < kHeight; ++y)
+  ParallelRows(kHeight, [&](int y) {
     for (int x = kArena - 60; x < kWidth; ++x) {
       float fade = SmoothStep(kArena - 60, kArena + 40, x);
       // A point on the floor mirrors the wall above the horizon.
@@ -168,8 +169,8 @@ void Arena(Canvas& c) {
       // Panels: bevelled columns lit from the reactor's side, seams every 120 rows.
       int panel = (x - kArena) % 80;
       float side = dx > 0 ? 1.0f : -1.0f;
-      if (panel < 3) wall = Mix(wall, side < 0 ? Rgb8(20, 10, 30) : Rgb8(150, 70, 150), 0.5f + 0.4f * glow);
-      if (panel > 76) wall = Mix(wall, side > 0 ? Rgb8(20, 10, 30) : Rgb8(150, 70, 150), 0.5f + 0.4f * glow);
+      if (panel < 3) wall = Mix(wall, side < 0 ? Rgb8(14, 8, 22) : Rgb8(110, 50, 110), 0.25f + 0.35f * glow);
+      if (panel > 76) wall = Mix(wall, side > 0 ? Rgb8(14, 8, 22) : Rgb8(110, 50, 110), 0.25f + 0.35f * glow);
       if (static_cast<int>(wy) % 120 < 2) wall = Mix(wall, Rgb8(20, 8, 28), 0.7f);
       wall = Scale(wall, 0.9f + 0.2f * ValueNoise(x * 0.05f, wy * 0.05f, 71));
       // The reactor: dark core with a hot heart, a blazing ring with bloom, an outer violet ring, spokes.
@@ -198,11 +199,12 @@ void Arena(Canvas& c) {
         float d = (x - px) / 24;
         if (std::fabs(d) < 1) {
           float shade = Clamp01(0.6f - d * 0.8f * (px < cx ? -1 : 1));
-          wall = Mix(Rgb8(18, 14, 28), Rgb8(110, 90, 140), shade * std::sqrt(1 - d * d));
+          wall = Mix(Rgb8(12, 10, 20), Rgb8(76, 62, 100), shade * std::sqrt(1 - d * d));
         }
       }
       c.at(x, y) = Mix(c.at(x, y), wall, fade);
     }
+  });
 }
 
 // Text with a vertical gradient, a dark rim and an outer glow, centred at cx with its ink's top at y.
@@ -247,7 +249,7 @@ Canvas SpaceBackdrop(uint64_t seed, Rgba nebulaA, Rgba nebulaB) {
 
 Canvas Backdrop(uint64_t seed) {
   Canvas c(kWidth, kHeight);
-  for (int y = 0; y < kHeight; ++y)
+  ParallelRows(kHeight, [&](int y) {
     for (int x = 0; x < kWidth; ++x) {
       Rgba col = SkyAt(x, y);
       if (y > kHudTop) {
@@ -260,6 +262,7 @@ Canvas Backdrop(uint64_t seed) {
       }
       c.at(x, y) = col;
     }
+  });
   Random random(seed + 1);
   Stars(c, random, 5200, 0, kArena);
   Planet(c, 880, 190, 118, Rgb8(240, 180, 140), Rgb8(110, 50, 90), static_cast<uint32_t>(seed) + 40);
@@ -346,7 +349,7 @@ Canvas TitleCell(const Lettering& font, const Canvas& base, int lit) {
 
 std::vector<Picture> MakeScenery(const Lettering& font, uint64_t seed) {
   std::vector<Picture> out;
-  out.push_back({"j0001.gph", Backdrop(seed + 100), false});
+  auto backdrop = std::async(std::launch::async, [seed] { return Backdrop(seed + 100); });
 
   Canvas title = SpaceBackdrop(seed + 200, Rgb8(40, 80, 190), Rgb8(170, 50, 150));
   Planet(title, 560, 560, 230, Rgb8(120, 170, 255), Rgb8(30, 30, 90), static_cast<uint32_t>(seed) + 201);
@@ -377,6 +380,7 @@ std::vector<Picture> MakeScenery(const Lettering& font, uint64_t seed) {
   Title(splash, font, "MADE ENTIRELY BY CODE", 13, 320, 384, Rgb8(150, 150, 180), Rgb8(120, 120, 160), Rgb8(0, 0, 0), 0,
         4);
   out.push_back({"p0001.gph", std::move(splash), false});
+  out.push_back({"j0001.gph", backdrop.get(), false});
   return out;
 }
 

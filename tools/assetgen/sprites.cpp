@@ -41,8 +41,8 @@ Canvas Orb(int size, Rgba halo, Rgba body, Rgba core) {
 
 Canvas ShotBolt() {
   Canvas c(20, 8);
-  c.GlowEllipse(10, 4, 10, 4, Rgb8(60, 200, 255), 1.1f);
-  c.GlowEllipse(11, 4, 8, 2.4f, Rgb8(170, 240, 255), 1.2f);
+  c.GlowEllipse(10, 4, 10, 4, Rgb8(60, 200, 255), 1.6f);
+  c.GlowEllipse(11, 4, 8, 2.6f, Rgb8(150, 235, 255), 1.6f);
   c.GlowEllipse(13, 4, 6, 1.4f, Rgb8(255, 255, 255), 1.4f);
   c.Fill(Capsule(8, 4, 17.5f, 4, 0.7f, 1.0f), Rgb8(235, 250, 255));
   c.LiftDark(kKeyMargin);
