@@ -133,6 +133,10 @@ Canvas MidBoss(int opening) {
   Sdf lids = Subtract(Circle(56, 32, 13.5f), RoundBox(56, 32, 14, opening == 2 ? 13 : 6, 5));
   if (opening == 0) lids = Circle(56, 32, 13.5f);
   c.Shade(lids, armour);
+  if (opening == 0) {  // where the two lids meet
+    c.Fill(RoundBox(56, 32, 13, 0.8f, 0.8f), Rgb8(50, 44, 36));
+    c.Fill(RoundBox(56, 33.6f, 12, 0.5f, 0.5f), Rgb8(255, 240, 200));
+  }
   c.Shade(Circle(45, 58, 7), Metal(Rgb8(70, 70, 90), Rgb8(170, 170, 200), Rgb8(30, 30, 44), 3));
   Finish(c, 1.4f);
   if (opening > 0) c.Glow(54, 32, opening == 2 ? 16 : 10, Rgb8(255, 80, 60), 0.8f);
