@@ -88,6 +88,29 @@ void Planet(Canvas& c, float cx, float cy, float r, Rgba light, Rgba dark, uint3
     }
 }
 
+// A lumpy asteroid, shaded from the upper left, dimmer and bluer the farther it is (depth 0 near .. 1 far).
+void Asteroid(Canvas& c, float cx, float cy, float r, float depth, uint32_t seed) {
+  int size = static_cast<int>(r * 2.6f) + 4;
+  Canvas rock(size, size);
+  float m = size / 2.0f;
+  float freq = 2.2f / r;
+  Sdf shape = [=](float x, float y) {
+    float lump = Fbm(x * freq + seed % 97, y * freq, 3, seed) - 0.5f;
+    return std::hypot(x - m, y - m) - r * (1 + 0.6f * lump);
+  };
+  Rgba base = Mix(Rgb8(84, 68, 76), Rgb8(50, 48, 84), depth), light = Mix(Rgb8(170, 146, 150), Rgb8(90, 90, 130), depth);
+  rock.Shade(shape, Material{base, light, Mix(Rgb8(18, 14, 22), Rgb8(16, 16, 36), depth), r * 1.2f, 0.05f});
+  for (int y = 0; y < size; ++y)  // craters and grain
+    for (int x = 0; x < size; ++x) {
+      Rgba& p = rock.at(x, y);
+      if (p.a <= 0) continue;
+      float grain = Fbm(x * 0.5f / std::max(1.0f, r / 8), y * 0.5f / std::max(1.0f, r / 8), 3, seed + 7);
+      p = Scale(p, 0.7f + 0.5f * grain);
+      p.a *= 1 - 0.35f * depth;
+    }
+  c.Paste(rock, static_cast<int>(cx - m), static_cast<int>(cy - m));
+}
+
 // A lit window strip or beacon on a structure.
 void Beacon(Canvas& c, float x, float y, Rgba colour) {
   c.Glow(x, y, 4, colour, 0.8f);
@@ -267,6 +290,12 @@ Canvas Backdrop(uint64_t seed) {
   Stars(c, random, 5200, 0, kArena);
   Planet(c, 880, 190, 118, Rgb8(240, 180, 140), Rgb8(110, 50, 90), static_cast<uint32_t>(seed) + 40);
   Planet(c, 2700, 120, 36, Rgb8(170, 200, 255), Rgb8(40, 60, 120), static_cast<uint32_t>(seed) + 41);
+  // A drifting field of asteroids in open space, far ones small and faint, near ones large and sharp.
+  for (int i = 0; i < 34; ++i) {
+    float depth = random.Unit();
+    float x = random.Range(250, 2100), y = random.Range(kHudTop + 30, 380 - 120 * Rise(static_cast<int>(x)));
+    Asteroid(c, x, y, Lerp(16, 4, depth) * random.Range(0.7f, 1.3f), depth, static_cast<uint32_t>(seed) + 500 + i);
+  }
   // The three ridges, far (hazy, close to the sky's colour) to near (dark, textured, with a bright rim).
   for (int x = 0; x < kArena + 80; ++x) {
     float far = FarRidge(x), mid = MidRidge(x), lit = Facing(FarRidge, x);
