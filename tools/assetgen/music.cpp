@@ -204,6 +204,33 @@ void Echo(Bus& lead, Bus& out) {
   for (long i = 0; i < kFrames; ++i) out.Add(i, lead.data[i * 2] + echoL[i] * 0.6f, lead.data[i * 2 + 1] + echoR[i] * 0.6f);
 }
 
+// A small circular reverb (four combs into two all-passes per side, run twice round the loop so the tails that
+// wrap are in place) of a bus, added to out.
+void Reverb(const Bus& in, Bus& out, float wet) {
+  const long combs[2][4] = {{3114, 3234, 2982, 2844}, {3160, 3280, 3028, 2890}};
+  const long passes[2] = {556, 441};
+  for (int side = 0; side < 2; ++side) {
+    Samples sum(static_cast<size_t>(kFrames));
+    for (long delay : combs[side]) {
+      Samples y(static_cast<size_t>(kFrames));
+      for (long lap = 0; lap < 2 * kFrames; ++lap) {
+        long i = lap % kFrames;
+        y[i] = in.data[i * 2 + side] + 0.8f * y[(i - delay + kFrames) % kFrames];
+      }
+      for (long i = 0; i < kFrames; ++i) sum[i] += y[i] * 0.25f;
+    }
+    for (long delay : passes) {
+      Samples y(static_cast<size_t>(kFrames));
+      for (long lap = 0; lap < 2 * kFrames; ++lap) {
+        long i = lap % kFrames, k = (i - delay + kFrames) % kFrames;
+        y[i] = -0.5f * sum[i] + sum[k] + 0.5f * y[k];
+      }
+      sum.swap(y);
+    }
+    for (long i = 0; i < kFrames; ++i) out.data[i * 2 + side] += wet * sum[i];
+  }
+}
+
 // The parts of the arrangement, each rendered into a bus of its own (in parallel) and then summed.
 enum Part { kDrums, kBassAndPluck, kPads };
 
@@ -269,6 +296,8 @@ Samples MakeStageMusic(uint64_t seed) {
   Melody(lead, 32, kTune, std::size(kTune), -2, true);
   Echo(lead, mix);
   for (std::thread& worker : workers) worker.join();
+  Reverb(lead, mix, 0.22f);
+  Reverb(parts[kPads], mix, 0.3f);
   for (const Bus& part : parts)
     for (size_t i = 0; i < mix.data.size(); ++i) mix.data[i] += part.data[i];
   // Gentle saturation of the peaks, no offset, and a level that leaves room for the effects.
