@@ -84,7 +84,7 @@ class Canvas {
   void Glow(float cx, float cy, float radius, const Rgba& c, float intensity = 1);
   // An elliptical glow stretched along x.
   void GlowEllipse(float cx, float cy, float rx, float ry, const Rgba& c, float intensity = 1);
-  // Darkens the rim of every opaque region into an outline of the given width (pixels within width of alpha < 0.5).
+  // Draws an outline of the given width around every opaque region, beneath the pixels already there.
   void Outline(const Rgba& edge, float width);
   // Lifts every visible pixel's channels to at least floor/255 so that no body colour matches the black key.
   void LiftDark(int floor);

@@ -34,7 +34,8 @@ float Rise(int x) { return SmoothStep(1100, 2100, static_cast<float>(x)); }
 
 float FarRidge(int x) {
   float n = Fbm(x * 0.0035f, 0.5f, 5, 11);
-  return Lerp(560, 250 + 110 * n, Rise(x));
+  float peaks = 1 - std::fabs(2 * Fbm(x * 0.007f, 1.5f, 3, 13) - 1);  // ridged: sharp summits
+  return Lerp(560, 300 + 90 * n - 70 * peaks * peaks, Rise(x));
 }
 
 float MidRidge(int x) {
@@ -49,7 +50,7 @@ float NearRidge(int x) {
 }
 
 // How a ridge faces the light from the upper left: 0 turned away .. 1 facing it.
-float Facing(float (*ridge)(int), int x) { return Clamp01(0.5f - (ridge(x + 2) - ridge(x - 2)) * 0.35f); }
+float Facing(float (*ridge)(int), int x) { return Clamp01(0.5f - (ridge(x + 6) - ridge(x - 6)) * 0.12f); }
 
 void Stars(Canvas& c, Random& random, int count, int x0, int x1) {
   for (int i = 0; i < count; ++i) {
@@ -302,8 +303,8 @@ Canvas Backdrop(uint64_t seed) {
     for (int y = std::max(0, static_cast<int>(far)); y < kHeight; ++y) {
       float t = Clamp01((y - far) / 160);
       float strata = Fbm(x * 0.004f, y * 0.03f, 3, 83);
-      Rgba col = Mix(Rgb8(78, 64, 128), Rgb8(36, 30, 70), t);
-      col = Scale(col, 0.85f + 0.3f * strata + 0.25f * (lit - 0.5f) * (1 - t));
+      Rgba col = Mix(Rgb8(64, 54, 108), Rgb8(30, 26, 60), t);
+      col = Scale(col, 0.75f + 0.5f * strata + 0.3f * (lit - 0.5f) * std::exp(-(y - far) / 24));
       col = Mix(col, SkyAt(x, static_cast<int>(far)), 0.3f);
       if (y - far < 1.5f) col = Mix(col, Rgb8(150, 120, 190), 0.6f * lit);
       c.at(x, y) = col;
@@ -313,7 +314,7 @@ Canvas Backdrop(uint64_t seed) {
       float t = Clamp01((y - mid) / 110);
       float rock = Fbm(x * 0.02f, y * 0.07f, 4, 91);
       Rgba col = Mix(Rgb8(58, 42, 86), Rgb8(20, 15, 34), t);
-      col = Scale(col, 0.7f + 0.55f * rock + 0.4f * (lit - 0.5f) * (1 - t));
+      col = Scale(col, 0.7f + 0.55f * rock + 0.4f * (lit - 0.5f) * std::exp(-(y - mid) / 20));
       if (y - mid < 2) col = Mix(col, Rgb8(170, 120, 180), lit);
       c.at(x, y) = col;
     }
@@ -326,6 +327,15 @@ Canvas Backdrop(uint64_t seed) {
   }
   Structures(c, random);
   Fortress(c);
+  // Low mist drifting between the far layers and the near rocks.
+  for (int x = 0; x < kArena + 80; ++x) {
+    float near = NearRidge(x);
+    for (int y = std::max(kHudTop, static_cast<int>(near) - 50); y < std::min(kHeight, static_cast<int>(near)); ++y) {
+      float band = SmoothStep(near - 50, near - 8, y);
+      float mist = Fbm(x * 0.006f, y * 0.04f, 4, 131) * band;
+      c.at(x, y) = Mix(c.at(x, y), Mix(Rgb8(90, 70, 140), Rgb8(150, 70, 90), SmoothStep(4600, 6200, x)), mist * 0.3f);
+    }
+  }
   for (int x = 0; x < kArena + 80; ++x) {
     float near = NearRidge(x), lit = Facing(NearRidge, x);
     for (int y = std::max(0, static_cast<int>(near)); y < kHeight; ++y) {
@@ -333,7 +343,7 @@ Canvas Backdrop(uint64_t seed) {
       float rock = Fbm(x * 0.06f, y * 0.06f, 4, 97);
       float crack = std::fabs(ValueNoise(x * 0.03f, y * 0.09f, 99) - 0.5f);
       Rgba col = Mix(Rgb8(46, 34, 58), Rgb8(12, 9, 18), t);
-      col = Scale(col, 0.6f + 0.7f * rock + 0.5f * (lit - 0.5f) * (1 - t));
+      col = Scale(col, 0.6f + 0.7f * rock + 0.5f * (lit - 0.5f) * std::exp(-(y - near) / 12));
       if (crack < 0.03f) col = Scale(col, 0.6f);
       if (y - near < 3) col = Mix(Rgb8(230, 160, 190), col, Clamp01((y - near) / 3 + (1 - lit) * 0.7f));
       c.at(x, y) = col;
@@ -383,7 +393,7 @@ std::vector<Picture> MakeScenery(const Lettering& font, uint64_t seed) {
   Canvas title = SpaceBackdrop(seed + 200, Rgb8(40, 80, 190), Rgb8(170, 50, 150));
   Planet(title, 560, 560, 230, Rgb8(120, 170, 255), Rgb8(30, 30, 90), static_cast<uint32_t>(seed) + 201);
   Canvas ship(640, 480);
-  DrawShip(ship, 60, 150, 1.9f, 1.0f);
+  DrawShip(ship, 36, 146, 1.9f, 1.0f);
   title.Paste(ship, 0, 0);
   Title(title, font, "QELT", 132, 336, 44, Rgb8(235, 250, 255), Rgb8(60, 120, 255), Rgb8(60, 120, 255), 1.0f, 10);
   Title(title, font, "STAGE 1  -  THE OUTER RIM", 15, 336, 186, Rgb8(170, 190, 230), Rgb8(120, 140, 200),
