@@ -392,6 +392,12 @@ std::vector<Picture> MakeScenery(const Lettering& font, uint64_t seed) {
 
   Canvas title = SpaceBackdrop(seed + 200, Rgb8(40, 80, 190), Rgb8(170, 50, 150));
   Planet(title, 560, 560, 230, Rgb8(120, 170, 255), Rgb8(30, 30, 90), static_cast<uint32_t>(seed) + 201);
+  // The high-score reset message is written in white at (200, 225): the sky behind it fades to a soft dark patch.
+  for (int y = 180; y < 290; ++y)
+    for (int x = 100; x < 540; ++x) {
+      float r = std::hypot((x - 312) / 190.0f, (y - 233) / 40.0f);
+      title.at(x, y) = Mix(title.at(x, y), Rgb8(3, 3, 12), 0.85f * (1 - SmoothStep(0.55f, 1.0f, r)));
+    }
   Canvas ship(640, 480);
   DrawShip(ship, 36, 146, 1.9f, 1.0f);
   title.Paste(ship, 0, 0);
