@@ -1,6 +1,7 @@
 // The sprites: shaded craft with dark outlines and engine glows, soft-edged orbs and bolts, flashes and items.
 // Every body colour stays above the black key; fully transparent pixels are black.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "assets.h"
@@ -161,12 +162,24 @@ Canvas Boss() {
   c.Shade(RoundBox(5, 31, 3.5f, 7.5f, 2), plate);
   c.Shade(Circle(34, 31, 9), Metal(Rgb8(60, 140, 170), Rgb8(200, 255, 255), Rgb8(20, 50, 70), 4, 1));
   c.Shade(Circle(45, 58, 7.5f), Metal(Rgb8(70, 60, 90), Rgb8(170, 160, 200), Rgb8(30, 26, 40), 3));
+  // Panel seams, vents and the exhaust bells, drawn before the outline so they sit in the hull.
+  const Rgba seam = Rgb8(44, 34, 70), lip{0.85f, 0.8f, 1.0f, 0.45f};
+  for (auto [x0, y0, x1, y1] : {std::array<float, 4>{22, 23, 48, 13}, {22, 47, 48, 57}, {48, 13, 48, 22}, {48, 57, 48, 48}}) {
+    c.Fill(Capsule(x0, y0 + 1, x1, y1 + 1, 0.5f, 0.5f), lip);
+    c.Fill(Capsule(x0, y0, x1, y1, 0.6f, 0.6f), seam);
+  }
+  for (int i = 0; i < 3; ++i) c.Fill(RoundBox(64 + i * 7.0f, 57, 2, 1, 0.8f), Rgb8(40, 30, 60));
+  for (float y : {24.0f, 46.0f}) c.Shade(RoundBox(95, y, 3.5f, 5, 1.5f), plate);
   Finish(c, 1.5f);
+  for (int i = 0; i < 4; ++i) c.Glow(56 + i * 8.0f, 14.5f, 2, Rgb8(120, 255, 220), 0.9f);
   c.Glow(34, 31, 14, Rgb8(90, 230, 255), 0.8f);
   c.Glow(33, 30, 4, Rgb8(240, 255, 255), 1.2f);
   c.Glow(45, 58, 6, Rgb8(255, 120, 80), 1.0f);
   c.Glow(2, 31, 5, Rgb8(255, 120, 200), 0.8f);
-  for (float y : {24.0f, 46.0f}) c.GlowEllipse(98, y, 6, 5, Rgb8(200, 140, 255), 1.0f);
+  for (float y : {24.0f, 46.0f}) {
+    c.GlowEllipse(98, y, 7, 6, Rgb8(200, 140, 255), 1.0f);
+    c.Glow(98.5f, y, 2.5f, Rgb8(250, 240, 255), 1.0f);
+  }
   c.LiftDark(kKeyMargin);
   return c;
 }
@@ -263,8 +276,9 @@ void DrawShip(Canvas& c, float x, float y, float s, float flame) {
           Metal(Rgb8(60, 200, 255), Rgb8(230, 255, 255), Rgb8(20, 60, 110), 2.5f * s, 1));
   c.Outline(kEdge, 1.2f * std::max(1.0f, s * 0.7f));
   if (flame > 0) {
-    c.GlowEllipse(x + (8 - 4 * flame) * s, y + 15 * s, (4 + 5 * flame) * s, 4.5f * s, Rgb8(255, 140, 50), 1.1f);
-    c.GlowEllipse(x + (8 - 2 * flame) * s, y + 15 * s, (2.5f + 3 * flame) * s, 2.4f * s, Rgb8(255, 240, 170), 1.2f);
+    c.GlowEllipse(x + (8 - 4 * flame) * s, y + 15 * s, (3 + 7 * flame) * s, (3 + 2 * flame) * s, Rgb8(255, 140, 50), 1.2f);
+    c.GlowEllipse(x + (8 - 3 * flame) * s, y + 15 * s, (2 + 5 * flame) * s, (1.6f + 1.2f * flame) * s,
+                  Rgb8(255, 240, 170), 1.3f);
     c.Glow(x + 8 * s, y + 15 * s, 1.6f * s, Rgb8(255, 255, 255), 1.2f);
   }
   c.LiftDark(kKeyMargin);
@@ -288,7 +302,7 @@ std::vector<Picture> MakeSprites(const Lettering& font, uint64_t seed) {
   add("b0501.gph", Explosion(seed + 51));
   add("p0102.gph", Sheet({MidBoss(0), MidBoss(1), MidBoss(2)}, 1));
   Canvas ship0(64, 30), ship1(64, 30);
-  DrawShip(ship0, 0, 0, 1, 0.35f);
+  DrawShip(ship0, 0, 0, 1, 0.1f);
   DrawShip(ship1, 0, 0, 1, 1.0f);
   add("b0101.gph", Sheet({ship0, ship1}, 2));
   add("b0102.gph", Sheet({HitFlash(0.45f), HitFlash(0.72f), HitFlash(1.0f)}, 1));
