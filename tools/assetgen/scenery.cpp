@@ -89,6 +89,20 @@ void Planet(Canvas& c, float cx, float cy, float r, Rgba light, Rgba dark, uint3
     }
 }
 
+// A distant spiral galaxy seen at a slant: a warm core and two bluish arms.
+void Galaxy(Canvas& c, float cx, float cy, float radius, float tilt) {
+  for (int y = static_cast<int>(cy - radius); y <= cy + radius; ++y)
+    for (int x = static_cast<int>(cx - radius); x <= cx + radius; ++x) {
+      float dx = x + 0.5f - cx, dy = y + 0.5f - cy;
+      float u = dx * std::cos(tilt) + dy * std::sin(tilt), v = (-dx * std::sin(tilt) + dy * std::cos(tilt)) * 2.6f;
+      float r = std::sqrt(u * u + v * v) / radius;
+      if (r >= 1) continue;
+      float arms = std::pow(0.5f + 0.5f * std::cos(2 * std::atan2(v, u) - std::log(r + 0.02f) * 5), 3.0f);
+      float light = std::exp(-r * 8) * 1.3f + arms * std::exp(-r * 2.5f) * 0.8f;
+      c.AddLight(x, y, Mix(Rgb8(150, 170, 255), Rgb8(255, 220, 170), std::exp(-r * 6)), light * (1 - r));
+    }
+}
+
 // A lumpy asteroid, shaded from the upper left, dimmer and bluer the farther it is (depth 0 near .. 1 far).
 void Asteroid(Canvas& c, float cx, float cy, float r, float depth, uint32_t seed) {
   int size = static_cast<int>(r * 2.6f) + 4;
@@ -291,6 +305,8 @@ Canvas Backdrop(uint64_t seed) {
   Stars(c, random, 5200, 0, kArena);
   Planet(c, 880, 190, 118, Rgb8(240, 180, 140), Rgb8(110, 50, 90), static_cast<uint32_t>(seed) + 40);
   Planet(c, 2700, 120, 36, Rgb8(170, 200, 255), Rgb8(40, 60, 120), static_cast<uint32_t>(seed) + 41);
+  Galaxy(c, 1560, 120, 100, -0.35f);
+  Galaxy(c, 3900, 80, 34, 0.5f);
   // A drifting field of asteroids in open space, far ones small and faint, near ones large and sharp.
   for (int i = 0; i < 34; ++i) {
     float depth = random.Unit();
