@@ -26,6 +26,12 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The log's last line is the shut-down's.
+inline bool LogEndsWithShutdown() {
+  const std::string log = ReadBytes("AppLog.txt"), last = "ＣＯＭを終了... 完了\r\n";
+  return log.size() >= last.size() && log.substr(log.size() - last.size()) == last;
+}
+
 // Ten little-endian words as the save file holds them.
 inline std::string SaveWords(std::vector<uint32_t> words) {
   std::string bytes;
@@ -33,6 +39,13 @@ inline std::string SaveWords(std::vector<uint32_t> words) {
     for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<char>(w >> (8 * b)));
   }
   return bytes;
+}
+
+// The save file's words for a high score: its decimal digits, lowest first.
+inline std::string SaveDigits(uint32_t score) {
+  std::vector<uint32_t> digits;
+  for (int i = 0; i < 10; ++i, score /= 10) digits.push_back(score % 10);
+  return SaveWords(digits);
 }
 
 // A top-down 24-bit picture whose colour at (x, y) the function gives (0x00RRGGBB).
@@ -70,10 +83,6 @@ class GameTest : public HeadlessTest {
     WritePicture("CG/j0001.gph", 7200, 480, [](int, int) { return kBackdropColour; });
     WritePicture("CG/b0101.gph", 128, 30, [](int, int) { return kShipColour; });
     headless::SetFrameLimit(2);
-  }
-  void TearDown() override {
-    headless::SetPresentObserver({});
-    HeadlessTest::TearDown();
   }
 
   // Runs the game; the watcher sees every presented frame with the frame's number (from 0) and the record.

@@ -1,6 +1,7 @@
 // The stage's rules one at a time on a started library, through the game's own units: the hit boxes at their
 // edges, scoring, the ring-burst rows and directions, and the laser's firings and frozen frames.
 #include <cmath>
+#include <functional>
 
 #include "game/game_fixture.h"
 #include "game/game_units.h"
@@ -37,62 +38,38 @@ PlayerShip Ship(float x, float y) { return PlayerShip{x, y, 3, 0, 0, 1}; }
 
 }  // namespace
 
-// Each box touches at its inclusive edges and not a hundredth beyond; the ship stands at (100, 100).
+// Each box hits at its inclusive corners and not a hundredth beyond any of its four edges: the other actor (or the
+// shot's centre) at (x, y) against the ship, or the target, at (100, 100).
 TEST_F(RulesTest, HitBoxesAreInclusiveAtTheirEdges) {
   const PlayerShip p = Ship(100, 100);
-  const float e = 0.01f;
-  struct Case {
-    const char* what;
-    bool (*touches)(const PlayerShip&, float, float);
-    float edgeX, edgeY, outX, outY;  // an edge position and one just beyond it
-  } cases[] = {
-      {"kind", [](const PlayerShip& s, float x, float y) { return PlayerTouchesKind(s, At(x, y)); }, 143, 115, 143 + e,
-       115},
-      {"kind low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesKind(s, At(x, y)); }, 55, 55, 55 - e,
-       55},
-      {"formation", [](const PlayerShip& s, float x, float y) { return PlayerTouchesFormation(s, At(x, y)); }, 136, 114,
-       136, 114 + e},
-      {"formation low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesFormation(s, At(x, y)); }, 72,
-       62, 72 - e, 62},
-      {"boss", [](const PlayerShip& s, float x, float y) { return PlayerTouchesBoss(s, BossState{x, y, 0, 0, 0, 1}); },
-       141, 123, 141, 123 + e},
-      {"boss low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesBoss(s, BossState{x, y, 0, 0, 0, 1}); },
-       7, 32, 7 - e, 32},
-      {"mid-boss", [](const PlayerShip& s, float x, float y) { return PlayerTouchesMidBoss(s, MidBossState{x, y, 1, 0, 0, 1}); },
-       95, 123, 95 + e, 123},
-      {"mid-boss low", [](const PlayerShip& s, float x, float y) { return PlayerTouchesMidBoss(s, MidBossState{x, y, 1, 0, 0, 1}); },
-       34, 32, 34 - e, 32},
-      {"item", [](const PlayerShip& s, float x, float y) { return PlayerTakesItem(s, At(x, y)); }, 145, 80, 145, 80 - e},
-      {"item low", [](const PlayerShip& s, float x, float y) { return PlayerTakesItem(s, At(x, y)); }, 75, 120, 75 - e,
-       120},
-      {"enemy bullet", [](const PlayerShip& s, float x, float y) { return EnemyBulletHitsPlayer(x, y, s); }, 94, 100, 94 - e,
-       100},
-      {"enemy bullet low", [](const PlayerShip& s, float x, float y) { return EnemyBulletHitsPlayer(x, y, s); }, 154, 129,
-       154, 129 + e},
-      {"ring bullet", [](const PlayerShip& s, float x, float y) { return PoolBulletHitsPlayer(x, y, s); }, 92, 101, 92,
-       101 - e},
-      {"ring bullet low", [](const PlayerShip& s, float x, float y) { return PoolBulletHitsPlayer(x, y, s); }, 144, 124,
-       144 + e, 124},
+  const EnemyUnit u = At(100, 100);
+  const BossState b{100, 100, 0, 0, 0, 1};
+  const MidBossState m{100, 100, 1, 0, 0, 1};
+  struct Box {
+    std::function<bool(float, float)> hits;
+    float x0, x1, y0, y1;
+  } boxes[] = {
+      {[&](float x, float y) { return PlayerTouchesKind(p, At(x, y)); }, 55, 143, 55, 115},
+      {[&](float x, float y) { return PlayerTouchesFormation(p, At(x, y)); }, 72, 136, 62, 114},
+      {[&](float x, float y) { return PlayerTouchesBoss(p, BossState{x, y, 0, 0, 0, 1}); }, 7, 141, 32, 123},
+      {[&](float x, float y) { return PlayerTouchesMidBoss(p, MidBossState{x, y, 1, 0, 0, 1}); }, 34, 95, 32, 123},
+      {[&](float x, float y) { return PlayerTakesItem(p, At(x, y)); }, 75, 145, 80, 120},
+      {[&](float x, float y) { return EnemyBulletHitsPlayer(x, y, p); }, 94, 154, 100, 129},
+      {[&](float x, float y) { return PoolBulletHitsPlayer(x, y, p); }, 92, 144, 101, 124},
+      {[&](float x, float y) { return ShotHitsKind(x, y, u); }, 100, 156, 114, 156},
+      {[&](float x, float y) { return ShotHitsFormation(x, y, u); }, 86, 130, 114, 142},
+      {[&](float x, float y) { return ShotHitsBoss(x, y, b); }, 86, 130, 116, 142},
+      {[&](float x, float y) { return ShotHitsMidBoss(x, y, m); }, 136, 175, 98, 166},
   };
-  for (const Case& c : cases) {
-    EXPECT_TRUE(c.touches(p, c.edgeX, c.edgeY)) << c.what;
-    EXPECT_FALSE(c.touches(p, c.outX, c.outY)) << c.what;
+  const float e = 0.01f;
+  for (const Box& box : boxes) {
+    EXPECT_TRUE(box.hits(box.x0, box.y0) && box.hits(box.x1, box.y1)) << box.x0 << "," << box.y0;
+    EXPECT_FALSE(box.hits(box.x0 - e, box.y0) || box.hits(box.x0, box.y0 - e)) << box.x0 << "," << box.y0;
+    EXPECT_FALSE(box.hits(box.x1 + e, box.y1) || box.hits(box.x1, box.y1 + e)) << box.x1 << "," << box.y1;
   }
-  // Shots against targets at (100, 100), by their centres.
-  EXPECT_TRUE(ShotHitsKind(156, 114, At(100, 100)) && ShotHitsKind(100, 156, At(100, 100)));
-  EXPECT_FALSE(ShotHitsKind(99.99f, 120, At(100, 100)) || ShotHitsKind(120, 113.99f, At(100, 100)));
-  EXPECT_TRUE(ShotHitsFormation(86, 142, At(100, 100)) && ShotHitsFormation(130, 114, At(100, 100)));
-  EXPECT_FALSE(ShotHitsFormation(85.99f, 120, At(100, 100)) || ShotHitsFormation(120, 142.01f, At(100, 100)));
-  const BossState boss{100, 100, 0, 0, 0, 1};
-  EXPECT_TRUE(ShotHitsBoss(86, 116, boss) && ShotHitsBoss(130, 142, boss));
-  EXPECT_FALSE(ShotHitsBoss(85.99f, 120, boss) || ShotHitsBoss(120, 142.01f, boss));
-  const MidBossState mid{100, 100, 1, 0, 0, 1};
-  EXPECT_TRUE(ShotHitsMidBoss(136, 98, mid) && ShotHitsMidBoss(175, 166, mid));
-  EXPECT_FALSE(ShotHitsMidBoss(135.99f, 120, mid) || ShotHitsMidBoss(150, 97.99f, mid));
   // The laser's band has no horizontal part.
-  EXPECT_TRUE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(600, 106)));
-  EXPECT_TRUE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(-900, 125)));
-  EXPECT_FALSE(LaserHitsPlayer(BossState{500, 100, 0, 0, 0, 1}, Ship(0, 125.01f)));
+  EXPECT_TRUE(LaserHitsPlayer(b, Ship(-40000, 106)) && LaserHitsPlayer(b, Ship(40000, 125)));
+  EXPECT_FALSE(LaserHitsPlayer(b, Ship(0, 106 - e)) || LaserHitsPlayer(b, Ship(0, 125 + e)));
 }
 
 // Three shots on a kind at six hits score 200 each; a formation record scores from its third hit; items give 100
@@ -100,11 +77,9 @@ TEST_F(RulesTest, HitBoxesAreInclusiveAtTheirEdges) {
 TEST_F(RulesTest, ScoringRules) {
   game->enemyKinds[0] = At(300, 100);
   game->enemyKinds[0].hits = 6;
-  for (int slot = 0; slot < 3; ++slot) {
-    game->shots.active[slot][2] = 1;
-    game->shots.x[slot][2] = 310;
-    game->shots.y[slot][2] = 130;
-    TestShotOnEnemies(*game, slot, 2);
+  for (int i = 0; i < 3; ++i) {
+    Shoot(310, 130);
+    TestShotOnEnemies(*game, 0, 2);
   }
   EXPECT_EQ(game->score, 600u);
   EXPECT_EQ(game->enemyKinds[0].hits, 9);
@@ -125,8 +100,7 @@ TEST_F(RulesTest, ScoringRules) {
   UpdateItems(*game);
   EXPECT_EQ(game->score, 100u);
   EXPECT_EQ(game->player.power, 7);
-  EXPECT_EQ(game->powerItems[0].active, 0);
-  EXPECT_EQ(game->powerItems[0].x, 640.0f);
+  EXPECT_TRUE(game->powerItems[0].active == 0 && game->powerItems[0].x == 640.0f);
 
   game->score = 0;
   game->boss = BossState{400, 200, 0, 0, 0, 1};
@@ -168,10 +142,7 @@ TEST_F(RulesTest, RingBurstRowsAndDirections) {
       for (int j = 0; j < kPoolSlots; ++j) {
         if (!pool.active[r][j]) continue;
         ++fired;
-        EXPECT_EQ(r, c.row);
-        EXPECT_LT(j, c.slots);
-        EXPECT_EQ(pool.x[r][j], 300.0f);
-        EXPECT_EQ(pool.y[r][j], 200.0f);
+        EXPECT_TRUE(r == c.row && j < c.slots && pool.x[r][j] == 300.0f && pool.y[r][j] == 200.0f) << c.counter;
       }
     }
     EXPECT_EQ(fired, c.slots) << c.counter;
@@ -191,8 +162,7 @@ TEST_F(RulesTest, RingBurstRowsAndDirections) {
   // A bullet at the bound is freed without moving.
   game->poolA.x[0][15] = 640;
   UpdatePool(*game, game->poolA, PoolKind::A);
-  EXPECT_EQ(game->poolA.active[0][15], 0);
-  EXPECT_EQ(game->poolA.x[0][15], 640.0f);
+  EXPECT_TRUE(game->poolA.active[0][15] == 0 && game->poolA.x[0][15] == 640.0f);
 }
 
 // Through one attack cycle the laser fires at ticks 117, 118 and 119: a ship in the band takes three strikes and
