@@ -43,7 +43,30 @@ enum class Outcome {
   HardwareCopy,  // no arithmetic needed: the caller copies (keyed when transparent)
 };
 
-// Unscaled graph drawing on 16- and 32-bit screens (other depths draw nothing).
+// How the source is prepared before it meets the background, as a loop nest reads it.
+enum class Var : uint8_t {
+  Plain,      // 256 steps through the multiply table (the parameter's row)
+  Bright,     // the brightness rows first, then 256 steps
+  Low,        // sixteenths
+  LowBright,  // sixteenths, brightness by per-channel sixteenths
+  LowSpecial, // 16-bit sixteenths at an exact factor: alpha q = 8 (halves), add/subtract with a plane q = 16
+  Mmx,        // the MMX formulas (alpha and add, no brightness, full precision)
+};
+
+// The loop nest an unscaled draw runs: chosen once per call, then run.
+struct Nest {
+  Outcome outcome = Outcome::Nothing;  // only Drawn runs a nest
+  int mode = 0;                        // 0 copy, 1 alpha, 2 add, 3 subtract, 4 multiply, 8 exclusive-or
+  bool plane = false;                  // reads the alpha plane (a = 0 leaves the pixel)
+  Var var = Var::Plain;
+  bool key = false;                    // tests the transparent key
+};
+
+// The nest for these settings (the screen's depth and layout included) with or without an alpha plane.
+Nest ChooseUnscaled(const Settings& settings, bool hasPlane);
+// Runs a Drawn nest of ChooseUnscaled over the job.
+void RunUnscaled(const Job& job, const Settings& settings, const Nest& nest);
+// Unscaled graph drawing on 16- and 32-bit screens (other depths draw nothing): ChooseUnscaled, then RunUnscaled.
 Outcome DrawUnscaled(const Job& job, const Settings& settings);
 
 // One axis of a scaled draw, in 16.16 fixed point, worked in 64 bits so no size overflows.
@@ -74,7 +97,12 @@ struct ScaledJob {
   ScaledAxis x, y;
 };
 
-// Scaled graph drawing on 8-, 16- and 32-bit screens. Never answers HardwareCopy.
+// The nest of a scaled draw, by the scaled drawer's own rules (an alpha plane always in full precision, the general
+// 16-bit layout keeping it; 8-bit screens copy indices, keyed on the flag's lowest bit). Never HardwareCopy.
+Nest ChooseScaled(const Settings& settings, bool hasPlane);
+// Runs a Drawn nest of ChooseScaled over the job.
+void RunScaled(const ScaledJob& job, const Settings& settings, const Nest& nest);
+// Scaled graph drawing on 8-, 16- and 32-bit screens: ChooseScaled, then RunScaled.
 Outcome DrawScaled(const ScaledJob& job, const Settings& settings);
 
 // Plain copies: the hardware copy's work when the caller does it in software (and the opaque fill of the

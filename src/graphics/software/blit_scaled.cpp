@@ -1,5 +1,5 @@
 // Scaled graph drawing: 16.16 stepping (in 64 bits) from destination to source pixels, mirroring by negative
-// steps, and the scaled drawer's own blend rules, chosen once per call.
+// steps, and the scaled drawer's own blend rules, chosen once per call as a loop nest value.
 #include <algorithm>
 
 #include "core/memory.h"
@@ -24,7 +24,7 @@ namespace {
 inline int64_t SourceIndex(const ScaledAxis& a, int64_t i) { return ((a.skip + i) << 16) / a.step - a.first; }
 
 template <class P, bool Key, bool Plane, class Fn>
-void RunScaled(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
+void ScaledRows(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
   for (int y = 0; y < j.h; ++y) {
     const int64_t row = SourceIndex(j.y, y);
     const uint8_t* s = j.src + row * j.srcPitch;
@@ -70,11 +70,11 @@ void RunScaledCopyAny(const ScaledJob& j, const int32_t* cols, bool key, KeyTest
 template <class P, class Fn>
 void RunScaledAny(const ScaledJob& j, const int32_t* cols, bool key, KeyTest kt, bool plane, Fn fn) {
   if (key) {
-    if (plane) RunScaled<P, true, true>(j, cols, kt, fn);
-    else RunScaled<P, true, false>(j, cols, kt, fn);
+    if (plane) ScaledRows<P, true, true>(j, cols, kt, fn);
+    else ScaledRows<P, true, false>(j, cols, kt, fn);
   } else {
-    if (plane) RunScaled<P, false, true>(j, cols, kt, fn);
-    else RunScaled<P, false, false>(j, cols, kt, fn);
+    if (plane) ScaledRows<P, false, true>(j, cols, kt, fn);
+    else ScaledRows<P, false, false>(j, cols, kt, fn);
   }
 }
 
@@ -100,11 +100,18 @@ struct Model16 {
   uint32_t max(int c) const { return f.max[c]; }
 };
 
+Nest Drawn(int mode, bool plane, Var var, bool key) { return Nest{Outcome::Drawn, mode, plane, var, key}; }
+
+Settings Clamped(const Settings& given) {
+  Settings st = given;
+  st.param = std::clamp(st.param, 0, 255);
+  return st;
+}
+
 template <class P, class Model>
-Outcome ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st, const Model& m, bool general) {
+void ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st, const Model& m, const Nest& n) {
   const int p = st.param, q = (p + 1) >> 4;
-  const bool key = st.trans != 0, plane = j.alpha != nullptr, bright = st.brightOn();
-  const bool lp = st.lowPrecision;
+  const bool key = n.key;
   const KeyTest kt{ColourBits(*st.screen), st.key & ColourBits(*st.screen)};
   const uint32_t* rb[3];
   for (int c = 0; c < 3; ++c) rb[c] = st.mul + 256 * ((st.bright >> (8 * c)) & 0xFF);
@@ -133,94 +140,110 @@ Outcome ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st,
   auto times = [&](uint32_t s, uint32_t a) {
     return per([a](uint32_t sc, uint32_t, int) { return (a * sc) >> 8; })(s, 0);
   };
-  // Without an alpha plane the general 16-bit layout drops the brightness and the low precision.
-  const bool brightNp = bright && !general, lpNp = lp && !general;
-  auto srcFull = [&](uint32_t s, bool useBright) { return useBright ? bri(s) : s; };
-  auto srcLow = [&](uint32_t s) { return brightNp ? m.weightBright(s, st.bright) : s; };
+  const bool bright = n.var == Var::Bright, low = n.var == Var::Low || n.var == Var::LowBright;
+  auto src = [&](uint32_t s) { return bright ? bri(s) : s; };
+  auto srcLow = [&](uint32_t s) { return n.var == Var::LowBright ? m.weightBright(s, st.bright) : s; };
   auto run = [&](bool k, bool withPlane, auto fn) { RunScaledAny<P>(j, cols, k, kt, withPlane, fn); };
 
-  auto mode0 = [&]() {
-    if (plane) {
-      run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) {
-        const uint32_t sb = srcFull(s, bright);
-        return a == 255 ? sb : chan(sb, d, a);
+  switch (n.mode) {
+    case 0:
+      if (n.plane) {
+        run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? src(s) : chan(src(s), d, a); });
+      } else if (n.var == Var::LowBright) {
+        run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return m.weightBright(s, st.bright); });
+      } else if (bright) {
+        run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
+      } else {
+        RunScaledCopyAny<P>(j, cols, key, kt);
+      }
+      return;
+    case 4:
+      run(false, false, [&](uint32_t s, uint32_t d, uint32_t) {
+        return per([&m](uint32_t sc, uint32_t dc, int c) { return sc * dc / m.max(c); })(src(s), d);
       });
-    } else if (brightNp) {
-      if (lp) run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return m.weightBright(s, st.bright); });
-      else run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
-    } else {
-      RunScaledCopyAny<P>(j, cols, (st.trans & 1) != 0, kt);
-    }
-    return Outcome::Drawn;
-  };
-
-  const int mode = st.blendMode;
-  if (mode == 0) return mode0();
-  if (mode == 4) {
-    const bool b = bright && !general;
-    run(false, false, [&](uint32_t s, uint32_t d, uint32_t) {
-      return per([&m](uint32_t sc, uint32_t dc, int c) { return sc * dc / m.max(c); })(srcFull(s, b), d);
-    });
-    return Outcome::Drawn;
+      return;
+    case 1:
+      if (n.plane) {
+        run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) {
+          return a == 255 ? pq(src(s), d) : chan(src(s), d, (a * p) >> 8);
+        });
+      } else if (low) {
+        run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return m.weight(srcLow(s), q) + m.weight(d, 16 - q); });
+      } else {
+        run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return pq(src(s), d); });
+      }
+      return;
+    default: break;
   }
-  if (mode < 1 || mode > 3) return Outcome::Nothing;
-  const bool low = lp && !plane;  // an alpha plane always runs in full precision
-  if (low ? q == 0 : p == 0) return Outcome::Nothing;
-  if (mode == 1 && (low ? q == 16 : p == 255)) return mode0();
-
-  if (mode == 1) {
-    if (plane) {
-      run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) {
-        const uint32_t sb = srcFull(s, bright);
-        return a == 255 ? pq(sb, d) : chan(sb, d, (a * p) >> 8);
-      });
-    } else if (lpNp) {
-      run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return m.weight(srcLow(s), q) + m.weight(d, 16 - q); });
-    } else {
-      run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return pq(srcFull(s, brightNp), d); });
-    }
-    return Outcome::Drawn;
-  }
-  const bool add = mode == 2;
+  const bool add = n.mode == 2;
   auto combine = [&](uint32_t S, uint32_t d) { return add ? m.add(S, d) : m.sub(d, S); };
-  if (plane) {
+  if (n.plane) {
     run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) {
-      const uint32_t S = scaleP(srcFull(s, bright));
+      const uint32_t S = scaleP(src(s));
       return combine(a == 255 ? S : times(S, a), d);
     });
-  } else if (lpNp) {
+  } else if (low) {
     run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(m.weight(srcLow(s), q), d); });
   } else {
-    run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(srcFull(s, brightNp)), d); });
+    run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(src(s)), d); });
   }
-  return Outcome::Drawn;
 }
 
 }  // namespace
 
-Outcome DrawScaled(const ScaledJob& j, const Settings& given) {
-  if (j.w <= 0 || j.h <= 0) return Outcome::Nothing;
-  Settings st = given;
-  st.param = std::clamp(st.param, 0, 255);
+Nest ChooseScaled(const Settings& given, bool plane) {
+  const Settings st = Clamped(given);
   const int depth = st.screen->bitDepth;
-  if (depth != 8 && depth != 16 && depth != 32) return Outcome::Nothing;
+  if (depth == 8) return Drawn(0, false, Var::Plain, (st.trans & 1) != 0);
+  if (depth != 16 && depth != 32) return Nest{};
+  const bool general = depth == 16 && ClassifyLayout16(*st.screen) == Layout16::General;
+  const int p = st.param, q = (p + 1) >> 4;
+  const bool key = st.trans != 0, bright = st.brightOn(), lp = st.lowPrecision;
+  // Without an alpha plane the general 16-bit layout drops the brightness and the low precision.
+  const bool brightNp = bright && !general, lpNp = lp && !general;
+  auto mode0 = [&]() {
+    if (plane) return Drawn(0, true, bright ? Var::Bright : Var::Plain, key);
+    if (brightNp) return Drawn(0, false, lp ? Var::LowBright : Var::Bright, key);
+    return Drawn(0, false, Var::Plain, (st.trans & 1) != 0);
+  };
+  const int mode = st.blendMode;
+  if (mode == 0) return mode0();
+  if (mode == 4) return Drawn(4, false, brightNp ? Var::Bright : Var::Plain, false);
+  if (mode < 1 || mode > 3) return Nest{};
+  const bool low = lp && !plane;  // an alpha plane always runs in full precision
+  if (low ? q == 0 : p == 0) return Nest{};
+  if (mode == 1 && (low ? q == 16 : p == 255)) return mode0();
+  if (plane) return Drawn(mode, true, bright ? Var::Bright : Var::Plain, key);
+  if (lpNp) return Drawn(mode, false, brightNp ? Var::LowBright : Var::Low, key);
+  return Drawn(mode, false, brightNp ? Var::Bright : Var::Plain, key);
+}
+
+void RunScaled(const ScaledJob& j, const Settings& given, const Nest& n) {
+  if (j.w <= 0 || j.h <= 0 || n.outcome != Outcome::Drawn) return;
+  const Settings st = Clamped(given);
+  const int depth = st.screen->bitDepth;
   // Source column offsets (in pixels, signed by the drawing direction) for each destination column.
   int32_t local[1024];
   int32_t* cols = j.w <= 1024 ? local : static_cast<int32_t*>(MemAlloc(j.w * static_cast<int>(sizeof(int32_t))));
-  if (cols == nullptr) return Outcome::Nothing;
+  if (cols == nullptr) return;
   for (int x = 0; x < j.w; ++x) cols[x] = static_cast<int32_t>(SourceIndex(j.x, x) * j.srcStepX);
-  Outcome out = Outcome::Drawn;
   if (depth == 8) {
-    RunScaledCopyAny<uint8_t>(j, cols, (st.trans & 1) != 0, KeyTest{0xFF, 0});
+    RunScaledCopyAny<uint8_t>(j, cols, n.key, KeyTest{0xFF, 0});
   } else if (depth == 16) {
     const bool general = ClassifyLayout16(*st.screen) == Layout16::General;
     const Model16 m{MakeFmt16(*st.screen, !general), general};
-    out = ScaledBlend<uint16_t>(j, cols, st, m, general);
+    ScaledBlend<uint16_t>(j, cols, st, m, n);
   } else {
-    out = ScaledBlend<uint32_t>(j, cols, st, Model32{}, false);
+    ScaledBlend<uint32_t>(j, cols, st, Model32{}, n);
   }
   if (cols != local) MemFree(cols);
-  return out;
+}
+
+Outcome DrawScaled(const ScaledJob& j, const Settings& settings) {
+  if (j.w <= 0 || j.h <= 0) return Outcome::Nothing;
+  const Nest nest = ChooseScaled(settings, j.alpha != nullptr);
+  RunScaled(j, settings, nest);
+  return nest.outcome;
 }
 
 }  // namespace blit

@@ -1,5 +1,5 @@
-// Unscaled graph drawing: the choice of loop by depth, blend mode, alpha plane, parameter, brightness, 16-bit layout,
-// precision, MMX flag and key, taken once per call; each leaf is a RunRows instance with its formula.
+// Unscaled graph drawing: the choice of loop nest by depth, blend mode, alpha plane, parameter, brightness, 16-bit
+// layout, precision, MMX flag and key, taken once per call as a value; each nest is a RunRows instance with its formula.
 #include "graphics/software/avx2_rows.h"
 #include "graphics/software/blend_formulas.h"
 #include "graphics/software/blit_loops.h"
@@ -58,9 +58,106 @@ struct Rows {
   }
 };
 
-Outcome Unscaled32(const Job& j, const Settings& st) {
+Settings Clamped(const Settings& given) {
+  Settings st = given;
+  st.param = st.param < 0 ? 0 : st.param > 255 ? 255 : st.param;
+  return st;
+}
+
+Nest Drawn(int mode, bool plane, Var var, bool key) { return Nest{Outcome::Drawn, mode, plane, var, key}; }
+constexpr Nest kNothing{Outcome::Nothing};
+constexpr Nest kCopy{Outcome::HardwareCopy};
+
+// The copy mode's nest (also what alpha at its full parameter turns into).
+Nest Mode0(bool plane, bool bright, bool lp, bool key) {
+  if (plane) return Drawn(0, true, bright ? Var::Bright : Var::Plain, key);
+  if (!bright) return kCopy;
+  return Drawn(0, false, lp ? Var::LowBright : Var::Bright, key);
+}
+
+Nest Choose32(const Settings& st, bool plane) {
   const int p = st.param, q = (p + 1) >> 4;
-  const bool lp = st.lowPrecision, plane = j.alpha != nullptr, bright = st.brightOn(), key = st.trans != 0;
+  const bool lp = st.lowPrecision, bright = st.brightOn(), key = st.trans != 0;
+  auto mode0 = [&] { return Mode0(plane, bright, lp, key); };
+  switch (st.blendMode) {
+    case 0: return mode0();
+    case 1: {
+      if ((!lp && p == 0) || (lp && q == 0)) return kNothing;
+      const bool full = (!lp && p == 255) || (lp && q == 16);
+      if (full) return plane || bright ? mode0() : kCopy;
+      if (plane) return Drawn(1, true, bright ? Var::Bright : lp ? Var::Low : Var::Plain, key);
+      if (bright) return Drawn(1, false, lp ? Var::LowBright : Var::Bright, key);
+      return Drawn(1, false, lp ? Var::Low : st.mmx ? Var::Mmx : Var::Plain, key);
+    }
+    case 2:
+    case 3: {
+      const int mode = st.blendMode;
+      if (p == 0 || (lp && q == 0)) return kNothing;
+      if (plane) return Drawn(mode, true, bright ? Var::Bright : Var::Plain, key);
+      if (lp) return Drawn(mode, false, bright ? Var::LowBright : Var::Low, key);
+      if (bright) return Drawn(mode, false, Var::Bright, key);
+      return Drawn(mode, false, mode == 2 && st.mmx ? Var::Mmx : Var::Plain, key);
+    }
+    case 4: return Drawn(4, false, bright ? Var::Bright : Var::Plain, false);
+    default: return kNothing;
+  }
+}
+
+Nest Choose16(const Settings& st, bool hasPlane) {
+  const bool general = ClassifyLayout16(*st.screen) == Layout16::General;
+  const int p = st.param, q = (p + 1) >> 4;
+  const bool lp = st.lowPrecision, key = st.trans != 0;
+  // The general layout drops the alpha plane and the brightness in every mode.
+  const bool plane = hasPlane && !general, bright = st.brightOn() && !general;
+  auto mode0 = [&] { return Mode0(plane, bright, lp, key); };  // the general layout copies
+  switch (st.blendMode) {
+    case 0: return mode0();
+    case 1: {
+      if (!lp && p == 0) return kNothing;
+      if (plane) {
+        if (!lp && p == 255) return mode0();
+        if (bright) return Drawn(1, true, Var::Bright, key);
+        if (lp) {
+          if (q == 16) return mode0();
+          if (q == 0) return kNothing;
+          return Drawn(1, true, q == 8 ? Var::LowSpecial : Var::Low, key);
+        }
+        return Drawn(1, true, Var::Plain, key);
+      }
+      if (lp && q == 0) return kNothing;
+      const bool full = (!lp && p == 255) || (lp && q == 16);
+      if (bright) return full ? mode0() : Drawn(1, false, lp ? Var::LowBright : Var::Bright, key);
+      if (full) return kCopy;
+      if (st.mmx && !lp) return Drawn(1, false, Var::Mmx, key);
+      if (lp && !general) return Drawn(1, false, q == 8 ? Var::LowSpecial : Var::Low, key);
+      return Drawn(1, false, Var::Plain, key);
+    }
+    case 2:
+    case 3: {
+      const int mode = st.blendMode;
+      if (plane) {
+        if (p == 0) return kNothing;
+        if (bright) return Drawn(mode, true, Var::Bright, key);
+        if (lp) {
+          if (q == 0) return kNothing;
+          return Drawn(mode, true, q == 16 ? Var::LowSpecial : Var::Low, key);
+        }
+        return Drawn(mode, true, Var::Plain, key);
+      }
+      if ((!lp && p == 0) || (lp && q == 0)) return kNothing;
+      if (bright) return Drawn(mode, false, lp ? Var::LowBright : Var::Bright, key);
+      if (mode == 2 && st.mmx && !lp) return Drawn(mode, false, Var::Mmx, key);
+      return Drawn(mode, false, lp && !general ? Var::Low : Var::Plain, key);
+    }
+    case 4: return Drawn(4, false, bright ? Var::Bright : Var::Plain, false);
+    case 8: return Drawn(8, false, Var::Plain, key);
+    default: return kNothing;
+  }
+}
+
+void Run32(const Job& j, const Settings& st, const Nest& n) {
+  const int p = st.param, q = (p + 1) >> 4;
+  const bool key = n.key;
   const KeyTest kt{ColourBits(*st.screen), st.key & ColourBits(*st.screen)};
   const Rows r(st, 256 - p);
   auto bri = [&](uint32_t s) {
@@ -73,9 +170,12 @@ Outcome Unscaled32(const Job& j, const Settings& st) {
   auto scaleP = [&](uint32_t s) { return Pack32(r.p[Ch32(s, 2)], r.p[Ch32(s, 1)], r.p[Ch32(s, 0)]); };
   auto run = [&](bool withPlane, auto fn) { RunRowsAny<uint32_t>(j, key, kt, withPlane, fn); };
 
-  auto mode0 = [&]() -> Outcome {
-    if (plane) {
-      if (bright) {
+  switch (n.mode) {
+    case 0:
+      if (!n.plane) {
+        if (n.var == Var::LowBright) run(false, [&](uint32_t s, uint32_t, uint32_t) { return WeightBright32(s, st.bright); });
+        else run(false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
+      } else if (n.var == Var::Bright) {
         run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? bri(s) : Chan32(bri(s), d, a); });
       } else if (st.simd && st.avx2 && HaveAvx2()) {
         FieldRows32Avx2(j, key, kt);
@@ -85,29 +185,17 @@ Outcome Unscaled32(const Job& j, const Settings& st) {
       } else {
         run(true, [](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? s : Field32(s, d, a); });
       }
-      return Outcome::Drawn;
-    }
-    if (!bright) return Outcome::HardwareCopy;
-    if (lp) run(false, [&](uint32_t s, uint32_t, uint32_t) { return WeightBright32(s, st.bright); });
-    else run(false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
-    return Outcome::Drawn;
-  };
-
-  switch (st.blendMode) {
-    case 0: return mode0();
-    case 1: {
-      if ((!lp && p == 0) || (lp && q == 0)) return Outcome::Nothing;
-      const bool full = (!lp && p == 255) || (lp && q == 16);
-      if (plane) {
-        if (full) return mode0();
-        if (bright) {
+      return;
+    case 1:
+      if (n.plane) {
+        if (n.var == Var::Bright) {
           run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
             const uint32_t ap = (a * p) >> 8;
             uint32_t v[3];
             for (int c = 0; c < 3; ++c) v[c] = (Ch32(d, c) * (255 - ap) + r.bright[c][Ch32(s, c)] * ap) >> 8;
             return Pack32(v[2], v[1], v[0]);
           });
-        } else if (lp) {
+        } else if (n.var == Var::Low) {
           run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
             return a == 255 ? Weight32(s, q) + Weight32(d, 16 - q) : Field32(s, d, (a * p) >> 8);
           });
@@ -116,40 +204,37 @@ Outcome Unscaled32(const Job& j, const Settings& st) {
             return a == 255 ? tabPQ(s, d) : Field32(s, d, (a * p) >> 8);
           });
         }
-        return Outcome::Drawn;
+        return;
       }
-      if (bright) {
-        if (full) return mode0();
-        if (lp) run(false, [&](uint32_t s, uint32_t d, uint32_t) {
+      switch (n.var) {
+        case Var::LowBright:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) {
             return Weight32(WeightBright32(s, st.bright), q) + Weight32(d, 16 - q);
           });
-        else run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(bri(s), d); });
-        return Outcome::Drawn;
-      }
-      if (full) return Outcome::HardwareCopy;
-      if (lp) {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return Weight32(s, q) + Weight32(d, 16 - q); });
-      } else if (st.mmx) {
-        auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAlpha32(s, d, p); };
-        if (st.simd) {
-          const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(256 - p));
-          RunRowsSimdAny<uint32_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
-            return simd::MmxAlpha32(s, d, vp, vq); }, fn);
-        } else {
-          run(false, fn);
+          return;
+        case Var::Bright: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(bri(s), d); }); return;
+        case Var::Low:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) { return Weight32(s, q) + Weight32(d, 16 - q); });
+          return;
+        case Var::Mmx: {
+          auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAlpha32(s, d, p); };
+          if (st.simd) {
+            const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(256 - p));
+            RunRowsSimdAny<uint32_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
+              return simd::MmxAlpha32(s, d, vp, vq); }, fn);
+          } else {
+            run(false, fn);
+          }
+          return;
         }
-      } else {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(s, d); });
+        default: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(s, d); }); return;
       }
-      return Outcome::Drawn;
-    }
     case 2:
     case 3: {
-      if (p == 0 || (lp && q == 0)) return Outcome::Nothing;
-      const bool add = st.blendMode == 2;
+      const bool add = n.mode == 2;
       auto combine = [add](uint32_t S, uint32_t d) { return add ? Add32(S, d) : Sub32(d, S); };
-      if (plane) {
-        if (bright) {
+      if (n.plane) {
+        if (n.var == Var::Bright) {
           run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
             const uint32_t ap = (a * p) >> 8;
             uint32_t v[3];
@@ -163,49 +248,51 @@ Outcome Unscaled32(const Job& j, const Settings& st) {
             return combine(Pack32((Ch32(s, 2) * ap) >> 8, (Ch32(s, 1) * ap) >> 8, (Ch32(s, 0) * ap) >> 8), d);
           });
         }
-        return Outcome::Drawn;
+        return;
       }
-      if (lp) {
-        if (bright) run(false, [&](uint32_t s, uint32_t d, uint32_t) {
+      switch (n.var) {
+        case Var::LowBright:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) {
             return combine(Weight32(WeightBright32(s, st.bright), q), d);
           });
-        else run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(Weight32(s, q), d); });
-      } else if (bright) {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(bri(s)), d); });
-      } else if (add && st.mmx) {
-        auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAdd32(s, d, p); };
-        if (st.simd) {
-          const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p));
-          RunRowsSimdAny<uint32_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
-            return simd::MmxAdd32(s, d, vp); }, fn);
-        } else {
-          run(false, fn);
+          return;
+        case Var::Low: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(Weight32(s, q), d); }); return;
+        case Var::Bright:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(bri(s)), d); });
+          return;
+        case Var::Mmx: {
+          auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAdd32(s, d, p); };
+          if (st.simd) {
+            const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p));
+            RunRowsSimdAny<uint32_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
+              return simd::MmxAdd32(s, d, vp); }, fn);
+          } else {
+            run(false, fn);
+          }
+          return;
         }
-      } else {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(s), d); });
+        default: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(scaleP(s), d); }); return;
       }
-      return Outcome::Drawn;
     }
     case 4: {
+      const bool bright = n.var == Var::Bright;
       auto fn = [&](uint32_t s, uint32_t d, uint32_t) {
         const uint32_t sb = bright ? bri(s) : s;
         return Pack32(Ch32(sb, 2) * Ch32(d, 2) / 255, Ch32(sb, 1) * Ch32(d, 1) / 255, Ch32(sb, 0) * Ch32(d, 0) / 255);
       };
       RunRows<uint32_t, false, false>(j, kt, fn);
-      return Outcome::Drawn;
+      return;
     }
-    default: return Outcome::Nothing;
+    default: return;
   }
 }
 
-Outcome Unscaled16(const Job& j, const Settings& st) {
+void Run16(const Job& j, const Settings& st, const Nest& n) {
   const Layout16 layout = ClassifyLayout16(*st.screen);
   const Fmt16 f = MakeFmt16(*st.screen, layout != Layout16::General);
   const bool general = layout == Layout16::General;
   const int p = st.param, q = (p + 1) >> 4;
-  const bool lp = st.lowPrecision, key = st.trans != 0;
-  // The general layout drops the alpha plane and the brightness in every mode.
-  const bool plane = j.alpha != nullptr && !general, bright = st.brightOn() && !general;
+  const bool key = n.key;
   const KeyTest kt{ColourBits(*st.screen), st.key & ColourBits(*st.screen)};
   const Rows r(st, 255 - p);
   auto bri = [&](uint32_t s) {
@@ -231,10 +318,12 @@ Outcome Unscaled16(const Job& j, const Settings& st) {
   auto run = [&](bool withPlane, auto fn) { RunRowsAny<uint16_t>(j, key, kt, withPlane, fn); };
   const simd::Fmt16Vec fv(f);
 
-  auto mode0 = [&]() -> Outcome {
-    if (general) return Outcome::HardwareCopy;
-    if (plane) {
-      if (bright) {
+  switch (n.mode) {
+    case 0:
+      if (!n.plane) {
+        if (n.var == Var::LowBright) run(false, [&](uint32_t s, uint32_t, uint32_t) { return WeightBright16(f, s, st.bright); });
+        else run(false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
+      } else if (n.var == Var::Bright) {
         run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? bri(s) : Chan16(f, bri(s), d, a); });
       } else if (st.simd) {
         RunRowsSimdAny<uint16_t, true>(j, key, kt, true, [&](__m128i s, __m128i d, __m128i a) {
@@ -243,154 +332,154 @@ Outcome Unscaled16(const Job& j, const Settings& st) {
       } else {
         run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? s : Field16(f, s, d, a); });
       }
-      return Outcome::Drawn;
-    }
-    if (!bright) return Outcome::HardwareCopy;
-    if (lp) run(false, [&](uint32_t s, uint32_t, uint32_t) { return WeightBright16(f, s, st.bright); });
-    else run(false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
-    return Outcome::Drawn;
-  };
-
-  switch (st.blendMode) {
-    case 0: return mode0();
-    case 1: {
-      if (!lp && p == 0) return Outcome::Nothing;
-      if (plane) {
-        if (!lp && p == 255) return mode0();
-        if (bright) {
-          run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
-            const uint32_t ap = (a * p) >> 8;
-            uint32_t v[3];
-            for (int c = 0; c < 3; ++c) v[c] = (Ch16(f, d, c) * (255 - ap) + r.bright[c][Ch16(f, s, c)] * ap) >> 8;
-            return Pack16(f, v);
-          });
-        } else if (lp) {
-          if (q == 16) return mode0();
-          if (q == 0) return Outcome::Nothing;
-          if (q == 8) run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+      return;
+    case 1:
+      if (n.plane) {
+        switch (n.var) {
+          case Var::Bright:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+              const uint32_t ap = (a * p) >> 8;
+              uint32_t v[3];
+              for (int c = 0; c < 3; ++c) v[c] = (Ch16(f, d, c) * (255 - ap) + r.bright[c][Ch16(f, s, c)] * ap) >> 8;
+              return Pack16(f, v);
+            });
+            return;
+          case Var::LowSpecial:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
               return a == 255 ? ((s >> 1) & f.h[1]) + ((d >> 1) & f.h[1]) : Field16(f, s, d, a >> 1);
             });
-          else run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+            return;
+          case Var::Low:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
               return a == 255 ? (Weight16(f, s, q) + Weight16(f, d, 16 - q)) & 0xFFFF : Field16(f, s, d, (a * p) >> 8);
             });
-        } else {
-          run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
-            return a == 255 ? tabPQ(s, d) : Field16(f, s, d, (a * p) >> 8);
-          });
+            return;
+          default:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+              return a == 255 ? tabPQ(s, d) : Field16(f, s, d, (a * p) >> 8);
+            });
+            return;
         }
-        return Outcome::Drawn;
       }
-      if (lp && q == 0) return Outcome::Nothing;
-      const bool full = (!lp && p == 255) || (lp && q == 16);
-      if (bright) {
-        if (full) return mode0();
-        if (lp) run(false, [&](uint32_t s, uint32_t d, uint32_t) {
+      switch (n.var) {
+        case Var::LowBright:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) {
             return (Weight16(f, WeightBright16(f, s, st.bright), q) + Weight16(f, d, 16 - q)) & 0xFFFF;
           });
-        else run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(bri(s), d); });
-        return Outcome::Drawn;
-      }
-      if (full) return Outcome::HardwareCopy;
-      if (st.mmx && !lp) {
-        auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAlpha16(f, s, d, p); };
-        if (st.simd) {
-          const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(255 - p));
-          RunRowsSimdAny<uint16_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
-            return simd::MmxAlpha16(fv, s, d, vp, vq); }, fn);
-        } else {
-          run(false, fn);
+          return;
+        case Var::Bright: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(bri(s), d); }); return;
+        case Var::Mmx: {
+          auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAlpha16(f, s, d, p); };
+          if (st.simd) {
+            const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(255 - p));
+            RunRowsSimdAny<uint16_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
+              return simd::MmxAlpha16(fv, s, d, vp, vq); }, fn);
+          } else {
+            run(false, fn);
+          }
+          return;
         }
-      } else if (lp && !general) {
-        if (q == 8) run(false, [&](uint32_t s, uint32_t d, uint32_t) {
-            return ((s >> 1) & f.h[1]) + ((d >> 1) & f.h[1]);
-          });
-        else run(false, [&](uint32_t s, uint32_t d, uint32_t) {
+        case Var::LowSpecial:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) { return ((s >> 1) & f.h[1]) + ((d >> 1) & f.h[1]); });
+          return;
+        case Var::Low:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) {
             return (Weight16(f, s, q) + Weight16(f, d, 16 - q)) & 0xFFFF;
           });
-      } else {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(s, d); });
+          return;
+        default: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return tabPQ(s, d); }); return;
       }
-      return Outcome::Drawn;
-    }
     case 2:
     case 3: {
-      const bool add = st.blendMode == 2;
+      const bool add = n.mode == 2;
       auto combine = [&](uint32_t S, uint32_t d) {
         if (general) return add ? AddGeneral16(f, S, d) : SubGeneral16(f, d, S);
         return add ? Add16(f, S, d) : Sub16(f, d, S);
       };
       auto combineHalf = [&](uint32_t S, uint32_t d) { return add ? AddHalf16(f, S, d) : SubHalf16(f, d, S); };
-      if (plane) {
-        if (p == 0) return Outcome::Nothing;
-        if (bright) {
-          run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return combine(times(bri(s), (a * p) >> 8), d); });
-        } else if (lp) {
-          if (q == 0) return Outcome::Nothing;
-          if (q == 16) run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
-              return combine(a == 255 ? s : times(s, a), d);
-            });
-          else run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+      if (n.plane) {
+        switch (n.var) {
+          case Var::Bright:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return combine(times(bri(s), (a * p) >> 8), d); });
+            return;
+          case Var::LowSpecial:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) { return combine(a == 255 ? s : times(s, a), d); });
+            return;
+          case Var::Low:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
               return combine(a == 255 ? Weight16(f, s, q) : times(s, (a * p) >> 8), d);
             });
-        } else {
-          run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
-            return combine(a == 255 ? tabP(s) : times(s, (a * p) >> 8), d);
-          });
+            return;
+          default:
+            run(true, [&](uint32_t s, uint32_t d, uint32_t a) {
+              return combine(a == 255 ? tabP(s) : times(s, (a * p) >> 8), d);
+            });
+            return;
         }
-        return Outcome::Drawn;
       }
-      if ((!lp && p == 0) || (lp && q == 0)) return Outcome::Nothing;
-      if (bright) {
-        if (lp) run(false, [&](uint32_t s, uint32_t d, uint32_t) {
+      switch (n.var) {
+        case Var::LowBright:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) {
             return combineHalf(Weight16(f, WeightBright16(f, s, st.bright), q), d);
           });
-        else run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(tabP(bri(s)), d); });
-        return Outcome::Drawn;
-      }
-      if (add && st.mmx && !lp) {
-        auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAdd16(f, s, d, p); };
-        if (st.simd) {
-          const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p));
-          RunRowsSimdAny<uint16_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
-            return simd::MmxAdd16(fv, s, d, vp); }, fn);
-        } else {
-          run(false, fn);
+          return;
+        case Var::Bright: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(tabP(bri(s)), d); }); return;
+        case Var::Mmx: {
+          auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return MmxAdd16(f, s, d, p); };
+          if (st.simd) {
+            const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p));
+            RunRowsSimdAny<uint16_t>(j, key, kt, false, [&](__m128i s, __m128i d, __m128i) {
+              return simd::MmxAdd16(fv, s, d, vp); }, fn);
+          } else {
+            run(false, fn);
+          }
+          return;
         }
-      } else if (lp && !general) {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combineHalf(p == 255 ? s : Weight16(f, s, q), d); });
-      } else {
-        run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(tabP(s), d); });
+        case Var::Low:
+          run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combineHalf(p == 255 ? s : Weight16(f, s, q), d); });
+          return;
+        default: run(false, [&](uint32_t s, uint32_t d, uint32_t) { return combine(tabP(s), d); }); return;
       }
-      return Outcome::Drawn;
     }
     case 4: {
+      const bool bright = n.var == Var::Bright;
       RunRows<uint16_t, false, false>(j, kt, [&](uint32_t s, uint32_t d, uint32_t) {
         const uint32_t sb = bright ? bri(s) : s;
         uint32_t v[3];
         for (int c = 0; c < 3; ++c) v[c] = Ch16(f, sb, c) * Ch16(f, d, c) / f.max[c];
         return Pack16(f, v);
       });
-      return Outcome::Drawn;
+      return;
     }
-    case 8:
-      run(false, [](uint32_t s, uint32_t d, uint32_t) { return s ^ d; });
-      return Outcome::Drawn;
-    default: return Outcome::Nothing;
+    case 8: run(false, [](uint32_t s, uint32_t d, uint32_t) { return s ^ d; }); return;
+    default: return;
   }
 }
 
 }  // namespace
 
-Outcome DrawUnscaled(const Job& job, const Settings& given) {
-  if (job.w <= 0 || job.h <= 0) return Outcome::Nothing;
-  Settings st = given;
-  st.param = st.param < 0 ? 0 : st.param > 255 ? 255 : st.param;
+Nest ChooseUnscaled(const Settings& given, bool hasPlane) {
+  const Settings st = Clamped(given);
   switch (st.screen->bitDepth) {
-    case 8: return Outcome::HardwareCopy;
-    case 16: return Unscaled16(job, st);
-    case 32: return Unscaled32(job, st);
-    default: return Outcome::Nothing;
+    case 8: return kCopy;
+    case 16: return Choose16(st, hasPlane);
+    case 32: return Choose32(st, hasPlane);
+    default: return kNothing;
   }
+}
+
+void RunUnscaled(const Job& job, const Settings& given, const Nest& nest) {
+  if (job.w <= 0 || job.h <= 0 || nest.outcome != Outcome::Drawn) return;
+  const Settings st = Clamped(given);
+  if (st.screen->bitDepth == 16) Run16(job, st, nest);
+  else if (st.screen->bitDepth == 32) Run32(job, st, nest);
+}
+
+Outcome DrawUnscaled(const Job& job, const Settings& settings) {
+  if (job.w <= 0 || job.h <= 0) return Outcome::Nothing;
+  const Nest nest = ChooseUnscaled(settings, job.alpha != nullptr);
+  RunUnscaled(job, settings, nest);
+  return nest.outcome;
 }
 
 }  // namespace blit

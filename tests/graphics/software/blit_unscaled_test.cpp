@@ -1,16 +1,15 @@
+// The unscaled loops against the plain formulas of the nest they choose, and the choice itself against a table.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "blit_reference.h"
 #include "graphics/software/blit_loops.h"
-#include "unscaled_reference.h"
 
 namespace {
 
 using blit::Outcome;
-
-struct Case {
-  ColorFormat fmt;
-  const char* name;
-};
+using blit::Var;
 
 // Draws with the library and with the reference on the same random images; returns the number of mismatches.
 struct Bench {
@@ -20,79 +19,51 @@ struct Bench {
   int run(const ColorFormat& fmt, blit::Settings st, bool plane, bool sameBg, int w, int h, std::string* where) {
     const int bpp = fmt.bytesPerPixel;
     ref::Image src(w, h, bpp, rng, 4), bg(w, h, bpp, rng, 8), dst(w, h, bpp, rng, 12), alpha(w, h, 1, rng, 3);
-    const uint32_t colour = blit::ColourBits(fmt);
-    const uint32_t key = (src.get(1, 0) & colour) | (rng() & ~colour);
-    st.key = key;
+    const uint32_t colour = blit::ColourBits(fmt), width = bpp == 4 ? 0xFFFFFFFF : 0xFFFF;
+    st.key = (src.get(1, 0) & colour) | (rng() & ~colour);
     // Key-coloured source pixels with random bits outside the channels; alpha bytes biased to 0 and 255.
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
-        const uint32_t r = rng();
-        if (r % 5 == 0) src.set(x, y, (key & colour) | (rng() & ~colour & (bpp == 4 ? 0xFFFFFFFF : 0xFFFF)));
-        const uint32_t a = (r >> 8) % 4;
+        const uint32_t r = rng(), a = (r >> 8) % 4;
+        if (r % 5 == 0) src.set(x, y, (st.key & colour) | (rng() & ~colour & width));
         alpha.set(x, y, a == 0 ? 0 : a == 1 ? 255 : (r >> 16) & 0xFF);
       }
     const ref::Image before = dst;
     ref::Image& back = sameBg ? dst : bg;
     const ref::Image backBefore = back;
-    blit::Job j;
-    j.dst = dst.at(0, 0);
-    j.dstPitch = dst.pitch;
-    j.src = src.at(0, 0);
-    j.srcPitch = src.pitch;
-    j.bg = back.at(0, 0);
-    j.bgPitch = back.pitch;
-    j.alpha = plane ? alpha.at(0, 0) : nullptr;
-    j.alphaPitch = alpha.pitch;
-    j.w = w;
-    j.h = h;
+    const blit::Job j{dst.at(0, 0), dst.pitch, src.at(0, 0), src.pitch, back.at(0, 0), back.pitch,
+                      plane ? alpha.at(0, 0) : nullptr, alpha.pitch, w, h};
     st.screen = &fmt;
     st.mul = mul.data();
-    const Outcome got = blit::DrawUnscaled(j, st);
-    const ref::Leaf leaf = fmt.bitDepth == 32 ? ref::Unscaled32(st, plane) : ref::Unscaled16(st, fmt, plane);
+    const blit::Nest nest = blit::ChooseUnscaled(st, plane);
+    if (blit::DrawUnscaled(j, st) != nest.outcome) return *where = "outcome", 1;
+    const ref::PixelFn fn = ref::Formula(nest, fmt, st, false);
     int bad = 0;
-    if (got != leaf.out) {
-      *where = "outcome " + std::to_string(int(got)) + " expected " + std::to_string(int(leaf.out));
-      return 1;
-    }
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         uint32_t want = before.get(x, y);
-        if (leaf.out == Outcome::Drawn) {
-          const uint32_t s = src.get(x, y), a = alpha.get(x, y);
-          const bool skip = (leaf.key && (s & colour) == (key & colour)) || (leaf.plane && a == 0);
-          if (!skip) {
-            const ref::Pixel px = leaf.fn(s, backBefore.get(x, y), a);
-            if (px) want = *px & (bpp == 4 ? 0xFFFFFFFF : 0xFFFF);
-          }
-        }
-        if (dst.get(x, y) != want && bad++ == 0) {
-          char text[160];
-          std::snprintf(text, sizeof text, "pixel (%d,%d) s=%x d=%x a=%u got %x want %x", x, y, src.get(x, y),
-                        backBefore.get(x, y), alpha.get(x, y), dst.get(x, y), want);
-          *where = text;
-        }
+        const uint32_t s = src.get(x, y), a = alpha.get(x, y);
+        const bool skip = (nest.key && (s & colour) == (st.key & colour)) || (nest.plane && a == 0);
+        if (nest.outcome == Outcome::Drawn && !skip) want = fn(s, backBefore.get(x, y), a).value_or(want) & width;
+        if (dst.get(x, y) != want && bad++ == 0)
+          *where = "pixel " + std::to_string(x) + " s " + std::to_string(s) + " d " +
+                   std::to_string(backBefore.get(x, y)) + " a " + std::to_string(a);
       }
     // Nothing outside the w by h rectangle changes (pitch padding included).
     for (int y = 0; y < h; ++y)
-      for (intptr_t i = intptr_t(w) * bpp; i < dst.pitch; ++i)
-        if (dst.bytes[y * dst.pitch + i] != before.bytes[y * dst.pitch + i]) ++bad;
+      for (intptr_t i = intptr_t(w) * bpp; i < dst.pitch; ++i) bad += dst.bytes[y * dst.pitch + i] != before.bytes[y * dst.pitch + i];
     return bad;
   }
 };
 
-const int kParams[] = {0, 1, 15, 128, 200, 254, 255};
-const uint32_t kBright[] = {0xFFFFFFFF, 0x00FF80C0, 0x12345678, 0x00FFFFFF};
-const int kModes[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, -1, 1000};
-
 void Sweep(const ColorFormat& fmt, const char* name) {
   Bench b;
   int failures = 0;
-  for (int mode : kModes)
-    for (int p : kParams)
-      for (uint32_t bright : kBright)
+  for (int mode : {0, 1, 2, 3, 4, 5, 7, 8, 9, -1, 1000})
+    for (int p : {0, 1, 15, 128, 200, 254, 255, 300})
+      for (uint32_t bright : {0xFFFFFFFFu, 0x00FF80C0u, 0x12345678u})
         for (int flags = 0; flags < 128; ++flags) {
           blit::Settings st;
-          st.avx2 = flags & 64;
           st.blendMode = mode;
           st.param = p;
           st.bright = bright;
@@ -100,43 +71,123 @@ void Sweep(const ColorFormat& fmt, const char* name) {
           st.lowPrecision = flags & 4;
           st.mmx = flags & 8;
           st.simd = flags & 16;
-          const bool plane = flags & 2, sameBg = flags & 32;
+          st.avx2 = flags & 64;
           std::string where;
-          const int w = 19 + (flags % 5), h = 3;
-          if (b.run(fmt, st, plane, sameBg, w, h, &where) != 0 && failures++ < 10)
+          if (b.run(fmt, st, flags & 2, flags & 32, 19 + flags % 5, 3, &where) != 0 && failures++ < 10)
             ADD_FAILURE() << name << " mode " << mode << " p " << p << " bright " << std::hex << bright << std::dec
-                          << " key " << st.trans << " plane " << plane << " lp " << st.lowPrecision << " mmx "
-                          << st.mmx << " simd " << st.simd << ": " << where;
+                          << " flags " << flags << ": " << where;
         }
 }
 
-TEST(BlitUnscaled, MatchesReference32) { Sweep(ref::Format32(), "32"); }
-TEST(BlitUnscaled, MatchesReference565) { Sweep(ref::Format565(), "565"); }
-TEST(BlitUnscaled, MatchesReference555) { Sweep(ref::Format555(), "555"); }
-TEST(BlitUnscaled, MatchesReferenceGeneralLayouts) {
+TEST(BlitUnscaled, EveryNestDrawsItsFormula) {
+  Sweep(ref::Format32(), "32");
+  Sweep(ref::Format565(), "565");
+  Sweep(ref::Format555(), "555");
   Sweep(ref::Format16(4, 8, 4, 4, 4, 0), "444");
   Sweep(ref::Format16(5, 0, 6, 5, 5, 11), "bgr565");  // blue above bit 0 takes its own shift
 }
 
-// The fast paths (SSE2, and AVX2 where the processor has it) against the plain loops on rows of many widths.
-TEST(BlitUnscaled, SimdMatchesPlainLoops) {
+// The fast paths (SSE2, and AVX2 where the processor has it) on rows of many widths.
+TEST(BlitUnscaled, FastPathsOnEveryRowWidth) {
   Bench b;
   for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format555(), ref::Format16(5, 0, 6, 5, 5, 11)})
     for (int mode : {0, 1, 2})
       for (int p : {1, 77, 128, 254})
-        for (int keyed = 0; keyed < 2; ++keyed)
-          for (int plane = 0; plane < 4; ++plane)
-            for (int w = 1; w < 40; w += 7) {
-              blit::Settings st;
-              st.avx2 = plane & 2;
-              st.blendMode = mode;
-              st.param = p;
-              st.trans = keyed;
-              std::string where;
-              EXPECT_EQ(b.run(fmt, st, plane & 1, false, w, 5, &where), 0) << where;
-            }
+        for (int flags = 0; flags < 8; ++flags)
+          for (int w = 1; w < 40; w += 7) {
+            blit::Settings st;
+            st.avx2 = flags & 2;
+            st.blendMode = mode;
+            st.param = p;
+            st.trans = flags & 4 ? 1 : 0;
+            std::string where;
+            EXPECT_EQ(b.run(fmt, st, flags & 1, false, w, 5, &where), 0) << where;
+          }
 }
 
+// Which nest the settings choose: depth or layout, mode, parameter, low precision, brightness, MMX flag, plane.
+TEST(BlitUnscaled, NestChoice) {
+  struct Case {
+    const char* format;
+    int mode, param;
+    bool low, bright, mmx, plane;
+    Outcome outcome;
+    int nestMode;
+    bool nestPlane;
+    Var var;
+  };
+  const Outcome D = Outcome::Drawn, N = Outcome::Nothing, H = Outcome::HardwareCopy;
+  const Case cases[] = {
+      {"32", 0, 0, false, false, true, false, H, 0, false, Var::Plain},
+      {"32", 0, 0, false, false, true, true, D, 0, true, Var::Plain},
+      {"32", 0, 0, true, true, true, false, D, 0, false, Var::LowBright},
+      {"32", 0, 0, false, true, true, true, D, 0, true, Var::Bright},
+      {"32", 1, 0, false, false, true, false, N, 0, false, Var::Plain},
+      {"32", 1, 14, true, false, true, false, N, 0, false, Var::Plain},
+      {"32", 1, 255, false, false, true, false, H, 0, false, Var::Plain},
+      {"32", 1, 255, true, false, true, false, H, 0, false, Var::Plain},  // sixteen sixteenths
+      {"32", 1, 255, false, true, true, false, D, 0, false, Var::Bright},
+      {"32", 1, 255, false, false, true, true, D, 0, true, Var::Plain},
+      {"32", 1, 128, false, false, true, false, D, 1, false, Var::Mmx},
+      {"32", 1, 128, false, false, false, false, D, 1, false, Var::Plain},
+      {"32", 1, 128, true, false, true, false, D, 1, false, Var::Low},
+      {"32", 1, 128, true, true, true, false, D, 1, false, Var::LowBright},
+      {"32", 1, 128, true, false, true, true, D, 1, true, Var::Low},
+      {"32", 1, 128, false, true, true, true, D, 1, true, Var::Bright},
+      {"32", 2, 128, false, false, true, false, D, 2, false, Var::Mmx},
+      {"32", 3, 128, false, false, true, false, D, 3, false, Var::Plain},
+      {"32", 2, 128, true, true, true, false, D, 2, false, Var::LowBright},
+      {"32", 2, 128, true, false, true, true, D, 2, true, Var::Plain},  // the plane runs in full precision
+      {"32", 3, 0, false, false, true, false, N, 0, false, Var::Plain},
+      {"32", 4, 0, false, true, true, true, D, 4, false, Var::Bright},
+      {"32", 8, 128, false, false, true, false, N, 0, false, Var::Plain},
+      {"565", 0, 0, false, false, true, false, H, 0, false, Var::Plain},
+      {"565", 1, 128, true, false, true, false, D, 1, false, Var::LowSpecial},  // exactly a half
+      {"565", 1, 128, true, false, true, true, D, 1, true, Var::LowSpecial},
+      {"565", 1, 100, true, false, true, true, D, 1, true, Var::Low},
+      {"565", 1, 255, true, false, true, true, D, 0, true, Var::Plain},
+      {"565", 1, 0, true, false, true, true, N, 0, false, Var::Plain},
+      {"565", 1, 128, false, false, true, false, D, 1, false, Var::Mmx},
+      {"565", 1, 128, true, false, false, false, D, 1, false, Var::LowSpecial},
+      {"565", 2, 255, true, false, true, true, D, 2, true, Var::LowSpecial},  // sixteen sixteenths
+      {"565", 2, 128, true, false, true, true, D, 2, true, Var::Low},
+      {"565", 2, 0, true, false, true, true, N, 0, false, Var::Plain},
+      {"565", 3, 128, true, false, true, false, D, 3, false, Var::Low},
+      {"565", 2, 128, false, false, true, false, D, 2, false, Var::Mmx},
+      {"565", 3, 128, false, true, true, false, D, 3, false, Var::Bright},
+      {"565", 8, 0, false, false, true, false, D, 8, false, Var::Plain},
+      {"444", 0, 0, false, true, true, true, H, 0, false, Var::Plain},  // no plane, no brightness
+      {"444", 1, 128, true, false, false, false, D, 1, false, Var::Plain},
+      {"444", 2, 128, true, false, false, false, D, 2, false, Var::Plain},
+      {"444", 1, 255, false, true, true, true, H, 0, false, Var::Plain},
+      {"8", 1, 128, false, false, true, false, H, 0, false, Var::Plain},
+  };
+  const std::vector<uint32_t> mul = ref::MulTable();
+  for (const Case& c : cases) {
+    const std::string name = c.format;
+    const ColorFormat fmt = name == "32"    ? ref::Format32()
+                            : name == "565" ? ref::Format565()
+                            : name == "444" ? ref::Format16(4, 8, 4, 4, 4, 0)
+                                            : ref::Format8();
+    blit::Settings st;
+    st.screen = &fmt;
+    st.mul = mul.data();
+    st.blendMode = c.mode;
+    st.param = c.param;
+    st.lowPrecision = c.low;
+    st.bright = c.bright ? 0x00804020 : 0xFFFFFFFF;
+    st.mmx = c.mmx;
+    st.trans = 1;
+    const blit::Nest n = blit::ChooseUnscaled(st, c.plane);
+    const std::string at = name + " mode " + std::to_string(c.mode) + " p " + std::to_string(c.param);
+    EXPECT_EQ(n.outcome, c.outcome) << at;
+    if (n.outcome != Outcome::Drawn || c.outcome != Outcome::Drawn) continue;
+    EXPECT_EQ(n.mode, c.nestMode) << at;
+    EXPECT_EQ(n.plane, c.nestPlane) << at;
+    EXPECT_EQ(n.var, c.var) << at;
+    EXPECT_EQ(n.key, c.nestMode != 4) << at;  // multiply draws the key colour too
+  }
+}
 // The pinned values of the blend statement.
 struct One {
   ColorFormat fmt;
