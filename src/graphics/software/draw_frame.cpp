@@ -64,6 +64,9 @@ bool CopyBackgroundToWork(DrawFrame* f, const RECT& rect, int atX, int atY) {
 
 bool CopySourceToWork(DrawFrame* f, IDirectDrawSurface7* source, const RECT& rect) {
   IDirectDrawSurface7* work = GetDirectDrawLayerState().work2;
+  // This platform's video memory is ordinary memory, as fast to read as a copy; only a source that is the
+  // destination itself must be read from a copy, before the loops overwrite it.
+  if (source != f->destination) return false;
   if (work == nullptr || source == nullptr || !FitsWork(*f, rect, 0, 0)) return false;
   RECT r = rect;
   G_DDraw_CopySurfaceRect(work, source, 0, 0, &r);

@@ -66,8 +66,9 @@ int OpenDrawFrame(DrawFrame* frame);
 // the loops then read the destination itself, which gives the same pixels.
 bool CopyBackgroundToWork(DrawFrame* frame, const RECT& rect, int atX = 0, int atY = 0);
 
-// Copies rect (absolute in the source surface) to (0, 0) of the second work surface. Answers false, copying
-// nothing, when it does not fit; the loops then read the source surface.
+// Copies rect (absolute in the source surface) to (0, 0) of the second work surface when the source is the
+// destination surface itself. Answers false, copying nothing, for any other source or when it does not fit; the
+// loops then read the source surface.
 bool CopySourceToWork(DrawFrame* frame, IDirectDrawSurface7* source, const RECT& rect);
 
 // Locks, whole surfaces, in the order destination, source (or its work copy), background work copy. A failed lock

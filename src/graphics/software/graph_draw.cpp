@@ -65,7 +65,8 @@ int G_DDraw_DrawGraph(int x, int y, int surface2DHandle, int transparent) {
     return 0;
   }
   const RECT target{x + f.offset.x, y + f.offset.y, x + f.offset.x + w, y + f.offset.y + h};
-  if ((f.destinationInVideoMemory != 0 && state.blendMode != 0) || plane) CopyBackgroundToWork(&f, target);
+  // Each destination pixel is written once, after it is read: the loops read the destination itself. A work copy
+  // would only spare reading slow video memory, and this platform's memory reads fast.
   // A graph drawn onto its own surface reads a copy of itself.
   if (!SourceInSystemMemory(*data) || data->surface == f.destination) CopySourceToWork(&f, data->surface, source);
   LockDrawFrame(&f, data->surface, DDLOCK_WAIT, DDLOCK_WAIT | DDLOCK_READONLY, kGraphTexts);
@@ -120,11 +121,8 @@ int G_DDraw_DrawExtendGraph(int x1, int y1, int x2, int y2, GraphRecord* graph, 
   const int64_t readTop = mirrorY ? firstY - (job.y.count - 1) : firstY;
   const RECT read{static_cast<LONG>(readLeft), static_cast<LONG>(readTop), static_cast<LONG>(readLeft + job.x.count),
                   static_cast<LONG>(readTop + job.y.count)};
-  const GraphicsDrawState& state = GetGraphicsDrawState();
   const bool plane = HasAlphaPlane(*data);
   const RECT target{rect.left + f.offset.x, rect.top + f.offset.y, rect.right + f.offset.x, rect.bottom + f.offset.y};
-  if (state.blendMode != 0 && f.depth != 8 && (f.destinationInVideoMemory != 0 || plane))
-    CopyBackgroundToWork(&f, target);
   if (!SourceInSystemMemory(*data) || data->surface == f.destination) CopySourceToWork(&f, data->surface, read);
   LockDrawFrame(&f, data->surface, DDLOCK_WAIT, DDLOCK_WAIT, kExtendTexts);
   const int bpp = f.depth / 8;

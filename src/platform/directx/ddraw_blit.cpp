@@ -1,4 +1,7 @@
 // Pixel loops of the surfaces: colour and depth fills, plain, keyed and stretching copies.
+#include <emmintrin.h>
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -34,6 +37,68 @@ void FillLoop(const PixelBlock& dst, const RECT& r, uint32_t value) {
   }
 }
 
+// Keyed row copies: a source pixel whose colour bits equal the key leaves the destination pixel as it was. The
+// vector bodies select between the two per lane; the tails go pixel by pixel.
+template <int Bytes>
+void KeyedRowPlain(uint8_t* d, const uint8_t* s, LONG width, uint32_t mask, uint32_t keyValue) {
+  for (LONG i = 0; i < width; ++i, s += Bytes, d += Bytes) {
+    uint32_t v = Pixel<Bytes>::Load(s);
+    if ((v & mask) != keyValue) Pixel<Bytes>::Store(d, v);
+  }
+}
+
+template <int Bytes>
+__m128i SplatSse2(uint32_t v) {
+  return Bytes == 2 ? _mm_set1_epi16(static_cast<int16_t>(v)) : _mm_set1_epi32(static_cast<int32_t>(v));
+}
+
+template <int Bytes>
+void KeyedRowSse2(uint8_t* d, const uint8_t* s, LONG width, uint32_t mask, uint32_t keyValue) {
+  constexpr LONG kLanes = 16 / Bytes;
+  const __m128i vm = SplatSse2<Bytes>(mask), vk = SplatSse2<Bytes>(keyValue);
+  LONG i = 0;
+  for (; i + kLanes <= width; i += kLanes, s += 16, d += 16) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+    const __m128i masked = _mm_and_si128(sv, vm);
+    const __m128i keep = Bytes == 2 ? _mm_cmpeq_epi16(masked, vk) : _mm_cmpeq_epi32(masked, vk);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, sv)));
+  }
+  KeyedRowPlain<Bytes>(d, s, width - i, mask, keyValue);
+}
+
+template <int Bytes>
+__attribute__((target("avx2"))) void KeyedRowAvx2(uint8_t* d, const uint8_t* s, LONG width, uint32_t mask,
+                                                  uint32_t keyValue) {
+  constexpr LONG kLanes = 32 / Bytes;
+  const __m256i vm = Bytes == 2 ? _mm256_set1_epi16(static_cast<int16_t>(mask)) : _mm256_set1_epi32(static_cast<int32_t>(mask));
+  const __m256i vk =
+      Bytes == 2 ? _mm256_set1_epi16(static_cast<int16_t>(keyValue)) : _mm256_set1_epi32(static_cast<int32_t>(keyValue));
+  LONG i = 0;
+  for (; i + kLanes <= width; i += kLanes, s += 32, d += 32) {
+    const __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    const __m256i masked = _mm256_and_si256(sv, vm);
+    const __m256i keep = Bytes == 2 ? _mm256_cmpeq_epi16(masked, vk) : _mm256_cmpeq_epi32(masked, vk);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_blendv_epi8(sv, dv, keep));
+  }
+  // Leaving the wide registers dirty would make the plain code after this call pay for every switch.
+  _mm256_zeroupper();
+  if (i < width) KeyedRowSse2<Bytes>(d, s, width - i, mask, keyValue);
+}
+
+using KeyedRow = void (*)(uint8_t*, const uint8_t*, LONG, uint32_t, uint32_t);
+
+// The fastest keyed row loop this processor runs, chosen once.
+template <int Bytes>
+KeyedRow ChooseKeyedRow() {
+  if constexpr (Bytes == 2 || Bytes == 4) {
+    static const KeyedRow chosen = __builtin_cpu_supports("avx2") ? KeyedRowAvx2<Bytes> : KeyedRowSse2<Bytes>;
+    return chosen;
+  }
+  return KeyedRowPlain<Bytes>;
+}
+
 // One pass over the clipped destination; source columns and rows map from the full rectangles.
 template <int Bytes>
 void CopyLoop(const PixelBlock& dst, const RECT& dstFull, const RECT& clip, const PixelBlock& src, const RECT& srcFull,
@@ -49,8 +114,10 @@ void CopyLoop(const PixelBlock& dst, const RECT& dstFull, const RECT& clip, cons
       columns[i] = static_cast<LONG>(srcFull.left + (int64_t{clip.left} + i - dstFull.left) * sw / dw);
   }
   uint32_t keyValue = key.value & key.mask;
+  const KeyedRow keyedRow = ChooseKeyedRow<Bytes>();
   for (LONG y = clip.top; y < clip.bottom; ++y) {
-    LONG sy = static_cast<LONG>(srcFull.top + (int64_t{y} - dstFull.top) * sh / dh);
+    LONG sy = static_cast<LONG>(stretch ? srcFull.top + (int64_t{y} - dstFull.top) * sh / dh
+                                        : srcFull.top + (int64_t{y} - dstFull.top));
     const uint8_t* srow = src.Row(sy);
     uint8_t* d = dst.Row(y) + static_cast<long>(clip.left) * Bytes;
     if (!stretch) {
@@ -59,10 +126,7 @@ void CopyLoop(const PixelBlock& dst, const RECT& dstFull, const RECT& clip, cons
         std::memcpy(d, s, static_cast<size_t>(width) * Bytes);
         continue;
       }
-      for (LONG i = 0; i < width; ++i, s += Bytes, d += Bytes) {
-        uint32_t v = Pixel<Bytes>::Load(s);
-        if ((v & key.mask) != keyValue) Pixel<Bytes>::Store(d, v);
-      }
+      keyedRow(d, s, width, key.mask, keyValue);
       continue;
     }
     for (LONG i = 0; i < width; ++i, d += Bytes) {

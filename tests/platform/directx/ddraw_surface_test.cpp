@@ -563,3 +563,29 @@ TEST_F(SurfaceTest, DeviceContextsConvertIntoSurfaces) {
 }
 
 }  // namespace
+
+// The keyed copy's vector rows and their tails against a plain per-pixel reference, at every width up to 67.
+TEST_F(SurfaceTest, KeyedRowsOfEveryWidthMatchThePlainLoop) {
+  std::mt19937 rng(3);
+  for (int bits : {16, 32}) {
+    Desktop(640, 480, bits);
+    const uint32_t colourBits = bits == 16 ? 0xFFFF : 0x00FFFFFF, key = bits == 16 ? 0xF81F : 0x00FF00FF;
+    for (DWORD width = 1; width <= 67; ++width) {
+      IDirectDrawSurface7* src = Make(width, 1);
+      IDirectDrawSurface7* dst = Make(width, 1);
+      std::vector<uint32_t> from(width), to(width);
+      for (DWORD x = 0; x < width; ++x) {
+        // A third of the pixels are the key, some of them with padding bits set.
+        from[x] = rng() % 3 == 0 ? key | (rng() & ~colourBits & 0xFF000000u) : rng() & (bits == 16 ? 0xFFFF : ~0u);
+        to[x] = rng() & (bits == 16 ? 0xFFFF : ~0u);
+        Put(src, x, 0, from[x]);
+        Put(dst, x, 0, to[x]);
+      }
+      DDCOLORKEY colourKey{key, key};
+      ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &colourKey), DD_OK);
+      ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+      for (DWORD x = 0; x < width; ++x)
+        ASSERT_EQ(Get(dst, x, 0), (from[x] & colourBits) == key ? to[x] : from[x]) << bits << " " << width << " " << x;
+    }
+  }
+}
