@@ -12,15 +12,6 @@
 
 namespace {
 
-struct KeyChar {
-  WPARAM key;
-  unsigned char code;
-};
-// Cursor and delete keys go into the input-character ring as control codes.
-constexpr KeyChar kInputControlKeys[] = {
-    {VK_DELETE, 0x10}, {VK_LEFT, 0x1D}, {VK_RIGHT, 0x1C}, {VK_UP, 0x1E}, {VK_DOWN, 0x1F},
-};
-
 void RequestClose() {
   LibrarySystemState& s = SystemState;
   if (s.closingRequested) return;
@@ -263,9 +254,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
     case WM_DISPLAYCHANGE: OnDisplayChange(first, second); break;
     case WM_KEYDOWN:
       if (!IsInputCharRingFull()) {
-        for (const KeyChar& entry : kInputControlKeys) {
-          if (entry.key == first) {
-            PushInputCharByte(entry.code);
+        // Cursor and delete keys go into the input-character ring as control codes.
+        for (const InputControlKey* row = InputControlKeyTable; row->virtualKey != 0; ++row) {
+          if (row->virtualKey == first) {
+            PushInputCharByte(row->code);
             break;
           }
         }

@@ -81,6 +81,13 @@ const std::vector<std::string> kStartupLines = {
     "T:精度結果 更新回数 マルチメディアタイマー：#  パフォーマンスカウンター：#",
     "T:パフォーマンスカウンターを使用します タイマー分解能 : #.# KHz ",
     "T:DirectInput関係初期化処理",
+    "T:\tDirectInputオブジェクトの取得中... 成功",
+    "T:\t\t引き続き初期化処理... 初期化成功",
+    "T:\tジョイパッドの初期化... ",
+    "T:\tジョイパッドの初期化は正常に終了しました",
+    "T:\tキーボードデバイスの初期化... 初期化成功",
+    "T:DirectInput 関連の初期化は正常に終了しました",
+    "T:文字コードバッファの初期化を行います... 完了しました",
 };
 
 const std::vector<std::string> kShutdownLines = {

@@ -2,6 +2,5 @@
 #pragma once
 #include "platform/win32/com.h"
 
-// Until the DirectInput objects exist every creation fails with E_FAIL; the export itself exists, which is
-// what the system check looks for.
+// An initialised DirectInput object for the version asked (0x0700 or below), through the interface of *out.
 HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, void** out, IUnknown* outer);

@@ -50,6 +50,21 @@ struct WindowView {
   bool visible = false;
 };
 
+// A joystick as the host sees it: an id that stays while it is attached, and its names (UTF-8).
+struct JoystickInfo {
+  uint32_t id = 0;
+  std::string name;
+  std::string product;
+};
+
+// A joystick's state: axes X, Y, Z, the three rotations and two sliders from -32768 to 32767; point-of-view hats
+// in hundredths of degrees clockwise from up, 0xFFFFFFFF when centred; buttons 1 while pressed.
+struct JoystickReading {
+  int32_t axes[8] = {};
+  uint32_t hats[4] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+  uint8_t buttons[32] = {};
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -94,6 +109,13 @@ class Host {
   // kept for the host's life (headless: captured at virtual time; SDL: the audio device, or a silent device
   // paced by the clock when none opens).
   virtual media::AudioOutput& Audio() = 0;
+
+  // ---- Input -------------------------------------------------------------------------------------------------
+  // Keys, text and compositions reach the platform through platform/host/input.h as PumpEvents takes them.
+  // Joysticks attached now, in the host's order (re-read at every enumeration, so plugging shows there).
+  virtual std::vector<JoystickInfo> Joysticks() = 0;
+  // The joystick's present state; false once it is no longer attached.
+  virtual bool ReadJoystick(uint32_t id, JoystickReading& reading) = 0;
 };
 
 }  // namespace host

@@ -25,6 +25,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
     s.quitPending = false;
     s.quitCode = 0;
     s.failures.clear();
+    s.events.clear();
   }
   s.sendDone.notify_all();
   s.classes.clear();
@@ -45,6 +46,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
   s.lastError = 0;
   s.periodsBegun = 0;
   s.processor = nullptr;
+  s.input = {};
   s.host = std::move(newHost);
 }
 

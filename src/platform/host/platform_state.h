@@ -12,7 +12,10 @@
 
 #include "platform/host/cpu.h"
 #include "platform/host/host.h"
+#include "platform/host/input.h"
 #include "platform/win32/user.h"
+
+struct KernelEvent;
 
 // The record behind an HWND. Records stay allocated until the platform is reset, so a stale handle is
 // recognised as destroyed instead of pointing at freed memory.
@@ -107,6 +110,10 @@ struct PlatformState {
   DWORD lastError = 0;
   uint32_t periodsBegun = 0;
   const ProcessorProvider* processor = nullptr;  // null: the real processor
+
+  // Kernel events (under the lock) and the keyboard, joysticks and input method.
+  std::map<HANDLE, std::shared_ptr<KernelEvent>> events;
+  InputState input;
 };
 
 PlatformState& State();

@@ -2,6 +2,7 @@
 #include "platform/win32/com.h"
 
 #include "platform/directx/ddraw_entry.h"
+#include "platform/directx/dinput.h"
 #include "platform/directx/dmusic_probe.h"
 #include "platform/directx/dsound.h"
 #include "platform/host/platform.h"
@@ -29,5 +30,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, LPV
   if (host::ShouldFail("CoCreateInstance")) return REGDB_E_CLASSNOTREG;
   if (clsid == CLSID_DirectMusic) return CreateDirectMusicInstance(iid, out);
   if (clsid == CLSID_DirectSound) return CreateDirectSoundInstance(iid, out);
+  if (clsid == CLSID_DirectInput) return CreateDirectInputInstance(clsid, iid, out);
   return CreateDirectDrawInstance(clsid, iid, out);
 }

@@ -65,12 +65,10 @@ void RunCrossThreadSends() {
   }
 }
 
-// Characters of the keys that make one, for TranslateMessage.
+// Characters of the keys that make one, for TranslateMessage. Printable text comes from the host's text input
+// as WM_CHAR of its own (it knows the layout and the input method), so only the control keys are made here.
 int CharacterOfKey(WPARAM key) {
-  if (key >= 'A' && key <= 'Z') return static_cast<int>(key - 'A' + 'a');
-  if (key >= '0' && key <= '9') return static_cast<int>(key);
   switch (key) {
-    case VK_SPACE:
     case VK_RETURN:
     case VK_BACK:
     case VK_TAB:
@@ -174,6 +172,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
   if (!msg) return 0;
   HWND__* w = LiveWindow(msg->hwnd);
   if (!w || !w->procedure) return 0;
+  host::BeforeDispatch(*msg);
   return w->procedure(w, msg->message, msg->wParam, msg->lParam);
 }
 

@@ -259,7 +259,7 @@ BOOL DrawMenuBar(HWND window);
 // Keyboard hooks (never installed by this program; releasing a null hook fails).
 BOOL UnhookWindowsHookEx(HHOOK hook);
 
-// Input method and dropped files.
+// Input method (enabled for the process; returns the previous state) and dropped files.
 BOOL WINNLSEnableIME(HWND window, BOOL enable);
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buffer, UINT size);
 void DragFinish(HDROP drop);

@@ -205,8 +205,6 @@ BOOL DrawMenuBar(HWND window) { return LiveWindow(window) ? TRUE : FALSE; }
 
 BOOL UnhookWindowsHookEx(HHOOK hook) { return hook ? TRUE : FALSE; }
 
-BOOL WINNLSEnableIME(HWND, BOOL) { return TRUE; }
-
 UINT DragQueryFileA(HDROP, UINT, LPSTR buffer, UINT size) {
   if (buffer && size > 0) buffer[0] = 0;
   return 0;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/host/headless/headless_audio.h"
+#include "platform/host/headless/headless_input.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/user.h"
@@ -17,13 +18,14 @@ namespace {
 
 constexpr uint64_t kNsPerMs = 1000000;
 
-enum class EventKind { Activate, Deactivate, Close, DisplayChange };
+enum class EventKind { Activate, Deactivate, Close, DisplayChange, Action };
 
 struct Event {
   uint64_t dueNs;
   EventKind kind;
   HWND window;
   host::DisplayMode mode;
+  std::function<void()> action;
 };
 
 class HeadlessHost final : public host::Host {
@@ -125,6 +127,7 @@ class HeadlessHost final : public host::Host {
     // Due events in time order; an event's own messages may schedule nothing further here.
     for (;;) {
       const uint64_t now = now_.load();
+      // The earliest due event; of events due together, the one scheduled first.
       auto it = std::min_element(events_.begin(), events_.end(),
                                  [](const Event& a, const Event& b) { return a.dueNs < b.dueNs; });
       if (it == events_.end() || it->dueNs > now) return;
@@ -147,6 +150,9 @@ class HeadlessHost final : public host::Host {
           host::SetCurrentDisplayMode(e.mode);
           host::BroadcastDisplayChange();
           break;
+        case EventKind::Action:
+          e.action();
+          break;
       }
     }
   }
@@ -167,6 +173,17 @@ class HeadlessHost final : public host::Host {
   media::AudioOutput& Audio() override {
     if (!audio_) audio_ = CreateHeadlessAudio([this] { return now_.load(); });
     return *audio_;
+  }
+
+  std::vector<host::JoystickInfo> Joysticks() override {
+    std::vector<host::JoystickInfo> list;
+    for (const PadBoard::Pad& p : pads_.pads) list.push_back(p.info);
+    return list;
+  }
+  bool ReadJoystick(uint32_t id, host::JoystickReading& reading) override {
+    PadBoard::Pad* p = pads_.Find(id);
+    if (p) reading = p->reading;
+    return p != nullptr;
   }
 
   static HWND FirstVisibleWindow() {
@@ -192,6 +209,7 @@ class HeadlessHost final : public host::Host {
   bool cursorShown_ = true;
   std::vector<std::string> otherClasses_;
   std::unique_ptr<media::AudioOutput> audio_;
+  PadBoard pads_;
 };
 
 HeadlessHost* Headless() {
@@ -203,9 +221,10 @@ HeadlessHost* Headless() {
   return h;
 }
 
-void Schedule(EventKind kind, uint64_t delayMs, HWND window = nullptr, host::DisplayMode mode = {}) {
+void Schedule(EventKind kind, uint64_t delayMs, HWND window = nullptr, host::DisplayMode mode = {},
+              std::function<void()> action = {}) {
   HeadlessHost* h = Headless();
-  h->events_.push_back({h->now_.load() + delayMs * kNsPerMs, kind, window, mode});
+  h->events_.push_back({h->now_.load() + delayMs * kNsPerMs, kind, window, mode, std::move(action)});
 }
 
 }  // namespace
@@ -241,6 +260,12 @@ void PostDisplayChange(int width, int height, int bitsPerPixel, uint64_t delayMs
   mode.bitsPerPixel = bitsPerPixel;
   Schedule(EventKind::DisplayChange, delayMs, nullptr, mode);
 }
+
+void ScheduleAction(uint64_t delayMs, std::function<void()> action) {
+  Schedule(EventKind::Action, delayMs, nullptr, {}, std::move(action));
+}
+
+PadBoard& Pads() { return Headless()->pads_; }
 
 bool IsActive() { return host::State().applicationActive; }
 

@@ -19,6 +19,7 @@
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/host/sdl/sdl_audio.h"
+#include "platform/host/sdl/sdl_input.h"
 #include "platform/win32/user.h"
 
 namespace host {
@@ -196,6 +197,7 @@ class SdlHost final : public Host {
         interrupted_ = true;
         continue;
       }
+      if (input_.Handle(e)) continue;
       if (e.type == SDL_MOUSEMOTION) {
         for (auto& [h, w] : windows_) {
           if (SDL_GetWindowID(w.window) != e.motion.windowID) continue;
@@ -221,6 +223,8 @@ class SdlHost final : public Host {
           SetApplicationActive(true);
           break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Keys released while another window has the focus would otherwise stay down.
+          ReleaseAllKeys();
           // Only a window that had the focus loses it: a desktop without a window manager never gives it.
           if (w.hadFocus) SetApplicationActive(false);
           break;
@@ -287,6 +291,10 @@ class SdlHost final : public Host {
     return *audio_;
   }
 
+  // ---- Input ----
+  std::vector<JoystickInfo> Joysticks() override { return input_.Joysticks(); }
+  bool ReadJoystick(uint32_t id, JoystickReading& reading) override { return input_.ReadJoystick(id, reading); }
+
  private:
   static void Show(SdlWindow& w) {
     if (!w.renderer) return;
@@ -334,6 +342,7 @@ class SdlHost final : public Host {
   std::map<HWND, SdlWindow> windows_;
   std::vector<uint32_t> converted_;
   std::unique_ptr<media::AudioOutput> audio_;
+  SdlInput input_;
 };
 
 }  // namespace

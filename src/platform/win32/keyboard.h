@@ -1,0 +1,6 @@
+// The keyboard as Win32 reports it on the substitute: the virtual-key state array.
+#pragma once
+#include "platform/win32/types.h"
+
+// 256 bytes by virtual-key code: bit 7 set while the key is down, bit 0 toggled by each press.
+BOOL GetKeyboardState(BYTE* state);
