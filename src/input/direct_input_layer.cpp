@@ -122,15 +122,17 @@ int StartDirectInputLayer() {
   HWND window = GetLibraryWindowHandle();
   BringWindowToTop(window);
   // The pump would wait for an activation that may never come (a window started behind another).
-  if (SystemState.activeFlag || SystemState.alwaysRun) PumpWindowMessages();
+  const bool windowGone = (SystemState.activeFlag || SystemState.alwaysRun) && PumpWindowMessages() != 0;
   if (!s.directInput) {  // stopped from inside the pump (a display change)
     AppLogIndentOut();
     return -1;
   }
+  // A window closed meanwhile takes no devices: the queries read the Win32 keyboard until the program ends.
+  if (windowGone) s.keyboardStateFallback = 1;
 
   AppLogWrite("ジョイパッドの初期化... \n");
   s.padCount = 0;
-  s.directInput->EnumDevices(DIDEVTYPE_JOYSTICK, AddJoypadDevice, nullptr, DIEDFL_ATTACHEDONLY);
+  if (!windowGone) s.directInput->EnumDevices(DIDEVTYPE_JOYSTICK, AddJoypadDevice, nullptr, DIEDFL_ATTACHEDONLY);
   AppLogWrite("ジョイパッドの初期化は正常に終了しました\n");
 
   s.keyboardDevice = nullptr;

@@ -154,7 +154,7 @@ TEST_F(DirectInputTest, KeyCodesOutsideTheArrayAnswerUp) {
 // fails answers the same instead of a failure that would read as every bit.
 TEST_F(DirectInputTest, QueriesAfterADisplayChangeRestartTheLayer) {
   uint32_t pad = headless::AttachPad("Pad");
-  StartLibrary();
+  StartLibrary(true);
   headless::PressKey(0x01);
   headless::SetPadButton(pad, 0, true);
   headless::PostDisplayChange(1280, 1024, 32);

@@ -12,8 +12,8 @@
 
 class InputTest : public CoreTest {
  protected:
-  void StartLibrary() {
-    SystemState.noGraphics = 1;
+  void StartLibrary(bool graphics = false) {
+    SystemState.noGraphics = graphics ? 0 : 1;
     SystemState.windowModeFlag = 1;
     ASSERT_EQ(StartupLibrary(), 0);
   }
