@@ -24,23 +24,38 @@ bool IsLead(unsigned char byte) { return IsLeadByteOfKind(byte, SystemState.doub
 // Width of the character at p: 2 over a lead byte whose second byte is not the terminator, else 1.
 int CharWidth(const char* p) { return IsLead(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1; }
 
-// Reads a string of the input context into the composition text, leaving room for its terminator.
-LONG ReadIntoCompositionText(HIMC context, DWORD index) {
+// Reads the composition string into the composition text: at most the whole characters that leave room for
+// the terminator.
+void ReadCompositionText(HIMC context) {
   char* text = TextInput.compositionText;
   std::memset(text, 0, kCompositionTextSize);
-  LONG n = ImmGetCompositionStringA(context, index, text, kCompositionTextSize - 1);
-  return n < 0 ? 0 : n;
+  const LONG n = ImmGetCompositionStringA(context, GCS_COMPSTR, text, kCompositionTextSize - 1);
+  LONG whole = 0;
+  while (whole < n && whole + (IsLead(static_cast<unsigned char>(text[whole])) ? 2 : 1) <= n) {
+    whole += IsLead(static_cast<unsigned char>(text[whole])) ? 2 : 1;
+  }
+  std::memset(text + whole, 0, static_cast<size_t>(kCompositionTextSize - whole));
+}
+
+// Every byte of the result goes to the ring, however long the result is.
+void PushResult(HIMC context) {
+  const LONG length = ImmGetCompositionStringA(context, GCS_RESULTSTR, nullptr, 0);
+  if (length <= 0) return;
+  auto* result = static_cast<unsigned char*>(MemAlloc(length));
+  if (!result) return;
+  const LONG n = ImmGetCompositionStringA(context, GCS_RESULTSTR, result, static_cast<DWORD>(length));
+  for (LONG i = 0; i < n; ++i) PushInputCharByte(result[i]);
+  MemFree(result);
 }
 
 void OnComposition(HWND window, LPARAM parts) {
   TextInputState& t = TextInput;
   HWND imeWindow = ImmGetDefaultIMEWnd(window);
   HIMC context = ImmGetContext(imeWindow);
-  if (parts & GCS_COMPSTR) ReadIntoCompositionText(context, GCS_COMPSTR);
+  if (parts & GCS_COMPSTR) ReadCompositionText(context);
   if (parts & GCS_RESULTSTR) {
-    const LONG n = ReadIntoCompositionText(context, GCS_RESULTSTR);
-    for (LONG i = 0; i < n; ++i) PushInputCharByte(static_cast<unsigned char>(t.compositionText[i]));
-    ReadIntoCompositionText(context, GCS_COMPSTR);
+    PushResult(context);
+    ReadCompositionText(context);
   }
   if (parts & GCS_CURSORPOS) {
     t.imeCursor = CountCharsInBytes(t.compositionText, ImmGetCompositionStringA(context, GCS_CURSORPOS, nullptr, 0));
