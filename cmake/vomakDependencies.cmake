@@ -16,3 +16,7 @@ set(VOMAK_DEPENDENCY_TARGETS PkgConfig::SDL2 PkgConfig::VORBIS PkgConfig::FREETY
   JPEG::JPEG ZLIB::ZLIB Threads::Threads)
 # The pkg-config modules of the same libraries, for vomak.pc.
 set(VOMAK_PKGCONFIG_REQUIRES "sdl2 vorbisfile vorbis ogg freetype2 fontconfig libavformat libavcodec libswscale libavutil libpng libjpeg zlib")
+# The MIDI synthesiser.
+pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET GLOBAL fluidsynth)
+list(APPEND VOMAK_DEPENDENCY_TARGETS PkgConfig::FLUIDSYNTH)
+string(APPEND VOMAK_PKGCONFIG_REQUIRES " fluidsynth")

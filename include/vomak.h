@@ -187,5 +187,13 @@ int LoadSoundFromFile(const char* path);
 int StartSoundPlayback(int sound, int style, int restart);
 // Stops every buffer of the sound where it stands; 0 or -1.
 int HaltSoundPlayback(int sound);
-// Plays a music file (a Standard MIDI File among others) with the same styles; 0 when it plays, -1 on failure.
+// Plays a music file with the same styles (0 returns when the music has ended); one music plays at a time. A
+// Standard MIDI File, recognised by its content, plays on the General MIDI synthesiser; WAV, MP3 and Ogg Vorbis
+// files play as sampled sound. 0 when it plays, -1 on failure.
 int StartMusicFile(const char* path, int style);
+// Stops the current music; 0.
+int StopCurrentMusic();
+// 1 while the current music plays, else 0.
+int QueryMusicPlaying();
+// Volume of the music, 0 (silent) to 255 (full); 0, or -1 while there is no sound device.
+int ApplyMusicVolume(int volume);

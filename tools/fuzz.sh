@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds one libFuzzer target per picture decoder (clang, AddressSanitizer and UBSan) in build-fuzz and runs each
+# Builds one libFuzzer target per picture decoder, the movie opener and the Standard MIDI File reader (clang,
+# AddressSanitizer and UBSan) in build-fuzz and runs each
 # over its seed corpus for FUZZ_SECONDS seconds (default 60). Inputs found go to build-fuzz/corpus/<decoder>;
 # a crash stops the script with the fuzzer's report and leaves the input as build-fuzz/crash-*.
 set -euo pipefail
@@ -8,6 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${FUZZ_SECONDS:-60}"
 dir="$root/build-fuzz"
 decoders=(bmp jpeg png bgra tga dds movie)
+decoders+=(smf)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF >/dev/null
 cmake --build "$dir" --target fuzz_make_seeds "${decoders[@]/#/fuzz_}"

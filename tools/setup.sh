@@ -10,6 +10,7 @@ packages=(
   libpixman-1-dev imagemagick
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   fonts-dejavu-core libvorbis-dev
+  libfluidsynth-dev timgm6mb-soundfont
 )
 missing=()
 for p in "${packages[@]}"; do

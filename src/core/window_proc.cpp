@@ -290,7 +290,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       if (!s.windowModeFlag) GetWindowRect(window, reinterpret_cast<RECT*>(second));
       break;
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(first)); break;
-    case MM_MCINOTIFY: OnMciNotify(); break;
+    case MM_MCINOTIFY: OnMciNotify(first, second); break;
     case 0x46F:
       if (first == 1) {
         SetInputStateFlag46F();

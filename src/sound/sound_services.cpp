@@ -1,5 +1,5 @@
-// Sound and music as the library core reaches them, until the sound subsystem is built here: the device
-// records that it runs; there are no sounds to refill and no music to poll.
+// Sound as the library core reaches it, until the sound subsystem is built here: the device records that it
+// runs; there are no sounds to load or refill.
 #include "sound/sound_services.h"
 #include "vomak.h"
 
@@ -7,7 +7,12 @@
 
 namespace {
 int soundStarted = 0;
+MusicHandleTable musicHandles;
 }  // namespace
+
+bool SoundDeviceExists() { return soundStarted != 0; }
+int MusicDeviceModeNow() { return 0; }
+MusicHandleTable& MusicHandles() { return musicHandles; }
 
 int SoundSystemStartup() {
   if (soundStarted) return -1;
@@ -17,21 +22,15 @@ int SoundSystemStartup() {
 
 int SoundSystemShutdown() {
   if (!soundStarted) return -1;
+  ReleaseAllMusicHandles();
   soundStarted = 0;
   AppLogWrite("DirectSound の終了処理は正常に終了しました\n");
   return 0;
 }
 
-int MusicStartupStub() { return 0; }
-int MusicShutdown() { return 1; }
-int StopCurrentMusic() { return 0; }
 int RefillAllStreamSounds() { return soundStarted ? 0 : -1; }
-int PollMusicHandles() { return soundStarted ? 0 : -1; }
-int OnMciNotify() { return 0; }
-int OnDirectShowMusicEvent() { return 0; }
 
 // No sound can be loaded yet: every handle is bad, and playing or halting it fails.
 int LoadSoundFromFile(const char*) { return -1; }
 int StartSoundPlayback(int, int, int) { return -1; }
 int HaltSoundPlayback(int) { return -1; }
-int StartMusicFile(const char*, int) { return -1; }

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/midi_writers.h"
 #include "support/movie_writer.h"
 #include "support/picture_writers.h"
 
@@ -133,6 +134,16 @@ void MovieSeeds() {
   testing_support::WriteMovie((root / "movie" / "mpeg1.mpg").string());
 }
 
+void MidiSeeds() {
+  using testing_support::Track;
+  Track conductor, notes;
+  conductor.Tempo(0, 500000).Tempo(96, 250000).Event(0, {0xF0, 3, 0x7E, 0x09, 0xF7}).End(96);
+  notes.Event(0, {0xC0, 1}).Event(0, {0x90, 60, 100}).Event(96, {60, 0}).Event(0, {0xE0, 0, 64}).End(96);
+  Save("smf", "type1", testing_support::MidiFile(1, 96, {conductor, notes}));
+  Save("smf", "type0-smpte", testing_support::MidiFile(0, 0xE728, {notes}));
+  Save("smf", "rmid", testing_support::RmidFile(testing_support::MidiFile(0, 96, {notes})));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,5 +156,6 @@ int main(int argc, char** argv) {
   JpegSeeds();
   BgraSeeds();
   MovieSeeds();
+  MidiSeeds();
   return 0;
 }

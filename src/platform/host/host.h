@@ -86,6 +86,8 @@ class Host {
   // Machine facts.
   virtual UINT OemCodePage() = 0;
   virtual void MemoryStatus(uint64_t& totalPhysical, uint64_t& availablePhysical) = 0;
+  // The General MIDI SoundFont file the MIDI synthesiser plays with; empty when the machine has none.
+  virtual std::string SoundFontPath() = 0;
 
   // Windows: created hidden; the host learns of every change of a top-level window.
   virtual void WindowChanged(const WindowView& view) = 0;

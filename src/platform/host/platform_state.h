@@ -52,6 +52,10 @@ struct HMENU__ {
   bool destroyed = false;
 };
 
+namespace media {
+class SequencerDevice;
+}
+
 namespace host {
 
 struct WindowClass {
@@ -114,6 +118,10 @@ struct PlatformState {
   // Kernel events (under the lock) and the keyboard, joysticks and input method.
   std::map<HANDLE, std::shared_ptr<KernelEvent>> events;
   InputState input;
+
+  // Open MCI devices by identifier (platform/media/mci.cpp) and the identifier the next open gets.
+  std::map<UINT, std::shared_ptr<media::SequencerDevice>> mciDevices;
+  UINT nextMciDevice = 1;
 };
 
 PlatformState& State();

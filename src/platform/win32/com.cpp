@@ -5,6 +5,7 @@
 #include "platform/directx/dinput.h"
 #include "platform/directx/dmusic_probe.h"
 #include "platform/directx/dsound.h"
+#include "platform/media/dshow.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 
@@ -31,5 +32,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, LPV
   if (clsid == CLSID_DirectMusic) return CreateDirectMusicInstance(iid, out);
   if (clsid == CLSID_DirectSound) return CreateDirectSoundInstance(iid, out);
   if (clsid == CLSID_DirectInput) return CreateDirectInputInstance(clsid, iid, out);
+  if (clsid == CLSID_FilterGraph) return CreateFilterGraphInstance(iid, out);
   return CreateDirectDrawInstance(clsid, iid, out);
 }

@@ -1,6 +1,8 @@
 // Kernel services of the substitute platform: clocks and Sleep, memory status, version, current directory,
 // modules, code pages, the debugger output and the calling thread.
 #pragma once
+#include <string>
+
 #include "platform/win32/types.h"
 
 struct MEMORYSTATUS {
@@ -38,6 +40,17 @@ void GlobalMemoryStatus(MEMORYSTATUS* status);
 BOOL GetVersionExA(OSVERSIONINFOA* info);
 UINT GetOEMCP();
 UINT GetACP();
+
+// Multibyte text (CP_ACP: the system code page, 932 or 949) to UTF-16. A length of -1 converts through the
+// terminator, which is counted. Returns the units written, the units needed when outLength is 0, or 0 when
+// the output is too small or the text is not valid in the code page.
+constexpr UINT CP_ACP = 0;
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int outLength);
+// UTF-16 text to UTF-8, for names handed on to the host's file system (the substitute's own use).
+std::string WideToUtf8(LPCWSTR text);
+
+// Files: backslashes are separators and names match without regard to case, as for every path.
+BOOL DeleteFileA(LPCSTR path);
 
 // Current directory; backslashes in a path are taken as separators.
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);

@@ -11,6 +11,7 @@
 #include "platform/host/headless/headless_input.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/media/midi_synth.h"
 #include "platform/win32/user.h"
 
 namespace headless {
@@ -72,6 +73,9 @@ class HeadlessHost final : public host::Host {
   void RestoreDisplayMode() override {}
 
   UINT OemCodePage() override { return config_.oemCodePage; }
+  std::string SoundFontPath() override {
+    return config_.soundFont ? *config_.soundFont : media::FindSystemSoundFont();
+  }
   void MemoryStatus(uint64_t& total, uint64_t& available) override {
     total = config_.totalMemory;
     available = config_.availableMemory;
@@ -124,6 +128,12 @@ class HeadlessHost final : public host::Host {
   }
 
   void PumpEvents() override {
+    // Sound mixed up to now first: what it notifies (a song's end) is due now too. The output reads the clock
+    // as any reader does, so a loop that pumps until a sound ends sees its end.
+    if (audio_) {
+      Nanoseconds();
+      audio_->Update();
+    }
     // Due events in time order; an event's own messages may schedule nothing further here.
     for (;;) {
       const uint64_t now = now_.load();
@@ -248,6 +258,7 @@ void SetDesktop(int width, int height, int bitsPerPixel, bool rgb555) {
 }
 
 void SetOemCodePage(UINT codePage) { Headless()->config_.oemCodePage = codePage; }
+void SetSoundFont(const std::optional<std::string>& path) { Headless()->config_.soundFont = path; }
 
 void Activate(uint64_t delayMs) { Schedule(EventKind::Activate, delayMs); }
 void Deactivate(uint64_t delayMs) { Schedule(EventKind::Deactivate, delayMs); }

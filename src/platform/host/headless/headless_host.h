@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct Config {
   uint32_t readStepMicroseconds = 100;  // the clock moves this much on every read, so busy waits end
   uint64_t totalMemory = 512ull << 20;
   uint64_t availableMemory = 256ull << 20;
+  // The MIDI synthesiser's SoundFont: unset, the system's General MIDI one; empty, none (no synthesiser).
+  std::optional<std::string> soundFont;
 };
 
 // Installs a fresh headless host as the platform's host and resets the platform's state.
@@ -40,6 +43,8 @@ void SetReadStepMicroseconds(uint32_t step);
 // Desktop. Changing the desktop while windows exist does not tell them; use PostDisplayChange for that.
 void SetDesktop(int width, int height, int bitsPerPixel, bool rgb555 = false);
 void SetOemCodePage(UINT codePage);
+// The SoundFont MIDI files play with from the next MCI open on (as Config::soundFont).
+void SetSoundFont(const std::optional<std::string>& path);
 
 // Window events, delivered when the platform next looks at its message queue, once the virtual clock has
 // reached now + delayMs. Activation sends WM_ACTIVATEAPP (TRUE), WM_NCACTIVATE and WM_ACTIVATE to the active

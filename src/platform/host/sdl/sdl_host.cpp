@@ -20,6 +20,7 @@
 #include "platform/host/platform_state.h"
 #include "platform/host/sdl/sdl_audio.h"
 #include "platform/host/sdl/sdl_input.h"
+#include "platform/media/midi_synth.h"
 #include "platform/win32/user.h"
 
 namespace host {
@@ -101,6 +102,7 @@ class SdlHost final : public Host {
   void RestoreDisplayMode() override {}
 
   UINT OemCodePage() override { return 932; }
+  std::string SoundFontPath() override { return media::FindSystemSoundFont(); }
   void MemoryStatus(uint64_t& total, uint64_t& available) override {
     struct sysinfo info {};
     if (sysinfo(&info) != 0) {

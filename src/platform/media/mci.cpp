@@ -1,0 +1,190 @@
+// The MCI "sequencer": each open device holds a parsed Standard MIDI File and is a source of the host's mixer,
+// where it feeds the synthesiser as the mixer pulls samples. The song's end is found while mixing and posted to
+// the waiting window as MM_MCINOTIFY, so headless runs see it at the same virtual time on every run.
+#include "platform/media/mci.h"
+
+#include <strings.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
+#include "platform/media/midi_synth.h"
+#include "platform/media/mixer.h"
+#include "platform/win32/file_paths.h"
+#include "platform/win32/messages.h"
+#include "platform/win32/user.h"
+
+namespace media {
+
+class SequencerDevice final : public MixerSource {
+ public:
+  SequencerDevice(MCIDEVICEID id, std::shared_ptr<const MidiSequence> sequence, std::shared_ptr<MidiSynth> synth)
+      : id_(id), synth_(synth), token_(MidiSynth::NewUserToken()) {
+    if (synth) player_ = std::make_unique<MidiPlayer>(std::move(sequence), std::move(synth));
+  }
+
+  bool HasSynth() const { return player_ != nullptr; }
+  // Whether another device's song is what the synthesiser plays now.
+  bool SynthBusyElsewhere(const std::map<UINT, std::shared_ptr<SequencerDevice>>& devices) {
+    for (auto& [id, other] : devices) {
+      if (other.get() != this && synth_->ClaimedBy(other->token_) && other->Playing()) return true;
+    }
+    return false;
+  }
+
+  // Starts playing; a notice still pending is superseded by the new one (or dropped without MCI_NOTIFY).
+  void Play(bool fromGiven, int64_t fromMicroseconds, HWND notifyWindow) {
+    std::lock_guard<std::mutex> guard(lock_);
+    EndNotice(MCI_NOTIFY_SUPERSEDED);
+    synth_->Claim(token_);
+    player_->Play(fromGiven ? fromMicroseconds : player_->PositionMicroseconds());
+    notifyWindow_ = notifyWindow;
+  }
+
+  // Stops for good: a pending notice is aborted.
+  void Close() {
+    std::lock_guard<std::mutex> guard(lock_);
+    EndNotice(MCI_NOTIFY_ABORTED);
+    if (player_) player_->Stop();
+  }
+
+  bool Playing() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return player_ && player_->Playing();
+  }
+
+  void MixInto(int32_t* mix, int frames) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!player_ || !synth_->ClaimedBy(token_)) return;
+    scratch_.assign(static_cast<size_t>(frames) * 2, 0.0f);
+    if (player_->RenderAdd(scratch_.data(), frames)) EndNotice(MCI_NOTIFY_SUCCESSFUL);
+    for (size_t i = 0; i < scratch_.size(); ++i) {
+      float v = scratch_[i] * 32767.0f;
+      mix[i] += static_cast<int32_t>(v > 32767.0f ? 32767.0f : v < -32768.0f ? -32768.0f : v);
+    }
+  }
+
+ private:
+  void EndNotice(WPARAM status) {
+    if (notifyWindow_) PostMessageA(notifyWindow_, MM_MCINOTIFY, status, static_cast<LPARAM>(id_));
+    notifyWindow_ = nullptr;
+  }
+
+  std::mutex lock_;
+  MCIDEVICEID id_;
+  std::shared_ptr<MidiSynth> synth_;
+  uint64_t token_;
+  std::unique_ptr<MidiPlayer> player_;
+  HWND notifyWindow_ = nullptr;
+  std::vector<float> scratch_;
+};
+
+}  // namespace media
+
+namespace {
+
+using media::SequencerDevice;
+
+constexpr size_t kLargestMidiFile = 16u << 20;  // a song file beyond this is refused, not read into memory
+
+// Posts the immediate completion notice a command asked for with MCI_NOTIFY.
+void NotifyDone(MCIDEVICEID device, DWORD_PTR flags, DWORD_PTR callback) {
+  if ((flags & MCI_NOTIFY) && callback) {
+    PostMessageA(reinterpret_cast<HWND>(callback), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(device));
+  }
+}
+
+MCIERROR ReadSong(const char* element, std::shared_ptr<const media::MidiSequence>* out) {
+  std::ifstream file(host::ResolvePath(element), std::ios::binary);
+  if (!file) return MCIERR_FILE_NOT_FOUND;
+  file.seekg(0, std::ios::end);
+  std::streamoff size = file.tellg();
+  if (size < 0 || static_cast<size_t>(size) > kLargestMidiFile) return MCIERR_INVALID_FILE;
+  file.seekg(0);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return MCIERR_INVALID_FILE;
+  auto sequence = std::make_shared<media::MidiSequence>();
+  if (!media::ParseMidiFile(bytes.data(), bytes.size(), sequence.get())) return MCIERR_INVALID_FILE;
+  *out = std::move(sequence);
+  return 0;
+}
+
+MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
+  if (!(flags & MCI_OPEN_TYPE) || !p->lpstrDeviceType || ::strcasecmp(p->lpstrDeviceType, "sequencer") != 0) {
+    return MCIERR_INVALID_DEVICE_NAME;
+  }
+  if (!(flags & MCI_OPEN_ELEMENT) || !p->lpstrElementName) return MCIERR_UNSUPPORTED_FUNCTION;
+  std::shared_ptr<const media::MidiSequence> sequence;
+  if (MCIERROR error = ReadSong(p->lpstrElementName, &sequence)) return error;
+  auto synth = media::MidiSynth::Acquire(host::Current().SoundFontPath(), media::kMixRate);
+  host::PlatformState& s = host::State();
+  MCIDEVICEID id = s.nextMciDevice++;
+  auto device = std::make_shared<SequencerDevice>(id, std::move(sequence), std::move(synth));
+  s.mciDevices[id] = device;
+  host::Current().Audio().mixer().Add(device);
+  p->wDeviceID = id;
+  NotifyDone(id, flags, p->dwCallback);
+  return 0;
+}
+
+MCIERROR Play(SequencerDevice& device, DWORD_PTR flags, MCI_PLAY_PARMS* p) {
+  if (!device.HasSynth()) return MCIERR_SEQ_NOMIDIPRESENT;
+  if (device.SynthBusyElsewhere(host::State().mciDevices)) return MCIERR_SEQ_PORT_INUSE;
+  host::Current().Audio().Update();  // the song starts at the output's present, not at an older frame
+  bool from = (flags & MCI_FROM) != 0;
+  device.Play(from, from ? int64_t{p->dwFrom} * 1000 : 0,
+              (flags & MCI_NOTIFY) ? reinterpret_cast<HWND>(p->dwCallback) : nullptr);
+  return 0;
+}
+
+MCIERROR Close(MCIDEVICEID id, DWORD_PTR flags, MCI_GENERIC_PARMS* p) {
+  host::PlatformState& s = host::State();
+  std::shared_ptr<SequencerDevice> device = s.mciDevices[id];
+  s.mciDevices.erase(id);
+  host::Current().Audio().mixer().Remove(device.get());
+  device->Close();
+  if (p) NotifyDone(id, flags, p->dwCallback);
+  return 0;
+}
+
+const char* CommandName(UINT message) {
+  switch (message) {
+    case MCI_OPEN: return "mciSendCommandA:MCI_OPEN";
+    case MCI_CLOSE: return "mciSendCommandA:MCI_CLOSE";
+    case MCI_PLAY: return "mciSendCommandA:MCI_PLAY";
+    case MCI_STATUS: return "mciSendCommandA:MCI_STATUS";
+    default: return "mciSendCommandA";
+  }
+}
+
+}  // namespace
+
+MCIERROR mciSendCommandA(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWORD_PTR parameters) {
+  if (host::ShouldFail(CommandName(message))) return MCIERR_HARDWARE;
+  if (message == MCI_OPEN) {
+    if (!parameters) return MCIERR_NULL_PARAMETER_BLOCK;
+    return Open(flags, reinterpret_cast<MCI_OPEN_PARMSA*>(parameters));
+  }
+  auto found = host::State().mciDevices.find(id);
+  if (found == host::State().mciDevices.end()) return MCIERR_INVALID_DEVICE_ID;
+  SequencerDevice& device = *found->second;
+  switch (message) {
+    case MCI_CLOSE: return Close(id, flags, reinterpret_cast<MCI_GENERIC_PARMS*>(parameters));
+    case MCI_PLAY:
+      if (!parameters && (flags & (MCI_FROM | MCI_NOTIFY))) return MCIERR_NULL_PARAMETER_BLOCK;
+      return Play(device, flags, reinterpret_cast<MCI_PLAY_PARMS*>(parameters));
+    case MCI_STATUS: {
+      auto* p = reinterpret_cast<MCI_STATUS_PARMS*>(parameters);
+      if (!p) return MCIERR_NULL_PARAMETER_BLOCK;
+      if (!(flags & MCI_STATUS_ITEM) || p->dwItem != MCI_SEQ_STATUS_PORT) return MCIERR_UNSUPPORTED_FUNCTION;
+      p->dwReturn = device.HasSynth() ? MIDI_MAPPER : MCI_SEQ_NONE;
+      NotifyDone(id, flags, p->dwCallback);
+      return 0;
+    }
+    default: return MCIERR_UNRECOGNIZED_COMMAND;
+  }
+}

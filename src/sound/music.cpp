@@ -1,0 +1,217 @@
+// The current music: MIDI files through the MCI sequencer with completion notices to the main window, any
+// other file through the DirectShow graph with its events on message 0x522, loops restarted from either.
+#include "sound/music.h"
+
+#include "core/log.h"
+#include "core/main_window.h"
+#include "core/message_pump.h"
+#include "platform/media/dshow.h"
+#include "platform/media/mci.h"
+#include "platform/win32/kernel.h"
+#include "sound/sound_services.h"
+#include "vomak.h"
+
+MidiMusicStateRecord MidiMusicState;
+DirectShowMusicStateRecord DirectShowMusicState;
+
+namespace {
+
+constexpr UINT kDirectShowMusicMessage = 0x522;
+
+void CloseMidiDevice() { mciSendCommandA(MidiMusicState.deviceId, MCI_CLOSE, 0, 0); }
+
+int FailMidiStart(const char* text) {
+  CloseMidiDevice();
+  return AppLogWrite(text);
+}
+
+template <class Interface>
+void ReleaseInterface(Interface*& pointer) {
+  if (pointer) pointer->Release();
+  pointer = nullptr;
+}
+
+// Pumps while the pump reports the window alive and the condition holds.
+template <class Condition>
+void PumpWhile(Condition condition) {
+  while (PumpWindowMessages() == 0 && condition()) {
+  }
+}
+
+// Opens and plays the file on the sequencer; a file the sequencer refuses goes to the graph, whose answer is
+// returned with handedOver set.
+int StartMidiThroughMci(const char* fullPath, int style, bool* handedOver) {
+  MCI_OPEN_PARMSA open{};
+  open.lpstrDeviceType = "sequencer";
+  open.lpstrElementName = fullPath;
+  if (mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)) != 0) {
+    *handedOver = true;
+    return PlayFileViaDirectShow(fullPath, style);
+  }
+  MidiMusicState.deviceId = open.wDeviceID;
+  MCI_STATUS_PARMS status{};
+  status.dwItem = MCI_SEQ_STATUS_PORT;
+  if (mciSendCommandA(open.wDeviceID, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)) != 0) {
+    return FailMidiStart("ＭＩＤＩ演奏開始処理でエラーが起きました\n");
+  }
+  if (LOWORD(status.dwReturn) != 0xFFFF) return FailMidiStart("ＭＩＤＩ演奏開始処理でエラーが起きました\n");
+  MCI_PLAY_PARMS play{};
+  play.dwCallback = reinterpret_cast<DWORD_PTR>(GetLibraryWindowHandle());
+  if (mciSendCommandA(open.wDeviceID, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play)) != 0) {
+    return FailMidiStart("ＭＩＤＩ演奏に失敗しました\n");
+  }
+  return 0;
+}
+
+void DeleteTemporaryFile() {
+  if (MidiMusicState.tempFileFlag == 1) DeleteFileA(MidiMusicState.tempFilePath);
+  MidiMusicState.tempFileFlag = 0;
+}
+
+}  // namespace
+
+int StartMusicFile(const char* fileName, int style) {
+  StopCurrentMusic();
+  ApplyMusicVolume(255);
+  char fullPath[kMusicPathSize];
+  char filePart[kMusicPathSize];
+  char dirPart[kMusicPathSize];
+  if (MakeFullPath(fileName, fullPath, sizeof fullPath, nullptr) != 0) {
+    return AppLogWriteFormat("ミュージックファイル %s の演奏に失敗しました", fileName ? fileName : "");
+  }
+  SplitPathDirFile(fullPath, filePart, dirPart);
+  if (MusicDeviceModeNow() == 0) {
+    bool handedOver = false;
+    int result = StartMidiThroughMci(fullPath, style, &handedOver);
+    if (handedOver || result != 0) return result;
+  }
+  MidiMusicState.playingFlag = 1;
+  MidiMusicState.loopFlag = style == 3 ? 1 : 0;
+  if (style != 0) return 0;
+  PumpWhile([] { return QueryMusicPlaying() == 0; });
+  PumpWhile([] { return QueryMusicPlaying() == 1; });
+  DeleteTemporaryFile();
+  return 0;
+}
+
+int StopCurrentMusic() {
+  HaltDirectShowMusic();
+  MidiMusicState.loopFlag = 0;
+  if (MusicDeviceModeNow() == 0 && MidiMusicState.playingFlag == 1) {
+    OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(MidiMusicState.deviceId));
+    for (int i = 0; i < 5; ++i) PumpWindowMessages();
+  }
+  DeleteTemporaryFile();
+  return 0;
+}
+
+int QueryMusicPlaying() {
+  if (MusicDeviceModeNow() != 0) return 0;
+  return MidiMusicState.playingFlag | DirectShowMusicState.playingFlag;
+}
+
+int OnMciNotify(WPARAM, LPARAM device) {
+  if (static_cast<uint32_t>(device) != MidiMusicState.deviceId) return 0;  // a late notice of an earlier device
+  if (MidiMusicState.loopFlag == 1) {
+    MCI_PLAY_PARMS play{};
+    play.dwCallback = reinterpret_cast<DWORD_PTR>(GetLibraryWindowHandle());
+    play.dwFrom = 0;
+    mciSendCommandA(MidiMusicState.deviceId, MCI_PLAY, MCI_FROM | MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play));
+    MidiMusicState.playingFlag = 1;
+  } else if (MidiMusicState.playingFlag == 1) {
+    CloseMidiDevice();
+    MidiMusicState.playingFlag = 0;
+  }
+  return 0;
+}
+
+int PlayFileViaDirectShow(const char* fullPath, int style) {
+  DirectShowMusicStateRecord& ds = DirectShowMusicState;
+  if (ds.playingFlag) StopDirectShowMusic();
+  WCHAR widePath[kMusicPathSize] = {};
+  MultiByteToWideChar(CP_ACP, 0, fullPath, -1, widePath, static_cast<int>(kMusicPathSize));
+  bool built =
+      CoCreateInstance(CLSID_FilterGraph, nullptr, 3, IID_IGraphBuilder, reinterpret_cast<void**>(&ds.graph)) ==
+          S_OK &&
+      ds.graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&ds.control)) == S_OK &&
+      ds.graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&ds.events)) == S_OK &&
+      ds.graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&ds.seeking)) == S_OK &&
+      ds.graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&ds.audio)) == S_OK &&
+      ds.graph->RenderFile(widePath, nullptr) == S_OK;
+  if (!built) {
+    StopDirectShowMusic();
+    return AppLogWriteFormat("ミュージックファイル %s の演奏に失敗しました", fullPath);
+  }
+  ds.control->Run();
+  ds.playingFlag = 1;
+  ds.style = style;
+  ds.events->SetNotifyWindow(reinterpret_cast<OAHWND>(GetLibraryWindowHandle()), kDirectShowMusicMessage, 0);
+  if (style == 0) PumpWhile([] { return DirectShowMusicState.playingFlag == 1; });
+  return 0;
+}
+
+int OnDirectShowMusicEvent() {
+  DirectShowMusicStateRecord& ds = DirectShowMusicState;
+  if (ds.events == nullptr) return 0;
+  for (int attempt = 0; attempt < 10 && ds.events; ++attempt) {
+    long code = 0;
+    LONG_PTR first = 0, second = 0;
+    if (ds.events->GetEvent(&code, &first, &second, 1) != S_OK) continue;
+    ds.events->FreeEventParams(code, first, second);
+    switch (code) {
+      case EC_COMPLETE:
+      case EC_USERABORT:
+      case EC_ERRORABORT:
+      case EC_STREAM_ERROR_STOPPED:
+      case EC_STREAM_ERROR_STILLPLAYING:
+      case EC_ERROR_STILLPLAYING:
+      case EC_END_OF_SEGMENT:
+        if (ds.style == 3) {
+          LONGLONG start = 0;
+          if (ds.seeking) ds.seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                   AM_SEEKING_NoPositioning);
+        } else {
+          StopDirectShowMusic();
+        }
+        return 0;
+      default: break;
+    }
+  }
+  return 0;
+}
+
+int StopDirectShowMusic() {
+  DirectShowMusicStateRecord& ds = DirectShowMusicState;
+  if (ds.playingFlag && ds.events) ds.events->SetNotifyWindow(0, 0, 0);
+  ReleaseInterface(ds.seeking);
+  ReleaseInterface(ds.control);
+  ReleaseInterface(ds.graph);
+  ReleaseInterface(ds.events);
+  ReleaseInterface(ds.audio);
+  ds.playingFlag = 0;
+  return 0;
+}
+
+int HaltDirectShowMusic() { return StopDirectShowMusic(); }
+
+int QueryDirectShowMusicPlaying() { return DirectShowMusicState.playingFlag; }
+
+int SetDirectShowMusicVolume(int volume) {
+  if (DirectShowMusicState.audio == nullptr) return 0;
+  long level = volume == 255 ? 0 : static_cast<long>(volume * 39.0625) - 10000;
+  DirectShowMusicState.audio->put_Volume(level);
+  return 0;
+}
+
+int ApplyMusicVolume(int volume) {
+  if (!SoundDeviceExists()) return -1;
+  SetDirectShowMusicVolume(volume);
+  return 0;
+}
+
+int MusicStartupStub() { return 0; }
+
+int MusicShutdown() {
+  StopDirectShowMusic();
+  return 1;
+}

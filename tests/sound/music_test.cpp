@@ -1,0 +1,200 @@
+// Music through the public calls on the headless host: MIDI played by the synthesiser (a tiny SoundFont made
+// here) with its end noticed at the song's length in virtual time, loops, refusals with their log lines, the
+// music graph playing WAV and Ogg files, and the path helpers' pinned examples.
+#include <cstdlib>
+
+#include "core/core_test_support.h"
+#include "platform/win32/messages.h"
+#include "platform/win32/user.h"
+#include "sound/music.h"
+#include "support/midi_writers.h"
+#include "vomak.h"
+
+using namespace testing_support;
+
+namespace {
+
+class MusicTest : public StartedCoreTest {
+ protected:
+  void SetUp() override {
+    StartedCoreTest::SetUp();
+    WriteBytes(workDir() + "/tiny.sf2", TinySoundFont());
+    headless::SetSoundFont(workDir() + "/tiny.sf2");
+    // One second: 0.5 s at 120 beats a minute, then 0.5 s at 240; a note sounds all along.
+    Track conductor, notes;
+    conductor.Tempo(0, 500000).Tempo(480, 250000).End(960);
+    notes.Event(0, {0xC0, 0}).Event(0, {0x90, 69, 127}).Event(1440, {0x80, 69, 0}).End(0);
+    WriteBytes(workDir() + "/song.mid", MidiFile(1, 480, {conductor, notes}));
+  }
+  // Pumps in 5 ms steps of virtual time while the music plays; the milliseconds it took.
+  uint64_t PlayOut(uint64_t limitMs) {
+    uint64_t start = headless::Milliseconds();
+    while (QueryMusicPlaying() == 1 && headless::Milliseconds() - start < limitMs) {
+      headless::AdvanceMilliseconds(5);
+      PumpWindowMessages();
+    }
+    return headless::Milliseconds() - start;
+  }
+  void Wait(uint64_t ms) {
+    for (uint64_t t = 0; t < ms; t += 5) {
+      headless::AdvanceMilliseconds(5);
+      PumpWindowMessages();
+    }
+  }
+  // The loudest captured sample between two virtual times (milliseconds).
+  int Peak(uint64_t fromMs, uint64_t toMs) {
+    const headless::CapturedAudio& audio = headless::Audio();
+    int peak = 0;
+    for (uint64_t f = audio.FrameAtNanoseconds(fromMs * 1000000); f < audio.FrameAtNanoseconds(toMs * 1000000); ++f) {
+      peak = std::max(peak, std::abs(int{audio.Sample(f, 0)}));
+    }
+    return peak;
+  }
+  bool Logged(const std::string& line) {
+    for (const std::string& l : ReadLogLines(workDir())) {
+      if (l.find(line) != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::string FullPath(const char* name) { return workDir() + "\\" + name; }
+};
+
+// 16-bit stereo PCM at 44,100 Hz: frame i holds (i, -i) modulo 30000.
+Bytes RampWave(int frames) {
+  Bytes fmt, data, form, file;
+  PutLe(fmt, 1, 2), PutLe(fmt, 2, 2), PutLe(fmt, 44100, 4), PutLe(fmt, 176400, 4), PutLe(fmt, 4, 2), PutLe(fmt, 16, 2);
+  for (int i = 0; i < frames; ++i) PutLe(data, (i % 30000) & 0xFFFF, 2), PutLe(data, -(i % 30000) & 0xFFFF, 2);
+  PutText(form, "WAVE"), PutChunk(form, "fmt ", fmt, true), PutChunk(form, "data", data, true);
+  PutChunk(file, "RIFF", form, true);
+  return file;
+}
+
+}  // namespace
+
+TEST_F(MusicTest, MidiSoundsUntilItsEndIsNoticedAtTheSongsLength) {
+  uint64_t start = headless::Milliseconds();
+  ASSERT_EQ(StartMusicFile("song.mid", 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  uint64_t took = PlayOut(3000);
+  EXPECT_GE(took, 995u);
+  EXPECT_LE(took, 1010u);
+  Wait(300);  // the release fades; then nothing plays
+  EXPECT_GT(Peak(start + 10, start + 990), 3000);
+  EXPECT_EQ(Peak(start + 1200, start + 1300), 0);
+}
+
+TEST_F(MusicTest, StyleZeroReturnsWhenTheSongHasEnded) {
+  uint64_t start = headless::Milliseconds();
+  ASSERT_EQ(StartMusicFile("SONG.MID", 0), 0);  // names match without regard to case
+  EXPECT_GE(headless::Milliseconds() - start, 1000u);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+}
+
+TEST_F(MusicTest, LoopedMidiStartsAgainUntilStopped) {
+  ASSERT_EQ(StartMusicFile("song.mid", 3), 0);
+  uint64_t start = headless::Milliseconds();
+  Wait(2500);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_GT(Peak(start + 2100, start + 2400), 3000);  // the third time round
+  EXPECT_EQ(StopCurrentMusic(), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  uint64_t stopped = headless::Milliseconds();
+  Wait(1500);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  EXPECT_EQ(Peak(stopped + 5, stopped + 1500), 0);
+}
+
+TEST_F(MusicTest, ALateNoticeOfAnEarlierDeviceLeavesTheNewMusicAlone) {
+  ASSERT_EQ(StartMusicFile("song.mid", 1), 0);
+  uint32_t first = MidiMusicState.deviceId;
+  ASSERT_EQ(StartMusicFile("song.mid", 1), 0);
+  PostMessageA(window, MM_MCINOTIFY, 1, static_cast<LPARAM>(first));
+  Wait(100);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+}
+
+TEST_F(MusicTest, FilesThatAreNotMusicAnswerMinusOneWithTheirLogLine) {
+  Bytes song = MidiFile(0, 96, {Track().End(10)});
+  Bytes absurd = song;
+  absurd[18] = 0x7F;
+  const std::vector<std::pair<const char*, Bytes>> files = {
+      {"text.mid", Bytes(200, 'x')}, {"cut.mid", Bytes(song.begin(), song.begin() + 9)}, {"absurd.mid", absurd}};
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(workDir() + "/" + name, bytes);
+    EXPECT_EQ(StartMusicFile(name, 1), -1) << name;
+    EXPECT_TRUE(Logged("ミュージックファイル " + FullPath(name) + " の演奏に失敗しました")) << name;
+    EXPECT_EQ(QueryMusicPlaying(), 0);
+  }
+  EXPECT_EQ(StartMusicFile("missing.mid", 1), -1);
+}
+
+TEST_F(MusicTest, SequencerFailuresCloseTheDeviceWithoutFallingBack) {
+  headless::SetSoundFont(std::string());  // no synthesiser: the sequencer's port is not the MIDI mapper
+  EXPECT_EQ(StartMusicFile("song.mid", 1), -1);
+  EXPECT_TRUE(Logged("ＭＩＤＩ演奏開始処理でエラーが起きました"));
+  headless::SetSoundFont(workDir() + "/tiny.sf2");
+  headless::FailCall("mciSendCommandA:MCI_PLAY", 1);
+  EXPECT_EQ(StartMusicFile("song.mid", 1), -1);
+  EXPECT_TRUE(Logged("ＭＩＤＩ演奏に失敗しました"));
+  EXPECT_FALSE(Logged("ミュージックファイル"));
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+}
+
+TEST_F(MusicTest, TheGraphPlaysAWaveFileExactlyAndLoopsIt) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(22050));
+  headless::ClearAudio();
+  ASSERT_EQ(StartMusicFile("ramp.wav", 3), 0);
+  uint64_t start = headless::Audio().FrameAtNanoseconds(headless::Nanoseconds());
+  Wait(1200);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  const headless::CapturedAudio& audio = headless::Audio();
+  for (uint64_t i : {0u, 1u, 12345u, 22049u}) {
+    EXPECT_EQ(audio.Sample(start + i, 0), static_cast<int16_t>(i % 30000)) << i;
+    EXPECT_EQ(audio.Sample(start + i, 1), static_cast<int16_t>(-(i % 30000))) << i;
+  }
+  EXPECT_GT(Peak(headless::Milliseconds() - 600, headless::Milliseconds()), 1000);  // played again
+  StopCurrentMusic();
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+
+  ASSERT_EQ(StartMusicFile("ramp.wav", 1), 0);
+  uint64_t took = PlayOut(2000);
+  EXPECT_GE(took, 495u);
+  EXPECT_LE(took, 520u);
+}
+
+TEST_F(MusicTest, TheGraphPlaysOggVorbis) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(44100));
+  std::string command = "oggenc -Q -o '" + workDir() + "/music.ogg' '" + workDir() + "/ramp.wav' 2>/dev/null";
+  if (std::system("command -v oggenc >/dev/null 2>&1") != 0 || std::system(command.c_str()) != 0) {
+    GTEST_SKIP() << "oggenc is not installed";
+  }
+  uint64_t start = headless::Milliseconds();
+  ASSERT_EQ(StartMusicFile("music.ogg", 1), 0);
+  uint64_t took = PlayOut(3000);
+  EXPECT_GE(took, 995u);
+  EXPECT_LE(took, 1020u);
+  EXPECT_GT(Peak(start + 100, start + 900), 10000);
+}
+
+TEST(MusicPathTest, FullPathsAndSplitsOfThePinnedExamples) {
+  char out[260];
+  EXPECT_EQ(MakeFullPath("a\\\\b", out, sizeof out, "C:\\dir"), -1);
+  const std::vector<std::pair<const char*, const char*>> cases = {
+      {"..\\x", "C:\\x"}, {"\\x", "C:\\x"}, {"C:x", "C:\\x"}, {"a\\.\\b\\..\\c", "C:\\dir\\a\\c"},
+      {"a\\..", "C:\\dir\\a\\.."}, {"a/b\\", "C:\\dir\\a\\b"}, {"\x83\x5C\\x", "C:\\dir\\\x83\x5C\\x"}};
+  for (const auto& [source, want] : cases) {
+    ASSERT_EQ(MakeFullPath(source, out, sizeof out, "C:\\dir"), 0) << source;
+    EXPECT_STREQ(out, want) << source;
+  }
+  ASSERT_EQ(MakeFullPath("\\x", out, sizeof out, "/home/user"), 0);
+  EXPECT_STREQ(out, "\\x");  // no drive on a base without one
+  EXPECT_EQ(MakeFullPath(std::string(300, 'a').c_str(), out, sizeof out, "C:\\dir"), -1);
+
+  char file[260], dir[260];
+  SplitPathDirFile("C:\\a\\b.mid", file, dir);
+  EXPECT_STREQ(file, "b.mid");
+  EXPECT_STREQ(dir, "C:\\a");
+  SplitPathDirFile("b.mid", file, dir);
+  EXPECT_STREQ(file, "b.mid");
+  EXPECT_STREQ(dir, "");
+}
