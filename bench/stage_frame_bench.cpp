@@ -1,9 +1,11 @@
 // The game's costliest stage frames on the started library (headless host, 32-bit screen): the boss fight with
 // every slot of both ring-burst pools, the kinds' bullets and the shots in flight, and the laser's frames (a miss
 // draws six frozen frames), beside the floor of clearing, the backdrop and presenting. Each is reported as a share
-// of a 16.7 ms display frame per presented frame (the "frame%" column, printed in the unit of seconds).
+// of a 16.7 ms display frame per presented frame (the "frame%" column; target: under 5).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
+
+#include <time.h>
 
 #include <cmath>
 #include <cstdio>
@@ -138,20 +140,33 @@ StartedGame& Started() {
   return started;
 }
 
-void RunFrames(benchmark::State& state, uint32_t attackCounter, int presentedPerFrame) {
+// The process's processor time in seconds (the library's own clocks are virtual on the headless host).
+double ProcessorSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+// The measured time per presented frame as a percentage of a display frame.
+void ReportShare(benchmark::State& state, double spent, int presentedPerIteration) {
+  const double perFrame = spent / (static_cast<double>(state.iterations()) * presentedPerIteration);
+  state.counters["frame%"] = 100.0 * perFrame / kDisplayFrameSeconds;
+}
+
+void RunFrames(benchmark::State& state, uint32_t attackCounter, int presentedPerIteration) {
   StartedGame& started = Started();
   GameLoop game = *started.prepared;
+  double spent = 0;
   for (auto _ : state) {
     state.PauseTiming();
     game = *started.prepared;
     game.boss.attackCounter = attackCounter;
     state.ResumeTiming();
+    const double start = ProcessorSeconds();
     benchmark::DoNotOptimize(RunStageFrame(game));
+    spent += ProcessorSeconds() - start;
   }
-  // Seconds per presented frame as a percentage of a display frame.
-  state.counters["frame%"] = benchmark::Counter(presentedPerFrame * kDisplayFrameSeconds / 100.0,
-                                                benchmark::Counter::kIsIterationInvariantRate |
-                                                    benchmark::Counter::kInvert);
+  ReportShare(state, spent, presentedPerIteration);
 }
 
 // A boss frame with full pools, rings firing (pool A's row 3 is due at 184, pool B's at 214 is not).
@@ -162,14 +177,13 @@ void BossLaserMiss(benchmark::State& state) { RunFrames(state, 117, 7); }
 // The floor every stage frame stands on: clearing, the backdrop and presenting, nothing of the game.
 void BackdropAndPresentOnly(benchmark::State& state) {
   StartedGame& started = Started();
+  const double start = ProcessorSeconds();
   for (auto _ : state) {
     ClearDrawTarget();
     DrawGraph(-6539, 0, started.prepared->assets.background, 0);
     G_DDraw_FlipScreen();
   }
-  state.counters["frame%"] = benchmark::Counter(kDisplayFrameSeconds / 100.0,
-                                                benchmark::Counter::kIsIterationInvariantRate |
-                                                    benchmark::Counter::kInvert);
+  ReportShare(state, ProcessorSeconds() - start, 1);
 }
 
 }  // namespace
