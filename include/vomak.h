@@ -92,14 +92,16 @@ int SelectBlendMode(int mode, int parameter);
 // ---- Graphs ----
 
 // A picture file (BMP, JPEG, PNG, raw BGRA, TGA or DDS, told apart by content; "name_a.ext" beside it of the same
-// size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded. A movie file becomes a
-// graph that shows the movie's frame at each draw, following the movie's own clock and pausing with the window.
+// size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded. A picture may have at most
+// 16,384 pixels a side and 4,096 x 4,096 pixels in all; a larger one is not loaded. A movie file becomes a graph
+// that shows the movie's frame at each draw, following the movie's own clock and pausing with the window.
 int LoadGraphFileSimple(const char* path);
 // The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
 // and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
 int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
                                int* handleBuf);
-// An empty graph of width by height pixels, with an alpha channel when the creation setting says so; the handle.
+// An empty graph of width by height pixels (each 1 to 16,384), with an alpha channel when the creation setting says
+// so; the handle, or -1 for a size out of range.
 int CreateEmptyGraphDefault(int width, int height);
 // A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
 int DeriveGraph(int x, int y, int width, int height, int parentHandle);
@@ -133,6 +135,13 @@ int FillMaskScreenRect(int left, int top, int right, int bottom, int value);
 // Turns mask drawing on (1) or off (0); -1 without a mask screen.
 int SetMaskDrawOn(int on);
 int GetMaskDrawOn();
+
+// ---- Files ----
+
+// The host file-system path of a path as the library reads it (Shift-JIS, '\' or '/' between names, letter case
+// ignored), for a program that opens a file itself with stdio: writes it with its terminator into buffer and answers
+// its length, or -1 when bufferSize bytes cannot hold it.
+int ConvertToHostPath(const char* path, char* buffer, int bufferSize);
 
 // ---- Clocks and random numbers ----
 

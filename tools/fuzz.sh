@@ -19,7 +19,7 @@ for name in "${decoders[@]}"; do
   log="$dir/fuzz-$name.log"
   if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$dir/tests/fuzz/fuzz_$name" \
       "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-      -malloc_limit_mb=1024 -artifact_prefix="$dir/" -print_final_stats=1 >"$log" 2>&1; then
+      -malloc_limit_mb=256 -artifact_prefix="$dir/" -print_final_stats=1 >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzzing the $name decoder failed; the log is $log"
     exit 1

@@ -91,6 +91,13 @@ int HostGetCurrentDir(char* buffer) {
 
 const FileAccessFunctions* GetHostFileAccessFunctions() { return &kHostTable; }
 
+int ConvertToHostPath(const char* path, char* buffer, int bufferSize) {
+  const std::string host = ResolveHostPath(path);
+  if (buffer == nullptr || bufferSize <= 0 || host.size() >= static_cast<size_t>(bufferSize)) return -1;
+  std::memcpy(buffer, host.c_str(), host.size() + 1);
+  return static_cast<int>(host.size());
+}
+
 int SetFileAccessFunctions(const FileAccessFunctions* table) {
   FileAccessTable = table ? *table : kDefaultTable;
   return 0;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "vomak.h"
+
 // File and stream handles are pointer-sized; 0 means no file.
 using FileHandle = intptr_t;
 

@@ -1,5 +1,5 @@
-// Paths written for the original platform on the host's file system: '\' becomes '/', and when the exact path
-// is missing each component is matched without regard to case.
+// Library paths on the host's file system, resolved as the platform resolves its own (Shift-JIS walked by
+// characters, UTF-8 names, letter case matched per component).
 #pragma once
 #include <string>
 

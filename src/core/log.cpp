@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/host_path.h"
 #include "core/library.h"
 #include "core/memory.h"
 #include "core/message_pump.h"
@@ -18,11 +19,12 @@ constexpr const char* kLogName = "AppLog.txt";
 // Set once the fatal exit has begun: a fatal condition met while shutting down ends the process at once.
 int exitingFlag = 0;
 
-// The log lies in the start directory; it is opened by its full path so the current directory is never touched.
+// The log lies in the start directory; it is opened by its full host path so the current directory is never
+// touched.
 std::string LogPath() {
   const std::string& folder = SystemState.logFolder;
   if (folder.empty()) return kLogName;
-  return folder.back() == '/' ? folder + kLogName : folder + "/" + kLogName;
+  return ResolveHostPath((folder.back() == '/' ? folder + kLogName : folder + "/" + kLogName).c_str());
 }
 
 // The file holds CR LF line ends.

@@ -14,6 +14,16 @@ struct GraphImage {
   void* pixels;  // height * pitch bytes, owned by the record, allocated with MemAlloc
 };
 
+// The one limit on pictures, which every decoder checks from its header before it allocates anything: each side at
+// most what a surface can hold, and at most 4096 x 4096 pixels in all (64 MB at four bytes a pixel), so a claimed
+// size cannot make a small file demand gigabytes or minutes of decoding.
+constexpr int kPictureMaxSide = 16384;
+constexpr int64_t kPictureMaxPixels = int64_t{4096} * 4096;
+inline bool IsPictureSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kPictureMaxSide && height <= kPictureMaxSide &&
+         width * height <= kPictureMaxPixels;
+}
+
 // A decoder answers 0 when it took the picture (the image then owns a new pixel block), else -1 leaving
 // nothing allocated and the image untouched.
 using ImageDecoder = int (*)(StreamSourceData* source, GraphImage* image);

@@ -154,7 +154,7 @@ int AllocGraphSlot(int width, int height, int want3D, int, GraphRecord** recordO
 
 int CreateEmptyGraph(int width, int height, int want3D, int alphaFlag) {
   // A size that no surface can have is refused before a slot is taken.
-  if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) return -1;
+  if (width <= 0 || height <= 0 || width > kPictureMaxSide || height > kPictureMaxSide) return -1;
   GraphRecord* record = nullptr;
   int handle = AllocGraphSlot(width, height, want3D, 0, &record, alphaFlag);
   if (handle <= 0 || record == nullptr) return -1;

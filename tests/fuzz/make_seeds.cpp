@@ -1,4 +1,5 @@
 // Writes the fuzzers' seed corpus: a few small pictures of every kind each decoder takes, one folder per decoder.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -144,6 +145,35 @@ void MidiSeeds() {
   Save("smf", "rmid", testing_support::RmidFile(testing_support::MidiFile(0, 96, {notes})));
 }
 
+// Shapes past the picture limit, which every decoder must refuse from its header: sides a surface cannot hold and
+// small files that claim far too many pixels (run-length and deflate bombs).
+void LimitSeeds() {
+  PngFile wide{.width = 16385, .height = 1, .depth = 1, .type = PNG_COLOR_TYPE_GRAY, .rows = {Bytes(2049, 0)}};
+  Save("png", "wide", WritePng(wide));
+  PngFile bomb = wide;
+  bomb.width = bomb.height = 8192;
+  bomb.rows.assign(8192, Bytes(1024, 0));
+  Save("png", "bomb", WritePng(bomb));
+  Bytes tall = WriteJpeg(16, 8, 3, JCS_RGB, false, Blocks(16, 8, 3));
+  const unsigned char frame[] = {0xFF, 0xC0, 0x00, 0x11, 0x08};
+  auto at = std::search(tall.begin(), tall.end(), std::begin(frame), std::end(frame));
+  if (at != tall.end()) at[5] = 0x40;  // height 16,392
+  Save("jpeg", "tall", tall);
+  BmpFile runs(16384, 16384, 8, 1);
+  runs.palette = {0, 0xFFFFFF};
+  runs.data = {255, 1, 255, 1, 0, 1};
+  Save("bmp", "rle8bomb", Build(runs));
+  Save("bgra", "huge", Bgra(0x08080808, 16384, 16384, Pattern(16, 13)));
+  TgaFile wideTga(2, 4096, 4095, 24);
+  wideTga.descriptor = 0;
+  wideTga.data = Pattern(12, 14);
+  Save("tga", "wide", Build(wideTga));
+  DdsFile huge;
+  huge.width = huge.height = 16384;
+  huge.pixels = Pattern(16, 15);
+  Save("dds", "huge", Build(huge));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,5 +187,6 @@ int main(int argc, char** argv) {
   BgraSeeds();
   MovieSeeds();
   MidiSeeds();
+  LimitSeeds();
   return 0;
 }

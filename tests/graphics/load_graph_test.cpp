@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/file_access.h"
 #include "graphics/graphics_test_support.h"
 #include "graphics/picture_loader.h"
+#include "support/picture_writers.h"
 
 namespace {
 
@@ -96,6 +98,56 @@ TEST_F(LoadGraphTest, AlphaCompanionOfAnotherSizeLoadsThePictureWithoutAlpha) {
   EXPECT_TRUE(LogHas("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage"));
   DiscardGraphImage(&image);
   DiscardGraphImage(&alpha);
+}
+
+// Pictures beyond the picture limit: too wide or tall for a surface, or too many pixels for their small files.
+TEST_F(LoadGraphTest, OversizedPicturesAndBombsAreRefusedAndTheProgramGoesOn) {
+  using namespace picture_writers;
+  PngFile wide;
+  wide.width = 16385;
+  wide.height = 4;
+  wide.type = PNG_COLOR_TYPE_GRAY;
+  wide.rows.assign(4, Bytes(16385, 0));
+  PngFile bomb = wide;  // 8192 x 8192 one-bit grey: 8 MB of rows in a few kilobytes
+  bomb.width = bomb.height = 8192;
+  bomb.depth = 1;
+  bomb.rows.assign(8192, Bytes(1024, 0));
+  Bytes tall = WriteJpeg(16, 16, 3, JCS_RGB, false, Blocks(16, 16, 3));
+  const unsigned char frameHeader[] = {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10};  // 8-bit samples, height 16
+  const auto frame = std::search(tall.begin(), tall.end(), std::begin(frameHeader), std::end(frameHeader));
+  ASSERT_NE(frame, tall.end());
+  frame[5] = 0x40;  // height 16,400
+  BmpFile runs(16384, 16384, 8, 1);  // a run-length picture of 268 million pixels in a few bytes
+  runs.palette = {0, 0xFFFFFF};
+  runs.data = {255, 1, 255, 1, 0, 1};
+  const std::pair<const char*, Bytes> files[] = {
+      {"wide.png", WritePng(wide)}, {"bomb.png", WritePng(bomb)}, {"tall.jpg", tall}, {"runs.bmp", Build(runs)}};
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(workDir() + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                 static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(LoadGraphFileSimple(name), -1) << name;
+    EXPECT_TRUE(LogHas(std::string("右記のグラフィックファイルのロードに失敗しました：") + name + " ")) << name;
+    int cells[2];
+    EXPECT_EQ(LoadDividedGraphFileSimple(name, 2, 2, 1, 2, 2, cells), -1) << name;
+  }
+  EXPECT_EQ(CreateEmptyGraphDefault(16385, 1), -1);
+  EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
+  WriteBmp24(workDir() + "/pic.bmp", 2, 2, Pixels(2, 2));
+  EXPECT_GT(LoadGraphFileSimple("pic.bmp"), 0);
+}
+
+TEST_F(LoadGraphTest, ShiftJisNamesFindUtf8FilesAndRawBytesAsAFallBack) {
+  std::filesystem::create_directories(workDir() + "/CG");
+  // 表 and ソ end in the byte 0x5C, which is no separator inside them.
+  WriteBmp24(workDir() + "/CG/" + reinterpret_cast<const char*>(u8"表示.bmp"), 2, 2, Pixels(2, 2));
+  WriteBmp24(workDir() + "/CG/\x83\x5C.bmp", 2, 2, Pixels(2, 2));  // a name in raw Shift-JIS bytes
+  EXPECT_GT(LoadGraphFileSimple("CG\\表示.bmp"), 0);
+  EXPECT_GT(LoadGraphFileSimple("cg/表示.BMP"), 0);
+  EXPECT_GT(LoadGraphFileSimple("CG\\ソ.bmp"), 0);
+  char host[64];
+  EXPECT_EQ(ConvertToHostPath("cg\\表示.bmp", host, sizeof host), 13);
+  EXPECT_STREQ(host, reinterpret_cast<const char*>(u8"CG/表示.bmp"));
+  EXPECT_EQ(ConvertToHostPath("cg\\表示.bmp", host, 13), -1);
 }
 
 TEST_F(LoadGraphTest, LongPathsAreKeptWhole) {

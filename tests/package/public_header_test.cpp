@@ -1,6 +1,7 @@
 // A program that includes only the public header starts the library, draws a frame with graphs, shapes and a blend
 // mode, and presents it: a public call missing from the header fails this build.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include "support/headless_fixture.h"
 #include "vomak.h"
@@ -30,4 +31,19 @@ TEST_F(HeadlessTest, PublicHeaderAloneDrawsAFrame) {
   EXPECT_EQ(DeleteGraphHandle(graph, 0), 0);
   EXPECT_EQ(DrawGraph(0, 0, graph, 0), -1);
   EXPECT_EQ(ShutdownLibrary(), 0);
+}
+
+// Start-up and shut-down again and again in one process: every shut-down frees what its start-up made.
+TEST_F(HeadlessTest, RestartsLeaveLiveAllocationsWhereTheyStarted) {
+  auto cycle = [] {
+    ChangeWindowMode(1);
+    ASSERT_EQ(StartupLibrary(), 0);
+    ShutdownLibrary();
+    headless::ClearFrames();  // what the test host captures is not the library's
+    headless::ClearDebugOutput();
+  };
+  cycle();  // the first start fills what lives for the whole process
+  const size_t before = mallinfo2().uordblks;
+  for (int i = 0; i < 50; ++i) cycle();
+  EXPECT_LE(mallinfo2().uordblks, before + 4096);
 }

@@ -26,8 +26,9 @@ int DecodeBgraPicture(StreamSourceData* source, GraphImage* image) {
   if (channels != kEightBitChannels && channels != kSixteenBitChannels) return -1;
   int32_t width = static_cast<int32_t>(LoadLe32(header + 8));
   int32_t height = static_cast<int32_t>(LoadLe32(header + 12));
+  if (!IsPictureSizeAllowed(width, height)) return -1;
   int64_t bytes = BlockSize(int64_t{width} * 4, height);
-  if (width <= 0 || bytes < 0) return -1;
+  if (bytes < 0) return -1;
 
   auto* pixels = static_cast<unsigned char*>(AllocPixelBlock(bytes));
   if (pixels == nullptr) return -1;

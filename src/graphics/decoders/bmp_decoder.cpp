@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
-constexpr int kMaxSide = 32767;
 enum Compression { kPlain = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3 };
 
 struct BmpInfo {
@@ -41,8 +40,9 @@ bool ParseHeaders(const unsigned char* file, const unsigned char* info, BmpInfo*
   b->imageSize = LoadLe32(info + 20);
   b->colorsUsed = LoadLe32(info + 32);
   if (b->headerSize < kInfoHeaderSize) return false;
-  if (b->width <= 0 || b->width > kMaxSide || height == 0 || height < -kMaxSide || height > kMaxSide) return false;
-  b->rows = height < 0 ? -height : height;
+  const int64_t rows = height < 0 ? -int64_t{height} : height;
+  if (!IsPictureSizeAllowed(b->width, rows)) return false;
+  b->rows = static_cast<int32_t>(rows);
   b->bottomUp = height > 0;
   switch (b->compression) {
     case kPlain:

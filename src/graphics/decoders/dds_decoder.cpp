@@ -87,7 +87,7 @@ int DecodeDdsPicture(StreamSourceData* source, GraphImage* image) {
   uint32_t height = LoadLe32(desc + 8);
   uint32_t width = LoadLe32(desc + 12);
   uint32_t pitchField = LoadLe32(desc + 16);
-  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return -1;
+  if (!IsPictureSizeAllowed(width, height)) return -1;
   int64_t rowBytes = int64_t{width} * result.format.bytesPerPixel;
   int64_t pitch = (LoadLe32(desc + 4) & kPitchGiven) && pitchField >= rowBytes ? pitchField : rowBytes;
   int64_t bytes = BlockSize(pitch, height);

@@ -13,8 +13,8 @@ inline uint32_t LoadLe32(const unsigned char* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// The largest pixel block a decoder makes. Far above any picture a game loads; it keeps a lying header from
-// asking for gigabytes and keeps every byte count inside the int that MemAlloc takes.
+// The largest block a decoder makes: above every pixel block a picture within the picture limit needs, it bounds
+// the run-length data read whole and keeps every byte count inside the int that MemAlloc takes.
 constexpr int64_t kMaxPictureBytes = int64_t{1} << 28;
 
 // Widens a channel value of bits bits (1 to 8) to 8 bits by repeating its bits, so the largest value is 255.

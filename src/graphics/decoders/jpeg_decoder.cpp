@@ -124,7 +124,7 @@ bool RunJpeg(JpegJob* job) {
   jpeg_read_header(cinfo, TRUE);
   // Only grey and colour pictures are taken; four-channel ones (CMYK, YCCK) are refused.
   int components = cinfo->out_color_space == JCS_GRAYSCALE ? 1 : cinfo->out_color_space == JCS_RGB ? 3 : 0;
-  if (components == 0 || BlockSize(int64_t{cinfo->image_width} * components, cinfo->image_height) < 0) return false;
+  if (components == 0 || !IsPictureSizeAllowed(cinfo->image_width, cinfo->image_height)) return false;
   jpeg_start_decompress(cinfo);
   if (cinfo->output_components != components) return false;
   int64_t rowBytes = int64_t{cinfo->output_width} * components;

@@ -57,10 +57,13 @@ bool RunPng(PngJob* job) {
   png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
 #endif
   png_set_sig_bytes(png, 0);
+  // libpng refuses a larger header itself, before it inflates anything.
+  png_set_user_limits(png, kPictureMaxSide, kPictureMaxSide);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, type = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+  if (!IsPictureSizeAllowed(width, height)) return false;
   bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   png_set_strip_16(png);
   png_set_packing(png);

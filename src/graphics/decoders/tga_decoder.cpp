@@ -64,7 +64,7 @@ bool ParseHeader(const unsigned char* h, int alphaKind, TgaHeader* out) {
   out->descriptor = h[17];
   if (h[0] != 0 || LoadLe16(h + 8) != 0 || LoadLe16(h + 10) != 0) return false;
   if (out->type != 1 && out->type != 2 && out->type != 9 && out->type != 10) return false;
-  if (out->width <= 0 || out->height <= 0 || out->width > kMaxSide || out->height > kMaxSide) return false;
+  if (out->width > kMaxSide || out->height > kMaxSide || !IsPictureSizeAllowed(out->width, out->height)) return false;
   out->depth = out->mapped() ? h[7] : h[16];
   if (out->depth != 16 && out->depth != 24 && out->depth != 32) return false;
   if (out->depth == 24 && alphaKind == kAlphaUsed) return false;

@@ -1,12 +1,16 @@
 // Resolution of Win32-style paths against the host file system, shared by the library's file access and the
-// platform's own file users (the MCI sequencer, the music graph).
+// platform's own file users (the MCI sequencer, the music graph): separators by characters, names in UTF-8 at
+// this edge, letter case matched per component as the original platform's file system did.
 #include "platform/win32/file_paths.h"
 
 #include <dirent.h>
+#include <iconv.h>
 #include <strings.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <vector>
+
+#include "platform/win32/kernel.h"
 
 namespace {
 
@@ -30,36 +34,70 @@ std::string FindCaseless(const std::string& directory, const std::string& name) 
   return found;
 }
 
+bool HangeulCodePage() { return GetOEMCP() == 949; }
+
+bool IsLeadByte(unsigned char byte) {
+  return HangeulCodePage() ? byte >= 0x80 : (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// The name in UTF-8; false when some byte of it is no character of the narrow code page.
+bool NarrowToUtf8(const std::string& name, std::string* utf8) {
+  iconv_t converter = iconv_open("UTF-8", HangeulCodePage() ? "CP949" : "CP932");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::vector<char> out(name.size() * 4 + 4);
+  char* source = const_cast<char*>(name.data());
+  size_t sourceLeft = name.size();
+  char* target = out.data();
+  size_t targetLeft = out.size();
+  bool converted = iconv(converter, &source, &sourceLeft, &target, &targetLeft) != static_cast<size_t>(-1) &&
+                   iconv(converter, nullptr, nullptr, &target, &targetLeft) != static_cast<size_t>(-1);
+  iconv_close(converter);
+  if (converted) utf8->assign(out.data(), target);
+  return converted;
+}
+
+// The components between separators, walking double-byte characters whole.
+std::vector<std::string> SplitComponents(const std::string& path) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < path.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(path[i]);
+    const unsigned char next = i + 1 < path.size() ? static_cast<unsigned char>(path[i + 1]) : 0;
+    // A trail byte lies at 0x40 or above: a '/' after a lead byte still separates.
+    if (IsLeadByte(byte) && next >= 0x40 && next != 0x7F) {
+      parts.back() += path.substr(i++, 2);
+    } else if (byte == '\\' || byte == '/') {
+      parts.emplace_back();
+    } else {
+      parts.back() += path[i];
+    }
+  }
+  return parts;
+}
+
 }  // namespace
 
 namespace host {
 
 std::string ResolvePath(const char* path) {
-  std::string mapped = path ? path : "";
-  std::replace(mapped.begin(), mapped.end(), '\\', '/');
-  if (mapped.empty() || Exists(mapped)) return mapped;
-
+  const std::vector<std::string> parts = SplitComponents(path ? path : "");
   std::string result;
-  size_t start = 0;
-  if (mapped[0] == '/') {
-    result = "/";
-    start = 1;
-  }
-  while (start <= mapped.size()) {
-    size_t end = mapped.find('/', start);
-    if (end == std::string::npos) end = mapped.size();
-    std::string part = mapped.substr(start, end - start);
-    if (!part.empty()) {
-      std::string next = result + part;
-      if (!Exists(next) && part != "." && part != "..") {
-        std::string match = FindCaseless(result, part);
-        if (match.empty()) return mapped;  // nothing matches: the caller sees the path as missing
-        next = result + match;
-      }
-      result = next;
-      if (end < mapped.size()) result += '/';
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (i > 0) result += '/';
+    if (part.empty() || part == "." || part == "..") {
+      result += part;
+      continue;
     }
-    start = end + 1;
+    std::string names[2] = {part, part};
+    NarrowToUtf8(part, &names[0]);
+    std::string chosen;
+    for (const std::string& name : names) {
+      if (chosen.empty() && Exists(result + name)) chosen = name;
+    }
+    for (const std::string& name : names) {
+      if (chosen.empty()) chosen = FindCaseless(result.empty() ? "." : result, name);
+    }
+    result += chosen.empty() ? names[0] : chosen;
   }
   return result;
 }

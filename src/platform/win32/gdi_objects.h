@@ -45,5 +45,7 @@ size_t LiveContextCount();
 // A window context's picture of the client area (kept per window between contexts), sized to the client now.
 const PixelBlock* WindowPicture(GdiContext* context);
 void ShowWindowPicture(GdiContext* context);
+// Frees the picture of a window's client area (the window is being destroyed).
+void ForgetWindowPicture(HWND window);
 GdiBitmap* LiveBitmap(HGDIOBJ object);
 HBITMAP RegisterBitmap(GdiBitmap* bitmap);  // the bitmap becomes a live handle

@@ -65,6 +65,12 @@ const PixelBlock* WindowPicture(GdiContext* c) {
   return &c->surface;
 }
 
+void ForgetWindowPicture(HWND window) {
+  WindowPictures& p = Pictures();
+  std::lock_guard<std::mutex> guard(p.lock);
+  p.pictures.erase(window);
+}
+
 void ShowWindowPicture(GdiContext* c) {
   if (!c->surface.Valid()) return;
   host::Frame frame;

@@ -6,6 +6,7 @@
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/win32/gdi_objects.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
 
@@ -168,6 +169,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   w.menu = (style & WS_CHILD) ? nullptr : menu;
   w.topmost = (exStyle & WS_EX_TOPMOST) != 0;
   w.threadId = GetCurrentThreadId();
+  // Records of destroyed windows are freed here; nothing reads one once its destruction has ended.
+  std::erase_if(s.windows, [](const std::unique_ptr<HWND__>& other) { return other->destroyed; });
   s.windows.push_back(std::move(record));
   if (IsTopLevel(w)) host::Current().ClassWindowAdded(w.className);
 
@@ -208,6 +211,7 @@ BOOL DestroyWindow(HWND window) {
   SendMessageA(w, WM_DESTROY, 0, 0);
   SendMessageA(w, WM_NCDESTROY, 0, 0);
   w->destroyed = true;
+  ForgetWindowPicture(w);
   {
     std::lock_guard<std::mutex> guard(s.lock);
     std::erase_if(s.posted, [w](const MSG& m) { return m.hwnd == w; });
