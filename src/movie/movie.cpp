@@ -93,8 +93,10 @@ bool OpenObjects(MovieEntry& entry) {
     entry.width = media::MovieWidth(entry.stream);
     entry.height = media::MovieHeight(entry.stream);
   }
+  // A movie's frames are pictures: the picture limit holds for them too, before any frame is allocated.
   if (entry.stream != nullptr && (media::MovieWidth(entry.stream) != entry.width ||
-                                  media::MovieHeight(entry.stream) != entry.height)) {
+                                  media::MovieHeight(entry.stream) != entry.height ||
+                                  !IsPictureSizeAllowed(entry.width, entry.height))) {
     media::CloseMovieStream(entry.stream);
     entry.stream = nullptr;
   }
