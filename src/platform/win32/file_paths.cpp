@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "platform/win32/kernel.h"
+#include "platform/host/platform_state.h"
 
 namespace {
 
@@ -34,7 +34,11 @@ std::string FindCaseless(const std::string& directory, const std::string& name) 
   return found;
 }
 
-bool HangeulCodePage() { return GetOEMCP() == 949; }
+// Read from a host already running: resolving a path never starts one.
+bool HangeulCodePage() {
+  const host::PlatformState& s = host::State();
+  return s.host != nullptr && s.host->OemCodePage() == 949;
+}
 
 bool IsLeadByte(unsigned char byte) {
   return HangeulCodePage() ? byte >= 0x80 : (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
