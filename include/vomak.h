@@ -181,7 +181,10 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
 
 // ---- Input ----
 
-// 1 while the key with this DirectInput key code (0x01 Esc, 0x0E Backspace, 0x2A Shift, ...) is held, else 0.
+// Both are level-triggered: ask once per frame. The first query after the devices were stopped (a display change)
+// starts them again and answers "nothing held".
+// 1 while the key with this DirectInput key code (0x01 Esc, 0x0E Backspace, 0x2A Shift, ...) is held, else 0 (also
+// for a code outside 0 to 255).
 int QueryKeyDown(int keyCode);
 // The held directions and buttons of pad inputType & 0xFF (1 to 8), with the keyboard merged when 0x1000 is set:
 // bit 0 down, 1 left, 2 right, 3 up; pad buttons 0 to 23 at bits 4 to 27; Z, X, C, A, S, D, Q, W, Esc, Space at

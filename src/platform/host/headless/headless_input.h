@@ -28,6 +28,11 @@ void SetPadButton(uint32_t id, int button, bool down, uint64_t delayMs = 0);
 // Hundredths of degrees clockwise from up, 0xFFFFFFFF centred.
 void SetPadHat(uint32_t id, int hat, uint32_t value, uint64_t delayMs = 0);
 
+// Failures (headless::FailCall) the input substitutes ask for: "DirectInputCreate", "DirectInput::Initialize",
+// "CreateDevice:KEYBOARD", "CreateDevice:JOYSTICK", and per device kind "Keyboard::" or "Joystick::" followed by
+// "SetDataFormat", "SetCooperativeLevel", "SetProperty", "SetEventNotification", "Acquire", "GetDeviceState" or
+// "GetDeviceData"; "CreateEventA".
+
 // Kernel events not yet closed, and DirectInput devices not yet released.
 int OpenEventCount();
 int LiveInputDeviceCount();
