@@ -193,6 +193,40 @@ TEST_F(StartupTest, LongTitlesAreCutWithoutSplittingACharacter) {
   title += "表";  // its second byte would be the 256th
   SetMainWindowTitle(title.c_str());
   EXPECT_EQ(std::string(SystemState.title), std::string(254, 'a'));
+  SetMainWindowTitle("Qelt");
+  EXPECT_EQ(std::string(SystemState.title), "Qelt");
+}
+
+// Each window style row in both modes; a row number outside the table takes the first row.
+TEST_F(StartupTest, WindowStyleRows) {
+  const DWORD caption = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, edges = WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE;
+  struct Row {
+    int index;
+    DWORD style, exStyle, fullStyle, fullExStyle;
+  } const rows[] = {
+      {0, caption, edges, WS_POPUP, WS_EX_TOPMOST},
+      {1, WS_POPUP | WS_SYSMENU, edges, WS_POPUP, WS_EX_TOPMOST},
+      {2, WS_POPUP | WS_SYSMENU, 0, WS_POPUP, WS_EX_TOPMOST},
+      {3, caption, WS_EX_TOOLWINDOW, WS_POPUP, WS_EX_TOPMOST},
+      {4, WS_POPUP | WS_SYSMENU, WS_EX_TOOLWINDOW, WS_POPUP, WS_EX_TOPMOST},
+      {5, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0},
+      {6, caption, edges, WS_POPUP, WS_EX_TOPMOST},
+      {-1, caption, edges, WS_POPUP, WS_EX_TOPMOST},
+  };
+  for (const Row& row : rows) {
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    SystemState.styleIndex = row.index;
+    ASSERT_EQ(StartLikeTheGame(), 0);
+    HWND window = GetLibraryWindowHandle();
+    auto style = [&](int index) { return static_cast<DWORD>(GetWindowLongA(window, index)) & ~static_cast<DWORD>(WS_VISIBLE); };
+    EXPECT_EQ(style(GWL_STYLE), row.style) << row.index;
+    EXPECT_EQ(style(GWL_EXSTYLE), row.exStyle) << row.index;
+    ChangeWindowMode(0);
+    EXPECT_EQ(style(GWL_STYLE), row.fullStyle) << row.index;
+    EXPECT_EQ(style(GWL_EXSTYLE), row.fullExStyle) << row.index;
+    ShutdownLibrary();
+  }
 }
 
 TEST_F(StartupTest, TwentyFourBitDesktopInWindowModeIsRefused) {
@@ -478,5 +512,11 @@ TEST_F(StartupTest, WindowModeChangesBackAndForthWithGraphics) {
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_EQ(view.clientWidth, 640);
   EXPECT_EQ(view.clientHeight, 480);
+  // With a refill callback the screen follows a larger desktop of another depth.
+  SetGraphRefillCallback(nullptr);
+  SystemState.displayChangeArrived = 0;
+  SendMessageA(window, WM_DISPLAYCHANGE, 16, MAKELPARAM(1280, 1024));
+  EXPECT_EQ(SystemState.displayChangeArrived, 1);
+  EXPECT_EQ(SystemState.closingRequested, 0);
   EXPECT_EQ(ShutdownLibrary(), 0);
 }

@@ -10,7 +10,10 @@
 #include "core/menu_cursor.h"
 #include "core/message_pump.h"
 #include "input/input_services.h"
+#include "graphics/draw_front.h"
+#include "graphics/graphics_system.h"
 #include "platform/host/headless/headless_host.h"
+#include "platform/host/platform_state.h"
 #include "platform/win32/user.h"
 
 namespace {
@@ -130,6 +133,70 @@ TEST_F(WindowProcTest, DisplayChangeOfTheSameModeArrives) {
   EXPECT_EQ(SystemState.closingRequested, 0);
 }
 
+// In window mode the library's screen follows a display change only with a refill callback, to a
+// desktop at least as large, not of 24 bits and not newly of 8; otherwise the window closes (following is in
+// the graphics start-up test).
+TEST_F(WindowProcTest, DisplayChangesTheScreenCanAndCannotFollow) {
+  int w = 0, h = 0, d = 0;
+  GetScreenSizeAndDepth(&w, &h, &d);
+  ASSERT_NE(d, 8);
+  struct Case {
+    int depth, width, height;
+    bool callback, closes;
+  } const cases[] = {
+      {d, w, h, false, false},       {d, w, h - 1, true, true},         {d, w - 1, h, true, true},
+      {24, w + 160, h + 120, true, true}, {8, w + 160, h + 120, true, true}, {d, w + 160, h + 120, false, true},
+  };
+  for (const Case& c : cases) {
+    SystemState.closingRequested = 0;
+    SystemState.displayChangeArrived = 0;
+    GetGraphicsManagerState().refill = nullptr;
+    if (c.callback) SetGraphRefillCallback(nullptr);
+    Send(WM_DISPLAYCHANGE, c.depth, MAKELPARAM(c.width, c.height));
+    EXPECT_EQ(SystemState.closingRequested, c.closes ? 1 : 0) << c.depth << " " << c.width << "x" << c.height;
+    EXPECT_EQ(SystemState.displayChangeArrived, c.closes ? 0 : 1) << c.depth << " " << c.width << "x" << c.height;
+  }
+}
+
+TEST_F(WindowProcTest, CursorFollowsItsRequestAndTheMenu) {
+  SetCursorVisible(0);
+  EXPECT_EQ(GetCursorRequest(), 0);
+  EXPECT_FALSE(headless::IsCursorShown());
+  SetCursorVisible(1);
+  EXPECT_EQ(GetCursorRequest(), 1);
+  EXPECT_TRUE(headless::IsCursorShown());
+  // A menu shown in window mode keeps the cursor shown whatever the request.
+  ASSERT_EQ(EnableMainMenu(1), 0);
+  EXPECT_EQ(IsMainMenuEnabled(), 1);
+  EXPECT_EQ(IsMenuEffectivelyShown(), 1);
+  EXPECT_NE(GetMenu(window), nullptr);
+  SetCursorVisible(0);
+  EXPECT_TRUE(headless::IsCursorShown());
+  ShowMainMenu(0);
+  EXPECT_EQ(IsMenuEffectivelyShown(), 0);
+  EXPECT_EQ(GetMenu(window), nullptr);
+  SetCursorVisible(0);
+  EXPECT_FALSE(headless::IsCursorShown());
+  ASSERT_EQ(EnableMainMenu(0), 0);
+  EXPECT_EQ(IsMainMenuEnabled(), 0);
+}
+
+TEST_F(WindowProcTest, UserWindowModeAnswersWhatItsProcedureAnswers) {
+  SystemState.userWindowMode = 1;
+  EXPECT_EQ(Send(WM_USER + 77, 1, 2), 0);  // no procedure: 0
+  EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(IsWindow(window));
+  SystemState.userWindowMode = 0;
+}
+
+TEST_F(WindowProcTest, ForcedForegroundCanMakeTheWindowTopMost) {
+  ForceForeground(window, 0);
+  EXPECT_EQ(GetForegroundWindow(), window);
+  EXPECT_FALSE(host::LiveWindow(window)->topmost);
+  ForceForeground(window, 1);
+  EXPECT_TRUE(host::LiveWindow(window)->topmost);
+}
+
 TEST_F(WindowProcTest, DisplayChangeTheScreenCannotFollowClosesTheWindow) {
   Send(WM_DISPLAYCHANGE, 24, MAKELPARAM(1024, 768));
   EXPECT_EQ(SystemState.displayChangeArrived, 0);
@@ -206,6 +273,21 @@ TEST(WindowPlacement, AWindowPartlyOffTheScreenMovesItsClientAreaToTheCorner) {
     EXPECT_EQ(corner.y, 0);
     ShutdownLibrary();
   }
+  // On the desktop, the configured place is the window's own corner.
+  ScratchDirectory scratch;
+  headless::Start();
+  ResetSystemState();
+  SystemState.noGraphics = 1;
+  SystemState.windowModeFlag = 1;
+  SystemState.useConfiguredPosition = 1;
+  SystemState.configuredX = 100;
+  SystemState.configuredY = 80;
+  ASSERT_EQ(StartupLibrary(), 0);
+  RECT frame{};
+  GetWindowRect(GetLibraryWindowHandle(), &frame);
+  EXPECT_EQ(frame.left, 100);
+  EXPECT_EQ(frame.top, 80);
+  ShutdownLibrary();
 }
 
 TEST_F(WindowProcTest, TypedCharactersFillTheInputRing) {

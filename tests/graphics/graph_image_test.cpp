@@ -67,6 +67,8 @@ TEST(GraphImage, ReadPixelPlacesChannelsWithoutFillingLowBits) {
   EXPECT_EQ(ReadGraphImagePixel(&image, 2, 0), 0u);
   EXPECT_EQ(ReadGraphImagePixel(&image, -1, 0), 0u);
   EXPECT_EQ(ReadGraphImagePixel(&image, 0, 1), 0u);
+  image.pitch = 2;  // shorter than a row: nothing is read
+  EXPECT_EQ(ReadGraphImagePixel(&image, 1, 0), 0u);
   DiscardGraphImage(&image);
   EXPECT_EQ(ReadGraphImagePixel(&image, 0, 0), 0u);
 

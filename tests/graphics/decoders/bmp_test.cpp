@@ -61,6 +61,14 @@ TEST(BmpDecoder, EightBitKeepsIndicesAndClearsTheReservedByte) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(d.image.format.palette[i], f.palette[i] & 0xFFFFFF);
   // Entries past the short table are black, not read from the pixel data.
   for (int i = 16; i < 256; ++i) EXPECT_EQ(d.image.format.palette[i], 0u);
+  // A whole table of 256 colours is read to its last entry.
+  BmpFile full(1, 1, 8);
+  for (uint32_t i = 0; i < 256; ++i) full.palette.push_back(i * 0x010101u);
+  full.data = StoreRows({{255}}, true);
+  Decoded whole;
+  RunDecoder(DecodeBmpPicture, Build(full), &whole);
+  ASSERT_EQ(whole.result, 0);
+  EXPECT_EQ(whole.image.format.palette[255], 0xFFFFFFu);
 }
 
 TEST(BmpDecoder, FourBitOddWidthUnpacksHighNibbleFirstEitherWay) {

@@ -110,6 +110,14 @@ TEST_F(GdiObjectsTest, SelectionRulesAndCapabilities) {
   ASSERT_NE(stock, nullptr);
   EXPECT_EQ(GetDeviceCaps(a, BITSPIXEL), 16);
   EXPECT_EQ(GetDeviceCaps(a, HORZRES), 4);
+  for (HGDIOBJ object : {static_cast<HGDIOBJ>(bitmap), stock}) {
+    BITMAP bm{};
+    bm.bmType = 7;
+    ASSERT_NE(GetObjectA(object, sizeof bm, &bm), 0);
+    EXPECT_EQ(bm.bmType, 0);
+    EXPECT_EQ(bm.bmWidth, object == stock ? 1 : 4);
+    EXPECT_EQ(bm.bmBitsPixel, object == stock ? 1 : 16);
+  }
   EXPECT_EQ(SelectObject(b, bitmap), nullptr);  // one context at a time
   EXPECT_FALSE(DeleteObject(bitmap));           // still selected
   EXPECT_EQ(SelectObject(a, stock), bitmap);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
 #include "platform/win32/dc.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
@@ -228,6 +229,17 @@ TEST_F(WindowTest, ForegroundHelpers) {
   EXPECT_TRUE(SetForegroundWindow(w));
   EXPECT_EQ(GetForegroundWindow(), w);
   EXPECT_TRUE(SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW));
+  EXPECT_TRUE(host::LiveWindow(w)->topmost);
+  SetWindowPos(w, nullptr, 5, 5, 0, 0, SWP_NOSIZE);
+  EXPECT_TRUE(host::LiveWindow(w)->topmost);  // a move keeps the window on top
+  SetWindowPos(w, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+  EXPECT_FALSE(host::LiveWindow(w)->topmost);
+  // A destroyed window is gone from the host's windows.
+  host::WindowView view;
+  ShowWindow(w, SW_SHOW);
+  EXPECT_TRUE(headless::FindWindowView(w, &view));
+  DestroyWindow(w);
+  EXPECT_FALSE(headless::FindWindowView(w, &view));
 }
 
 TEST_F(WindowTest, MenusReadBack) {
