@@ -148,6 +148,17 @@ TEST_F(DrawTargetTest, PresentingTheDrawnFrontScreenWaitsForTheBlankOnlyWithTheF
   }
 }
 
+TEST_F(DrawTargetTest, FullScreenFlipShowsTheBackScreen) {
+  ASSERT_EQ(Start(32, false, 0), 0);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  ASSERT_EQ(DrawBoxShape(0, 0, 4, 4, PackScreenColor(255, 0, 0), 1), 0);
+  headless::ClearFrames();
+  EXPECT_EQ(G_DDraw_FlipScreen(), 0);
+  ASSERT_EQ(headless::Frames().size(), 1u);
+  EXPECT_EQ(headless::Frames()[0].Rgb(1, 1), 0xFF0000u);
+  EXPECT_EQ(headless::Frames()[0].Rgb(5, 5), 0u);
+}
+
 TEST_F(DrawTargetTest, WithoutDirectDrawEveryEntryRefuses) {
   EXPECT_EQ(G_DDraw_FlipScreen(), -1);
   EXPECT_EQ(G_DDraw_CopyBackToFront(), -1);
