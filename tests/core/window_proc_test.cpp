@@ -14,6 +14,8 @@
 #include "graphics/graphics_system.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/host/platform_state.h"
+#include "platform/win32/gdi.h"
+#include "platform/win32/gdi_objects.h"
 #include "platform/win32/user.h"
 
 namespace {
@@ -179,6 +181,32 @@ TEST_F(WindowProcTest, CursorFollowsItsRequestAndTheMenu) {
   EXPECT_FALSE(headless::IsCursorShown());
   ASSERT_EQ(EnableMainMenu(0), 0);
   EXPECT_EQ(IsMainMenuEnabled(), 0);
+}
+
+// While inactive the window shows the saved picture, centred on the 640 x 480 screen, with no context left behind.
+TEST_F(WindowProcTest, InactiveWindowShowsTheSavedPicture) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = 40;
+  info.bmiHeader.biWidth = 4;
+  info.bmiHeader.biHeight = -2;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(picture, nullptr);
+  for (int i = 0; i < 8; ++i) static_cast<uint32_t*>(bits)[i] = 0xFF0000;
+  SystemState.savedImage = picture;
+  const size_t contexts = LiveContextCount();
+  headless::ClearFrames();
+  Send(WM_ACTIVATE, WA_INACTIVE, 0);
+  ASSERT_FALSE(headless::Frames().empty());
+  const headless::CapturedFrame& frame = headless::Frames().back();
+  EXPECT_EQ(frame.Rgb(318, 239), 0xFF0000u);
+  EXPECT_EQ(frame.Rgb(321, 240), 0xFF0000u);
+  EXPECT_NE(frame.Rgb(322, 239), 0xFF0000u);
+  EXPECT_NE(frame.Rgb(318, 238), 0xFF0000u);
+  EXPECT_NE(frame.Rgb(318, 241), 0xFF0000u);
+  EXPECT_EQ(LiveContextCount(), contexts);
 }
 
 TEST_F(WindowProcTest, UserWindowModeAnswersWhatItsProcedureAnswers) {
