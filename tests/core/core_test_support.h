@@ -21,13 +21,15 @@ class CoreTest : public HeadlessTest {
   }
 };
 
-// A library started as the game starts it (window mode), without graphics; shut down after the test.
+// A library started as the game starts it (window mode unless fullScreen), without graphics; shut down after the
+// test.
 class StartedCoreTest : public CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
     SystemState.noGraphics = 1;
-    SystemState.windowModeFlag = 1;
+    if (fullScreen) ChangeWindowMode(0);
+    else SystemState.windowModeFlag = 1;
     ASSERT_EQ(StartupLibrary(), 0);
     window = GetLibraryWindowHandle();
   }
@@ -36,6 +38,7 @@ class StartedCoreTest : public CoreTest {
     CoreTest::TearDown();
   }
   HWND window = nullptr;
+  bool fullScreen = false;
 };
 
 inline std::string ReadFileBytes(const std::string& path) {

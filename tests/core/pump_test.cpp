@@ -171,20 +171,9 @@ TEST_F(PumpTest, WaitsEndWhenTheWindowNeverComesBack) {
 namespace {
 
 // Full screen, where the pump's first housekeeping step places the menu by the cursor.
-class FullScreenPumpTest : public CoreTest {
+class FullScreenPumpTest : public StartedCoreTest {
  protected:
-  void SetUp() override {
-    CoreTest::SetUp();
-    SystemState.noGraphics = 1;
-    ChangeWindowMode(0);
-    ASSERT_EQ(StartupLibrary(), 0);
-    window = GetLibraryWindowHandle();
-  }
-  void TearDown() override {
-    ShutdownLibrary();
-    CoreTest::TearDown();
-  }
-  HWND window = nullptr;
+  FullScreenPumpTest() { fullScreen = true; }
 };
 
 // Moves the cursor to the top and asks to quit, both from inside the pump's message taking.

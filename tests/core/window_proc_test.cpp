@@ -280,42 +280,39 @@ TEST_F(WindowProcTest, GettersReportTheStartedWindow) {
   EXPECT_EQ(HasWindowShapeRegion(), 0);
 }
 
-TEST(WindowPlacement, AWindowPartlyOffTheScreenMovesItsClientAreaToTheCorner) {
-  // Off on both axes, and off on one axis only: either way the client area moves to (0, 0).
-  const POINT placements[] = {{-100, -60}, {-100, 50}, {30, -60}};
-  for (const POINT& place : placements) {
+TEST(WindowPlacement, ConfiguredPlacesAndWindowsPartlyOffTheScreen) {
+  // Off on both axes, or on one axis only: the client area moves to (0, 0). On the desktop, the configured place
+  // is the window's own corner.
+  struct Case {
+    POINT place, frame, client;
+  } const cases[] = {
+      {{-100, -60}, {}, {0, 0}}, {{-100, 50}, {}, {0, 0}}, {{30, -60}, {}, {0, 0}}, {{100, 80}, {100, 80}, {}},
+  };
+  for (const Case& c : cases) {
     ScratchDirectory scratch;
     headless::Start();
     ResetSystemState();
     SystemState.noGraphics = 1;
     SystemState.windowModeFlag = 1;
     SystemState.useConfiguredPosition = 1;
-    SystemState.configuredX = place.x;
-    SystemState.configuredY = place.y;
+    SystemState.configuredX = c.place.x;
+    SystemState.configuredY = c.place.y;
     ASSERT_EQ(StartupLibrary(), 0);
-    EXPECT_EQ(SystemState.clientRect.left, 0) << place.x << "," << place.y;
-    EXPECT_EQ(SystemState.clientRect.top, 0) << place.x << "," << place.y;
     POINT corner{0, 0};
     ClientToScreen(GetLibraryWindowHandle(), &corner);
-    EXPECT_EQ(corner.x, 0);
-    EXPECT_EQ(corner.y, 0);
+    RECT frame{};
+    GetWindowRect(GetLibraryWindowHandle(), &frame);
+    if (c.place.x < 0 || c.place.y < 0) {
+      EXPECT_EQ(SystemState.clientRect.left, 0) << c.place.x << "," << c.place.y;
+      EXPECT_EQ(SystemState.clientRect.top, 0) << c.place.x << "," << c.place.y;
+      EXPECT_EQ(corner.x, c.client.x);
+      EXPECT_EQ(corner.y, c.client.y);
+    } else {
+      EXPECT_EQ(frame.left, c.frame.x);
+      EXPECT_EQ(frame.top, c.frame.y);
+    }
     ShutdownLibrary();
   }
-  // On the desktop, the configured place is the window's own corner.
-  ScratchDirectory scratch;
-  headless::Start();
-  ResetSystemState();
-  SystemState.noGraphics = 1;
-  SystemState.windowModeFlag = 1;
-  SystemState.useConfiguredPosition = 1;
-  SystemState.configuredX = 100;
-  SystemState.configuredY = 80;
-  ASSERT_EQ(StartupLibrary(), 0);
-  RECT frame{};
-  GetWindowRect(GetLibraryWindowHandle(), &frame);
-  EXPECT_EQ(frame.left, 100);
-  EXPECT_EQ(frame.top, 80);
-  ShutdownLibrary();
 }
 
 TEST_F(WindowProcTest, TypedCharactersFillTheInputRing) {
