@@ -175,6 +175,13 @@ TEST_F(SurfaceTest, ColourFillThroughAWindowClipper) {
   ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
   ASSERT_EQ(clipper->SetHWnd(0, kWindow), DD_OK);
   ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+  for (const IID* iid : {&IID_IUnknown, &IID_IDirectDrawClipper, &IID_IDirectDrawSurface7}) {
+    void* same = nullptr;
+    const bool known = iid != &IID_IDirectDrawSurface7;
+    EXPECT_EQ(clipper->QueryInterface(*iid, &same), known ? S_OK : E_NOINTERFACE);
+    EXPECT_EQ(same, known ? static_cast<void*>(clipper) : nullptr);
+    if (same) clipper->Release();
+  }
   EXPECT_EQ(clipper->Release(), 1u);  // the surface keeps it
   Fill(primary, nullptr, 0x123456);
   EXPECT_EQ(Get(primary, 100, 50), 0x123456u);

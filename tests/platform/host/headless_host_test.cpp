@@ -128,6 +128,8 @@ TEST_F(HeadlessHostTest, DisplayModesAndDesktop) {
   EXPECT_TRUE(host::SetDisplayMode(640, 480, 8, 0));
   EXPECT_TRUE(host::IsDisplayModeChanged());
   EXPECT_EQ(host::CurrentDisplayMode().bitsPerPixel, 8);
+  EXPECT_GT(desktop.refreshRate, 0);
+  EXPECT_EQ(host::CurrentDisplayMode().refreshRate, desktop.refreshRate);  // 0 asks for the mode's own rate
   EXPECT_FALSE(host::SetDisplayMode(1280, 1024, 16, 0));  // larger than the desktop
   host::RestoreDisplayMode();
   EXPECT_FALSE(host::IsDisplayModeChanged());
