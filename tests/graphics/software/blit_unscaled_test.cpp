@@ -79,10 +79,10 @@ void Sweep(const ColorFormat& fmt, const char* name) {
         }
 }
 
-TEST(BlitUnscaled, EveryNestDrawsItsFormula) {
-  Sweep(ref::Format32(), "32");
-  Sweep(ref::Format565(), "565");
-  Sweep(ref::Format555(), "555");
+TEST(BlitUnscaled, EveryNestDrawsItsFormula32) { Sweep(ref::Format32(), "32"); }
+TEST(BlitUnscaled, EveryNestDrawsItsFormula565) { Sweep(ref::Format565(), "565"); }
+TEST(BlitUnscaled, EveryNestDrawsItsFormula555) { Sweep(ref::Format555(), "555"); }
+TEST(BlitUnscaled, EveryNestDrawsItsFormulaGeneral16) {
   Sweep(ref::Format16(4, 8, 4, 4, 4, 0), "444");
   Sweep(ref::Format16(5, 0, 6, 5, 5, 11), "bgr565");  // blue above bit 0 takes its own shift
 }
