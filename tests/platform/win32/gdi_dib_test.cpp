@@ -275,10 +275,17 @@ TEST(DibSections, DescribeThemselves) {
   DeleteObject(section);
 
   for (auto bad : {DibInfo(0, 3, 24), DibInfo(3, 0, 24), DibInfo(3, 3, 7), DibInfo(3, 3, 8, BI_RLE8),
-                   DibInfo(70000, 1, 32), DibInfo(30000, 30000, 32), DibInfo(4, 4, 24, BI_BITFIELDS)}) {
+                   DibInfo(70000, 1, 32), DibInfo(30000, 30000, 32), DibInfo(4, 4, 24, BI_BITFIELDS),
+                   DibInfo(65536, 1, 8), DibInfo(1, 65536, 8), DibInfo(1, -65536, 8)}) {
     bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(CreateDIBSection(nullptr, bad.info(), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);
+  }
+  // Sides up to 65,535 pixels are made.
+  for (auto edge : {DibInfo(65535, 1, 8), DibInfo(1, 65535, 8), DibInfo(1, -65535, 8)}) {
+    section = CreateDIBSection(nullptr, edge.info(), DIB_RGB_COLORS, &bits, nullptr, 0);
+    EXPECT_NE(section, nullptr);
+    DeleteObject(section);
   }
 }
 
