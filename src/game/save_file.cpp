@@ -14,6 +14,7 @@
 #include <string>
 
 #include "game_units.h"
+#include "vomak.h"
 
 namespace {
 
@@ -54,12 +55,20 @@ bool WriteWords(std::FILE* stream, const uint32_t words[10]) {
   return std::fwrite(bytes, 4, 10, stream) == 10;
 }
 
+// The save file's name on the host's file system, found as the library finds its own files.
+std::string HostSaveName() {
+  char buffer[PATH_MAX];
+  int length = ConvertToHostPath(kSaveName, buffer, sizeof buffer);
+  return length < 0 ? std::string(kSaveName) : std::string(buffer, static_cast<size_t>(length));
+}
+
 // The file the name stands for: a symbolic link is followed, so the temporary file lies beside the real one.
 std::string SaveTarget() {
+  const std::string name = HostSaveName();
   char resolved[PATH_MAX];
   struct stat info {};
-  if (::lstat(kSaveName, &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(kSaveName, resolved)) return resolved;
-  return kSaveName;
+  if (::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(name.c_str(), resolved)) return resolved;
+  return name;
 }
 
 }  // namespace
@@ -67,7 +76,7 @@ std::string SaveTarget() {
 int ReadHighScore(GameLoop& game) {
   std::memset(game.saveReadBuffer, 0, sizeof game.saveReadBuffer);
   std::memset(game.saveWriteBuffer, 0, sizeof game.saveWriteBuffer);
-  std::FILE* stream = std::fopen(kSaveName, "rb");
+  std::FILE* stream = std::fopen(HostSaveName().c_str(), "rb");
   if (!stream) {
     ReportError(kOpenFailed);
     return -1;
