@@ -193,12 +193,24 @@ int GetPadInputBits(int inputType);
 
 // ---- Sound and music ----
 
-// A sound loaded whole from a file recognised by its content: the handle, or -1.
+// Sound files (WAV of any kind the library decodes, Ogg Vorbis, MP3) are recognised by their content.
+// A sound loaded whole from a file: the handle, or -1 (logged).
 int LoadSoundFromFile(const char* path);
-// Plays a sound: style 0 to its end (waiting), 1 in the background, 3 looping; restart 1 from the beginning. 0 or -1.
+// As LoadSoundFromFile with count (1 to 10) buffers, so the sound can overlap itself count times.
+int LoadSoundFromFileEx(const char* path, int count);
+// A sound from a file image in memory (the caller keeps the image); the handle or -1.
+int LoadSoundFromMemImage(const void* image, int size, int count);
+// Plays a sound: style 0 to its end (waiting), 1 in the background, 3 looping (any other: 1); restart 1 from the
+// beginning, cutting the play it takes over; restart 0 leaves a playing sound alone and resumes a halted one.
+// 0 or -1.
 int StartSoundPlayback(int sound, int style, int restart);
 // Stops every buffer of the sound where it stands; 0 or -1.
 int HaltSoundPlayback(int sound);
+// 1 while any play of the sound is heard, 0 when none, -1 for a bad handle.
+int QuerySoundPlaying(int sound);
+// Deletes one sound, or every sound; 0 or -1.
+int ReleaseSoundHandle(int sound);
+int ReleaseAllSoundHandles();
 // Plays a music file with the same styles (0 returns when the music has ended); one music plays at a time. A
 // Standard MIDI File, recognised by its content, plays on the General MIDI synthesiser; WAV, MP3 and Ogg Vorbis
 // files play as sampled sound. 0 when it plays, -1 on failure.

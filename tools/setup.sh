@@ -11,6 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   fonts-dejavu-core libvorbis-dev
   libfluidsynth-dev timgm6mb-soundfont
+  libmpg123-dev libvorbis-dev sox lame vorbis-tools libsdl2-mixer-dev libmp3lame-dev
 )
 missing=()
 for p in "${packages[@]}"; do

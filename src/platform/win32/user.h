@@ -204,6 +204,8 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL BringWindowToTop(HWND window);
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
+// The desktop: a handle that names no window of this program (DirectSound's cooperative level takes it).
+HWND GetDesktopWindow();
 HWND SetActiveWindow(HWND window);
 HWND GetActiveWindow();
 HWND SetFocus(HWND window);

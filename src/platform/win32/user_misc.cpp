@@ -205,6 +205,11 @@ BOOL DrawMenuBar(HWND window) { return LiveWindow(window) ? TRUE : FALSE; }
 
 BOOL UnhookWindowsHookEx(HHOOK hook) { return hook ? TRUE : FALSE; }
 
+HWND GetDesktopWindow() {
+  static HWND__ desktop;
+  return &desktop;
+}
+
 UINT DragQueryFileA(HDROP, UINT, LPSTR buffer, UINT size) {
   if (buffer && size > 0) buffer[0] = 0;
   return 0;

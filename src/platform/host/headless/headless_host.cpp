@@ -181,7 +181,8 @@ class HeadlessHost final : public host::Host {
   }
 
   media::AudioOutput& Audio() override {
-    if (!audio_) audio_ = CreateHeadlessAudio([this] { return now_.load(); });
+    // Reading the output's clock is a read like any other: it steps, so waits on a sound's end finish.
+    if (!audio_) audio_ = CreateHeadlessAudio([this] { return Nanoseconds(); });
     return *audio_;
   }
 
