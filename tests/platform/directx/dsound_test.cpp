@@ -12,6 +12,7 @@ class DirectSoundTest : public HeadlessTest {
  protected:
   void SetUp() override {
     HeadlessTest::SetUp();
+    headless::SetReadStepMicroseconds(0);  // the clock moves only when the test moves it: frames are exact
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
                                reinterpret_cast<void**>(&ds_)),
