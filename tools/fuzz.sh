@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds one libFuzzer target per picture decoder, the movie opener and the Standard MIDI File reader (clang,
-# AddressSanitizer and UBSan) in build-fuzz and runs each
-# over its seed corpus for FUZZ_SECONDS seconds (default 60). Inputs found go to build-fuzz/corpus/<decoder>;
+# Builds one libFuzzer target per picture decoder, the movie opener, the Standard MIDI File reader and three for
+# the sound decoders (clang, AddressSanitizer and UBSan) in build-fuzz and runs each over its seed corpus
+# for FUZZ_SECONDS seconds (default 60). Inputs found go to build-fuzz/corpus/<decoder>;
 # a crash stops the script with the fuzzer's report and leaves the input as build-fuzz/crash-*.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,10 +10,12 @@ seconds="${FUZZ_SECONDS:-60}"
 dir="$root/build-fuzz"
 decoders=(bmp jpeg png bgra tga dds movie)
 decoders+=(smf)
+decoders+=(sound_wav sound_mpeg sound_ogg)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF >/dev/null
-cmake --build "$dir" --target fuzz_make_seeds "${decoders[@]/#/fuzz_}"
+cmake --build "$dir" --target fuzz_make_seeds fuzz_make_sound_seeds "${decoders[@]/#/fuzz_}"
 "$dir/tests/fuzz/fuzz_make_seeds" "$dir/seeds"
+"$dir/tests/fuzz/fuzz_make_sound_seeds" "$dir/seeds"
 for name in "${decoders[@]}"; do
   mkdir -p "$dir/corpus/$name"
   log="$dir/fuzz-$name.log"

@@ -146,7 +146,8 @@ class MsAdpcmCodec final : public BlockCodec {
     if (bytes < 7 * ch) return 0;
     const size_t frames = std::min(samplesPerBlock_, 2 + (bytes - 7 * ch) * 2 / ch);
     const size_t pairs = coefficients_.size() / 2;
-    int32_t c1[2], c2[2], delta[2], s1[2], s2[2];
+    int32_t c1[2], c2[2], s1[2], s2[2];
+    int64_t delta[2];  // grows without bound on hostile data: kept wide and capped
     for (size_t c = 0; c < ch; ++c) {
       const size_t predictor = block[c] < pairs ? block[c] : 0;
       c1[c] = coefficients_[predictor * 2];
@@ -163,10 +164,10 @@ class MsAdpcmCodec final : public BlockCodec {
       const int nibble = (i % 2) ? data[i / 2] & 0x0F : data[i / 2] >> 4;
       const int32_t signedNibble = nibble >= 8 ? nibble - 16 : nibble;
       const int32_t predicted = ((s1[c] * c1[c]) + (s2[c] * c2[c])) >> 8;
-      const int32_t sample = Clamp16(predicted + signedNibble * delta[c]);
+      const int32_t sample = Clamp16(static_cast<int32_t>(std::clamp<int64_t>(predicted + signedNibble * delta[c], -65536, 65536)));
       s2[c] = s1[c];
       s1[c] = sample;
-      delta[c] = std::max((kMsAdaptation[nibble] * delta[c]) >> 8, 16);
+      delta[c] = std::clamp<int64_t>((kMsAdaptation[nibble] * delta[c]) >> 8, 16, int64_t{1} << 24);
       Write16(out + (2 * ch + i) * 2, sample);
     }
     return frames;

@@ -1,0 +1,207 @@
+// Sound: mixing 16 playing 44.1 kHz stereo buffers into 10 s of output, and decoding a 60-second MP3 and Ogg
+// Vorbis file whole, each beside SDL2_mixer doing the same work (16 looping channels mixed into SDL's callback;
+// Mix_LoadWAV_RW of the same files). The compressed files are made at bench time from our own test signal by
+// lame and oggenc; without them (or without SDL2_mixer) those benchmarks are skipped.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <unistd.h>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/file_access.h"
+#include "core/memory.h"
+#include "platform/directx/dsound.h"
+#include "platform/host/headless/headless_host.h"
+#include "platform/host/platform.h"
+#include "platform/media/mixer.h"
+#include "sound/sound_decoder.h"
+
+#if VOMAK_HAVE_SDL_MIXER
+#include <SDL.h>
+#include <SDL_mixer.h>
+#endif
+
+namespace {
+
+constexpr int kVoices = 16;
+constexpr int kOutputFrames = 44100 * 10;
+constexpr int kCallbackFrames = 1024;
+
+// One second of a distinct tone per voice, 16-bit stereo.
+std::vector<int16_t> Tone(int voice) {
+  std::vector<int16_t> s(44100 * 2);
+  for (int i = 0; i < 44100; ++i) {
+    s[2 * i] = static_cast<int16_t>(2000 * std::sin(i * 0.01 * (voice + 1)));
+    s[2 * i + 1] = static_cast<int16_t>(2000 * std::cos(i * 0.013 * (voice + 1)));
+  }
+  return s;
+}
+
+void BM_MixSixteenBuffers_vomak(benchmark::State& state) {
+  headless::Start();
+  CoInitialize(nullptr);
+  IDirectSound* ds = nullptr;
+  CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&ds));
+  ds->Initialize(nullptr);
+  ds->SetCooperativeLevel(nullptr, DSSCL_PRIORITY);
+  std::vector<IDirectSoundBuffer*> buffers;
+  for (int v = 0; v < kVoices; ++v) {
+    WAVEFORMATEX f{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+    DSBUFFERDESC d{sizeof d, DSBCAPS_STATIC, 176400, 0, &f, {}};
+    IDirectSoundBuffer* b = nullptr;
+    ds->CreateSoundBuffer(&d, &b, nullptr);
+    void *p1, *p2;
+    DWORD n1, n2;
+    b->Lock(0, 0, &p1, &n1, &p2, &n2, DSBLOCK_ENTIREBUFFER);
+    const std::vector<int16_t> tone = Tone(v);
+    std::memcpy(p1, tone.data(), n1);
+    b->Unlock(p1, n1, p2, n2);
+    b->Play(0, 0, DSBPLAY_LOOPING);
+    buffers.push_back(b);
+  }
+  media::Mixer& mixer = host::Current().Audio().mixer();
+  std::vector<int16_t> out(kCallbackFrames * 2);
+  for (auto _ : state) {
+    for (int done = 0; done < kOutputFrames; done += kCallbackFrames) mixer.Render(out.data(), kCallbackFrames);
+    benchmark::DoNotOptimize(out.data());
+  }
+  for (auto* b : buffers) b->Release();
+  ds->Release();
+  CoUninitialize();
+}
+BENCHMARK(BM_MixSixteenBuffers_vomak)->Name("MixSixteenBuffers/vomak")->Unit(benchmark::kMillisecond);
+
+std::string TempPath(const char* name) { return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vomak-bench-" + name; }
+
+// A 60-second file made from our own signal by the named command ({raw} and {out} filled in); empty without it.
+std::vector<uint8_t> MakeFile(const char* tool, const std::string& command, const char* name) {
+  static bool rawWritten = false;
+  const std::string raw = TempPath("signal.raw");
+  if (!rawWritten) {
+    std::vector<int16_t> s(44100 * 60 * 2);
+    for (size_t i = 0; i < s.size() / 2; ++i) {
+      const double t = static_cast<double>(i) / 44100;
+      s[2 * i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * t) + 3000 * std::sin(2 * M_PI * 3000 * t));
+      s[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * (220 + 40 * t) * t));
+    }
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size() * 2));
+    rawWritten = true;
+  }
+  const std::string out = TempPath(name);
+  std::string line = command;
+  line.replace(line.find("{raw}"), 5, raw);
+  line.replace(line.find("{out}"), 5, out);
+  if (std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) != 0 ||
+      std::system((line + " >/dev/null 2>&1").c_str()) != 0) {
+    return {};
+  }
+  std::ifstream in(out, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const std::vector<uint8_t>& Mp3File() {
+  static const std::vector<uint8_t> file =
+      MakeFile("lame", "lame -r -s 44.1 --bitwidth 16 --signed --little-endian -b 160 {raw} {out}", "60s.mp3");
+  return file;
+}
+const std::vector<uint8_t>& OggFile() {
+  static const std::vector<uint8_t> file =
+      MakeFile("oggenc", "oggenc -Q -r -R 44100 -B 16 -C 2 -q 4 {raw} -o {out}", "60s.ogg");
+  return file;
+}
+
+// A whole decode as a static sound's load does it.
+void DecodeWithVomak(benchmark::State& state, const std::vector<uint8_t>& file) {
+  if (file.empty()) {
+    state.SkipWithError("the encoder is not installed");
+    return;
+  }
+  headless::Start();
+  for (auto _ : state) {
+    BufferStreamRecord* record = OpenBufferStream(file.data(), static_cast<int32_t>(file.size()));
+    const StreamSource source{*GetBufferStreamFunctions(), reinterpret_cast<FileHandle>(record)};
+    auto* decoder = static_cast<SoundDecoder*>(MemAllocZeroed(sizeof(SoundDecoder)));
+    WAVEFORMATEX format;
+    void* pcm = nullptr;
+    int size = 0;
+    if (SoundDecoderOpen(&source, decoder) != 0 || DecodeSoundToMemory(decoder, &format, &pcm, &size) != 0) {
+      state.SkipWithError("not decoded");
+    }
+    benchmark::DoNotOptimize(size);
+    SoundDecoderClose(decoder);
+    MemFree(decoder);
+    MemFree(pcm);
+    CloseBufferStream(reinterpret_cast<FileHandle>(record));
+  }
+}
+void BM_DecodeMp3_vomak(benchmark::State& state) { DecodeWithVomak(state, Mp3File()); }
+void BM_DecodeOgg_vomak(benchmark::State& state) { DecodeWithVomak(state, OggFile()); }
+BENCHMARK(BM_DecodeMp3_vomak)->Name("DecodeMp3/vomak")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeOgg_vomak)->Name("DecodeOgg/vomak")->Unit(benchmark::kMillisecond);
+
+#if VOMAK_HAVE_SDL_MIXER
+// SDL2_mixer on SDL's disk driver writing to /dev/null without delay, so its callback mixes as fast as it can.
+bool OpenMixer() {
+  static bool open = false;
+  if (open) return true;
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+  setenv("SDL_DISKAUDIODELAY", "0", 1);
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  Mix_Init(MIX_INIT_MP3 | MIX_INIT_OGG);
+  open = Mix_OpenAudio(44100, AUDIO_S16SYS, 2, kCallbackFrames) == 0;
+  return open;
+}
+
+std::atomic<int64_t> mixedFrames{0};
+void CountMixed(void*, Uint8*, int bytes) { mixedFrames += bytes / 4; }
+
+void BM_MixSixteenBuffers_sdl2(benchmark::State& state) {
+  if (!OpenMixer()) {
+    state.SkipWithError("SDL2_mixer did not open");
+    return;
+  }
+  Mix_AllocateChannels(kVoices);
+  std::vector<std::vector<int16_t>> tones;
+  std::vector<Mix_Chunk*> chunks;
+  for (int v = 0; v < kVoices; ++v) {
+    tones.push_back(Tone(v));
+    chunks.push_back(Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(tones.back().data()), 176400));
+    Mix_PlayChannel(v, chunks.back(), -1);
+  }
+  if (Mix_Playing(-1) != kVoices) state.SkipWithError("not every channel plays");
+  Mix_SetPostMix(CountMixed, nullptr);
+  for (auto _ : state) {
+    const int64_t target = mixedFrames.load() + kOutputFrames;
+    while (mixedFrames.load() < target) usleep(200);
+  }
+  Mix_SetPostMix(nullptr, nullptr);
+  Mix_HaltChannel(-1);
+  for (Mix_Chunk* c : chunks) Mix_FreeChunk(c);
+}
+BENCHMARK(BM_MixSixteenBuffers_sdl2)->Name("MixSixteenBuffers/sdl2")->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void DecodeWithMixer(benchmark::State& state, const std::vector<uint8_t>& file) {
+  if (file.empty() || !OpenMixer()) {
+    state.SkipWithError("the encoder or SDL2_mixer is missing");
+    return;
+  }
+  for (auto _ : state) {
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+    if (!chunk) state.SkipWithError("SDL2_mixer could not load the file");
+    benchmark::DoNotOptimize(chunk);
+    Mix_FreeChunk(chunk);
+  }
+}
+void BM_DecodeMp3_sdl2(benchmark::State& state) { DecodeWithMixer(state, Mp3File()); }
+void BM_DecodeOgg_sdl2(benchmark::State& state) { DecodeWithMixer(state, OggFile()); }
+BENCHMARK(BM_DecodeMp3_sdl2)->Name("DecodeMp3/sdl2")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeOgg_sdl2)->Name("DecodeOgg/sdl2")->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
