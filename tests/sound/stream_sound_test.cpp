@@ -88,7 +88,7 @@ TEST_F(StreamTest, AnEightBitStreamEndsInOneTwentySeven) {
 TEST_F(StreamTest, RefusedPartsLogTheirTexts) {
   const std::vector<uint8_t> image = Counting(100, 0), other = Counting(100, 0, 16, 22050);
   const int sound = AddSoundData(-1);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(AppendMemImageToStreamSound(image.data(), 200 * 4 + 44, 0, sound, 2), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(AppendMemImageToStreamSound(image.data(), static_cast<int>(image.size()), 0, sound, 2), 0);
   EXPECT_EQ(AppendMemImageToStreamSound(image.data(), static_cast<int>(image.size()), 0, sound, 2), -1);
   const int second = AddSoundData(-1);
   ASSERT_EQ(AppendMemImageToStreamSound(image.data(), static_cast<int>(image.size()), 0, second, 2), 0);

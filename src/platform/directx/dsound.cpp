@@ -75,7 +75,7 @@ class Voice final : public media::MixerSource {
           position_ = 0;
           return;
         }
-        position_ -= frames_ << 32;
+        position_ %= frames_ << 32;  // a step may be longer than a tiny buffer
         index = position_ >> 32;
       }
       int32_t left, right;
@@ -99,11 +99,29 @@ class Voice final : public media::MixerSource {
     }
     if ((position_ >> 32) >= frames_) {
       if (looping_) {
-        position_ -= frames_ << 32;
+        position_ %= frames_ << 32;
       } else {
         playing_ = false;
         position_ = 0;
       }
+    }
+  }
+
+  // The same movement as mixing `frames` frames, without reading a sample.
+  void Skip(int frames) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!playing_ || frames_ == 0) return;
+    const unsigned __int128 end = static_cast<unsigned __int128>(frames_) << 32;
+    // Each frame is taken at the position before its step: the last one taken lies (frames - 1) steps on.
+    const unsigned __int128 lastTaken = position_ + static_cast<unsigned __int128>(step_) * static_cast<unsigned>(frames - 1);
+    const unsigned __int128 after = lastTaken + step_;
+    if (looping_) {
+      position_ = static_cast<uint64_t>(after % end);
+    } else if (lastTaken >= end || after >= end) {
+      playing_ = false;
+      position_ = 0;
+    } else {
+      position_ = static_cast<uint64_t>(after);
     }
   }
 

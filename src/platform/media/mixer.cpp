@@ -5,6 +5,15 @@
 
 namespace media {
 
+void MixerSource::Skip(int frames) {
+  std::vector<int32_t> scratch(static_cast<size_t>(std::min(frames, 4096)) * kMixChannels);
+  for (int left = frames; left > 0;) {
+    const int n = std::min(left, 4096);
+    MixInto(scratch.data(), n);
+    left -= n;
+  }
+}
+
 void Mixer::Add(std::shared_ptr<MixerSource> source) {
   if (!source) return;
   std::lock_guard<std::mutex> guard(lock_);
@@ -34,6 +43,16 @@ void Mixer::Render(int16_t* out, int frames) {
   rendered_ += static_cast<uint64_t>(frames);
 }
 
+void Mixer::Skip(uint64_t frames) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (uint64_t left = frames; left > 0;) {
+    const int n = static_cast<int>(std::min<uint64_t>(left, 1u << 30));
+    for (const auto& s : sources_) s->Skip(n);
+    left -= static_cast<uint64_t>(n);
+  }
+  rendered_ += frames;
+}
+
 uint64_t Mixer::FramesRendered() const {
   std::lock_guard<std::mutex> guard(lock_);
   return rendered_;
@@ -44,8 +63,8 @@ size_t Mixer::SourceCount() {
   return sources_.size();
 }
 
-ClockedOutput::ClockedOutput(Clock clock, Sink sink)
-    : clock_(std::move(clock)), sink_(std::move(sink)), origin_(clock_()) {}
+ClockedOutput::ClockedOutput(Clock clock, Sink sink, uint64_t exactFrames)
+    : clock_(std::move(clock)), sink_(std::move(sink)), origin_(clock_()), exactFrames_(exactFrames) {}
 
 void ClockedOutput::Update() {
   std::lock_guard<std::mutex> guard(updating_);
@@ -55,7 +74,12 @@ void ClockedOutput::Update() {
   const auto due = static_cast<uint64_t>(elapsed * kMixRate / 1000000000u);
   constexpr int kChunkFrames = 4096;
   chunk_.resize(static_cast<size_t>(kChunkFrames) * kMixChannels);
-  for (uint64_t done = mixer_->FramesRendered(); done < due;) {
+  uint64_t done = mixer_->FramesRendered();
+  if (due > done + exactFrames_) {
+    mixer_->Skip(due - exactFrames_ - done);
+    done = due - exactFrames_;
+  }
+  while (done < due) {
     const int frames = static_cast<int>(std::min<uint64_t>(due - done, kChunkFrames));
     mixer_->Render(chunk_.data(), frames);
     if (sink_) sink_(chunk_.data(), frames);

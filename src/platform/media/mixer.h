@@ -36,6 +36,9 @@ class MixerSource {
   // Adds the next `frames` frames of this source to `mix` (frames × 2 sums, left then right, at 16-bit scale)
   // and moves the source on by that much. A silent or stopped source adds nothing.
   virtual void MixInto(int32_t* mix, int frames) = 0;
+  // Moves the source on by `frames` frames that nobody hears (a clock-driven output catching up over a long
+  // jump of its clock). By default it mixes them into scratch; a source can do it more cheaply.
+  virtual void Skip(int frames);
 };
 
 class Mixer {
@@ -46,6 +49,8 @@ class Mixer {
   void Remove(const MixerSource* source);
   // Renders the next frames into out (frames × 2 samples), each sum clamped to 16 bits. Thread-safe.
   void Render(int16_t* out, int frames);
+  // Moves every source on by frames nobody hears; they count as rendered. Thread-safe.
+  void Skip(uint64_t frames);
   // Frames rendered since the mixer was made: the output's clock.
   uint64_t FramesRendered() const;
   // Sources in the mix.
@@ -77,19 +82,22 @@ class AudioOutput {
 };
 
 // An output paced by a nanosecond clock: frame i is due at origin + i / kMixRate seconds, the origin being the
-// clock's reading when the output was made. Rendered frames go to the sink (null: discarded).
+// clock's reading when the output was made. Rendered frames go to the sink (null: discarded). After a long jump
+// of the clock only the last `exactFrames` due frames are rendered; the sources skip the ones before them.
 class ClockedOutput : public AudioOutput {
  public:
   using Clock = std::function<uint64_t()>;
   using Sink = std::function<void(const int16_t* samples, int frames)>;
-  ClockedOutput(Clock clock, Sink sink);
+  ClockedOutput(Clock clock, Sink sink, uint64_t exactFrames);
   void Update() override;
+  void SetExactFrames(uint64_t frames) { exactFrames_ = frames; }
   uint64_t OriginNanoseconds() const { return origin_; }
 
  private:
   Clock clock_;
   Sink sink_;
   uint64_t origin_;
+  uint64_t exactFrames_;
   std::mutex updating_;
   std::vector<int16_t> chunk_;
 };

@@ -15,12 +15,19 @@ constexpr size_t kDefaultLimitFrames = static_cast<size_t>(media::kMixRate) * 12
 class HeadlessAudio final : public media::ClockedOutput {
  public:
   explicit HeadlessAudio(Clock clock)
-      : ClockedOutput(std::move(clock), [this](const int16_t* samples, int frames) { Keep(samples, frames); }) {
+      : ClockedOutput(std::move(clock), [this](const int16_t* samples, int frames) { Keep(samples, frames); },
+                      kDefaultLimitFrames) {
     captured_.originNanoseconds = OriginNanoseconds();
   }
   const char* DeviceName() const override { return "headless"; }
 
   void Keep(const int16_t* samples, int frames) {
+    // Frames skipped over a long jump of the clock leave a gap: what was kept before it is dropped.
+    const uint64_t index = mixer().FramesRendered() - static_cast<uint64_t>(frames);
+    if (index != captured_.firstFrame + captured_.samples.size() / 2) {
+      captured_.samples.clear();
+      captured_.firstFrame = index;
+    }
     captured_.samples.insert(captured_.samples.end(), samples, samples + static_cast<size_t>(frames) * 2);
     const size_t kept = captured_.samples.size() / 2;
     if (kept > limitFrames_) {
@@ -58,7 +65,11 @@ void ClearAudio() {
   output.captured_.samples.clear();
 }
 
-void SetAudioLimitFrames(size_t frames) { Output().limitFrames_ = std::max<size_t>(frames, 1); }
+void SetAudioLimitFrames(size_t frames) {
+  HeadlessAudio& output = Output();
+  output.limitFrames_ = std::max<size_t>(frames, 1);
+  output.SetExactFrames(output.limitFrames_);
+}
 
 uint64_t CapturedAudio::FrameAtNanoseconds(uint64_t nanoseconds) const {
   if (nanoseconds <= originNanoseconds) return 0;

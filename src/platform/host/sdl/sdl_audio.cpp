@@ -50,7 +50,7 @@ class SdlAudio final : public media::AudioOutput {
 
 class SilentAudio final : public media::ClockedOutput {
  public:
-  explicit SilentAudio(Clock clock) : ClockedOutput(std::move(clock), nullptr) {}
+  explicit SilentAudio(Clock clock) : ClockedOutput(std::move(clock), nullptr, media::kMixRate) {}
   const char* DeviceName() const override { return "silent"; }
 };
 
