@@ -237,7 +237,7 @@ TEST_F(DirectInputTest, AKeyboardWithoutNotificationStartsWithOne) {
   std::vector<std::string> lines = Lines();
   auto at = std::find(lines.begin(), lines.end(), "T:\tキーボードデバイスの初期化... キーボードイベントのセットアップが失敗しました");
   ASSERT_NE(at, lines.end());
-  EXPECT_EQ(*(at + 1), "T:文字コードバッファの初期化を行います... 完了しました");
+  EXPECT_EQ(*(at + 1), "T:DirectSound の初期化を行います");  // the input block ends there, the sound block follows
   headless::PressKey(0x39);
   headless::AdvanceMilliseconds(1);
   EXPECT_EQ(QueryKeyDown(0x39), 1);  // the unacquired device is acquired at the first read
