@@ -47,7 +47,7 @@ TEST_F(ClockTest, ZeroAndNegativeWaitsPumpOnceAndReturn) {
   uint64_t before = headless::Nanoseconds();
   EXPECT_EQ(WaitMilliseconds(0), 0);
   EXPECT_EQ(WaitMilliseconds(-5), 0);
-  EXPECT_LT(headless::Nanoseconds() - before, 1000000u);
+  EXPECT_LT(headless::Nanoseconds() - before, 2000000u);  // two pumps, each a few clock reads, and no sleep
   ShutdownLibrary();
 }
 

@@ -29,8 +29,9 @@ class HeadlessAudio final : public media::ClockedOutput {
       captured_.firstFrame = index;
     }
     captured_.samples.insert(captured_.samples.end(), samples, samples + static_cast<size_t>(frames) * 2);
+    // Trimmed in batches of a quarter of the limit, so keeping costs the same per frame however long the run.
     const size_t kept = captured_.samples.size() / 2;
-    if (kept > limitFrames_) {
+    if (kept > limitFrames_ + limitFrames_ / 4) {
       const size_t drop = kept - limitFrames_;
       captured_.samples.erase(captured_.samples.begin(), captured_.samples.begin() + static_cast<ptrdiff_t>(drop * 2));
       captured_.firstFrame += drop;

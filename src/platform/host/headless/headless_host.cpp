@@ -181,8 +181,7 @@ class HeadlessHost final : public host::Host {
   }
 
   media::AudioOutput& Audio() override {
-    // Reading the output's clock is a read like any other: it steps, so waits on a sound's end finish.
-    if (!audio_) audio_ = CreateHeadlessAudio([this] { return Nanoseconds(); });
+    if (!audio_) audio_ = CreateHeadlessAudio([this] { return now_.load(); });
     return *audio_;
   }
 

@@ -110,7 +110,7 @@ struct CapturedAudio {
 };
 const CapturedAudio& Audio();
 void ClearAudio();                          // drops what was captured so far (frame indexes go on)
-void SetAudioLimitFrames(size_t frames);    // frames kept (oldest dropped first); 120 seconds by default
+void SetAudioLimitFrames(size_t frames);    // at least the newest frames kept (oldest dropped); 120 s by default
 
 // What the host knows of a window (title, client size, visibility), for checks of the window code.
 bool FindWindowView(HWND window, host::WindowView* view);
