@@ -70,8 +70,23 @@ int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t color, int fill);
 int DrawCircle(int x, int y, int radius, uint32_t color, int fill);
 // Fills the whole graph with one colour and alpha (each 0 to 255).
 int PaintGraphWithColor(int graph, int red, int green, int blue, int alpha);
-// Text at (x, y) with a font handle; edgeColor edges an edged font; 0 for a null or empty text, -1 (logged) for a
-// bad font handle.
+
+// ---- Fonts and text ----
+
+// A font handle: one system font at one size, with its own glyph cache. face: a font name (null or "" for the
+// system's default face); size in pixels (-1: 16); thickness 1 to 9 (-1: 6); type 0 plain, 1 edged, 2
+// anti-aliased, 3 edged and anti-aliased (-1: 0); charSet 0 default, 1 Shift-JIS, 2 Hangeul (-1: the system's);
+// edgeSize in pixels (above 0 makes the font edged; -1: 1); slot and checkNumber -1. The handle, or -1 (logged).
+int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
+                       int checkNumber);
+// Deletes a font; 0, or -1 for a bad handle.
+int DeleteFontHandle(int font);
+// Registers an integer set to 0 now and to 1 when the font is deleted (null unregisters); 0, or -1.
+int SetFontDeletedFlagPointer(int font, int32_t* flagPointer);
+// Copies the face name (up to 256 bytes) and writes size and thickness; null pointers are skipped; 0, or -1.
+int GetFontInfoOfHandle(char* face, int* size, int* thickness, int font);
+// Shift-JIS text (Hangeul under a Hangeul font) with its top-left corner at (x, y) in a colour, edgeColor edging
+// an edged font; turn 1 writes top to bottom. 0 (also for a null or empty text), -1 (logged) for a bad font.
 int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int turn);
 // printf-style text (at most 1,023 bytes, cut at a character boundary) at (x, y) with the default font.
 int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) __attribute__((format(printf, 4, 5)));

@@ -17,6 +17,9 @@ int SetFontDeletedFlagPointer(int font, int32_t* flagPointer);
 int DeleteFontHandle(int font);
 int GetFontInfoOfHandle(char* face, int* size, int* thickness, int font);
 int ChangeDefaultFontSize(const char* face, int size, int thickness);
+// Writes the default font settings (empty face, size 16, thickness 6, type 0, edge 1); the graphics manager's
+// start calls it before StartFontManager.
+void WriteDefaultFontSettings();
 int StartFontManager();
 int StopFontManager();
 int RecreateAllFonts();

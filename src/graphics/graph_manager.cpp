@@ -107,6 +107,7 @@ int StartGraphicsManager() {
   drawState.suspended = 0;
   SetBackFaceCulling(0);
 
+  WriteDefaultFontSettings();
   StartFontManager();
   AppLogIndentOut();
   AppLogWrite("グラフィック管理系の初期化は正常に終了しました\n");

@@ -141,8 +141,9 @@ TEST_F(ScreenModeTest, ModeChangeDeletesEveryGraph) {
   EXPECT_EQ(flag, 1);
   EXPECT_EQ(GetGraphRecord(graph), nullptr);
   EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
-  EXPECT_EQ(GetSurface2DTable().count, 0);
-  EXPECT_EQ(GetSurfaceDataTable().count, 0);
+  // Only the re-created default font's work surface is left.
+  EXPECT_EQ(GetSurface2DTable().count, 1);
+  EXPECT_EQ(GetSurfaceDataTable().count, 1);
   // The manager is running again and takes new graphs.
   EXPECT_GT(CreateEmptyGraph(8, 8, 0, 0), 0);
 }

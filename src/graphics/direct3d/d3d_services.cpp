@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "font/font_services.h"
 #include "graphics/ddraw_layer.h"
+#include "graphics/draw_state.h"
 #include "graphics/software/backend_glue.h"
 
 namespace {
@@ -71,10 +72,15 @@ int G_D3D_DrawFrameBox(int, int, int, int, uint32_t) { return -1; }
 int G_D3D_DrawCircle(int, int, int, uint32_t, int) { return -1; }
 
 int G_D3D_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int flag) {
-  // Without a device a font cache in textures cannot be drawn; any other cache is the DirectDraw side's.
+  // A font cache in a graph draws each glyph through the graph drawers; any other cache is the DirectDraw side's.
   FontRecord* record = GetFontRecord(font);
-  if (record != nullptr && FontCacheInTextures(record) == 1) return -1;
-  return G_DDraw_DrawTextWithFont(x, y, text, color, font, edgeColor, flag);
+  if (record == nullptr || FontCacheInTextures(record) != 1)
+    return G_DDraw_DrawTextWithFont(x, y, text, color, font, edgeColor, flag);
+  if (BuildFontCacheSurface(font) != 0) return -1;
+  RECT clip = GetGraphicsDrawState().clip;
+  int drawn = FontCacheStringDraw(1, x, y, text, color, nullptr, nullptr, 0, &clip, QueryScreenBitDepth(), 1, font,
+                                  edgeColor, -1, flag, nullptr);
+  return drawn == -1 ? -1 : 0;
 }
 
 int G_D3D_ApplyBlendMode(int, int) { return 0; }

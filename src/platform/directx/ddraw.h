@@ -3,6 +3,7 @@
 #pragma once
 #include "platform/directx/ddraw_entry.h"
 #include "platform/win32/com.h"
+#include "platform/win32/gdi.h"  // PALETTEENTRY
 
 // ---- Results -------------------------------------------------------------------------------------------------
 
@@ -292,12 +293,6 @@ struct DDDEVICEIDENTIFIER2 {
   DWORD dwWHQLLevel;
 };
 
-struct PALETTEENTRY {
-  BYTE peRed;
-  BYTE peGreen;
-  BYTE peBlue;
-  BYTE peFlags;
-};
 
 // ---- Interfaces ----------------------------------------------------------------------------------------------
 

@@ -88,6 +88,12 @@ class Host {
   virtual void MemoryStatus(uint64_t& totalPhysical, uint64_t& availablePhysical) = 0;
   // The General MIDI SoundFont file the MIDI synthesiser plays with; empty when the machine has none.
   virtual std::string SoundFontPath() = 0;
+  // The font file the host pins for a face name (UTF-8; "*fallback-ja" and "*fallback-ko" name the faces for
+  // characters a face lacks); empty: the face is looked up on the system.
+  virtual std::string FontFile(const std::string& face) {
+    (void)face;
+    return {};
+  }
 
   // Windows: created hidden; the host learns of every change of a top-level window.
   virtual void WindowChanged(const WindowView& view) = 0;

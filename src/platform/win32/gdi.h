@@ -40,6 +40,14 @@ struct BITMAPINFO {
   RGBQUAD bmiColors[1];
 };
 
+// One colour of a palette (GDI logical palettes and DirectDraw palettes).
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+
 struct BITMAP {
   LONG bmType;
   LONG bmWidth;

@@ -110,6 +110,7 @@ HDC CreateSurfaceContext(const PixelBlock& block) {
 void DestroySurfaceContext(HDC dc) {
   GdiContext* c = LiveContext(dc);
   if (!c || c->kind != GdiContext::Kind::Surface) return;
+  ReleaseTextObjects(c);
   Unregister(c);
   delete c;
 }
@@ -125,6 +126,7 @@ BOOL DeleteDC(HDC dc) {
   GdiContext* c = LiveContext(dc);
   if (!c || c->kind != GdiContext::Kind::Memory) return FALSE;
   if (c->bitmap && !c->bitmap->stock) c->bitmap->selectedInto = nullptr;
+  ReleaseTextObjects(c);
   Unregister(c);
   delete c;
   return TRUE;
@@ -132,6 +134,8 @@ BOOL DeleteDC(HDC dc) {
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   GdiContext* c = LiveContext(dc);
+  HGDIOBJ previousText = nullptr;
+  if (c && SelectTextObject(c, object, &previousText)) return previousText;
   GdiBitmap* b = LiveBitmap(object);
   if (!c || !b || c->kind != GdiContext::Kind::Memory) return nullptr;
   if (!b->stock && b->selectedInto && b->selectedInto != dc) return nullptr;  // one context at a time
@@ -143,6 +147,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+  BOOL textResult = FALSE;
+  if (DeleteTextObject(object, &textResult)) return textResult;
   GdiBitmap* b = LiveBitmap(object);
   if (!b) return FALSE;
   if (b->stock) return TRUE;

@@ -25,7 +25,18 @@ struct GdiContext : HDC__ {
   GdiBitmap* bitmap = nullptr;       // memory contexts: the selected bitmap (the stock one at first)
   PixelBlock surface;                // surface contexts: the surface's pixels; window contexts: the picture
   std::vector<uint32_t> palette;     // surface contexts on 8 bits: the surface's palette
+  HGDIOBJ font = nullptr;            // the selected font (null: the stock font)
+  HGDIOBJ logicalPalette = nullptr;  // the selected logical palette, or null
+  COLORREF textColor = 0;
+  COLORREF backColor = 0xFFFFFF;
+  int backMode = 2;                  // OPAQUE
 };
+
+// Text objects (fonts, logical palettes) as SelectObject and DeleteObject reach them: true when the object is
+// one of them (previous receives what was selected before); ReleaseTextObjects lets a dying context go of them.
+bool SelectTextObject(GdiContext* context, HGDIOBJ object, HGDIOBJ* previous);
+bool DeleteTextObject(HGDIOBJ object, BOOL* result);
+void ReleaseTextObjects(GdiContext* context);
 
 // A context over a surface's pixels (8-bit blocks carry their palette, copied). Null when the block is unusable.
 HDC CreateSurfaceContext(const PixelBlock& block);

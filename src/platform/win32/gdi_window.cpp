@@ -40,6 +40,7 @@ int ReleaseDC(HWND, HDC dc) {
   GdiContext* c = FindContext(dc);
   if (!c || c->kind != GdiContext::Kind::Window) return 0;
   ForgetContext(c);
+  ReleaseTextObjects(c);
   delete c;
   return 1;
 }

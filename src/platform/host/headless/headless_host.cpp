@@ -76,6 +76,10 @@ class HeadlessHost final : public host::Host {
   std::string SoundFontPath() override {
     return config_.soundFont ? *config_.soundFont : media::FindSystemSoundFont();
   }
+  std::string FontFile(const std::string& face) override {
+    auto found = config_.fontFiles.find(face);
+    return found != config_.fontFiles.end() ? found->second : std::string();
+  }
   void MemoryStatus(uint64_t& total, uint64_t& available) override {
     total = config_.totalMemory;
     available = config_.availableMemory;

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct Config {
   int bitsPerPixel = 32;  // 8, 16, 24 or 32
   bool rgb555 = false;    // 16 bits: 5:5:5 instead of 5:6:5
   UINT oemCodePage = 932;
+  // Font files pinned by face name (UTF-8), so glyphs do not depend on the machine's fonts; "*fallback-ja" and
+  // "*fallback-ko" pin the faces for characters a face lacks.
+  std::map<std::string, std::string> fontFiles;
   uint64_t startMilliseconds = 1000;  // virtual clock at start; may lie just below the 32-bit wrap
   uint32_t readStepMicroseconds = 100;  // the clock moves this much on every read, so busy waits end
   uint64_t totalMemory = 512ull << 20;
