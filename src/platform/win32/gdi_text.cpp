@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/host/platform.h"
 #include "platform/win32/font_faces.h"
 #include "platform/win32/gdi_objects.h"
 
@@ -133,7 +134,11 @@ GdiFont* MakeFont(int height, int weight, DWORD charSet, LPCSTR faceName) {
     const FT_Size_Metrics& sm = face->size->metrics;
     m.tmAscent = static_cast<LONG>(sm.ascender >> 6);
     m.tmHeight = std::max<LONG>(1, m.tmAscent + static_cast<LONG>(-sm.descender >> 6));
+    // A bitmap face's widest character is its largest advance.
     m.tmMaxCharWidth = static_cast<LONG>(sm.max_advance >> 6);
+    for (FT_Long i = 0; i < face->num_glyphs && i < 65536; ++i)
+      if (FT_Load_Glyph(face, static_cast<FT_UInt>(i), FT_LOAD_DEFAULT) == 0)
+        m.tmMaxCharWidth = std::max<LONG>(m.tmMaxCharWidth, static_cast<LONG>((face->glyph->advance.x + 32) >> 6));
     m.tmAveCharWidth = m.tmMaxCharWidth;
   }
   if (font->embolden) m.tmMaxCharWidth += 1;
@@ -345,6 +350,7 @@ void ReleaseTextObjects(GdiContext* context) {
 
 HFONT CreateFontA(int height, int, int, int, int weight, DWORD, DWORD, DWORD, DWORD charSet, DWORD, DWORD, DWORD,
                   DWORD, LPCSTR face) {
+  if (host::ShouldFail("CreateFontA")) return nullptr;
   if (height < -kMaxFontPixels || height > kMaxFontPixels || weight < 0 || weight > 1000) return nullptr;
   TextState& s = State();
   std::lock_guard<std::recursive_mutex> guard(s.lock);

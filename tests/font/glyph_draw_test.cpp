@@ -1,0 +1,241 @@
+// The glyph cache and string drawing: cache sizes, round-robin reuse, the coverage encodings and edge shapes on
+// exact bytes, string edge cases, and text through the public call on every screen depth.
+#include <set>
+#include <utility>
+
+#include "font/font_test_support.h"
+
+namespace {
+
+using Points = std::set<std::pair<int, int>>;
+
+// A glyph with one pixel set, drawn 4 rows above the base line; and a ring of eight pixels.
+const SyntheticGlyph kDot{'.', {"#"}, 4};
+const SyntheticGlyph kRing{'A', {"###", "#.#", "###"}, 6};
+const SyntheticGlyph kTall{'T', std::vector<std::string>(16, "#"), 2};
+const SyntheticGlyph kEmpty{'E', {}, 0};
+
+class GlyphTest : public FontTest {
+ protected:
+  // A synthetic face of 12-pixel cells (ascent 10, descent 2) started on a screen of the given depth.
+  void StartSynthetic(int bits, int advance = 12) {
+    std::string file = Synthetic("synth", advance, 10, 2, {kDot, kRing, kTall, kEmpty});
+    ASSERT_EQ(StartWithFonts(bits, {{"Synthetic", file}}), 0);
+  }
+  int Font(int type, int edge = -1) { return CreateFontToHandle("Synthetic", 12, 4, type, -1, edge, -1, -1); }
+  // The cell pixels of a cached character whose value passes the test, relative to the cell.
+  template <class Test>
+  Points CellPixels(int font, uint8_t code, Test test) {
+    FontRecord* r = GetFontRecord(font);
+    GlyphSlot* slot = r->index[code].slot;
+    int side = r->cellWidth, x0 = slot->cellNumber / r->cellsPerColumn * side;
+    int y0 = slot->cellNumber % r->cellsPerColumn * side;
+    Points out;
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        const uint8_t* row = r->dibPixels + (y0 + y) * r->dibPitch;
+        int bits = r->type == 0 ? 1 : r->type == 3 ? 16 : 8;
+        uint32_t v = bits == 1 ? (row[(x0 + x) >> 3] >> (7 - ((x0 + x) & 7))) & 1
+                     : bits == 8 ? row[x0 + x] : row[(x0 + x) * 2] | row[(x0 + x) * 2 + 1] << 8;
+        if (test(v)) out.insert({x, y});
+      }
+    return out;
+  }
+};
+
+// The spec table of edge shapes, rows of cells centred on the pixel.
+Points EdgeShape(int e) {
+  static const std::vector<std::vector<int>> rows = {
+      {}, {1, 3, 1}, {3, 5, 5, 5, 3}, {1, 5, 5, 7, 5, 5, 1}, {5, 7, 9, 9, 9, 9, 9, 7, 5}};
+  Points shape;
+  for (int dy = -e; dy <= e; ++dy) {
+    int length = e <= 4 ? rows[e][dy + e] : 2 * e + 1;
+    for (int dx = -length / 2; dx <= length / 2; ++dx) shape.insert({dx, dy});
+  }
+  if (e == 1) shape.erase({0, 0});
+  return shape;
+}
+
+TEST_F(GlyphTest, DibCacheSizesForSixteenPixelCells) {
+  StartSynthetic(32, 16);
+  FontRecord* plain = GetFontRecord(Font(0));
+  EXPECT_EQ(plain->cellWidth, 16);
+  EXPECT_EQ(plain->capacity, 1024);
+  EXPECT_EQ(plain->cacheWidth, 16);
+  EXPECT_EQ(plain->cacheHeight, 16384);
+  EXPECT_EQ(plain->dibPitch, 4);
+  // Edge 1 on a 14-pixel face makes the same 16-pixel cell.
+  std::string file = Synthetic("narrow", 14, 10, 2, {kRing});
+  ShutdownLibrary();
+  ASSERT_EQ(StartWithFonts(32, {{"Narrow", file}}), 0);
+  FontRecord* edged = GetFontRecord(CreateFontToHandle("Narrow", 12, 4, 1, -1, 1, -1, -1));
+  EXPECT_EQ(edged->cellWidth, 16);
+  EXPECT_EQ(edged->capacity, 1280);
+  EXPECT_EQ(edged->cacheWidth, 32);
+  EXPECT_EQ(edged->cacheHeight, 10240);
+  EXPECT_EQ(edged->cellsPerColumn, 640);
+}
+
+TEST_F(GlyphTest, GraphCacheSizesOnASixteenBitScreen) {
+  StartSynthetic(16, 16);
+  FontRecord* small = GetFontRecord(Font(0));
+  EXPECT_EQ(small->cacheIsGraph, 1);
+  EXPECT_EQ(small->cacheWidth, 512);
+  EXPECT_EQ(small->cacheHeight, 512);
+  EXPECT_EQ(small->capacity, 1024);
+  std::string file = Synthetic("wide", 130, 10, 2, {kRing});
+  ShutdownLibrary();
+  ASSERT_EQ(StartWithFonts(16, {{"Wide", file}}), 0);
+  FontRecord* wide = GetFontRecord(CreateFontToHandle("Wide", 12, 4, 0, -1, -1, -1, -1));
+  EXPECT_EQ(wide->cacheWidth, 1024);
+  EXPECT_EQ(wide->cacheHeight, 512);
+  EXPECT_EQ(wide->capacity, 21);
+}
+
+TEST_F(GlyphTest, SlotsAreReusedRoundRobinPastCapacity) {
+  std::vector<SyntheticGlyph> letters;
+  for (int c = 'a'; c <= 'u'; ++c) letters.push_back({c, {"#"}, 4});
+  std::string file = Synthetic("wide", 130, 10, 2, letters);
+  ASSERT_EQ(StartWithFonts(32, {{"Wide", file}}), 0);
+  int font = CreateFontToHandle("Wide", 12, 4, 0, -1, -1, -1, -1);
+  FontRecord* r = GetFontRecord(font);
+  ASSERT_EQ(r->capacity, 20);
+  std::string text;
+  for (char c = 'a'; c < 'a' + 21; ++c) text += c;
+  EXPECT_EQ(FontCacheStringDraw(0, 0, 0, text.c_str(), 0, nullptr, nullptr, 0, nullptr, 32, 1, font, 0, -1, 0,
+                                nullptr),
+            21 * 130);
+  EXPECT_EQ(r->index['a'].present, 0u);
+  EXPECT_EQ(r->index['u'].slot, &r->slots[0]);
+  EXPECT_EQ(r->index['b'].slot, &r->slots[1]);
+  EXPECT_EQ(r->nextSlot, 1);
+}
+
+TEST_F(GlyphTest, CoverageEncodingsOnExactBytes) {
+  StartSynthetic(32);
+  const Points ring = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
+  auto shifted = [](const Points& p, int dx, int dy) {
+    Points out;
+    for (auto [x, y] : p) out.insert({x + dx, y + dy});
+    return out;
+  };
+  // The ring's top lies 6 rows above the base line, 10 rows below the cell's top: row 4 (text and outline paths).
+  int plain = Font(0), aa = Font(2);
+  DrawTextWithFont(0, 0, "A", 0xFFFFFF, plain, 0, 0);
+  DrawTextWithFont(0, 0, "A", 0xFFFFFF, aa, 0, 0);
+  EXPECT_EQ(CellPixels(plain, 'A', [](uint32_t v) { return v == 1; }), shifted(ring, 0, 4));
+  EXPECT_EQ(CellPixels(aa, 'A', [](uint32_t v) { return v == 255; }), ring);
+  EXPECT_EQ(CellPixels(aa, 'A', [](uint32_t v) { return v != 0 && v != 255; }), Points{});
+  EXPECT_EQ(GetFontRecord(aa)->index['A'].slot->yOffset, 4);
+  // Edged, both paths: the ring's own hole is edge (not fully covered inside the box only on the outline path).
+  int edged = Font(1, 1), both = Font(3, 1);
+  DrawTextWithFont(0, 0, "A", 0xFFFFFF, edged, 0, 0);
+  DrawTextWithFont(0, 0, "A", 0xFFFFFF, both, 0, 0);
+  Points edge;
+  for (auto [x, y] : ring)
+    for (auto [dx, dy] : EdgeShape(1))
+      if (!ring.count({x + dx, y + dy})) edge.insert({x + dx + 1, y + dy + 1});
+  EXPECT_EQ(CellPixels(edged, 'A', [](uint32_t v) { return v == 255; }), shifted(ring, 1, 5));
+  EXPECT_EQ(CellPixels(edged, 'A', [](uint32_t v) { return v == 1; }), shifted(edge, 0, 4));
+  EXPECT_EQ(CellPixels(both, 'A', [](uint32_t v) { return (v & 0xFF) == 255; }), shifted(ring, 1, 1));
+  EXPECT_EQ(CellPixels(both, 'A', [](uint32_t v) { return (v >> 8) == 255; }), edge);
+  EXPECT_EQ(CellPixels(both, 'A', [](uint32_t v) { return v != 0 && (v & 0xFF) != 255 && (v >> 8) != 255; }), Points{});
+}
+
+TEST_F(GlyphTest, EdgeShapesByWidth) {
+  StartSynthetic(32, 24);
+  for (int e = 1; e <= 6; ++e) {
+    int font = Font(1, e);
+    DrawTextWithFont(0, 0, ".", 0xFFFFFF, font, 0, 0);
+    // The dot lies at column e and row e + 6 of the cell (text path: 10 - 4 rows below the top, plus the edge).
+    Points got = CellPixels(font, '.', [](uint32_t v) { return v != 0; });
+    Points want = EdgeShape(e);
+    want.insert({0, 0});
+    EXPECT_EQ(got, [&] {
+      Points p;
+      for (auto [x, y] : want) p.insert({x + e, y + e + 6});
+      return p;
+    }()) << e;
+    DeleteFontHandle(font);
+  }
+}
+
+TEST_F(GlyphTest, TallGlyphsAreClippedToTheirCellAndEmptyOutlinesAreBlank) {
+  StartSynthetic(32);
+  for (int type : {0, 2, 3}) {
+    int font = Font(type, type == 3 ? 1 : -1);
+    FontRecord* r = GetFontRecord(font);
+    DrawTextWithFont(0, 0, "T", 0xFFFFFF, font, 0, 0);
+    // Nothing reaches the next cell down, which no glyph has used yet.
+    int side = r->cellWidth, bytes = type == 0 ? 0 : type == 3 ? 2 : 1;
+    for (int y = side; y < 2 * side; ++y)
+      for (int b = 0; b < (bytes == 0 ? (side + 7) / 8 : side * bytes); ++b)
+        ASSERT_EQ(r->dibPixels[y * r->dibPitch + b], 0) << type;
+    EXPECT_LE(r->index['T'].slot->height, side);
+    EXPECT_EQ(DrawTextWithFont(0, 0, "E\t", 0xFFFFFF, font, 0, 0), 0);
+    if (type != 0) {
+      EXPECT_EQ(r->index['E'].slot->width, type == 3 ? 2 : 0) << type;
+    }
+  }
+}
+
+TEST_F(GlyphTest, StringLengthsLoneLeadBytesAndMeasuring) {
+  StartSynthetic(32);
+  int font = Font(0);
+  auto measure = [&](const char* text, int length, int vertical = 0, int32_t* size = nullptr) {
+    return FontCacheStringDraw(0, 0, 0, text, 0, nullptr, nullptr, 0, nullptr, 32, 1, font, 0, length, vertical,
+                               size);
+  };
+  EXPECT_EQ(measure(nullptr, -1), 0);
+  EXPECT_EQ(measure("", -1), 0);
+  EXPECT_EQ(measure("AA", 0), 0);
+  EXPECT_EQ(measure("AA", 1), 12);
+  EXPECT_EQ(measure("AA", 99), 24);
+  // A length inside a double-byte character takes all of it.
+  EXPECT_EQ(measure("\x82\xA0" "A", 1), measure("\x82\xA0", -1));
+  int count = 0;
+  EXPECT_EQ(CacheStringGlyphs(font, "A\x82", -1, nullptr, &count), 0);
+  EXPECT_EQ(count, 2);  // the lone lead byte is a character of its own
+  EXPECT_EQ(GetFontRecord(font)->index[0x82].present, 1u);
+  std::string longText(3000, 'A');
+  int32_t size[2] = {0, 0};
+  EXPECT_EQ(measure(longText.c_str(), -1, 0, size), 3000 * 12);
+  EXPECT_EQ(size[0], 36000);
+  EXPECT_EQ(size[1], 12);
+  EXPECT_EQ(measure("AA", -1, 1, size), 24);
+  EXPECT_EQ(size[0], 12);
+  EXPECT_EQ(size[1], 24);
+  EXPECT_EQ(FontCacheStringDraw(0, 0, 0, "A", 0, nullptr, nullptr, 0, nullptr, 32, 1, font + 1, 0, -1, 0, nullptr),
+            -1);
+}
+
+// Text through the public call lands the synthetic glyph's exact pixels at every depth and both cache kinds.
+TEST_F(GlyphTest, TextLandsTheGlyphPixelsOnEveryDepth) {
+  for (int bits : {8, 16, 32}) {
+    StartSynthetic(bits);
+    SelectDrawTarget(-2);
+    ClearDrawTarget();
+    int font = Font(0);
+    ASSERT_EQ(DrawTextWithFont(100, 50, "AA", PackScreenColor(255, 255, 255), font, 0, 0), 0);
+    int japanese = CreateFontToHandle(nullptr, 24, 4, 0, -1, -1, -1, -1);
+    ASSERT_EQ(DrawTextWithFont(200, 100, "を初", PackScreenColor(255, 255, 255), japanese, 0, 0), 0);
+    G_DDraw_FlipScreen();
+    const headless::CapturedFrame& frame = headless::Frames().back();
+    Points lit, want;
+    for (int y = 40; y < 80; ++y)
+      for (int x = 90; x < 150; ++x)
+        if (frame.Rgb(x, y) != 0) lit.insert({x, y});
+    for (int dx : {0, 12})
+      for (auto [x, y] : Points{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}})
+        want.insert({100 + dx + x, 54 + y});
+    EXPECT_EQ(lit, want) << bits;
+    int inked = 0;
+    for (int y = 100; y < 130; ++y)
+      for (int x = 200; x < 250; ++x) inked += frame.Rgb(x, y) != 0;
+    EXPECT_GT(inked, 40) << bits;
+    ShutdownLibrary();
+    started_ = false;
+  }
+}
+
+}  // namespace
