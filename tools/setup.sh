@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core libvorbis-dev
   libfluidsynth-dev timgm6mb-soundfont
   libmpg123-dev libvorbis-dev sox lame vorbis-tools libsdl2-mixer-dev libmp3lame-dev
-  fonts-urw-base35 libsdl2-ttf-dev
+  fonts-urw-base35 fonts-nanum libsdl2-ttf-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -238,4 +238,20 @@ TEST_F(GlyphTest, TextLandsTheGlyphPixelsOnEveryDepth) {
   }
 }
 
+TEST_F(FontTest, HangeulTextUnderCodePage949) {
+  ASSERT_EQ(StartWithFonts(32, {{"*fallback-ko", "/usr/share/fonts/truetype/nanum/NanumGothic.ttf"}}, 949), 0);
+  SelectDrawTarget(-2);
+  ClearDrawTarget();
+  // "한국" in code page 949; its lead bytes 0xC7 and 0xB1 lead only under the Hangeul char set.
+  ASSERT_EQ(DrawFormattedText(10, 10, PackScreenColor(255, 255, 255), "\xC7\xD1\xB1\xB9"), 0);
+  FontRecord* font = GetFontRecord(QueryDefaultFont());
+  EXPECT_EQ(font->index[0xD1C7].present, 1u);
+  EXPECT_EQ(font->index[0xB9B1].present, 1u);
+  G_DDraw_FlipScreen();
+  int inked = 0;
+  for (int y = 10; y < 30; ++y)
+    for (int x = 10; x < 50; ++x) inked += headless::Frames().back().Rgb(x, y) != 0;
+  EXPECT_GT(inked, 30);
+}
+
 }  // namespace

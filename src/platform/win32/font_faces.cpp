@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <strings.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -36,6 +37,9 @@ constexpr const char* kSystemDefaultFamily = "IPAGothic";
 
 // The file fontconfig gives for a pattern; with exactFamily the match must be of that family.
 std::string MatchFile(const char* family, const char* lang, int weight, bool exactFamily, int* index) {
+  // Fontconfig's own configuration lives until the process ends.
+  static const bool finishedAtExit = [] { return FcInit() && std::atexit(FcFini) == 0; }();
+  (void)finishedAtExit;
   FcPattern* pattern = FcPatternCreate();
   if (family != nullptr) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
   if (lang != nullptr) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
