@@ -3,7 +3,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -48,6 +50,23 @@ inline std::string SaveDigits(uint32_t score) {
   return SaveWords(digits);
 }
 
+// A 16-bit mono WAV file of a square wave at 441 Hz, frames long.
+inline std::string SquareWave(uint32_t frames) {
+  std::vector<uint32_t> words = {0x46464952, 36 + 2 * frames, 0x45564157, 0x20746D66, 16, 0x10001, 44100, 88200,
+                                 0x100002, 0x61746164, 2 * frames};
+  for (uint32_t i = 0; i < frames / 2; ++i) words.push_back(i / 25 % 2 ? 0x20002000u : 0xE000E000u);
+  return SaveWords(words);
+}
+
+// The loudest sample the mix played from `from` to `to` milliseconds of virtual time.
+inline int Loudest(uint64_t from, uint64_t to) {
+  const headless::CapturedAudio& audio = headless::Audio();
+  int loudest = 0;
+  for (uint64_t f = audio.FrameAtNanoseconds(from * 1000000); f < audio.FrameAtNanoseconds(to * 1000000); ++f)
+    loudest = std::max(loudest, std::abs(static_cast<int>(audio.Sample(f, 0))));
+  return loudest;
+}
+
 // A top-down 24-bit picture whose colour at (x, y) the function gives (0x00RRGGBB).
 inline void WritePicture(const std::string& path, int width, int height,
                          const std::function<uint32_t(int, int)>& colour) {
@@ -82,6 +101,8 @@ class GameTest : public HeadlessTest {
     WritePicture("CG/p0002.gph", 640, 1440, [](int, int y) { return kTitleColours[y / 480]; });
     WritePicture("CG/j0001.gph", 7200, 480, [](int, int) { return kBackdropColour; });
     WritePicture("CG/b0101.gph", 128, 30, [](int, int) { return kShipColour; });
+    std::filesystem::create_directory("SE");
+    WriteBytes("SE/m30101.snd", SquareWave(13230));  // the confirm sound, 0.3 s
     headless::SetFrameLimit(2);
   }
 

@@ -72,8 +72,8 @@ TEST_F(RulesTest, HitBoxesAreInclusiveAtTheirEdges) {
   EXPECT_FALSE(LaserHitsPlayer(b, Ship(0, 106 - e)) || LaserHitsPlayer(b, Ship(0, 125 + e)));
 }
 
-// Three shots on a kind at six hits score 200 each; a formation record scores from its third hit; items give 100
-// even at full power; 150 strikes on the boss give 4,050; the mid-boss gives 800 from its 130th strike on.
+// Three shots on a kind at six hits score 200 each; a formation record scores from its third hit; 150 strikes on
+// the boss give 4,050; the mid-boss gives 800 from its 130th strike on.
 TEST_F(RulesTest, ScoringRules) {
   game->enemyKinds[0] = At(300, 100);
   game->enemyKinds[0].hits = 6;
@@ -91,15 +91,6 @@ TEST_F(RulesTest, ScoringRules) {
     TestShotOnEnemies(*game, 0, 2);
   }
   EXPECT_EQ(game->score, 200u);  // hits 3 and 4
-
-  game->score = 0;
-  game->player = Ship(100, 100);
-  game->player.power = 7;
-  game->powerItems[0] = EnemyUnit{120, 100, 1, 0, 1, 0, 0};
-  UpdateItems(*game);
-  EXPECT_EQ(game->score, 100u);
-  EXPECT_EQ(game->player.power, 7);
-  EXPECT_TRUE(game->powerItems[0].active == 0 && game->powerItems[0].x == 640.0f);
 
   game->score = 0;
   game->boss = BossState{400, 200, 0, 0, 0, 1};
@@ -157,10 +148,6 @@ TEST_F(RulesTest, RingBurstRowsAndDirections) {
   EXPECT_EQ(game->poolA.x[0][15], 304.0f);
   EXPECT_NEAR(game->poolB.x[0][0], 300 + 4 * std::cos(24 * M_PI / 180), 1e-4);
   EXPECT_NEAR(game->poolB.y[0][0], 200 + 4 * std::sin(24 * M_PI / 180), 1e-4);
-  // A bullet at the bound is freed without moving.
-  game->poolA.x[0][15] = 640;
-  UpdatePool(*game, game->poolA, PoolKind::A);
-  EXPECT_TRUE(game->poolA.active[0][15] == 0 && game->poolA.x[0][15] == 640.0f);
 }
 
 // Through one attack cycle the laser fires at ticks 117, 118 and 119: a ship in the band takes three strikes and
