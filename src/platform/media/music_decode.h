@@ -1,5 +1,5 @@
-// Decoding a whole music file for the music graph: RIFF WAVE (PCM), Ogg Vorbis, recognised by content, turned
-// into the mixer's format.
+// Decoding a whole music file for the music graph: RIFF WAVE (PCM or any format the audio compression manager
+// decodes), Ogg Vorbis and raw MPEG audio, recognised by content, turned into the mixer's format.
 #pragma once
 #include <cstddef>
 #include <cstdint>
