@@ -179,6 +179,36 @@ TEST_F(MusicTest, TheGraphPlaysOggMpegAndCompressedWaveFilesMadeByOtherTools) {
   }
 }
 
+TEST_F(MusicTest, HaltingALoopedSoundLeavesTheMidiMusicPlaying) {
+  Bytes fmt, data, form, file;  // a steady level of 20000 on both channels, a tenth of a second, looped
+  PutLe(fmt, 1, 2), PutLe(fmt, 2, 2), PutLe(fmt, 44100, 4), PutLe(fmt, 176400, 4), PutLe(fmt, 4, 2), PutLe(fmt, 16, 2);
+  for (int i = 0; i < 4410 * 2; ++i) PutLe(data, 20000, 2);
+  PutText(form, "WAVE"), PutChunk(form, "fmt ", fmt, true), PutChunk(form, "data", data, true);
+  PutChunk(file, "RIFF", form, true);
+  WriteBytes(workDir() + "/level.wav", file);
+  int sound = LoadSoundFromFile("level.wav");
+  ASSERT_NE(sound, -1);
+  ASSERT_EQ(StartSoundPlayback(sound, 3, 1), 0);
+  ASSERT_EQ(StartMusicFile("song.mid", 1), 0);
+  uint64_t start = headless::Milliseconds();
+  Wait(300);
+  ASSERT_EQ(HaltSoundPlayback(sound), 0);
+  uint64_t halted = headless::Milliseconds();
+  Wait(300);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  auto mean = [](uint64_t from, uint64_t to) {
+    const headless::CapturedAudio& audio = headless::Audio();
+    int64_t sum = 0, count = 0;
+    for (uint64_t f = audio.FrameAtNanoseconds(from * 1000000); f < audio.FrameAtNanoseconds(to * 1000000); ++f) {
+      sum += audio.Sample(f, 0), ++count;
+    }
+    return count ? sum / count : 0;
+  };
+  EXPECT_GT(mean(start + 50, start + 250), 15000);   // the looped level under the MIDI
+  EXPECT_LT(std::abs(mean(halted + 20, halted + 280)), 3000);  // gone; the square wave averages out
+  EXPECT_GT(Peak(halted + 20, halted + 280), 3000);  // and the MIDI goes on
+}
+
 TEST(MusicPathTest, FullPathsAndSplitsOfThePinnedExamples) {
   char out[260];
   EXPECT_EQ(MakeFullPath("a\\\\b", out, sizeof out, "C:\\dir"), -1);
