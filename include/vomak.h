@@ -173,6 +173,22 @@ void SeedRandom(uint32_t seed);
 // A uniform integer from 0 to n inclusive (n from 0 to 2^31 - 2); 0 for n below 0.
 int GetRandomUpTo(int n);
 
+// ---- Menus and cursor ----
+
+// 1: gives the main window a menu bar (shown in window mode, and in full screen while the cursor is within 60 pixels
+// of the top), 0: takes it away; 0, or -1 when no menu can be made.
+int EnableMainMenu(int on);
+// 1: the menu bar may be shown, 0: it is hidden while the menu stays on; 0.
+int ShowMainMenu(int show);
+// 1: show the system cursor over the window, 0: hide it (a shown menu bar keeps it shown); 0.
+int SetCursorVisible(int request);
+// The cursor's position in screen pixels (in window mode relative to the client area, divided by the window
+// scale); null pointers are skipped; 0.
+int GetCursorPoint(int* x, int* y);
+// Shapes the main window to the picture's pixels that are not black; 0, or -1 when the picture cannot be loaded
+// (the shape is then unchanged). Null forgets the shape: a window made later is whole, the current one keeps it.
+int SetWindowShapeFromBitmap(const char* name);
+
 // ---- Log and fatal exit ----
 
 // Appends text to "AppLog.txt" (each line stamped with the milliseconds since the log opened); always -1, so a

@@ -90,8 +90,11 @@ HWND CreateWindowForMode(int screenWidth, int screenHeight) {
     rect.bottom += dy;
     int x = s.useConfiguredPosition == 1 ? s.configuredX : rect.left;
     int y = s.useConfiguredPosition == 1 ? s.configuredY : rect.top;
-    return CreateWindowExA(exStyle, kWindowClassName, s.title, style, x, y, rect.right - rect.left,
-                           rect.bottom - rect.top, nullptr, s.menuHandle, s.instance, nullptr);
+    HWND window = CreateWindowExA(exStyle, kWindowClassName, s.title, style, x, y, rect.right - rect.left,
+                                  rect.bottom - rect.top, nullptr, s.menuHandle, s.instance, nullptr);
+    // The window comes with the menu bar on, so hiding it later has a shown bar to take away.
+    if (window != nullptr && s.menuOn && s.menuHandle != nullptr) s.menuShownNow = 1;
+    return window;
   }
   AppLogWrite("フルスクリーンモード用のウインドウを作成します\n");
   s.cursorShownRequest = 0;

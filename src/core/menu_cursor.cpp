@@ -1,5 +1,4 @@
-// The menu bar and cursor rules. This program never switches the menu on; the menu-item table and the window
-// shape from a picture are not part of it, so their entries answer as with the menu off and no shape.
+// The menu bar and cursor rules, and the dropped-file list.
 #include "core/menu_cursor.h"
 
 #include "core/main_window.h"
@@ -24,6 +23,7 @@ int EnableMainMenu(int on) {
     s.menuOn = 0;
   }
   s.pendingMenuCommandCount = 0;
+  s.menuItemCount = 0;
   return 0;
 }
 
@@ -51,8 +51,6 @@ int IsMenuEffectivelyShown() {
 
 int IsMenuShowRequested() { return SystemState.menuHideRequest ? 0 : 1; }
 int IsMainMenuEnabled() { return SystemState.menuOn; }
-int CollectMenuItems(void*) { return 0; }
-int GetMenuItemNameById(int, char*) { return -1; }
 
 int SetCursorVisible(int request) {
   LibrarySystemState& s = SystemState;
@@ -86,15 +84,6 @@ int GetCursorPoint(int* x, int* y) {
   }
   if (x) *x = px;
   if (y) *y = py;
-  return 0;
-}
-
-int SetWindowShapeFromBitmap(const char* name) {
-  if (name != nullptr) return -1;
-  if (SystemState.windowShapeRegion != nullptr) {
-    DeleteObject(static_cast<HGDIOBJ>(SystemState.windowShapeRegion));
-    SystemState.windowShapeRegion = nullptr;
-  }
   return 0;
 }
 

@@ -47,6 +47,8 @@ void ClearSystemStateForWindowCreation() {
   s.windowShapeRegion = old.windowShapeRegion;
   s.userWindow = old.userWindow;
   s.comStarted = old.comStarted;
+  s.allocTotalSize = old.allocTotalSize;
+  s.allocBlockCount = old.allocBlockCount;
   // In user-window mode the caller's window is the main window and survives the clear.
   if (s.userWindowMode) s.mainWindow = old.mainWindow;
 }

@@ -14,6 +14,15 @@ using MenuNameCallback = void (*)(const char* name, int id);
 constexpr int kMaxPendingMenuCommands = 64;
 constexpr int kMaxDroppedFiles = 1000;
 constexpr int kMaxExtraWindows = 16;
+constexpr int kMaxMenuItems = 128;
+
+// One item of the main menu as the menu-item table holds it.
+struct MenuItemEntry {
+  HMENU menu;          // the menu that holds the item
+  uint16_t position;   // its position in that menu
+  uint16_t id;         // its command id
+  char name[128];      // its text, zero-terminated
+};
 
 // Fields marked "kept" survive the clear at window creation (ClearSystemStateForWindowCreation).
 struct LibrarySystemState {
@@ -54,6 +63,8 @@ struct LibrarySystemState {
   HANDLE windowShapeRegion;
   HWND userWindow;  // the main window handle in user-window mode
   int comStarted;   // kept: a second start must fail at StartComLibrary
+  int allocTotalSize;   // debug allocation totals: bytes and blocks
+  int allocBlockCount;
 
   // Cleared at window creation.
   HINSTANCE instance;
@@ -100,6 +111,8 @@ struct LibrarySystemState {
   char* droppedFiles[kMaxDroppedFiles];
   int droppedFileCount;
   int doubleByteKind;
+  MenuItemEntry menuItems[kMaxMenuItems];
+  int menuItemCount;
 };
 
 extern LibrarySystemState SystemState;

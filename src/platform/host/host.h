@@ -48,6 +48,12 @@ struct WindowView {
   int clientWidth = 0;
   int clientHeight = 0;
   bool visible = false;
+  HMENU menu = nullptr;  // the menu bar drawn above the client area, or none
+  // The window's shape (SetWindowRgn), in window coordinates; frameLeft and frameTop place the client area's
+  // top-left corner (below the menu bar) in the same coordinates.
+  bool shaped = false;
+  std::vector<RECT> shape;
+  int frameLeft = 0, frameTop = 0;
 };
 
 // A joystick as the host sees it: an id that stays while it is attached, and its names (UTF-8).

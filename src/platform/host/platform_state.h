@@ -29,7 +29,8 @@ struct HWND__ {
   RECT rect{};  // window rectangle in screen coordinates
   HMENU menu = nullptr;
   HWND parent = nullptr;
-  HRGN region = nullptr;
+  bool shaped = false;
+  std::vector<RECT> shape;  // a copy of the region given to SetWindowRgn; the caller keeps its own handle
   LONG_PTR userData = 0;
   DWORD threadId = 0;
   bool destroyed = false;
@@ -130,6 +131,8 @@ void ResetPlatform(std::unique_ptr<Host> newHost);
 
 // Window record lookups: null for a handle that is not a live window.
 HWND__* LiveWindow(HWND window);
+// Tells the host what a top-level window looks like now (size, title, menu bar, shape).
+void TellHostOfWindow(HWND window);
 
 // Host events, in window terms. Activation is sent to every visible top-level window; a close request posts
 // WM_SYSCOMMAND/SC_CLOSE as the real close box does.

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "platform/win32/gdi_objects.h"
+#include "platform/win32/region.h"
 
 namespace {
 
@@ -147,6 +148,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+  if (DeleteRegionObject(object)) return TRUE;
   BOOL textResult = FALSE;
   if (DeleteTextObject(object, &textResult)) return textResult;
   GdiBitmap* b = LiveBitmap(object);

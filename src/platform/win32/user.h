@@ -174,6 +174,8 @@ constexpr UINT MFT_SEPARATOR = 0x0800;
 constexpr UINT MF_STRING = 0x0000;
 constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MFS_GRAYED = 0x0003;
+constexpr UINT MFS_CHECKED = 0x0008;
 
 // Window classes.
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);

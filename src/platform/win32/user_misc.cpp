@@ -124,6 +124,7 @@ BOOL SetMenu(HWND window, HMENU menu) {
   if (w->menu == menu) return TRUE;
   w->menu = menu;
   ResizeForMenuChange(*w);
+  host::TellHostOfWindow(window);
   return TRUE;
 }
 
@@ -201,7 +202,11 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR idOrSubMenu, LPCSTR text) {
   return TRUE;
 }
 
-BOOL DrawMenuBar(HWND window) { return LiveWindow(window) ? TRUE : FALSE; }
+BOOL DrawMenuBar(HWND window) {
+  if (!LiveWindow(window)) return FALSE;
+  host::TellHostOfWindow(window);
+  return TRUE;
+}
 
 BOOL UnhookWindowsHookEx(HHOOK hook) { return hook ? TRUE : FALSE; }
 

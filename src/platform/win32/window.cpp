@@ -8,6 +8,7 @@
 #include "platform/host/platform_state.h"
 #include "platform/win32/gdi_objects.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/region.h"
 #include "platform/win32/user.h"
 
 namespace host {
@@ -24,6 +25,14 @@ HWND__* LiveWindow(HWND window) {
 
 using host::LiveWindow;
 using host::State;
+
+namespace {
+void TellHost(HWND__& w);
+}  // namespace
+
+void host::TellHostOfWindow(HWND window) {
+  if (HWND__* w = LiveWindow(window)) TellHost(*w);
+}
 
 namespace {
 
@@ -72,6 +81,11 @@ void TellHost(HWND__& w) {
   view.clientWidth = c.right - c.left;
   view.clientHeight = c.bottom - c.top;
   view.visible = (w.style & WS_VISIBLE) != 0;
+  view.menu = w.menu;
+  view.shaped = w.shaped;
+  view.shape = w.shape;
+  view.frameLeft = c.left - w.rect.left;
+  view.frameTop = c.top - w.rect.top;
   host::Current().WindowChanged(view);
 }
 
@@ -566,8 +580,12 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom) {
 int SetWindowRgn(HWND window, HRGN region, BOOL redraw) {
   HWND__* w = LiveWindow(window);
   if (!w) return 0;
-  // The window keeps the caller's handle only as a marker; the caller stays the owner of its region.
-  w->region = region;
+  // The window keeps a copy of the region, so the caller stays the owner of its handle; null removes the shape.
+  std::vector<RECT> shape;
+  if (region && !RegionRectangles(region, &shape)) return 0;
+  w->shaped = region != nullptr;
+  w->shape = std::move(shape);
+  TellHost(*w);
   if (redraw) w->needsPaint = true;
   return 1;
 }

@@ -360,4 +360,14 @@ bool FindWindowView(HWND window, host::WindowView* view) {
   return false;
 }
 
+bool ChooseMenuItem(HWND window, UINT id) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STATE | MIIM_SUBMENU;
+  HMENU menu = GetMenu(window);
+  if (!menu || !GetMenuItemInfoA(menu, id, FALSE, &info)) return false;
+  if ((info.fState & MFS_GRAYED) || info.hSubMenu) return false;
+  return PostMessageA(window, WM_COMMAND, id & 0xFFFF, 0) != FALSE;
+}
+
 }  // namespace headless
