@@ -18,8 +18,9 @@ int InitScreenLog() {
   log.initialised = 1;
   log.lineHeight = 16;
   log.font = -1;
+  // The font is made when the overlay first draws, so a program that never logs to the screen holds no font
+  // slot or cache surface for it.
   log.fontLost = 1;
-  EnsureScreenLogFont();
   log.lineCount = 0;
   std::memset(log.writeFields, 0, sizeof log.writeFields);
   log.writeFields[3] = 4;
