@@ -100,6 +100,11 @@ class HeadlessHost final : public host::Host {
 
   void Present(HWND window, const host::Frame& frame) override {
     CapturedFrame f;
+    // The oldest frame's buffer is reused once the limit is reached: a fresh one per present costs page faults.
+    if (!frames_.empty() && frames_.size() >= frameLimit_) {
+      f.pixels = std::move(frames_.front().pixels);
+      frames_.erase(frames_.begin());
+    }
     f.window = window;
     f.width = frame.width;
     f.height = frame.height;
