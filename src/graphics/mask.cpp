@@ -55,6 +55,19 @@ void ToTargetPosition(int& x, int& y) {
   y += client[1];
 }
 
+// The part of a draw's rectangle that the mask handles: clipped, in mask coordinates, and its top-left corner in
+// the target's coordinates. False when there is nothing to save or apply.
+bool MaskedArea(int left, int top, int right, int bottom, IDirectDrawSurface7* target, RECT* inMask, int* x, int* y) {
+  if (mask.surface == nullptr || target == nullptr) return false;
+  EndCurrentD3DScene();
+  *inMask = ClippedRect(left, top, right, bottom);
+  if (inMask->right <= inMask->left || inMask->bottom <= inMask->top) return false;
+  *x = inMask->left;
+  *y = inMask->top;
+  ToTargetPosition(*x, *y);
+  return true;
+}
+
 bool Forbidden(uint8_t maskByte) { return mask.reverse == 0 ? maskByte != 0 : maskByte == 0; }
 
 }  // namespace
@@ -133,24 +146,18 @@ int DeleteAllMasks() {
 }
 
 int MaskSaveBeforeDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target) {
-  if (mask.surface == nullptr || target == nullptr) return 0;
-  EndCurrentD3DScene();
-  RECT r = ClippedRect(left, top, right, bottom);
-  if (r.right <= r.left || r.bottom <= r.top) return 0;
-  int x = r.left, y = r.top;
-  ToTargetPosition(x, y);
+  RECT r;
+  int x = 0, y = 0;
+  if (!MaskedArea(left, top, right, bottom, target, &r, &x, &y)) return 0;
   RECT source{x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
   mask.surface->BltFast(r.left, r.top, target, &source, 0);
   return 0;
 }
 
 int MaskApplyAfterDraw(int left, int top, int right, int bottom, IDirectDrawSurface7* target) {
-  if (mask.surface == nullptr || target == nullptr) return 0;
-  EndCurrentD3DScene();
-  RECT r = ClippedRect(left, top, right, bottom);
-  if (r.right <= r.left || r.bottom <= r.top) return 0;
-  int x = r.left, y = r.top;
-  ToTargetPosition(x, y);
+  RECT r;
+  int x = 0, y = 0;
+  if (!MaskedArea(left, top, right, bottom, target, &r, &x, &y)) return 0;
   const int bytes = QueryScreenColorBitDepth() / 8;
   if (bytes != 1 && bytes != 2 && bytes != 4) return 0;
   DDSURFACEDESC2 from, to;
