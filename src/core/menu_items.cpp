@@ -11,9 +11,11 @@ namespace {
 // The text of the item QueryMenuItem read last.
 char queriedItemText[128];
 
+// At most 127 bytes and the terminator.
 void CopyName(char* destination, const char* source) {
-  std::strncpy(destination, source ? source : "", 127);
-  destination[127] = 0;
+  const size_t length = source ? strnlen(source, 127) : 0;
+  if (length > 0) std::memmove(destination, source, length);
+  destination[length] = 0;
 }
 
 bool Matches(const char* itemName, UINT itemId, const char* name, int id) {
