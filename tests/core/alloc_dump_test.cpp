@@ -32,7 +32,7 @@ Block MakeBlock(const char* file, size_t fileBytes, int line, int id, const std:
   b.header.line = static_cast<uint16_t>(line);
   b.header.id = static_cast<uint16_t>(id);
   b.header.size = static_cast<uint32_t>(data.size());
-  std::memcpy(b.data, data.data(), std::min(data.size(), sizeof b.data));
+  if (!data.empty()) std::memcpy(b.data, data.data(), std::min(data.size(), sizeof b.data));
   return b;
 }
 
