@@ -14,8 +14,9 @@ inline uint32_t LoadLe32(const unsigned char* p) {
 }
 
 // The largest block a decoder makes: above every pixel block a picture within the picture limit needs, it bounds
-// the run-length data read whole and keeps every byte count inside the int that MemAlloc takes.
-constexpr int64_t kMaxPictureBytes = int64_t{1} << 28;
+// the run-length data read whole and keeps every byte count inside the int that MemAlloc takes. It stays below
+// 256 MB, so a header's padded rows cannot make one block of that size.
+constexpr int64_t kMaxPictureBytes = (int64_t{1} << 28) - (int64_t{1} << 20);
 
 // Widens a channel value of bits bits (1 to 8) to 8 bits by repeating its bits, so the largest value is 255.
 inline uint32_t WidenChannel(uint32_t value, int bits) {
