@@ -57,15 +57,20 @@ bool FormationBDue(int32_t f, int column, int row) {
   }
 }
 
+// A unit shot down or gone off screen waits, idle, at its start on the right edge.
+void ParkFormationUnit(EnemyUnit& unit, float startY) {
+  unit.hits = 0;
+  unit.lifetime = 0;
+  unit.x = 640.0f;
+  unit.y = startY;
+}
+
 // Formation A homes on the ship: x first, then y with the angle taken anew from the new x.
 void UpdateFormationA(GameLoop& game, int column, int row) {
   EnemyUnit& unit = game.formationA[column][row];
   if (unit.hits >= 3) {
     DropItem(game.speedItems[row], unit);
-    unit.hits = 0;
-    unit.lifetime = 0;
-    unit.x = 640.0f;
-    unit.y = FormationAStartY(row);
+    ParkFormationUnit(unit, FormationAStartY(row));
   }
   if (unit.lifetime == 0) return;
   ++unit.lifetime;
@@ -82,12 +87,7 @@ void UpdateFormationA(GameLoop& game, int column, int row) {
 
 void UpdateFormationB(GameLoop& game, int column, int row) {
   EnemyUnit& unit = game.formationB[column][row];
-  if (unit.hits >= 3) {
-    unit.hits = 0;
-    unit.lifetime = 0;
-    unit.x = 640.0f;
-    unit.y = FormationBStartY(row);
-  }
+  if (unit.hits >= 3) ParkFormationUnit(unit, FormationBStartY(row));
   if (unit.lifetime == 0) return;
   ++unit.lifetime;
   if (unit.x >= -64) {
