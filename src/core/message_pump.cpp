@@ -115,6 +115,12 @@ int PumpWindowMessages() {
   return s.quitFlag ? -1 : 0;
 }
 
+int PumpWaitStep() {
+  const int result = PumpWindowMessages();
+  if (result == 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  return result;
+}
+
 void WaitForActivation() {
   LibrarySystemState& s = SystemState;
   if (s.activeFlag || s.userWindowMode) return;

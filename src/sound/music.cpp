@@ -31,10 +31,10 @@ void ReleaseInterface(Interface*& pointer) {
   pointer = nullptr;
 }
 
-// Pumps while the pump reports the window alive and the condition holds.
+// Pumps while the pump reports the window alive and the condition holds, resting between looks.
 template <class Condition>
 void PumpWhile(Condition condition) {
-  while (PumpWindowMessages() == 0 && condition()) {
+  while (PumpWaitStep() == 0 && condition()) {
   }
 }
 

@@ -381,7 +381,7 @@ int StartSoundPlayback(int handle, int style, int restart) {
   if (restart == 1) buffer->SetCurrentPosition(0);
   if (buffer->Play(0, 0, style == 3 ? DSBPLAY_LOOPING : 0) != S_OK) return -1;
   if (style == 0) {
-    while (PumpWindowMessages() == 0 && QuerySoundPlaying(handle) == 1) {
+    while (PumpWaitStep() == 0 && QuerySoundPlaying(handle) == 1) {
     }
   }
   return 0;

@@ -239,7 +239,7 @@ int StreamPlay(int handle, int style, int restart) {
   StreamPrepare(handle);
   if (entry->buffers[0]->Play(0, 0, DSBPLAY_LOOPING) != S_OK) return -1;
   if (style == 0) {
-    while (PumpWindowMessages() == 0 && QuerySoundPlaying(handle) == 1) {
+    while (PumpWaitStep() == 0 && QuerySoundPlaying(handle) == 1) {
     }
   }
   return 0;

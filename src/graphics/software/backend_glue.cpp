@@ -299,14 +299,15 @@ int G_DDraw_WaitVerticalBlank(int count) {
   if (Suspended()) return 0;
   if (count < 0) return 0;
   WaitForActivation();
-  // Each poll pumps messages; a display that never changes state ends the wait after a bounded time.
+  // Each poll pumps messages and rests until the next millisecond, when the scan line can next have moved; a
+  // display that never changes state ends the wait after a bounded time.
   auto pollWhile = [&](BOOL state) {
     uint32_t start = Now();
     for (;;) {
       BOOL inBlank = FALSE;
       directDraw->GetVerticalBlankStatus(&inBlank);
       if ((inBlank != 0) != (state != 0)) return 0;
-      if (PumpWindowMessages() < 0) return -1;
+      if (PumpWaitStep() < 0) return -1;
       if (Now() - start >= kVerticalBlankWaitLimitMs) return 0;
     }
   };

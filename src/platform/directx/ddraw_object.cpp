@@ -273,10 +273,12 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
 
   HRESULT WaitForVerticalBlank(DWORD flags, HANDLE) override {
     auto inBlank = [] { return CurrentScanLine() >= kVisibleLines; };
-    // Bounded waits: a clock that stands still must not hang the caller.
+    // Bounded waits: a clock that stands still must not hang the caller. The scan line moves with the
+    // millisecond, so the wait sleeps from one millisecond to the next.
     uint32_t start = DisplayMilliseconds();
     auto waitWhile = [&](bool state) {
       for (int spins = 0; inBlank() == state && spins < 4000000 && DisplayMilliseconds() - start < 100; ++spins) {
+        host::IdleUntilNextMillisecond();
       }
     };
     if (flags & DDWAITVB_BLOCKEND) {

@@ -6,6 +6,7 @@
 
 #include "platform/directx/ddraw.h"
 #include "platform/directx/ddraw_display.h"
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/win32/gdi_pixels.h"
 

@@ -135,6 +135,7 @@ PixelBlock DirectDrawSurface::Block() const {
 
 void DirectDrawSurface::Present() {
   if (!IsPrimary()) return;
+  host::NoteSurfaceWork(true);
   HWND window;
   bool exclusive;
   {
@@ -208,6 +209,7 @@ bool DirectDrawSurface::ClipRect(RECT& rect, HRESULT* error) const {
 HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, RECT* srcRect, DWORD flags,
                                DDBLTFX* fx) {
   NoticeDisplayChanges();
+  host::NoteSurfaceWork(false);
   if (lost_) return DDERR_SURFACELOST;
   RECT full = dstRect ? *dstRect : RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};
   if (Empty(full)) return DDERR_INVALIDRECT;
@@ -242,6 +244,7 @@ HRESULT DirectDrawSurface::Blt(RECT* dstRect, IDirectDrawSurface7* srcSurface, R
 
 HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* srcSurface, RECT* srcRect, DWORD flags) {
   NoticeDisplayChanges();
+  host::NoteSurfaceWork(false);
   if (lost_) return DDERR_SURFACELOST;
   DirectDrawSurface* src = From(srcSurface);
   if (!src) return DDERR_INVALIDPARAMS;
@@ -301,6 +304,7 @@ HRESULT DirectDrawSurface::EnumAttachedSurfaces(LPVOID context, LPDDENUMSURFACES
 
 HRESULT DirectDrawSurface::Flip(IDirectDrawSurface7* override, DWORD) {
   NoticeDisplayChanges();
+  host::NoteSurfaceWork(false);
   if (chain_.empty()) return DDERR_NOTFLIPPABLE;
   if (lost_) return DDERR_SURFACELOST;
   for (DirectDrawSurface* s : chain_)
@@ -422,6 +426,7 @@ HRESULT DirectDrawSurface::Restore() {
 
 HRESULT DirectDrawSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, HANDLE) {
   NoticeDisplayChanges();
+  host::NoteSurfaceWork(false);
   if (!desc || DescKind(desc->dwSize) == 0) return DDERR_INVALIDPARAMS;
   if (lost_) return DDERR_SURFACELOST;
   RECT r = rect ? *rect : RECT{0, 0, static_cast<LONG>(shape_.width), static_cast<LONG>(shape_.height)};

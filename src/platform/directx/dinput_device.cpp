@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/sync.h"
@@ -181,7 +182,7 @@ void DirectInputDevice::ReadJoystick(DIJOYSTATE& state) const {
 HRESULT DirectInputDevice::GetDeviceState(DWORD size, LPVOID data) {
   if (!data || !format_ || size != format_->dwDataSize) return DIERR_INVALIDPARAM;
   if (!acquired_) return DIERR_NOTACQUIRED;
-  host::Current().PumpEvents();
+  host::PollHostEvents();
   if (Fails("GetDeviceState")) return LoseInput();
   if (keyboard_) {
     std::memcpy(data, host::Input().keyCodes, 256);
@@ -202,7 +203,7 @@ HRESULT DirectInputDevice::GetDeviceData(DWORD objectSize, DIDEVICEOBJECTDATA* d
   if (!count || objectSize != sizeof(DIDEVICEOBJECTDATA)) return DIERR_INVALIDPARAM;
   if (!acquired_) return DIERR_NOTACQUIRED;
   if (bufferSize_ == 0) return DIERR_NOTBUFFERED;
-  host::Current().PumpEvents();
+  host::PollHostEvents();
   if (Fails("GetDeviceData")) return LoseInput();
   const size_t n = std::min<size_t>(*count, buffer_.size());
   if (data) std::copy_n(buffer_.begin(), n, data);
@@ -222,7 +223,7 @@ HRESULT DirectInputDevice::GetDeviceInfo(DIDEVICEINSTANCEA* instance) {
 HRESULT DirectInputDevice::Poll() {
   if (!acquired_) return DIERR_NOTACQUIRED;
   if (keyboard_) return DI_NOEFFECT;
-  host::Current().PumpEvents();
+  host::PollHostEvents();
   return unplugged_ ? LoseInput() : DI_OK;
 }
 

@@ -111,9 +111,14 @@ class Host {
   virtual void ClassWindowAdded(const std::string& className) = 0;
   virtual void ClassWindowRemoved(const std::string& className) = 0;
   virtual bool OtherProcessHasClassWindow(const std::string& className) = 0;
-  // Takes the host's own events (close box, focus) and turns them into window messages; called whenever the
-  // message queue is looked at.
+  // Takes the host's own events (close box, focus) and turns them into window messages; called through
+  // PollHostEvents (platform/host/idle.h) whenever the message queue is looked at.
   virtual void PumpEvents() = 0;
+  // The shortest time between two takes of the host's events, in nanoseconds of its clock (0: every look).
+  virtual uint64_t EventPollInterval() { return 0; }
+  // Waits, without using the processor, until the clock reaches `nanoseconds` or a message is newly posted or
+  // sent to the queue (platform/host/idle.h). The headless host moves its virtual clock instead.
+  virtual void IdleUntil(uint64_t nanoseconds) = 0;
 
   // Output to people.
   virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;  // Shift-JIS

@@ -47,6 +47,11 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
   s.periodsBegun = 0;
   s.processor = nullptr;
   s.input = {};
+  s.idle.polled = false;
+  s.idle.clockReads = 0;
+  s.idle.clockReadsAtIdleLook = 0;
+  s.idle.presentedLast = false;
+  s.idle.waitingLooks = 0;
   s.host = std::move(newHost);
 }
 

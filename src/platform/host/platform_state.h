@@ -1,6 +1,7 @@
 // The substitute platform's one state record: host, desktop, window classes, windows, menus, the message
 // queue, COM, modules, failures. Internal to src/platform; the library uses the Win32-shaped calls.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -79,6 +80,17 @@ struct FailureRule {
   int times = -1;
 };
 
+// What tells a loop that waits from one that works: the host's last poll, clock reads, and whether anything
+// was drawn since the last present (see platform/host/idle.h).
+struct IdleWatch {
+  bool polled = false;
+  uint64_t lastPollSlot = 0;
+  std::atomic<uint64_t> clockReads{0};  // any thread reads the clock (a message's time when posted)
+  uint64_t clockReadsAtIdleLook = 0;
+  bool presentedLast = false;  // the last surface work was a present of the DirectDraw primary
+  int waitingLooks = 0;        // empty looks at the queue since then, each after a clock read
+};
+
 struct PlatformState {
   std::unique_ptr<Host> host;
 
@@ -86,6 +98,8 @@ struct PlatformState {
   // calls never run while it is held.
   std::mutex lock;
   std::condition_variable sendDone;
+  std::condition_variable queueChanged;  // a message was posted or sent: wakes an idle wait
+  uint64_t queueGeneration = 0;          // counts those posts and sends
   std::deque<MSG> posted;
   std::deque<CrossThreadSend*> sent;
   bool quitPending = false;
@@ -119,6 +133,7 @@ struct PlatformState {
   // Kernel events (under the lock) and the keyboard, joysticks and input method.
   std::map<HANDLE, std::shared_ptr<KernelEvent>> events;
   InputState input;
+  IdleWatch idle;
 
   // Open MCI devices by identifier (platform/media/mci.cpp) and the identifier the next open gets.
   std::map<UINT, std::shared_ptr<media::SequencerDevice>> mciDevices;

@@ -8,11 +8,15 @@
 #include <cstring>
 #include <string>
 
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/winmm.h"
 
-void Sleep(DWORD milliseconds) { host::Current().SleepMilliseconds(milliseconds); }
+void Sleep(DWORD milliseconds) {
+  host::NoteSleep();
+  host::Current().SleepMilliseconds(milliseconds);
+}
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
   if (!frequency) return FALSE;
@@ -26,6 +30,7 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
   if (!count) return FALSE;
+  host::NoteClockRead();
   host::Host& h = host::Current();
   const uint64_t frequency = h.PerformanceFrequency();
   const uint64_t ns = h.Nanoseconds();

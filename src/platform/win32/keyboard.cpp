@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/host/input.h"
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/winmm.h"
@@ -131,7 +132,7 @@ void JoysticksReplugged() {
 
 BOOL GetKeyboardState(BYTE* state) {
   if (!state) return FALSE;
-  host::Current().PumpEvents();
+  host::PollHostEvents();
   std::memcpy(state, host::Input().virtualKeys, 256);
   return TRUE;
 }

@@ -1,9 +1,11 @@
 // The message queue: posted and sent messages, PeekMessageA, translation, dispatch and the default procedure.
 #include <algorithm>
 
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/sync.h"
 #include "platform/win32/user.h"
 #include "platform/win32/winmm.h"
 
@@ -90,8 +92,12 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   }
   if (window == kThreadOnly) window = nullptr;
   MSG m = MakeMessage(window, message, wparam, lparam);
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.posted.push_back(m);
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.posted.push_back(m);
+    ++s.queueGeneration;
+  }
+  s.queueChanged.notify_all();
   return TRUE;
 }
 
@@ -101,9 +107,13 @@ BOOL PostThreadMessageA(DWORD, UINT message, WPARAM wparam, LPARAM lparam) {
 
 void PostQuitMessage(int exitCode) {
   host::PlatformState& s = State();
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.quitPending = true;
-  s.quitCode = exitCode;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.quitPending = true;
+    s.quitCode = exitCode;
+    ++s.queueGeneration;
+  }
+  s.queueChanged.notify_all();
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -117,6 +127,8 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   host::CrossThreadSend send{window, message, wparam, lparam};
   std::unique_lock<std::mutex> guard(s.lock);
   s.sent.push_back(&send);
+  ++s.queueGeneration;
+  s.queueChanged.notify_all();
   s.sendDone.wait(guard, [&] { return send.done; });
   return send.result;
 }
@@ -125,7 +137,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
   host::PlatformState& s = State();
   if (s.guiThread == 0) s.guiThread = GetCurrentThreadId();
   RunCrossThreadSends();
-  host::Current().PumpEvents();
+  host::PollHostEvents();
   RunCrossThreadSends();
   bool remove = (removeFlags & PM_REMOVE) != 0;
   {
@@ -152,6 +164,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
       return TRUE;
     }
   }
+  host::IdleIfWaiting();
   return FALSE;
 }
 
@@ -231,6 +244,19 @@ int TranslateAcceleratorA(HWND, HACCEL, MSG*) { return 0; }
 BOOL IsDialogMessageA(HWND, MSG*) { return FALSE; }
 
 DWORD GetMessageTime() { return timeGetTime(); }
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD milliseconds, DWORD) {
+  if (count != 0) return WAIT_FAILED;
+  host::PlatformState& s = State();
+  auto generation = [&s] {
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.queueGeneration;
+  };
+  const uint64_t before = generation();
+  host::NoteSleep();
+  if (milliseconds != 0) host::IdleUntilNextMillisecond(milliseconds);
+  return generation() != before ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
 
 namespace host {
 

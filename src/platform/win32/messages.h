@@ -83,6 +83,8 @@ constexpr WPARAM WMSZ_BOTTOMRIGHT = 8;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 constexpr UINT PM_NOYIELD = 0x0002;
+// MsgWaitForMultipleObjects: any input or message.
+constexpr DWORD QS_ALLINPUT = 0x04FF;
 
 // Virtual keys.
 constexpr WPARAM VK_BACK = 0x08;

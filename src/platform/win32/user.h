@@ -232,6 +232,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 int TranslateAcceleratorA(HWND window, HACCEL table, MSG* msg);
 BOOL IsDialogMessageA(HWND dialog, MSG* msg);
 DWORD GetMessageTime();
+// Waits without using the processor until a message is posted or sent to the queue (WAIT_OBJECT_0 + count) or
+// timeGetTime has moved on by `milliseconds` (WAIT_TIMEOUT). Only the queue is waited on: `count` must be 0.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask);
 
 // Painting. Window device contexts come from here; what can be drawn into them is the GDI engine's.
 HDC GetDC(HWND window);

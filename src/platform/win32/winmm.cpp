@@ -1,9 +1,13 @@
 #include "platform/win32/winmm.h"
 
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 
-DWORD timeGetTime() { return static_cast<DWORD>(host::Current().Nanoseconds() / 1000000u); }
+DWORD timeGetTime() {
+  host::NoteClockRead();
+  return static_cast<DWORD>(host::Current().Nanoseconds() / 1000000u);
+}
 
 MMRESULT timeGetDevCaps(TIMECAPS* caps, UINT size) {
   if (!caps || size < sizeof(TIMECAPS)) return TIMERR_NOCANDO;

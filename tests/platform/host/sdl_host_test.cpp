@@ -2,13 +2,17 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/host/sdl/sdl_audio.h"
 #include "platform/host/sdl/sdl_host.h"
 #include "platform/win32/dc.h"
+#include "platform/win32/sync.h"
 #include "platform/win32/user.h"
 #include "support/headless_fixture.h"
 
@@ -41,7 +45,9 @@ class SdlHostTest : public ::testing::Test {
     seen = nullptr;
     headless::Start();  // closes the SDL host
   }
+  // The host's events are taken at most once a millisecond; a test takes them at once.
   void Drain() {
+    host::Current().PumpEvents();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
@@ -142,3 +148,28 @@ TEST_F(SdlHostTest, PresentsEveryDepth) {
 }
 
 }  // namespace
+
+// A message posted from another thread ends a rest on the queue at once, however long the rest was to be.
+TEST_F(SdlHostTest, APostFromAnotherThreadEndsARest) {
+  std::atomic<bool> stop{false};
+  std::thread poster([&] {
+    while (!stop) {
+      PostMessageA(window, WM_USER, 0, 0);
+      std::this_thread::yield();
+    }
+  });
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60000, QS_ALLINPUT), WAIT_OBJECT_0);
+  stop = true;
+  poster.join();
+}
+
+// Without a sound device the output still follows the real clock on its own, as a device pulls its mix.
+TEST(SilentAudioTest, RendersAsTheClockMovesWithoutAnyPump) {
+  std::atomic<uint64_t> now{5000000000u};
+  host::SilentAudio output([&] { return now.load(); });
+  now += 250000000u;  // a quarter of a second
+  const uint64_t quarter = media::kMixRate / 4;
+  // Waits for the output's own thread (it wakes every few milliseconds); the bound only stops a broken output.
+  for (int i = 0; i < 100000000 && output.mixer().FramesRendered() < quarter; ++i) std::this_thread::yield();
+  EXPECT_EQ(output.mixer().FramesRendered(), quarter);
+}

@@ -44,6 +44,16 @@ class HeadlessHost final : public host::Host {
 
   uint64_t Nanoseconds() override { return now_.fetch_add(step_.load()) + step_.load(); }
   void SleepMilliseconds(uint32_t milliseconds) override { now_ += uint64_t{milliseconds} * kNsPerMs; }
+  uint64_t EventPollInterval() override { return uint64_t{config_.pollIntervalMicroseconds} * 1000; }
+  // An idle wait ends early at the first scripted event due before its end, as a real one wakes for it.
+  void IdleUntil(uint64_t nanoseconds) override {
+    uint64_t now = now_.load();
+    for (const Event& e : events_) {
+      if (e.dueNs > now) nanoseconds = std::min(nanoseconds, e.dueNs);
+    }
+    while (now < nanoseconds && !now_.compare_exchange_weak(now, nanoseconds)) {
+    }
+  }
   // A 1 GHz counter that follows the virtual clock.
   uint64_t TimeStampCounter() override { return now_.load(); }
   uint64_t PerformanceFrequency() override { return 1000000; }
@@ -257,6 +267,7 @@ uint64_t Milliseconds() { return Nanoseconds() / kNsPerMs; }
 void AdvanceMilliseconds(uint64_t milliseconds) { Headless()->now_ += milliseconds * kNsPerMs; }
 void SetMilliseconds(uint64_t milliseconds) { Headless()->now_ = milliseconds * kNsPerMs; }
 void SetReadStepMicroseconds(uint32_t step) { Headless()->step_ = uint64_t{step} * 1000; }
+void SetPollIntervalMicroseconds(uint32_t interval) { Headless()->config_.pollIntervalMicroseconds = interval; }
 
 void SetDesktop(int width, int height, int bitsPerPixel, bool rgb555) {
   HeadlessHost* h = Headless();

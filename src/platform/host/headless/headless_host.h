@@ -27,6 +27,8 @@ struct Config {
   std::map<std::string, std::string> fontFiles;
   uint64_t startMilliseconds = 1000;  // virtual clock at start; may lie just below the 32-bit wrap
   uint32_t readStepMicroseconds = 100;  // the clock moves this much on every read, so busy waits end
+  // Scripted events and sound are taken at most once per this much virtual time (0: at every look at the queue).
+  uint32_t pollIntervalMicroseconds = 0;
   uint64_t totalMemory = 512ull << 20;
   uint64_t availableMemory = 256ull << 20;
   // The MIDI synthesiser's SoundFont: unset, the system's General MIDI one; empty, none (no synthesiser).
@@ -43,6 +45,7 @@ uint64_t Milliseconds();
 void AdvanceMilliseconds(uint64_t milliseconds);
 void SetMilliseconds(uint64_t milliseconds);
 void SetReadStepMicroseconds(uint32_t step);
+void SetPollIntervalMicroseconds(uint32_t interval);
 
 // Desktop. Changing the desktop while windows exist does not tell them; use PostDisplayChange for that.
 void SetDesktop(int width, int height, int bitsPerPixel, bool rgb555 = false);

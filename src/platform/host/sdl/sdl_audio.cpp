@@ -48,13 +48,30 @@ class SdlAudio final : public media::AudioOutput {
   std::string name_;
 };
 
-class SilentAudio final : public media::ClockedOutput {
- public:
-  explicit SilentAudio(Clock clock) : ClockedOutput(std::move(clock), nullptr, media::kMixRate) {}
-  const char* DeviceName() const override { return "silent"; }
-};
-
 }  // namespace
+
+// A device pulls its mix on its own thread whether or not the program pumps; so does this one, every 10 ms
+// of the real clock, so songs end and their notifications arrive on time.
+SilentAudio::SilentAudio(Clock clock) : ClockedOutput(std::move(clock), nullptr, media::kMixRate) {
+  thread_ = std::thread([this] {
+    std::unique_lock<std::mutex> guard(lock_);
+    while (!stopping_) {
+      guard.unlock();
+      Update();
+      guard.lock();
+      stopped_.wait_for(guard, std::chrono::milliseconds(10), [this] { return stopping_; });
+    }
+  });
+}
+
+SilentAudio::~SilentAudio() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopping_ = true;
+  }
+  stopped_.notify_all();
+  thread_.join();
+}
 
 std::unique_ptr<media::AudioOutput> CreateSdlAudio(media::ClockedOutput::Clock clock) {
   auto device = std::make_unique<SdlAudio>();

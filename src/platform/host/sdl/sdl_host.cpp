@@ -8,6 +8,7 @@
 #include <x86intrin.h>
 
 #include <cctype>
+#include <condition_variable>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -63,6 +64,15 @@ class SdlHost final : public Host {
     timespec t{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&t, &t) != 0) {
     }
+  }
+  // Held on the queue's signal, so a message posted from another thread ends the wait at once; the host's own
+  // events are taken by the next poll, which is due by then.
+  void IdleUntil(uint64_t nanoseconds) override {
+    PlatformState& s = State();
+    const std::chrono::steady_clock::time_point end{std::chrono::nanoseconds(nanoseconds)};
+    std::unique_lock<std::mutex> guard(s.lock);
+    const uint64_t generation = s.queueGeneration;
+    s.queueChanged.wait_until(guard, end, [&] { return s.queueGeneration != generation; });
   }
   uint64_t TimeStampCounter() override { return __rdtsc(); }
   uint64_t PerformanceFrequency() override { return 1000000000u; }
@@ -191,10 +201,14 @@ class SdlHost final : public Host {
     Show(w);
   }
 
+  // Taking X's events costs tens of microseconds, so it is done once a millisecond (PollHostEvents).
+  uint64_t EventPollInterval() override { return 1000000; }
+
   void PumpEvents() override {
     if (!eventsUp_) return;
+    SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
       if (e.type == SDL_QUIT) {
         interrupted_ = true;
         continue;
