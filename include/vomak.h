@@ -140,8 +140,11 @@ int SetGraphRefillCallback(GraphRefillCallback callback);
 
 // ---- Masks ----
 
-// A screen-sized byte mask: while mask drawing is on, draws reach only the pixels whose mask byte is 0.
-// Makes the mask screen (every byte 0); 0, or -1 when its memory cannot be had.
+// A screen-sized byte mask: while mask drawing is on, draws reach only the pixels whose mask byte is 0, and nothing
+// beyond the mask's extent (the screen's size, from the target's top-left corner) of a larger graph target. The
+// bytes outlive display changes.
+// Makes the mask screen (every byte 0); mask drawing is on from start-up, so it applies at once. 0, or -1 when its
+// memory cannot be had.
 int CreateMaskScreen();
 // Ends the mask screen and mask drawing; 0.
 int DeleteMaskScreen();

@@ -85,7 +85,8 @@ int DrawModiGraph(float x1, float y1, float x2, float y2, float x3, float y3, fl
   if (graph->movie >= 0) UpdateMovieFrame(graph->handle);
   const int t = transparent != 0 ? 1 : 0;
   // The back-ends take the corners as top-left, top-right, bottom-left, bottom-right: public order 1, 2, 4, 3.
-  return RouteGraphDraw(graph, RECT{minX, minY, maxX, maxY},
+  // The rectangle holds the pixels of the right and bottom corners too, which the drawers may touch.
+  return RouteGraphDraw(graph, RECT{minX, minY, maxX + 1, maxY + 1},
                         [&] { return G_DDraw_DrawModiGraphFloat(x1, y1, x2, y2, x4, y4, x3, y3, graph, t); },
                         [&] {
                           return G_D3D_DrawModiGraph(Bits(x1), Bits(y1), Bits(x2), Bits(y2), Bits(x4), Bits(y4),

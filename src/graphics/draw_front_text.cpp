@@ -1,10 +1,12 @@
 // The public text draws: a string with a font, and formatted text with the default font.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
+#include "font/font_record.h"
 #include "font/font_services.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_front.h"
@@ -34,7 +36,10 @@ int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, u
   if (record != nullptr && FontCacheInTextures(record) == 1) return draw();
   int size = 0;
   GetFontInfoOfHandle(nullptr, &size, nullptr, font);
-  return MaskedDraw(RECT{x, y, s.clip.right, y + size + 3}, draw);
+  // The line is as deep as the font's cell, which an edge or a tall face makes deeper than the size.
+  const int depth = std::max(size + 3, record != nullptr ? record->cellHeight : 0);
+  const RECT line = turn != 0 ? RECT{x, y, x + depth, s.clip.bottom} : RECT{x, y, s.clip.right, y + depth};
+  return MaskedDraw(line, draw);
 }
 
 int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) {

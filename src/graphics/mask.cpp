@@ -32,6 +32,7 @@ struct MaskSystem {
   IDirectDrawSurface7* surface;
   uint8_t* buffer;
   int32_t pitch;
+  int32_t width, height;  // the screen's size when the buffer was made: the mask's extent
   uint32_t colorKey;
   int32_t created;
   int32_t reverse;
@@ -43,16 +44,37 @@ MaskSystem mask;
 RECT ClippedRect(int left, int top, int right, int bottom) {
   RECT r{left, top, right, bottom};
   ClipRectByRect(&r, &GetGraphicsDrawState().clip);
+  ClipRectToMask(&r);
   return r;
 }
 
-// The target's coordinates are the desktop's when drawing goes to the primary surface of a window.
+// The target's coordinates are the desktop's when drawing goes to the primary surface of a window, and a derived
+// graph's view lies inside its parent's surface.
 void ToTargetPosition(int& x, int& y) {
+  const RECT& view = GetDirectDrawLayerState().drawTargetArea;
+  x += view.left;
+  y += view.top;
   if (IsWindowModeOn() == 0 || GetGraphicsDrawState().drawTarget != -4) return;
   int client[4] = {0, 0, 0, 0};
   GetClientScreenRect(client);
   x += client[0];
   y += client[1];
+}
+
+// A buffer of the screen's size, keeping the bytes of an older one where both lie (the screen's size may differ
+// after a display change).
+void MakeMaskBuffer(int width, int height) {
+  const int pitch = (width + 3) / 4 * 4;
+  // Without a buffer mask drawing stays unavailable: SetMaskDrawOn answers -1.
+  auto* made = static_cast<uint8_t*>(MemAllocZeroed(static_cast<size_t>(pitch) * height));
+  if (made != nullptr && mask.buffer != nullptr)
+    for (int row = 0; row < std::min(height, mask.height); row++)
+      std::memcpy(made + row * pitch, mask.buffer + row * mask.pitch, std::min(width, mask.width));
+  if (mask.buffer != nullptr) MemFree(mask.buffer);
+  mask.buffer = made;
+  mask.pitch = pitch;
+  mask.width = made != nullptr ? width : 0;
+  mask.height = made != nullptr ? height : 0;
 }
 
 // The part of a draw's rectangle that the mask handles: clipped, in mask coordinates, and its top-left corner in
@@ -74,14 +96,16 @@ bool Forbidden(uint8_t maskByte) { return mask.reverse == 0 ? maskByte != 0 : ma
 
 IDirectDrawSurface7* QueryMaskSurface() { return mask.surface; }
 
+void ClipRectToMask(RECT* rect) {
+  const RECT extent{0, 0, mask.width, mask.height};
+  ClipRectByRect(rect, &extent);
+}
+
 int BuildMaskSurface(int makeBuffer, int makeSurface) {
   int width = 0, height = 0;
   QueryScreenSize(&width, &height);
-  if (makeBuffer != 0 && mask.buffer == nullptr) {
-    mask.pitch = (width + 3) / 4 * 4;
-    // Without a buffer mask drawing stays unavailable: SetMaskDrawOn answers -1.
-    mask.buffer = static_cast<uint8_t*>(MemAllocZeroed(mask.pitch * height));
-  }
+  if (makeBuffer != 0 && (mask.buffer == nullptr || mask.width != width || mask.height != height))
+    MakeMaskBuffer(width, height);
   if (makeSurface != 0 && mask.surface == nullptr) {
     DDSURFACEDESC2 description;
     std::memset(&description, 0, sizeof description);
@@ -112,8 +136,7 @@ int RebuildMaskSurface() {
 }
 
 int FreeMaskSurface() {
-  if (mask.buffer != nullptr) MemFree(mask.buffer);
-  mask.buffer = nullptr;
+  // The bytes are the program's drawing rules, not a copy of the screen: they outlive a display change.
   if (mask.surface != nullptr) mask.surface->Release();
   mask.surface = nullptr;
   return 0;
@@ -124,6 +147,9 @@ int StopMaskSurface() {
   if (mask.surface != nullptr && SystemState.closeState == 0) WaitForActivation();
   if (GetGraphicsDrawState().maskDrawing != 0) SetMaskDrawOn(0);
   FreeMaskSurface();
+  if (mask.buffer != nullptr) MemFree(mask.buffer);
+  mask.buffer = nullptr;
+  mask.width = mask.height = 0;
   mask.created = 0;
   return 0;
 }
@@ -217,12 +243,10 @@ int DeleteMaskScreen() { return StopMaskSurface(); }
 
 int FillMaskScreenRect(int left, int top, int right, int bottom, int value) {
   if (mask.buffer == nullptr) return -1;
-  int width = 0, height = 0;
-  QueryScreenSize(&width, &height);
-  left = std::clamp(left, 0, width);
-  right = std::clamp(right, 0, width);
-  top = std::clamp(top, 0, height);
-  bottom = std::clamp(bottom, 0, height);
+  left = std::clamp(left, 0, mask.width);
+  right = std::clamp(right, 0, mask.width);
+  top = std::clamp(top, 0, mask.height);
+  bottom = std::clamp(bottom, 0, mask.height);
   for (int row = top; row < bottom && left < right; row++)
     std::memset(mask.buffer + row * mask.pitch + left, value & 0xFF, right - left);
   return 0;

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/win32/types.h"
 #include "vomak.h"
 
 class IDirectDrawSurface7;
@@ -12,7 +13,10 @@ IDirectDrawSurface7* QueryMaskSurface();
 int BuildMaskSurface(int makeBuffer, int makeSurface);
 // Builds both again when a mask screen is wanted and turns mask drawing back on; 0.
 int RebuildMaskSurface();
-// Frees buffer and surface around a display change; the wish for a mask screen and the switch stay.
+// Cuts a rectangle (target coordinates) to the mask's extent, the screen's size; empty without a mask buffer.
+// Drawing with the mask on reaches nothing outside it.
+void ClipRectToMask(RECT* rect);
+// Releases the surface around a display change; the mask's bytes, the wish for a mask screen and the switch stay.
 int FreeMaskSurface();
 // Ends the mask screen: drawing switch off, buffer and surface gone, no mask screen wanted.
 int StopMaskSurface();

@@ -1,5 +1,5 @@
-// The software back-end's graph draw entry and its text draw, which goes straight to the target or through the
-// font's work surface.
+// The software back-end's graph draw entry and its text draw, which goes straight to the destination (the target,
+// or the mask surface while masking) or through the font's work surface.
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +9,7 @@
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_state.h"
 #include "graphics/software/backend_glue.h"
+#include "graphics/software/draw_frame.h"
 #include "graphics/surface_data.h"
 #include "platform/directx/ddraw.h"
 
@@ -25,20 +26,18 @@ int G_DDraw_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int
   DirectDrawLayerState& layer = GetDirectDrawLayerState();
   if (layer.drawingDisabled != 0) return -1;
   FlushCurrentD3DVertexBatch();
-  if (layer.drawFlush != 0) EndCurrentD3DScene();
-  IDirectDrawSurface7* destination = QueryDrawTargetSurface();
+  // The graph drawers' frame picks the destination: the mask surface while masking, else the target's view.
+  DrawFrame frame;
+  if (OpenDrawFrame(&frame) != 0) return -1;
   GraphicsDrawState& drawState = GetGraphicsDrawState();
   if (drawState.suspended != 0) return 0;
   int depth = QueryScreenBitDepth();
   bool throughWork = (FontOptionBits(record) & 2) != 0;
   if ((drawState.blendMode == 0 || depth == 8) && !throughWork) {
-    RECT clip = drawState.clip;
-    const RECT& offset = drawState.screenOffset;
-    clip.left += offset.left;
-    clip.right += offset.left;
-    clip.top += offset.top;
-    clip.bottom += offset.top;
-    int drawn = FontCacheStringDraw(1, x + offset.left, y + offset.top, text, color, destination, nullptr, 0, &clip,
+    const POINT& offset = frame.offset;
+    RECT clip{frame.clip.left + offset.x, frame.clip.top + offset.y, frame.clip.right + offset.x,
+              frame.clip.bottom + offset.y};
+    int drawn = FontCacheStringDraw(1, x + offset.x, y + offset.y, text, color, frame.destination, nullptr, 0, &clip,
                                     depth, 1, font, edgeColor, -1, flag, nullptr);
     return drawn == -1 ? -1 : 0;
   }

@@ -10,6 +10,13 @@
 #include "graphics/surface_data.h"
 #include "platform/directx/ddraw.h"
 
+RECT DrawFrameClip() {
+  RECT clip = GetGraphicsDrawState().clip;
+  // The mask surface has the screen's size, which a graph target may pass.
+  if (GetGraphicsDrawState().maskDrawing != 0 && QueryMaskSurface() != nullptr) ClipRectToMask(&clip);
+  return clip;
+}
+
 int OpenDrawFrame(DrawFrame* f) {
   DirectDrawLayerState& layer = GetDirectDrawLayerState();
   const GraphicsDrawState& state = GetGraphicsDrawState();
@@ -19,7 +26,7 @@ int OpenDrawFrame(DrawFrame* f) {
   f->destinationInVideoMemory = mask != nullptr ? state.maskSurfaceInVideoMemory : state.targetInVideoMemory;
   if (layer.drawFlush != 0) EndCurrentD3DScene();
   if (f->destination == nullptr) return -1;
-  f->clip = state.clip;
+  f->clip = DrawFrameClip();
   // Draw coordinates address the target's own area: the window's place on the front screen, a graph's view
   // inside its shared surface.
   f->offset = POINT{state.screenOffset.left, state.screenOffset.top};

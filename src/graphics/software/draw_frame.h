@@ -31,7 +31,7 @@ struct DrawFrame {
   // Filled by OpenDrawFrame.
   IDirectDrawSurface7* destination = nullptr;
   int destinationInVideoMemory = 0;  // the mask surface's flag while drawing into it, else the draw target's
-  RECT clip{};                       // the draw state's clip rectangle, in draw coordinates
+  RECT clip{};                       // the draw state's clip rectangle, in draw coordinates (cut to the mask)
   POINT offset{};                    // added to draw coordinates to address the destination surface
   const ColorFormat* screen = nullptr;
   int depth = 0;
@@ -60,6 +60,9 @@ struct DrawFrame {
 // the destination (the mask surface when mask drawing is on and one exists, else the draw target), ends the
 // current 3-D scene when the layer says one may be open, reads clip, offset and screen, and returns 0.
 int OpenDrawFrame(DrawFrame* frame);
+
+// The clip rectangle the drawers keep to: the draw state's, cut to the mask's extent while drawing into the mask.
+RECT DrawFrameClip();
 
 // Copies rect (target coordinates, the offset already added) of the destination to (atX, atY) of the first work
 // surface through G_DDraw_CopySurfaceRect. Answers false, copying nothing, when it does not fit the work surface:

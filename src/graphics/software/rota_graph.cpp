@@ -160,7 +160,7 @@ int G_DDraw_RasterTriangle(const TriangleVertex* v, GraphRecord* graph, int tran
                            intptr_t dstPitch, const uint8_t* src, intptr_t srcPitch, const uint8_t* bg,
                            intptr_t bgPitch, uint32_t colour) {
   if (GetDirectDrawLayerState().directDraw == nullptr) return -1;
-  const RotaRect clip = FromRect(GetGraphicsDrawState().clip);
+  const RotaRect clip = FromRect(DrawFrameClip());
   GraphSource s;
   if (graph != nullptr && !LookUpGraph(graph, &s)) return -1;
   RotaNest nest;

@@ -32,7 +32,7 @@ void RotaQuadVertices(const int32_t* x, const int32_t* y, int32_t width, int32_t
 
 struct GraphRecord;
 
-// The rasteriser as the four-corner drawer calls it, on surfaces it has locked: the draw state's clip, blend mode,
+// The rasteriser as the four-corner drawer calls it, on surfaces it has locked: the draw frame's clip, blend mode,
 // parameter, brightness and precision, the screen's depth and format; graph null for a one-colour triangle.
 // dst and bg are addressed by draw coordinates, src from the graph's texel 0, 0. -1 without a DirectDraw object,
 // for a graph whose first 2-D surface (or its surface data) is gone, and for a refused triangle; else 0.
