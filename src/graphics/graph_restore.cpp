@@ -1,6 +1,5 @@
 // Bringing graphs back: lost surfaces after inactivity, and the whole rebuild after a display change with the
 // refill of every graph's pixels through a replaceable callback (by default a reload from its remembered file).
-#include <cstring>
 #include <string>
 
 #include "core/file_access.h"
@@ -15,9 +14,6 @@
 #include "platform/directx/ddraw.h"
 
 namespace {
-
-constexpr size_t kRefillDirectoryMax = 128;
-constexpr size_t kRefillNameMax = 64;
 
 // The picture of the last graph read by the refill, kept so that a run of cells cut from one file costs one read.
 struct HeldPicture {
@@ -57,12 +53,8 @@ int DefaultGraphRefill() {
     GraphRecord* graph = table.slots[slot];
     if (graph == nullptr || graph->restorePending != 1 || graph->fileName == nullptr || graph->fileName[0] == '\0')
       continue;
+    // Names and directories are kept whole, so every named graph is read again, whatever its path's length.
     const char* directory = graph->directory != nullptr ? graph->directory : "";
-    if (std::strlen(directory) > kRefillDirectoryMax || std::strlen(graph->fileName) > kRefillNameMax) {
-      graph->restorePending = 0;
-      previous = graph;
-      continue;
-    }
     bool reuse = previous != nullptr && SameText(previous->fileName, graph->fileName) &&
                  SameText(previous->directory, graph->directory) && slot != 0 && held.held &&
                  previous->loadOption == graph->loadOption;

@@ -1,4 +1,7 @@
 // Display changes rebuild the DirectDraw side and refill every graph from its file; masks limit drawing.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/message_pump.h"
 #include "graphics/display_recovery.h"
 #include "graphics/draw_front.h"
@@ -51,6 +54,35 @@ TEST_F(RecoveryTest, DisplayChangeRefillsEveryGraphFromItsFileOnceAndKeepsHandle
   EXPECT_EQ(DrawGraph(10, 0, cells[1], 0), 0);
   EXPECT_EQ(Back(0, 1) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(Back(10, 1) & 0xFFFFFF, 0x0000FFu);
+}
+
+// Long working directories and file names are ordinary here: every named graph is refilled, and a refill that
+// fails says so in the log.
+TEST_F(RecoveryTest, GraphsFromLongPathsAreRefilledAndFailedRefillsLogged) {
+  ASSERT_EQ(Start(32), 0);
+  // Past the 260 characters of the old directory buffers, too.
+  const std::string deep = workDir() + "/" + std::string(150, 'd') + "/" + std::string(150, 'e');
+  ASSERT_EQ(mkdir(deep.substr(0, deep.size() - 151).c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  ASSERT_NE(FileAccessSetDir(deep.c_str()), 0);
+  const std::string longName = std::string(70, 'n') + ".bmp", goneName = std::string(90, 'g') + ".bmp";
+  WriteBmp24(deep + "/" + longName, 2, 1, {0x00FF00, 0x0000FF});
+  WriteBmp24(deep + "/" + goneName, 1, 1, {0xFF0000});
+  const int kept = LoadGraphFileSimple(longName.c_str());
+  const int gone = LoadGraphFileSimple(goneName.c_str());
+  ASSERT_GE(kept, 0);
+  ASSERT_GE(gone, 0);
+  ASSERT_EQ(unlink((deep + "/" + goneName).c_str()), 0);
+  DisplayChange();
+  EXPECT_EQ(Count(longName + " をロードします"), 1);
+  EXPECT_EQ(Count(goneName + " がロードできませんでした"), 1);
+  EXPECT_EQ(GetGraphRecord(gone)->restorePending, 0);
+  EXPECT_EQ(FileAccessGetDirString(), deep);
+  SelectDrawTarget(-2);
+  ClearDrawTarget();
+  EXPECT_EQ(DrawGraph(0, 0, kept, 0), 0);
+  EXPECT_EQ(Back(0, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(Back(1, 0) & 0xFFFFFF, 0x0000FFu);
 }
 
 TEST_F(RecoveryTest, ReleasingTwiceSaysItIsAlreadyReleased) {
