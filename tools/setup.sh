@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   libsdl2-dev libpng-dev libjpeg-dev zlib1g-dev libogg-dev libvorbis-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
-  libpixman-1-dev imagemagick
+  libpixman-1-dev imagemagick valgrind
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   fonts-dejavu-core libvorbis-dev
   libfluidsynth-dev timgm6mb-soundfont

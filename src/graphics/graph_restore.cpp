@@ -98,6 +98,10 @@ int RestoreGraphSurfaces(int handle) {
   if (graph == nullptr) return -1;
   // Every graph lives on the DirectDraw side here.
   G_DDraw_RestoreGraphSurfaces(graph);
+  if (MovieEntry* movie = GetMovieEntry(graph->movie)) {
+    if (movie->frameSurface != nullptr && movie->frameSurface->IsLost() != DD_OK) movie->frameSurface->Restore();
+    movie->updated = 0;  // the restored surfaces hold no frame: the next draw copies one in
+  }
   return 0;
 }
 

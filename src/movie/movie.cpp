@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/memory.h"
 #include "graphics/ddraw_layer.h"
+#include "graphics/graph_image.h"
 #include "graphics/graph_manager.h"
 #include "graphics/handle_kind.h"
 #include "graphics/software/backend_glue.h"
@@ -88,15 +89,15 @@ bool OpenObjects(MovieEntry& entry) {
   FileAccessSeek(entry.file, 0, 2);
   entry.fileSize = FileAccessTell(entry.file);
   FileAccessSeek(entry.file, 0, 0);
-  entry.stream = media::OpenMovieStream(media::MovieSource{ReadMovieFile, SeekMovieFile, MovieFileSize, &entry});
+  // A movie's frames are pictures: the picture limit holds for them too, before any frame is decoded.
+  entry.stream = media::OpenMovieStream(media::MovieSource{ReadMovieFile, SeekMovieFile, MovieFileSize, &entry},
+                                        media::MovieLimits{kPictureMaxSide, kPictureMaxPixels});
   if (entry.stream != nullptr && entry.width == 0) {
     entry.width = media::MovieWidth(entry.stream);
     entry.height = media::MovieHeight(entry.stream);
   }
-  // A movie's frames are pictures: the picture limit holds for them too, before any frame is allocated.
-  if (entry.stream != nullptr && (media::MovieWidth(entry.stream) != entry.width ||
-                                  media::MovieHeight(entry.stream) != entry.height ||
-                                  !IsPictureSizeAllowed(entry.width, entry.height))) {
+  if (entry.stream != nullptr &&
+      (media::MovieWidth(entry.stream) != entry.width || media::MovieHeight(entry.stream) != entry.height)) {
     media::CloseMovieStream(entry.stream);
     entry.stream = nullptr;
   }
@@ -108,6 +109,7 @@ bool OpenObjects(MovieEntry& entry) {
     return false;
   }
   entry.startTime = Now() - static_cast<uint32_t>(entry.pausedPosition);
+  entry.updated = 0;
   return true;
 }
 
@@ -162,6 +164,11 @@ int UpdateMovieFrame(int graphHandle) {
   if (entry->graph < 0) entry->graph = graphHandle;
   GraphRecord* owner = GetGraphRecord(entry->graph);
   if (owner == nullptr || entry->stream == nullptr) return 0;
+  // One step per presented frame, to the frame the movie's clock has reached: every draw between two presents
+  // shows the same frame, and the movie keeps its own speed whatever the present rate.
+  const uint64_t flips = G_DDraw_GetFlipCount();
+  if (entry->updated != 0 && entry->updatedAtFlip == flips) return 0;
+  if (entry->updated == 0) media::ForgetShownFrame(entry->stream);
   DDSURFACEDESC2 description;
   std::memset(&description, 0, sizeof description);
   description.dwSize = sizeof description;
@@ -169,6 +176,8 @@ int UpdateMovieFrame(int graphHandle) {
   int changed = media::MovieFrameAt(entry->stream, PositionOf(*entry), static_cast<uint8_t*>(description.lpSurface),
                                     description.lPitch);
   entry->frameSurface->Unlock(nullptr);
+  entry->updated = 1;
+  entry->updatedAtFlip = flips;
   if (changed != 1) return 0;
   return G_DDraw_TransferMovieFrameToGraph(entry, owner);
 }
@@ -210,7 +219,9 @@ int ReleaseAllMovieObjects() {
 
 int ReopenAllMovies() {
   ForEachMovie([](MovieEntry& entry) {
-    if (entry.stream != nullptr) return;
+    // A movie still open after a rebuild that did not release it (full screen regained) has a frame surface of
+    // the released DirectDraw object: it is reopened like the others, at the time it had reached.
+    ReleaseObjects(entry);
     std::string kept = FileAccessGetDirString();
     FileAccessSetDir(entry.directory);
     if (!OpenObjects(entry)) AppLogWriteFormat("ムービーファイル %s を開き直せませんでした", entry.path);

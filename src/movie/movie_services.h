@@ -29,6 +29,8 @@ struct MovieEntry {
   uint32_t startTime;              // millisecond clock at the movie's time 0
   int32_t paused;
   int64_t pausedPosition;          // ms into the movie while paused or released
+  int32_t updated;                 // 0: the next update copies its frame whatever was shown (opened, restored)
+  uint64_t updatedAtFlip;          // the count of presented frames at the last update
 };
 
 int PauseAllGraphMovies();
@@ -38,7 +40,8 @@ int ReleaseAllMovieObjects();
 int ReopenAllMovies();
 
 MovieEntry* GetMovieEntry(int movieHandle);
-// Brings the graph's movie to the frame its clock has reached and copies that frame into the graph.
+// Once per presented frame, brings the graph's movie to the frame its clock has reached and copies that frame into
+// the graph; later draws before the next present show the same frame.
 int UpdateMovieFrame(int graphHandle);
 int DrawMovieFrameScaled(int x, int y, int factor, MovieEntry* entry, int flag);
 // Opens a movie file into a new movie record and writes its frame size: a MovieHandle, or -1.

@@ -130,9 +130,21 @@ void BgraSeeds() {
   Save("bgra", "sixteen", Bgra(0x10101010, 2, 2, Pattern(32, 12)));
 }
 
+// Besides an ordinary movie: a width that is no multiple of 16 in a coarse time base, a header that claims a frame
+// past the picture limit, and files that name other files or addresses, which the opener must refuse unread.
 void MovieSeeds() {
   std::filesystem::create_directories(root / "movie");
+  auto text = [](const std::string& name, const std::string& bytes) {
+    Save("movie", name, Bytes(bytes.begin(), bytes.end()));
+  };
   testing_support::WriteMovie((root / "movie" / "mpeg1.mpg").string());
+  const std::string coarse = (root / "movie" / "coarse.avi").string();
+  testing_support::WriteMovie(coarse, testing_support::CoarseAvi());
+  std::string claimed = testing_support::FileBytes(coarse);
+  if (testing_support::DeclareAviFrameSize(claimed, 8192, 8192)) text("claims8192.avi", claimed);
+  text("manifest.mpd", testing_support::DashManifest("http://127.0.0.1:9/clip.mp4"));
+  text("list.m3u8", testing_support::HlsPlaylist("mpeg1.mpg"));
+  text("script.ffconcat", testing_support::ConcatScript("mpeg1.mpg"));
 }
 
 void MidiSeeds() {

@@ -15,10 +15,18 @@ struct MovieSource {
   void* user;
 };
 
+// The largest frame a movie may have: checked from the container's and the codec's parameters before any frame
+// is decoded.
+struct MovieLimits {
+  int maxSide;
+  int64_t maxPixels;
+};
+
 class MovieStream;
 
-// Null when the bytes are no movie that can be decoded (a picture, text, a damaged file).
-MovieStream* OpenMovieStream(const MovieSource& source);
+// Null when the bytes are no movie that can be decoded (a picture, text, a damaged file, a playlist or other file
+// that names further files, a frame size past the limits).
+MovieStream* OpenMovieStream(const MovieSource& source, const MovieLimits& limits);
 void CloseMovieStream(MovieStream* stream);
 int MovieWidth(const MovieStream* stream);
 int MovieHeight(const MovieStream* stream);
@@ -27,5 +35,8 @@ int64_t MovieDurationMs(const MovieStream* stream);
 // Decodes the frame that shows at the time (ms from the start; past the end the last frame) into pixels of
 // width x height, pitch bytes a row. 1 when the pixels changed, 0 when that frame was already there, -1 on error.
 int MovieFrameAt(MovieStream* stream, int64_t milliseconds, uint8_t* pixels, int pitch);
+// The caller's pixels no longer hold the frame last written (a surface lost and restored): the next call
+// writes its frame.
+void ForgetShownFrame(MovieStream* stream);
 
 }  // namespace media
