@@ -1,5 +1,6 @@
 // The display behind every DirectDraw object: exclusive owner, mode changes, live surfaces, video memory.
 #include <algorithm>
+#include <atomic>
 #include <unordered_set>
 
 #include "platform/directx/ddraw_objects.h"
@@ -13,6 +14,8 @@ struct DisplayState {
   std::unordered_set<DirectDrawSurface*> surfaces;
   bool modeSeen = false;
   host::DisplayMode seen{};  // the display mode the surfaces were last checked against
+  // seen, packed (0 before the first check): every lock compares with it without taking the lock.
+  std::atomic<uint64_t> seenPacked{0};
   uint32_t defaultPalette[256];
   DisplayState() {
     // 3:3:2 colour cube, so an 8-bit surface without a palette still shows colours.
@@ -26,6 +29,15 @@ struct DisplayState {
 DisplayState& State() {
   static DisplayState state;
   return state;
+}
+
+// The fields SameMode compares, in one word; 0 for a mode too large to pack, which then always takes the lock.
+uint64_t PackMode(const host::DisplayMode& m) {
+  if (m.width < 0 || m.height < 0 || m.width > 0xFFFFFF || m.height > 0xFFFFFF || m.bitsPerPixel < 0 ||
+      m.bitsPerPixel > 0xFF)
+    return 0;
+  return uint64_t{1} << 63 | uint64_t(m.rgb555) << 56 | uint64_t(m.bitsPerPixel) << 48 | uint64_t(m.height) << 24 |
+         uint64_t(m.width);
 }
 
 bool SameMode(const host::DisplayMode& a, const host::DisplayMode& b) {
@@ -78,10 +90,13 @@ void RestoreDesktopMode() {
 void NoticeDisplayChanges() {
   host::DisplayMode now = host::CurrentDisplayMode();
   DisplayState& s = State();
+  const uint64_t packed = PackMode(now);
+  if (packed != 0 && packed == s.seenPacked.load(std::memory_order_acquire)) return;  // nothing changed
   std::lock_guard<std::mutex> guard(s.lock);
   bool changed = s.modeSeen && !SameMode(now, s.seen);
   s.seen = now;
   s.modeSeen = true;
+  s.seenPacked.store(packed, std::memory_order_release);
   if (changed)
     for (DirectDrawSurface* surface : s.surfaces) surface->MarkLost();
 }

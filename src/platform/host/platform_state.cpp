@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "platform/host/platform.h"
 #include "platform/host/sdl/sdl_host.h"
@@ -25,6 +26,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
     s.quitPending = false;
     s.quitCode = 0;
     s.failures.clear();
+    s.failuresArmed.store(false, std::memory_order_relaxed);
     s.events.clear();
   }
   s.sendDone.notify_all();
@@ -65,8 +67,9 @@ uint64_t NowNanoseconds() { return Current().Nanoseconds(); }
 
 bool ShouldFail(const char* name) {
   PlatformState& s = State();
+  if (!s.failuresArmed.load(std::memory_order_relaxed)) return false;
   std::lock_guard<std::mutex> guard(s.lock);
-  auto it = s.failures.find(name);
+  auto it = s.failures.find(std::string_view(name));
   if (it == s.failures.end()) return false;
   FailureRule& rule = it->second;
   if (rule.skip > 0) {

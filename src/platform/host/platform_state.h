@@ -104,7 +104,9 @@ struct PlatformState {
   std::deque<CrossThreadSend*> sent;
   bool quitPending = false;
   int quitCode = 0;
-  std::map<std::string, FailureRule> failures;
+  std::map<std::string, FailureRule, std::less<>> failures;
+  // Whether any failure rule is set: every surface lock asks, and without a rule the answer needs no lock.
+  std::atomic<bool> failuresArmed{false};
 
   // Windows and classes (the pumping thread only).
   std::vector<WindowClass> classes;

@@ -128,6 +128,51 @@ TEST_F(SurfaceTest, LockGivesAPitchAndTheRectangle) {
   EXPECT_TRUE(FAILED(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr)));
 }
 
+// Locks ask for injected failures without a lock of their own until one is armed; arming, skipping and clearing
+// still act on the very next lock.
+TEST_F(SurfaceTest, LockFailuresFollowArmingAndClearing) {
+  IDirectDrawSurface7* s = Make(4, 4);
+  auto lock = [&] {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    const HRESULT r = s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    if (r == DD_OK) s->Unlock(nullptr);
+    return r;
+  };
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(lock(), DD_OK);
+  headless::FailCall("Surface::Lock", 1, 2);
+  EXPECT_EQ(lock(), DD_OK);
+  EXPECT_EQ(lock(), DD_OK);
+  EXPECT_EQ(lock(), DDERR_GENERIC);
+  EXPECT_EQ(lock(), DD_OK);
+  headless::FailCall("Surface::GetDC");  // another name armed leaves locks alone
+  EXPECT_EQ(lock(), DD_OK);
+  headless::FailCall("Surface::Lock");
+  EXPECT_EQ(lock(), DDERR_GENERIC);
+  EXPECT_EQ(lock(), DDERR_GENERIC);
+  headless::ClearFailures();
+  EXPECT_EQ(lock(), DD_OK);
+}
+
+// A display change between two locks is seen by the second, however many locks saw the mode unchanged.
+TEST_F(SurfaceTest, LockSeesADisplayChangeAfterManyLocks) {
+  Window();
+  IDirectDrawSurface7* s = Make(4, 4);
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = sizeof desc;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    s->Unlock(nullptr);
+  }
+  headless::SetDesktop(800, 600, 16, true);
+  EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+  EXPECT_EQ(s->Restore(), DD_OK);
+  ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+  s->Unlock(nullptr);
+  headless::SetDesktop(800, 600, 16, false);  // only the 16-bit layout changes
+  EXPECT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+}
+
 TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
   IDirectDrawSurface7* a = Make(4, 4);
   IDirectDrawSurface7* b = Make(4, 4);

@@ -309,12 +309,14 @@ void FailCall(const std::string& name, int times, int skip) {
   host::PlatformState& s = host::State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.failures[name] = {skip, times};
+  s.failuresArmed.store(true, std::memory_order_relaxed);
 }
 
 void ClearFailures() {
   host::PlatformState& s = host::State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.failures.clear();
+  s.failuresArmed.store(false, std::memory_order_relaxed);
 }
 
 uint32_t CapturedFrame::Rgb(int x, int y) const {
