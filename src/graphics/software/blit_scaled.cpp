@@ -1,11 +1,14 @@
 // Scaled graph drawing: 16.16 stepping (in 64 bits) from destination to source pixels, mirroring by negative
 // steps, and the scaled drawer's own blend rules, chosen once per call as a loop nest value.
 #include <algorithm>
+#include <type_traits>
 
 #include "core/memory.h"
+#include "graphics/software/avx2_rows.h"
 #include "graphics/software/blend_formulas.h"
 #include "graphics/software/blit_loops.h"
 #include "graphics/software/pixel_rows.h"
+#include "graphics/software/simd_formulas.h"
 
 namespace blit {
 
@@ -45,6 +48,42 @@ void ScaledRows(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
       }
       x = end;
     }
+  }
+}
+
+// The vector walk: the source row under each run of destination rows is gathered once through the column offsets
+// (pixels and alpha bytes) into row buffers of w entries, and the run is then drawn by draw(job) as an unscaled job
+// whose rows all read those buffers.
+template <class P, class Draw>
+void ScaledRowsGathered(const ScaledJob& j, const int32_t* cols, P* row, uint8_t* alphaRow, bool plane, Draw draw) {
+  const int w = j.w;
+  for (int y = 0; y < j.h;) {
+    const int64_t r = SourceIndex(j.y, y);
+    int end = y + 1;
+    while (end < j.h && SourceIndex(j.y, end) == r) ++end;
+    const P* s = reinterpret_cast<const P*>(j.src + r * j.srcPitch);
+    for (int x = 0; x < w; ++x) row[x] = LoadPixel<P>(reinterpret_cast<const uint8_t*>(s + cols[x]));
+    if (plane) {
+      const uint8_t* a = j.alpha + r * j.alphaPitch;
+      int x = 0;
+      for (; x + 4 <= w; x += 4) {  // four bytes a store
+        const uint32_t four = uint32_t{a[cols[x]]} | uint32_t{a[cols[x + 1]]} << 8 | uint32_t{a[cols[x + 2]]} << 16 |
+                              uint32_t{a[cols[x + 3]]} << 24;
+        std::memcpy(alphaRow + x, &four, 4);
+      }
+      for (; x < w; ++x) alphaRow[x] = a[cols[x]];
+    }
+    Job u;
+    u.dst = j.dst + y * j.dstPitch;
+    u.dstPitch = j.dstPitch;
+    u.src = reinterpret_cast<const uint8_t*>(row);
+    u.bg = j.bg + y * j.bgPitch;
+    u.bgPitch = j.bgPitch;
+    u.alpha = plane ? alphaRow : nullptr;
+    u.w = j.w;
+    u.h = end - y;
+    draw(u);
+    y = end;
   }
 }
 
@@ -100,6 +139,37 @@ struct Model16 {
   uint32_t max(int c) const { return f.max[c]; }
 };
 
+// The vector forms of the formulas with SSE2 paths, per depth; usable says whether this layout can take them.
+struct Vec32 {
+  bool usable = true;
+  [[gnu::always_inline]] __m128i chan(__m128i s, __m128i d, __m128i a) const { return simd::Chan32(s, d, a); }
+  [[gnu::always_inline]] __m128i pq(__m128i s, __m128i d, __m128i p, __m128i q) const {
+    return simd::TablePQ32(s, d, p, q);
+  }
+  [[gnu::always_inline]] __m128i planeAlpha(__m128i s, __m128i d, __m128i a, __m128i p, __m128i q) const {
+    return simd::PlaneAlpha32(s, d, a, p, q);
+  }
+};
+struct Vec16 {
+  simd::Fmt16Vec f;
+  bool usable;  // 16-bit lanes hold a channel's blend only for channels of at most 8 bits
+  explicit Vec16(const Fmt16& fmt) : f(fmt), usable(fmt.max[0] <= 255 && fmt.max[1] <= 255 && fmt.max[2] <= 255) {}
+  [[gnu::always_inline]] __m128i chan(__m128i s, __m128i d, __m128i a) const { return simd::Chan16(f, s, d, a); }
+  [[gnu::always_inline]] __m128i pq(__m128i s, __m128i d, __m128i p, __m128i q) const {
+    return simd::TablePQ16(f, s, d, p, q);
+  }
+  [[gnu::always_inline]] __m128i planeAlpha(__m128i s, __m128i d, __m128i a, __m128i p, __m128i q) const {
+    return simd::PlaneAlpha16(f, s, d, a, p, q);
+  }
+};
+
+// Working memory of one scaled draw: the column offsets, and the gathered row buffers of the SSE2 walk.
+struct Scratch {
+  int32_t* cols;
+  uint8_t* row;       // w pixels
+  uint8_t* alphaRow;  // w alpha bytes
+};
+
 Nest Drawn(int mode, bool plane, Var var, bool key) { return Nest{Outcome::Drawn, mode, plane, var, key}; }
 
 Settings Clamped(const Settings& given) {
@@ -108,8 +178,10 @@ Settings Clamped(const Settings& given) {
   return st;
 }
 
-template <class P, class Model>
-void ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st, const Model& m, const Nest& n) {
+template <class P, class Model, class Vec>
+void ScaledBlend(const ScaledJob& j, const Scratch& sc, const Settings& st, const Model& m, const Vec& v,
+                 const Nest& n) {
+  const int32_t* cols = sc.cols;
   const int p = st.param, q = (p + 1) >> 4;
   const bool key = n.key;
   const KeyTest kt{ColourBits(*st.screen), st.key & ColourBits(*st.screen)};
@@ -144,11 +216,27 @@ void ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st, co
   auto src = [&](uint32_t s) { return bright ? bri(s) : s; };
   auto srcLow = [&](uint32_t s) { return n.var == Var::LowBright ? m.weightBright(s, st.bright) : s; };
   auto run = [&](bool k, bool withPlane, auto fn) { RunScaledAny<P>(j, cols, k, kt, withPlane, fn); };
+  // The SSE2 walk for the formulas that have a vector form, run without brightness or sixteenths.
+  const bool fast = st.simd && v.usable && n.var == Var::Plain, avx2 = st.simd && st.avx2 && HaveAvx2();
+  const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(255 - p));
+  auto gathered = [&](bool withPlane, auto draw) {
+    ScaledRowsGathered<P>(j, cols, reinterpret_cast<P*>(sc.row), sc.alphaRow, withPlane, draw);
+  };
+  auto runFast = [&](auto opaqueCopies, bool withPlane, auto vec, auto fn) {
+    gathered(withPlane, [&](const Job& u) {
+      RunRowsSimdAny<P, decltype(opaqueCopies)::value>(u, key, kt, withPlane, vec, fn);
+    });
+  };
 
   switch (n.mode) {
     case 0:
       if (n.plane) {
-        run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? src(s) : chan(src(s), d, a); });
+        auto fn = [&](uint32_t s, uint32_t d, uint32_t a) { return a == 255 ? src(s) : chan(src(s), d, a); };
+        if (fast && sizeof(P) == 4 && avx2)
+          gathered(true, [&](const Job& u) { ChanRows32Avx2(u, key, kt); });
+        else if (fast)
+          runFast(std::true_type{}, true, [&](__m128i s, __m128i d, __m128i a) { return v.chan(s, d, a); }, fn);
+        else run(key, true, fn);
       } else if (n.var == Var::LowBright) {
         run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return m.weightBright(s, st.bright); });
       } else if (bright) {
@@ -164,13 +252,20 @@ void ScaledBlend(const ScaledJob& j, const int32_t* cols, const Settings& st, co
       return;
     case 1:
       if (n.plane) {
-        run(key, true, [&](uint32_t s, uint32_t d, uint32_t a) {
+        auto fn = [&](uint32_t s, uint32_t d, uint32_t a) {
           return a == 255 ? pq(src(s), d) : chan(src(s), d, (a * p) >> 8);
-        });
+        };
+        if (fast)
+          runFast(std::false_type{}, true,
+                  [&](__m128i s, __m128i d, __m128i a) { return v.planeAlpha(s, d, a, vp, vq); }, fn);
+        else run(key, true, fn);
       } else if (low) {
         run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return m.weight(srcLow(s), q) + m.weight(d, 16 - q); });
       } else {
-        run(key, false, [&](uint32_t s, uint32_t d, uint32_t) { return pq(src(s), d); });
+        auto fn = [&](uint32_t s, uint32_t d, uint32_t) { return pq(src(s), d); };
+        if (fast)
+          runFast(std::false_type{}, false, [&](__m128i s, __m128i d, __m128i) { return v.pq(s, d, vp, vq); }, fn);
+        else run(key, false, fn);
       }
       return;
     default: break;
@@ -222,21 +317,24 @@ void RunScaled(const ScaledJob& j, const Settings& given, const Nest& n) {
   if (j.w <= 0 || j.h <= 0 || n.outcome != Outcome::Drawn) return;
   const Settings st = Clamped(given);
   const int depth = st.screen->bitDepth;
-  // Source column offsets (in pixels, signed by the drawing direction) for each destination column.
-  int32_t local[1024];
-  int32_t* cols = j.w <= 1024 ? local : static_cast<int32_t*>(MemAlloc(j.w * static_cast<int>(sizeof(int32_t))));
-  if (cols == nullptr) return;
-  for (int x = 0; x < j.w; ++x) cols[x] = static_cast<int32_t>(SourceIndex(j.x, x) * j.srcStepX);
+  // Source column offsets (in pixels, signed by the drawing direction) for each destination column, then the row
+  // buffers: 9 bytes a column.
+  constexpr int kLocal = 1024;
+  alignas(16) uint8_t local[kLocal * 9];
+  uint8_t* block = j.w <= kLocal ? local : static_cast<uint8_t*>(MemAlloc(j.w * 9));
+  if (block == nullptr) return;
+  const Scratch sc{reinterpret_cast<int32_t*>(block), block + size_t(j.w) * 4, block + size_t(j.w) * 8};
+  for (int x = 0; x < j.w; ++x) sc.cols[x] = static_cast<int32_t>(SourceIndex(j.x, x) * j.srcStepX);
   if (depth == 8) {
-    RunScaledCopyAny<uint8_t>(j, cols, n.key, KeyTest{0xFF, 0});
+    RunScaledCopyAny<uint8_t>(j, sc.cols, n.key, KeyTest{0xFF, 0});
   } else if (depth == 16) {
     const bool general = ClassifyLayout16(*st.screen) == Layout16::General;
     const Model16 m{MakeFmt16(*st.screen, !general), general};
-    ScaledBlend<uint16_t>(j, cols, st, m, n);
+    ScaledBlend<uint16_t>(j, sc, st, m, Vec16(m.f), n);
   } else {
-    ScaledBlend<uint32_t>(j, cols, st, Model32{}, n);
+    ScaledBlend<uint32_t>(j, sc, st, Model32{}, Vec32{}, n);
   }
-  if (cols != local) MemFree(cols);
+  if (block != local) MemFree(block);
 }
 
 Outcome DrawScaled(const ScaledJob& j, const Settings& settings) {

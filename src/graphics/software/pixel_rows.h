@@ -63,9 +63,10 @@ void RunRowsAny(const Job& j, bool key, KeyTest kt, bool plane, Fn fn) {
 }
 
 // SSE2 walk: 16 bytes of pixels per step (4 of 32 bits, 8 of 16 bits); vec(s, d, a) gets the alpha bytes widened
-// to the pixel size (for 32-bit pixels each lane holds a | a << 16); the write mask comes from the key and a = 0; row tails run the scalar formula. Pixels whose
-// alpha bytes are all 0 are not touched; with OpaqueCopies (formulas that give s at a = 255) pixels whose alpha
-// bytes are all 255 take the source without blending. 32-bit pixels with a plane go eight at a time.
+// to the pixel size (for 32-bit pixels each lane holds a | a << 16); the write mask comes from the key and a = 0;
+// row tails run the scalar formula. Pixels whose alpha bytes are all 0 are not touched; with OpaqueCopies (formulas
+// that give s at a = 255) pixels whose alpha bytes are all 255 and none of which is key-coloured take the source
+// without blending. 32-bit pixels with a plane go eight at a time.
 template <class P, bool Key, bool Plane, class Vec, class Fn, bool OpaqueCopies = false>
 void RunRowsSimd(const Job& j, KeyTest key, Vec vec, Fn fn) {
   constexpr int n = 16 / sizeof(P);
@@ -82,22 +83,24 @@ void RunRowsSimd(const Job& j, KeyTest key, Vec vec, Fn fn) {
     const uint8_t* d = j.bg + y * j.bgPitch;
     const uint8_t* a = Plane ? j.alpha + y * j.alphaPitch : nullptr;
     // One step of n pixels at x; av holds the alpha bytes widened to the pixel size.
-    auto step = [&](int x, __m128i av, bool opaque) {
+    auto step = [&](int x, __m128i av, bool opaque) __attribute__((always_inline)) {
       const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * sizeof(P)));
       __m128i* out = reinterpret_cast<__m128i*>(o + x * sizeof(P));
-      if (!Key && opaque) {
+      __m128i hit = zero;
+      if constexpr (Key)
+        hit = sizeof(P) == 4 ? _mm_cmpeq_epi32(_mm_and_si128(sv, kmask), kval)
+                             : _mm_cmpeq_epi16(_mm_and_si128(sv, kmask), kval);
+      // Opaque pixels none of which is key-coloured take the source as it is.
+      if (opaque && (!Key || _mm_movemask_epi8(hit) == 0)) {
         _mm_storeu_si128(out, sv);
         return;
       }
       const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * sizeof(P)));
-      __m128i skip = zero;
-      if constexpr (Plane) skip = sizeof(P) == 4 ? _mm_cmpeq_epi32(av, zero) : _mm_cmpeq_epi16(av, zero);
-      if constexpr (Key) {
-        const __m128i hit = sizeof(P) == 4 ? _mm_cmpeq_epi32(_mm_and_si128(sv, kmask), kval)
-                                           : _mm_cmpeq_epi16(_mm_and_si128(sv, kmask), kval);
-        skip = _mm_or_si128(skip, hit);
+      __m128i skip = hit;
+      if constexpr (Plane)
+        skip = _mm_or_si128(skip, sizeof(P) == 4 ? _mm_cmpeq_epi32(av, zero) : _mm_cmpeq_epi16(av, zero));
+      if constexpr (Key)
         if (_mm_movemask_epi8(skip) == 0xFFFF) return;
-      }
       __m128i v = opaque ? sv : vec(sv, dv, av);
       if constexpr (Key || Plane) {
         const __m128i old = sameBg ? dv : _mm_loadu_si128(out);

@@ -26,6 +26,39 @@ inline __m128i Field32(__m128i s, __m128i d, __m128i a16) {
   return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, blended));
 }
 
+// The per-channel blend ((s_c - d_c) * a + (d_c << 8)) >> 8 of the scaled drawer, a in 0..255 (a = 255 gives s):
+// the sum lies in 0..65280, so 16-bit wrapping lanes give it exactly. Blue and red in the even bytes' lanes, green
+// (and the padding byte, cut off below) in the odd ones'.
+[[gnu::always_inline]] inline __m128i Chan32(__m128i s, __m128i d, __m128i a16) {
+  const __m128i even = _mm_set1_epi32(0x00FF00FF);
+  const __m128i dbr = _mm_and_si128(d, even), dg = _mm_srli_epi16(d, 8);
+  __m128i br = _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(s, even), dbr), a16);
+  br = _mm_srli_epi16(_mm_add_epi16(br, _mm_slli_epi16(dbr, 8)), 8);
+  __m128i g = _mm_mullo_epi16(_mm_sub_epi16(_mm_srli_epi16(s, 8), dg), a16);
+  g = _mm_srli_epi16(_mm_add_epi16(g, _mm_slli_epi16(dg, 8)), 8);
+  const __m128i blended = _mm_and_si128(_mm_or_si128(br, _mm_slli_epi16(g, 8)), _mm_set1_epi32(0x00FFFFFF));
+  const __m128i opaque = _mm_cmpeq_epi32(a16, _mm_set1_epi32(0x00FF00FF));
+  return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, blended));
+}
+
+// Two multiply-table rows per channel: ((s_c * p) >> 8) + ((d_c * q) >> 8), p + q = 255; the padding byte is 0.
+[[gnu::always_inline]] inline __m128i TablePQ32(__m128i s, __m128i d, __m128i p, __m128i q) {
+  const __m128i even = _mm_set1_epi32(0x00FF00FF);
+  auto lanes = [&](__m128i sl, __m128i dl) {
+    return _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(sl, p), 8), _mm_srli_epi16(_mm_mullo_epi16(dl, q), 8));
+  };
+  const __m128i br = lanes(_mm_and_si128(s, even), _mm_and_si128(d, even));
+  const __m128i g = lanes(_mm_srli_epi16(s, 8), _mm_srli_epi16(d, 8));
+  return _mm_and_si128(_mm_or_si128(br, _mm_slli_epi16(g, 8)), _mm_set1_epi32(0x00FFFFFF));
+}
+
+// The scaled drawer's alpha blend with a plane: a = 255 takes the two table rows, else Chan32 at (a * p) >> 8.
+[[gnu::always_inline]] inline __m128i PlaneAlpha32(__m128i s, __m128i d, __m128i a16, __m128i p, __m128i q) {
+  const __m128i blended = Chan32(s, d, _mm_srli_epi16(_mm_mullo_epi16(a16, p), 8));
+  const __m128i opaque = _mm_cmpeq_epi32(a16, _mm_set1_epi32(0x00FF00FF));
+  return _mm_or_si128(_mm_and_si128(opaque, TablePQ32(s, d, p, q)), _mm_andnot_si128(opaque, blended));
+}
+
 inline __m128i MmxAlpha32(__m128i s, __m128i d, __m128i p, __m128i q) {
   const __m128i zero = _mm_setzero_si128();
   auto half = [&](__m128i sh, __m128i dh) {
@@ -71,6 +104,35 @@ inline __m128i Field16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i a) {
   }
   const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
   return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, o));
+}
+
+// Chan32 on 16-bit pixels of any layout with channels of at most 8 bits; a arrives in every 16-bit lane.
+[[gnu::always_inline]] inline __m128i Chan16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i a) {
+  __m128i o = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i dc = f.ch(d, c);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(f.ch(s, c), dc), a), _mm_slli_epi16(dc, 8));
+    o = _mm_or_si128(o, _mm_sll_epi16(_mm_srli_epi16(sum, 8), f.shift[c]));
+  }
+  const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
+  return _mm_or_si128(_mm_and_si128(opaque, s), _mm_andnot_si128(opaque, o));
+}
+
+[[gnu::always_inline]] inline __m128i TablePQ16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i p, __m128i q) {
+  __m128i o = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i v = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(f.ch(s, c), p), 8),
+                                    _mm_srli_epi16(_mm_mullo_epi16(f.ch(d, c), q), 8));
+    o = _mm_or_si128(o, _mm_sll_epi16(v, f.shift[c]));
+  }
+  return o;
+}
+
+[[gnu::always_inline]] inline __m128i PlaneAlpha16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i a, __m128i p,
+                                                   __m128i q) {
+  const __m128i blended = Chan16(f, s, d, _mm_srli_epi16(_mm_mullo_epi16(a, p), 8));
+  const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
+  return _mm_or_si128(_mm_and_si128(opaque, TablePQ16(f, s, d, p, q)), _mm_andnot_si128(opaque, blended));
 }
 
 inline __m128i MmxAlpha16(const Fmt16Vec& f, __m128i s, __m128i d, __m128i p, __m128i q) {

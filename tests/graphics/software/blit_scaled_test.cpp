@@ -27,7 +27,7 @@ struct Scene {
     for (int y = 0; y < surf.h; ++y)
       for (int x = 0; x < surf.w; ++x) {
         const uint32_t r = rng();
-        if (r % 4 == 0) surf.set(x, y, st.key & colour);
+        if (r % 4 == 0) surf.set(x, y, (st.key & colour) | (rng() & ~colour & width));  // bits outside the key
         alpha.set(x, y, (r >> 8) % 3 == 0 ? 0 : (r >> 8) % 3 == 1 ? 255 : (r >> 16) & 0xFF);
       }
     const ref::Image before = dst;
@@ -92,6 +92,7 @@ void Sweep(const ColorFormat& fmt) {
             st.lowPrecision = flags & 4;
             const int geo[][6] = {{7, 5, 0, 1, 30, 20}, {13, 9, 50, 40, -5, 7}, {9, 6, 5, 45, 66, 2}, {16, 11, 4, 4, 12, 9}};
             for (const auto& g : geo) {
+              st.simd = (g[0] + flags) % 2 == 0;  // the vector walks and the plain loops alike
               std::string where;
               if (sc.run(fmt, st, flags & 2, g[0], g[1], g[2], g[3], g[4], g[5], clip, &where) && failures++ < 10)
                 ADD_FAILURE() << "depth " << fmt.bitDepth << " red " << std::hex << fmt.redMask << std::dec << " mode "
@@ -105,6 +106,30 @@ TEST(BlitScaled, EveryNestDrawsItsFormula565) { Sweep(ref::Format565()); }
 TEST(BlitScaled, EveryNestDrawsItsFormula555) { Sweep(ref::Format555()); }
 TEST(BlitScaled, EveryNestDrawsItsFormulaGeneral16) { Sweep(ref::Format16(4, 8, 4, 4, 4, 0)); }
 TEST(BlitScaled, EveryNestDrawsItsFormula8) { Sweep(ref::Format8()); }
+
+// The vector walks (SSE2, and AVX2 where the processor has it) and the plain loops on every destination width
+// from 1 to 40, enlarged, shrunk and mirrored, with and without a plane and a key.
+TEST(BlitScaled, FastPathsOnEveryRowWidth) {
+  Scene sc;
+  const int clip[4] = {0, 0, 64, 48};
+  const int modes[][2] = {{0, 255}, {1, 77}, {1, 254}};
+  for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format555(), ref::Format16(4, 8, 4, 4, 4, 0)})
+    for (const auto& mp : modes)
+      for (int flags = 0; flags < 16; ++flags)
+        for (int w = 1; w <= 40; ++w) {
+          blit::Settings st;
+          st.blendMode = mp[0];
+          st.param = mp[1];
+          st.trans = flags & 2 ? 1 : 0;
+          st.simd = flags & 4;
+          st.avx2 = flags & 8;
+          const int gw = 5 + w % 11, x1 = w % 2 ? 2 + w : 2, x2 = w % 2 ? 2 : 2 + w;  // odd widths mirrored
+          std::string where;
+          EXPECT_EQ(sc.run(fmt, st, flags & 1, gw, 6, x1, 3, x2, 12, clip, &where), 0)
+              << "depth " << fmt.bitDepth << " red " << std::hex << fmt.redMask << std::dec << " mode " << mp[0]
+              << " flags " << flags << " width " << w << ": " << where;
+        }
+}
 
 TEST(BlitScaled, NestChoice) {
   struct Case {

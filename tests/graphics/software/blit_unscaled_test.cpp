@@ -16,7 +16,10 @@ struct Bench {
   std::mt19937 rng{1234};
   std::vector<uint32_t> mul = ref::MulTable();
 
-  int run(const ColorFormat& fmt, blit::Settings st, bool plane, bool sameBg, int w, int h, std::string* where) {
+  // mostlyOpaque: alpha 255 but for one pixel in eight, key-coloured pixels one in eleven, so groups of opaque
+  // pixels come with and without a key-coloured one.
+  int run(const ColorFormat& fmt, blit::Settings st, bool plane, bool sameBg, int w, int h, std::string* where,
+          bool mostlyOpaque = false) {
     const int bpp = fmt.bytesPerPixel;
     ref::Image src(w, h, bpp, rng, 4), bg(w, h, bpp, rng, 8), dst(w, h, bpp, rng, 12), alpha(w, h, 1, rng, 3);
     const uint32_t colour = blit::ColourBits(fmt), width = bpp == 4 ? 0xFFFFFFFF : 0xFFFF;
@@ -25,8 +28,9 @@ struct Bench {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const uint32_t r = rng(), a = (r >> 8) % 4;
-        if (r % 5 == 0) src.set(x, y, (st.key & colour) | (rng() & ~colour & width));
-        alpha.set(x, y, a == 0 ? 0 : a == 1 ? 255 : (r >> 16) & 0xFF);
+        if (r % (mostlyOpaque ? 11 : 5) == 0) src.set(x, y, (st.key & colour) | (rng() & ~colour & width));
+        if (mostlyOpaque) alpha.set(x, y, (r >> 8) % 8 == 0 ? (r >> 16) & 0xFF : 255);
+        else alpha.set(x, y, a == 0 ? 0 : a == 1 ? 255 : (r >> 16) & 0xFF);
       }
     const ref::Image before = dst;
     ref::Image& back = sameBg ? dst : bg;
@@ -103,6 +107,23 @@ TEST(BlitUnscaled, FastPathsOnEveryRowWidth) {
             std::string where;
             EXPECT_EQ(b.run(fmt, st, flags & 1, false, w, 5, &where), 0) << where;
           }
+}
+
+// A keyed draw with a plane keeps the opaque shortcut only for groups without a key-coloured pixel.
+TEST(BlitUnscaled, KeyedOpaqueGroupsOnEveryRowWidth) {
+  Bench b;
+  for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format555()})
+    for (int flags = 0; flags < 8; ++flags)
+      for (int w = 1; w <= 40; ++w) {
+        blit::Settings st;
+        st.trans = 1;
+        st.simd = flags & 1;
+        st.avx2 = flags & 2;
+        std::string where;
+        EXPECT_EQ(b.run(fmt, st, true, flags & 4, w, 4, &where, true), 0)
+            << "depth " << fmt.bitDepth << " red " << std::hex << fmt.redMask << std::dec << " flags " << flags
+            << " width " << w << ": " << where;
+      }
 }
 
 // Which nest the settings choose: depth or layout, mode, parameter, low precision, brightness, MMX flag, plane.
