@@ -23,13 +23,33 @@ ScaledAxis MakeScaledAxis(int64_t destSize, int64_t graphSize, int64_t clipSkip,
 
 namespace {
 
-// Source pixel (relative to the first one read) shown at destination pixel i of the clipped span.
-inline int64_t SourceIndex(const ScaledAxis& a, int64_t i) { return ((a.skip + i) << 16) / a.step - a.first; }
+// The source pixel (relative to the first one read), ((skip + i) << 16) / step - first, shown at destination pixels
+// i = 0, 1, 2, ... of the clipped span in turn, with one division in all: the quotient and remainder grow by those
+// of 65536 / step at each pixel.
+class SourceSteps {
+ public:
+  explicit SourceSteps(const ScaledAxis& a)
+      : q_(((a.skip << 16) / a.step) - a.first), rem_((a.skip << 16) % a.step), dq_(65536 / a.step),
+        drem_(65536 % a.step), step_(a.step) {}
+  int64_t index() const { return q_; }
+  void next() {
+    q_ += dq_;
+    rem_ += drem_;
+    if (rem_ >= step_) {
+      rem_ -= step_;
+      ++q_;
+    }
+  }
+
+ private:
+  int64_t q_, rem_, dq_, drem_, step_;
+};
 
 template <class P, bool Key, bool Plane, class Fn>
 void ScaledRows(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
-  for (int y = 0; y < j.h; ++y) {
-    const int64_t row = SourceIndex(j.y, y);
+  SourceSteps rows(j.y);
+  for (int y = 0; y < j.h; ++y, rows.next()) {
+    const int64_t row = rows.index();
     const uint8_t* s = j.src + row * j.srcPitch;
     const uint8_t* a = Plane ? j.alpha + row * j.alphaPitch : nullptr;
     uint8_t* o = j.dst + y * j.dstPitch;
@@ -57,10 +77,11 @@ void ScaledRows(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
 template <class P, class Draw>
 void ScaledRowsGathered(const ScaledJob& j, const int32_t* cols, P* row, uint8_t* alphaRow, bool plane, Draw draw) {
   const int w = j.w;
+  SourceSteps rows(j.y);
   for (int y = 0; y < j.h;) {
-    const int64_t r = SourceIndex(j.y, y);
+    const int64_t r = rows.index();
     int end = y + 1;
-    while (end < j.h && SourceIndex(j.y, end) == r) ++end;
+    for (rows.next(); end < j.h && rows.index() == r; rows.next()) ++end;
     const P* s = reinterpret_cast<const P*>(j.src + r * j.srcPitch);
     for (int x = 0; x < w; ++x) row[x] = LoadPixel<P>(reinterpret_cast<const uint8_t*>(s + cols[x]));
     if (plane) {
@@ -90,8 +111,9 @@ void ScaledRowsGathered(const ScaledJob& j, const int32_t* cols, P* row, uint8_t
 // The plain copy: no background read, one gather per destination pixel.
 template <class P, bool Key>
 void RunScaledCopy(const ScaledJob& j, const int32_t* cols, KeyTest kt) {
-  for (int y = 0; y < j.h; ++y) {
-    const P* s = reinterpret_cast<const P*>(j.src + SourceIndex(j.y, y) * j.srcPitch);
+  SourceSteps rows(j.y);
+  for (int y = 0; y < j.h; ++y, rows.next()) {
+    const P* s = reinterpret_cast<const P*>(j.src + rows.index() * j.srcPitch);
     uint8_t* o = j.dst + y * j.dstPitch;
     for (int x = 0; x < j.w; ++x) {
       const P v = LoadPixel<P>(reinterpret_cast<const uint8_t*>(s + cols[x]));
@@ -324,7 +346,8 @@ void RunScaled(const ScaledJob& j, const Settings& given, const Nest& n) {
   uint8_t* block = j.w <= kLocal ? local : static_cast<uint8_t*>(MemAlloc(j.w * 9));
   if (block == nullptr) return;
   const Scratch sc{reinterpret_cast<int32_t*>(block), block + size_t(j.w) * 4, block + size_t(j.w) * 8};
-  for (int x = 0; x < j.w; ++x) sc.cols[x] = static_cast<int32_t>(SourceIndex(j.x, x) * j.srcStepX);
+  SourceSteps columns(j.x);
+  for (int x = 0; x < j.w; ++x, columns.next()) sc.cols[x] = static_cast<int32_t>(columns.index() * j.srcStepX);
   if (depth == 8) {
     RunScaledCopyAny<uint8_t>(j, sc.cols, n.key, KeyTest{0xFF, 0});
   } else if (depth == 16) {
