@@ -27,6 +27,7 @@ class StartedCoreTest : public CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
+    BeforeStartup();
     SystemState.noGraphics = 1;
     if (fullScreen) ChangeWindowMode(0);
     else SystemState.windowModeFlag = 1;
@@ -37,6 +38,8 @@ class StartedCoreTest : public CoreTest {
     ShutdownLibrary();
     CoreTest::TearDown();
   }
+  // What a test sets up in its working directory or in the library's records before the library starts.
+  virtual void BeforeStartup() {}
   HWND window = nullptr;
   bool fullScreen = false;
 };

@@ -3,73 +3,11 @@
 // music graph playing WAV and Ogg files, and the path helpers' pinned examples.
 #include <cstdlib>
 
-#include "core/core_test_support.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
-#include "sound/music.h"
-#include "support/midi_writers.h"
-#include "vomak.h"
+#include "sound/music_test_support.h"
 
 using namespace testing_support;
-
-namespace {
-
-class MusicTest : public StartedCoreTest {
- protected:
-  void SetUp() override {
-    StartedCoreTest::SetUp();
-    WriteBytes(workDir() + "/tiny.sf2", TinySoundFont());
-    headless::SetSoundFont(workDir() + "/tiny.sf2");
-    // One second: 0.5 s at 120 beats a minute, then 0.5 s at 240; a note sounds all along.
-    Track conductor, notes;
-    conductor.Tempo(0, 500000).Tempo(480, 250000).End(960);
-    notes.Event(0, {0xC0, 0}).Event(0, {0x90, 69, 127}).Event(1440, {0x80, 69, 0}).End(0);
-    WriteBytes(workDir() + "/song.mid", MidiFile(1, 480, {conductor, notes}));
-  }
-  // Pumps in 5 ms steps of virtual time while the music plays; the milliseconds it took.
-  uint64_t PlayOut(uint64_t limitMs) {
-    uint64_t start = headless::Milliseconds();
-    while (QueryMusicPlaying() == 1 && headless::Milliseconds() - start < limitMs) {
-      headless::AdvanceMilliseconds(5);
-      PumpWindowMessages();
-    }
-    return headless::Milliseconds() - start;
-  }
-  void Wait(uint64_t ms) {
-    for (uint64_t t = 0; t < ms; t += 5) {
-      headless::AdvanceMilliseconds(5);
-      PumpWindowMessages();
-    }
-  }
-  // The loudest captured sample between two virtual times (milliseconds).
-  int Peak(uint64_t fromMs, uint64_t toMs) {
-    const headless::CapturedAudio& audio = headless::Audio();
-    int peak = 0;
-    for (uint64_t f = audio.FrameAtNanoseconds(fromMs * 1000000); f < audio.FrameAtNanoseconds(toMs * 1000000); ++f) {
-      peak = std::max(peak, std::abs(int{audio.Sample(f, 0)}));
-    }
-    return peak;
-  }
-  bool Logged(const std::string& line) {
-    for (const std::string& l : ReadLogLines(workDir())) {
-      if (l.find(line) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::string FullPath(const char* name) { return workDir() + "\\" + name; }
-};
-
-// 16-bit stereo PCM at 44,100 Hz: frame i holds (i, -i) modulo 30000.
-Bytes RampWave(int frames) {
-  Bytes fmt, data, form, file;
-  PutLe(fmt, 1, 2), PutLe(fmt, 2, 2), PutLe(fmt, 44100, 4), PutLe(fmt, 176400, 4), PutLe(fmt, 4, 2), PutLe(fmt, 16, 2);
-  for (int i = 0; i < frames; ++i) PutLe(data, (i % 30000) & 0xFFFF, 2), PutLe(data, -(i % 30000) & 0xFFFF, 2);
-  PutText(form, "WAVE"), PutChunk(form, "fmt ", fmt, true), PutChunk(form, "data", data, true);
-  PutChunk(file, "RIFF", form, true);
-  return file;
-}
-
-}  // namespace
 
 TEST_F(MusicTest, MidiSoundsUntilItsEndIsNoticedAtTheSongsLength) {
   uint64_t start = headless::Milliseconds();
@@ -102,6 +40,13 @@ TEST_F(MusicTest, LoopedMidiStartsAgainUntilStopped) {
   Wait(1500);
   EXPECT_EQ(QueryMusicPlaying(), 0);
   EXPECT_EQ(Peak(stopped + 5, stopped + 1500), 0);
+}
+
+TEST_F(MusicTest, LoopedMidiStartsAgainAtTheFrameItEnds) {
+  ASSERT_EQ(StartMusicFile("half.mid", 3), 0);
+  const uint64_t start = FrameNow();
+  Wait(2100, 23);  // the song's end falls between two pumps
+  ExpectNoteEverySecond(start, 3);
 }
 
 TEST_F(MusicTest, ALateNoticeOfAnEarlierDeviceLeavesTheNewMusicAlone) {
@@ -160,6 +105,19 @@ TEST_F(MusicTest, TheGraphPlaysAWaveFileExactlyAndLoopsIt) {
   uint64_t took = PlayOut(2000);
   EXPECT_GE(took, 495u);
   EXPECT_LE(took, 520u);
+}
+
+TEST_F(MusicTest, TheGraphRewindsLoopedMusicAtTheFrameAfterItsEnd) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(22000));
+  ASSERT_EQ(StartMusicFile("ramp.wav", 3), 0);
+  const uint64_t start = FrameNow();
+  Wait(1600, 23);  // the end falls between two pumps
+  const headless::CapturedAudio& audio = headless::Audio();
+  for (uint64_t pass : {0u, 1u, 2u}) {
+    for (uint64_t i : {0u, 1u, 500u, 21999u}) {
+      EXPECT_EQ(audio.Sample(start + pass * 22000 + i, 0), static_cast<int16_t>(i)) << pass << " " << i;
+    }
+  }
 }
 
 TEST_F(MusicTest, TheGraphPlaysOggMpegAndCompressedWaveFilesMadeByOtherTools) {

@@ -5,33 +5,27 @@
 
 #include <strings.h>
 
-#include <fstream>
 #include <map>
 #include <memory>
-#include <vector>
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
-#include "platform/media/midi_synth.h"
 #include "platform/media/mixer.h"
-#include "platform/win32/file_paths.h"
+#include "platform/media/song_voice.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
 
 namespace media {
 
-class SequencerDevice final : public MixerSource {
+class SequencerDevice final : public SongVoice {
  public:
   SequencerDevice(MCIDEVICEID id, std::shared_ptr<const MidiSequence> sequence, std::shared_ptr<MidiSynth> synth)
-      : id_(id), synth_(synth), token_(MidiSynth::NewUserToken()) {
-    if (synth) player_ = std::make_unique<MidiPlayer>(std::move(sequence), std::move(synth));
-  }
+      : SongVoice(std::move(sequence), std::move(synth)), id_(id) {}
 
-  bool HasSynth() const { return player_ != nullptr; }
   // Whether another device's song is what the synthesiser plays now.
   bool SynthBusyElsewhere(const std::map<UINT, std::shared_ptr<SequencerDevice>>& devices) {
     for (auto& [id, other] : devices) {
-      if (other.get() != this && synth_->ClaimedBy(other->token_) && other->Playing()) return true;
+      if (other.get() != this && other->Sounding()) return true;
     }
     return false;
   }
@@ -40,8 +34,7 @@ class SequencerDevice final : public MixerSource {
   void Play(bool fromGiven, int64_t fromMicroseconds, HWND notifyWindow) {
     std::lock_guard<std::mutex> guard(lock_);
     EndNotice(MCI_NOTIFY_SUPERSEDED);
-    synth_->Claim(token_);
-    player_->Play(fromGiven ? fromMicroseconds : player_->PositionMicroseconds());
+    PlayLocked(fromGiven ? fromMicroseconds : PositionLocked());
     notifyWindow_ = notifyWindow;
   }
 
@@ -49,38 +42,20 @@ class SequencerDevice final : public MixerSource {
   void Close() {
     std::lock_guard<std::mutex> guard(lock_);
     EndNotice(MCI_NOTIFY_ABORTED);
-    if (player_) player_->Stop();
-  }
-
-  bool Playing() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return player_ && player_->Playing();
-  }
-
-  void MixInto(int32_t* mix, int frames) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!player_ || !synth_->ClaimedBy(token_)) return;
-    scratch_.assign(static_cast<size_t>(frames) * 2, 0.0f);
-    if (player_->RenderAdd(scratch_.data(), frames)) EndNotice(MCI_NOTIFY_SUCCESSFUL);
-    for (size_t i = 0; i < scratch_.size(); ++i) {
-      float v = scratch_[i] * 32767.0f;
-      mix[i] += static_cast<int32_t>(v > 32767.0f ? 32767.0f : v < -32768.0f ? -32768.0f : v);
-    }
+    StopLocked();
   }
 
  private:
+  bool TellsEnd() const override { return notifyWindow_ != nullptr; }
+  void Ended() override { EndNotice(MCI_NOTIFY_SUCCESSFUL); }
+
   void EndNotice(WPARAM status) {
     if (notifyWindow_) PostMessageA(notifyWindow_, MM_MCINOTIFY, status, static_cast<LPARAM>(id_));
     notifyWindow_ = nullptr;
   }
 
-  std::mutex lock_;
   MCIDEVICEID id_;
-  std::shared_ptr<MidiSynth> synth_;
-  uint64_t token_;
-  std::unique_ptr<MidiPlayer> player_;
   HWND notifyWindow_ = nullptr;
-  std::vector<float> scratch_;
 };
 
 }  // namespace media
@@ -89,28 +64,11 @@ namespace {
 
 using media::SequencerDevice;
 
-constexpr size_t kLargestMidiFile = 16u << 20;  // a song file beyond this is refused, not read into memory
-
 // Posts the immediate completion notice a command asked for with MCI_NOTIFY.
 void NotifyDone(MCIDEVICEID device, DWORD_PTR flags, DWORD_PTR callback) {
   if ((flags & MCI_NOTIFY) && callback) {
     PostMessageA(reinterpret_cast<HWND>(callback), MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(device));
   }
-}
-
-MCIERROR ReadSong(const char* element, std::shared_ptr<const media::MidiSequence>* out) {
-  std::ifstream file(host::ResolvePath(element), std::ios::binary);
-  if (!file) return MCIERR_FILE_NOT_FOUND;
-  file.seekg(0, std::ios::end);
-  std::streamoff size = file.tellg();
-  if (size < 0 || static_cast<size_t>(size) > kLargestMidiFile) return MCIERR_INVALID_FILE;
-  file.seekg(0);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return MCIERR_INVALID_FILE;
-  auto sequence = std::make_shared<media::MidiSequence>();
-  if (!media::ParseMidiFile(bytes.data(), bytes.size(), sequence.get())) return MCIERR_INVALID_FILE;
-  *out = std::move(sequence);
-  return 0;
 }
 
 MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
@@ -119,7 +77,11 @@ MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
   }
   if (!(flags & MCI_OPEN_ELEMENT) || !p->lpstrElementName) return MCIERR_UNSUPPORTED_FUNCTION;
   std::shared_ptr<const media::MidiSequence> sequence;
-  if (MCIERROR error = ReadSong(p->lpstrElementName, &sequence)) return error;
+  switch (media::ReadSongFile(p->lpstrElementName, &sequence)) {
+    case media::SongFileResult::kMissing: return MCIERR_FILE_NOT_FOUND;
+    case media::SongFileResult::kInvalid: return MCIERR_INVALID_FILE;
+    case media::SongFileResult::kRead: break;
+  }
   auto synth = media::MidiSynth::Acquire(host::Current().SoundFontPath(), media::kMixRate);
   host::PlatformState& s = host::State();
   MCIDEVICEID id = s.nextMciDevice++;
@@ -134,7 +96,9 @@ MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
 MCIERROR Play(SequencerDevice& device, DWORD_PTR flags, MCI_PLAY_PARMS* p) {
   if (!device.HasSynth()) return MCIERR_SEQ_NOMIDIPRESENT;
   if (device.SynthBusyElsewhere(host::State().mciDevices)) return MCIERR_SEQ_PORT_INUSE;
-  host::Current().Audio().Update();  // the song starts at the output's present, not at an older frame
+  // The song starts at the output's present, not at an older frame; a restart in answer to the end's notice
+  // follows the end itself.
+  if (!device.JustEnded()) host::Current().Audio().Update();
   bool from = (flags & MCI_FROM) != 0;
   device.Play(from, from ? int64_t{p->dwFrom} * 1000 : 0,
               (flags & MCI_NOTIFY) ? reinterpret_cast<HWND>(p->dwCallback) : nullptr);

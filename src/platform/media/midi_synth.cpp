@@ -160,31 +160,35 @@ void MidiPlayer::SendUpTo(int64_t sample) {
   }
 }
 
+bool MidiPlayer::EndIfDue() {
+  if (!playing_) return false;
+  SendUpTo(position_);
+  if (position_ < endSample_) return false;
+  playing_ = false;
+  synth_->ReleaseNotes();
+  return true;
+}
+
 bool MidiPlayer::RenderAdd(float* out, int frames) {
   bool ended = false;
   int done = 0;
   while (done < frames) {
     int span = frames - done;
+    if (EndIfDue()) ended = true;
     if (playing_) {
-      SendUpTo(position_);
-      if (position_ >= endSample_) {
-        playing_ = false;
-        ended = true;
-        synth_->ReleaseNotes();
-      } else {
-        // Render up to the next event or the end, whichever comes first, so each event starts on its sample.
-        int64_t next = endSample_;
-        if (nextEvent_ < sequence_->events.size()) {
-          next = std::min(next, SampleOf(sequence_->events[nextEvent_].microseconds));
-        }
-        span = static_cast<int>(std::min<int64_t>(span, next - position_));
+      // Render up to the next event or the end, whichever comes first, so each event starts on its sample.
+      int64_t next = endSample_;
+      if (nextEvent_ < sequence_->events.size()) {
+        next = std::min(next, SampleOf(sequence_->events[nextEvent_].microseconds));
       }
+      span = static_cast<int>(std::min<int64_t>(span, next - position_));
     }
     synth_->RenderAdd(out + 2 * done, span);
     if (playing_) position_ += span;
     done += span;
   }
-  return ended;
+  // An end on the last frame is told now, so that a restart in answer follows it at the very next frame.
+  return EndIfDue() || ended;
 }
 
 }  // namespace media

@@ -59,13 +59,19 @@ class MidiPlayer {
   // Stops the song and silences its notes; the position stays.
   void Stop();
   bool Playing() const { return playing_; }
-  // Adds frames of output to out; returns true when the song's end was reached within these frames (playing
-  // then stops; the notes' release still sounds in later frames).
+  // Frames still to play before the song's end (0 when stopped).
+  int64_t FramesLeft() const { return playing_ && endSample_ > position_ ? endSample_ - position_ : 0; }
+  // The song's length in frames.
+  int64_t LengthFrames() const { return endSample_; }
+  // Adds frames of output to out; returns true when the song's end was reached within these frames, also at
+  // their very last one (playing then stops; the notes' release still sounds in later frames).
   bool RenderAdd(float* out, int frames);
   int64_t PositionMicroseconds() const;
 
  private:
   void SendUpTo(int64_t sample);
+  // Sends the events due by the position; at the song's end stops playing and releases the notes (true).
+  bool EndIfDue();
   int64_t SampleOf(int64_t microseconds) const;
 
   std::shared_ptr<const MidiSequence> sequence_;

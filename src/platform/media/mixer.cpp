@@ -53,6 +53,13 @@ void Mixer::Skip(uint64_t frames) {
   rendered_ += frames;
 }
 
+uint64_t Mixer::FramesBeforeToldEnd() {
+  std::lock_guard<std::mutex> guard(lock_);
+  uint64_t fewest = MixerSource::kNoToldEnd;
+  for (const auto& s : sources_) fewest = std::min(fewest, s->FramesBeforeToldEnd());
+  return fewest;
+}
+
 uint64_t Mixer::FramesRendered() const {
   std::lock_guard<std::mutex> guard(lock_);
   return rendered_;
@@ -66,7 +73,7 @@ size_t Mixer::SourceCount() {
 ClockedOutput::ClockedOutput(Clock clock, Sink sink, uint64_t exactFrames)
     : clock_(std::move(clock)), sink_(std::move(sink)), origin_(clock_()), exactFrames_(exactFrames) {}
 
-void ClockedOutput::Update() {
+void ClockedOutput::Render(bool untilToldEnd) {
   std::lock_guard<std::mutex> guard(updating_);
   const uint64_t now = clock_();
   if (now <= origin_) return;
@@ -79,11 +86,23 @@ void ClockedOutput::Update() {
     mixer_->Skip(due - exactFrames_ - done);
     done = due - exactFrames_;
   }
+  // Holding back more than this would leave the output audibly late behind its clock.
+  constexpr uint64_t kLongestHold = kMixRate / 10;
   while (done < due) {
-    const int frames = static_cast<int>(std::min<uint64_t>(due - done, kChunkFrames));
-    mixer_->Render(chunk_.data(), frames);
-    if (sink_) sink_(chunk_.data(), frames);
-    done += static_cast<uint64_t>(frames);
+    uint64_t frames = std::min<uint64_t>(due - done, kChunkFrames);
+    bool stop = false;
+    if (untilToldEnd) {
+      const uint64_t told = mixer_->FramesBeforeToldEnd();
+      if (told <= frames && due - done - told <= kLongestHold) {
+        if (told == 0) break;  // an end told before and not answered yet
+        frames = told;
+        stop = true;
+      }
+    }
+    mixer_->Render(chunk_.data(), static_cast<int>(frames));
+    if (sink_) sink_(chunk_.data(), static_cast<int>(frames));
+    done += frames;
+    if (stop) break;
   }
 }
 

@@ -39,6 +39,10 @@ class MixerSource {
   // Moves the source on by `frames` frames that nobody hears (a clock-driven output catching up over a long
   // jump of its clock). By default it mixes them into scratch; a source can do it more cheaply.
   virtual void Skip(int frames);
+  // Frames this source plays before it reaches an end that it tells the program of (a notice posted to a
+  // window); 0 from such an end until the program answers; kNoToldEnd when it has none ahead.
+  virtual uint64_t FramesBeforeToldEnd() { return kNoToldEnd; }
+  static constexpr uint64_t kNoToldEnd = ~uint64_t{0};
 };
 
 class Mixer {
@@ -51,6 +55,8 @@ class Mixer {
   void Render(int16_t* out, int frames);
   // Moves every source on by frames nobody hears; they count as rendered. Thread-safe.
   void Skip(uint64_t frames);
+  // The fewest frames any source plays before an end it tells of (MixerSource::kNoToldEnd: none).
+  uint64_t FramesBeforeToldEnd();
   // Frames rendered since the mixer was made: the output's clock.
   uint64_t FramesRendered() const;
   // Sources in the mix.
@@ -74,6 +80,11 @@ class AudioOutput {
   // Brings the output up to now: a clock-driven output renders every frame due by its clock; a device that
   // pulls on its own thread does nothing.
   virtual void Update() = 0;
+  // As Update, but a clock-driven output stops at the first end a source tells the program of, and stays there
+  // until that source is answered (restarted, stopped or removed) or a plain Update renders on; never more than
+  // a tenth of a second behind its clock. The pump calls this before it hands out the notices, so that a
+  // restart in answer follows the end at the very next frame.
+  virtual void UpdateUntilToldEnd() { Update(); }
   // The device's name for reports ("headless", the SDL device's name, or the silent device).
   virtual const char* DeviceName() const = 0;
 
@@ -89,11 +100,14 @@ class ClockedOutput : public AudioOutput {
   using Clock = std::function<uint64_t()>;
   using Sink = std::function<void(const int16_t* samples, int frames)>;
   ClockedOutput(Clock clock, Sink sink, uint64_t exactFrames);
-  void Update() override;
+  void Update() override { Render(false); }
+  void UpdateUntilToldEnd() override { Render(true); }
   void SetExactFrames(uint64_t frames) { exactFrames_ = frames; }
   uint64_t OriginNanoseconds() const { return origin_; }
 
  private:
+  void Render(bool untilToldEnd);
+
   Clock clock_;
   Sink sink_;
   uint64_t origin_;

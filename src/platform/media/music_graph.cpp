@@ -1,6 +1,7 @@
 // The DirectShow filter graph stand-in for music: RenderFile decodes the whole file (recognised by content)
 // into the mix format; running plays it through the host's mixer. Reaching the end queues EC_COMPLETE and
-// posts the notify message; the graph stays running, so seeking back to the start plays it again.
+// posts the notify message; the graph stays running, so seeking back to the start plays it again, from the
+// frame after the end when the seek answers the end's event.
 #include <atomic>
 #include <cmath>
 #include <deque>
@@ -36,15 +37,31 @@ class GraphSound final : public media::MixerSource {
   void MixInto(int32_t* mix, int count) override {
     std::lock_guard<std::mutex> guard(lock_);
     if (!running_) return;
+    if (count > 0) justEnded_ = false;
     size_t total = frames_.size() / 2;
-    for (int i = 0; i < count && position_ < total; ++i, ++position_) {
+    int i = 0;
+    for (; i < count && position_ < total; ++i, ++position_) {
       mix[2 * i] += static_cast<int32_t>(int64_t{frames_[2 * position_]} * gain_ / 65536);
       mix[2 * i + 1] += static_cast<int32_t>(int64_t{frames_[2 * position_ + 1]} * gain_ / 65536);
     }
     if (position_ >= total && !completeSent_) {
       completeSent_ = true;
+      justEnded_ = i == count && window_;
       QueueEvent(EC_COMPLETE);
     }
+  }
+
+  uint64_t FramesBeforeToldEnd() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (justEnded_) return 0;  // told, and not answered yet
+    if (!running_ || completeSent_ || !window_) return kNoToldEnd;
+    return std::max<uint64_t>(frames_.size() / 2 - position_, 1);
+  }
+
+  // True from the end until a later frame is mixed: a seek now follows the end without a gap.
+  bool JustEnded() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return justEnded_;
   }
 
   void SetRunning(bool running) {
@@ -56,6 +73,7 @@ class GraphSound final : public media::MixerSource {
     auto frame = static_cast<size_t>(hundredNanoseconds * media::kMixRate / 10000000);
     position_ = std::min(frame, frames_.size() / 2);
     completeSent_ = false;
+    justEnded_ = false;
   }
   void SetGain(int32_t gain) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -86,6 +104,7 @@ class GraphSound final : public media::MixerSource {
   size_t position_ = 0;
   bool running_ = false;
   bool completeSent_ = false;
+  bool justEnded_ = false;
   int32_t gain_ = 65536;  // 16.16 fixed point
   std::deque<long> events_;
   HWND window_ = nullptr;
@@ -154,8 +173,11 @@ class FilterGraph final : public IGraphBuilder,
   HRESULT GetEvent(long* code, LONG_PTR* first, LONG_PTR* second, long) override {
     if (!code || !first || !second) return E_POINTER;
     *first = *second = 0;
-    if (sound_) host::Current().Audio().Update();
-    return sound_ && sound_->TakeEvent(code) ? S_OK : E_ABORT;
+    if (!sound_) return E_ABORT;
+    // An event already queued is taken as it is, so that a seek in answer to it still follows the end.
+    if (sound_->TakeEvent(code)) return S_OK;
+    host::Current().Audio().Update();
+    return sound_->TakeEvent(code) ? S_OK : E_ABORT;
   }
   HRESULT FreeEventParams(long, LONG_PTR, LONG_PTR) override { return S_OK; }
   HRESULT SetNotifyWindow(OAHWND window, long message, LONG_PTR instance) override {
@@ -170,7 +192,7 @@ class FilterGraph final : public IGraphBuilder,
     if (!sound_) return VFW_E_WRONG_STATE;
     if ((currentFlags & 3) == AM_SEEKING_AbsolutePositioning) {
       if (!current || *current < 0) return E_INVALIDARG;
-      host::Current().Audio().Update();
+      if (!sound_->JustEnded()) host::Current().Audio().Update();  // else the rewind follows the end at once
       sound_->Seek(*current);
     }
     return S_OK;
