@@ -9,4 +9,4 @@
 #include "platform/win32/user.h"
 #include "platform/win32/winmm.h"
 #include "platform/directx/ddraw.h"
-#include "platform/directx/dmusic_probe.h"
+#include "platform/directx/dmusic.h"

@@ -1,5 +1,6 @@
-// The current music: MIDI files through the MCI sequencer with completion notices to the main window, any
-// other file through the DirectShow graph with its events on message 0x522, loops restarted from either.
+// The current music: MIDI files through the MCI sequencer with completion notices to the main window (or, in
+// music mode 1, as a DirectMusic segment on the performance), any other file through the DirectShow graph with
+// its events on message 0x522, loops restarted from either.
 #include "sound/music.h"
 
 #include "core/log.h"
@@ -8,6 +9,7 @@
 #include "platform/media/dshow.h"
 #include "platform/media/mci.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/winmm.h"
 #include "sound/sound_services.h"
 #include "vomak.h"
 
@@ -17,6 +19,7 @@ DirectShowMusicStateRecord DirectShowMusicState;
 namespace {
 
 constexpr UINT kDirectShowMusicMessage = 0x522;
+constexpr DWORD kLongestStartWaitMs = 1000;
 
 void CloseMidiDevice() { mciSendCommandA(MidiMusicState.deviceId, MCI_CLOSE, 0, 0); }
 
@@ -63,6 +66,48 @@ int StartMidiThroughMci(const char* fullPath, int style, bool* handedOver) {
   return 0;
 }
 
+// Loads the file as a DirectMusic segment and plays it on the performance; a file the loader refuses goes to
+// the graph, whose answer is returned with handedOver set.
+int StartMidiThroughDirectMusic(const char* fullPath, const char* filePart, const char* dirPart, int style,
+                                bool* handedOver) {
+  IDirectMusicLoader8* loader = MusicLoader();
+  IDirectMusicPerformance8* performance = MusicPerformance();
+  WCHAR directory[kMusicPathSize] = {};
+  WCHAR file[kMusicPathSize] = {};
+  MultiByteToWideChar(CP_ACP, 0, dirPart, -1, directory, static_cast<int>(kMusicPathSize));
+  MultiByteToWideChar(CP_ACP, 0, filePart, -1, file, static_cast<int>(kMusicPathSize));
+  IDirectMusicSegment8*& segment = MidiMusicState.segment;
+  // Without the DirectMusic objects (the sound system stopped) nothing can load.
+  if (loader) loader->SetSearchDirectory(GUID_DirectMusicAllTypes, directory, FALSE);
+  if (!loader || !performance ||
+      loader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, file,
+                                 reinterpret_cast<void**>(&segment)) != S_OK) {
+    segment = nullptr;
+    *handedOver = true;
+    return PlayFileViaDirectShow(fullPath, style);
+  }
+  if (style == 3) segment->SetRepeats(DMUS_SEG_REPEAT_INFINITE);
+  segment->SetParam(GUID_StandardMIDIFile, 0xFFFFFFFF, 0, 0, nullptr);
+  segment->Download(performance);
+  performance->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_REFTIME, 0, nullptr, nullptr, nullptr);
+  REFERENCE_TIME now = 0;
+  performance->GetTime(&now, nullptr);
+  // Milliseconds, wrapping as the millisecond clock does.
+  MidiMusicState.startTime = static_cast<int32_t>(static_cast<uint32_t>(now / 10000));
+  return 0;
+}
+
+// Stops the current segment on the performance (when there is one), unloads it from it and lets it go.
+void ReleaseCurrentSegment() {
+  IDirectMusicSegment8*& segment = MidiMusicState.segment;
+  if (!segment) return;
+  IDirectMusicPerformance8* performance = MusicPerformance();
+  if (performance) performance->StopEx(segment, 0, 0);
+  segment->Unload(performance);
+  segment->Release();
+  segment = nullptr;
+}
+
 void DeleteTemporaryFile() {
   if (MidiMusicState.tempFileFlag == 1) DeleteFileA(MidiMusicState.tempFilePath);
   MidiMusicState.tempFileFlag = 0;
@@ -80,16 +125,19 @@ int StartMusicFile(const char* fileName, int style) {
     return AppLogWriteFormat("ミュージックファイル %s の演奏に失敗しました", fileName ? fileName : "");
   }
   SplitPathDirFile(fullPath, filePart, dirPart);
-  if (MusicDeviceModeNow() == 0) {
-    bool handedOver = false;
-    int result = StartMidiThroughMci(fullPath, style, &handedOver);
-    if (handedOver || result != 0) return result;
-  }
+  bool handedOver = false;
+  int result = 0;
+  if (MusicDeviceModeNow() == 0) result = StartMidiThroughMci(fullPath, style, &handedOver);
+  if (MusicDeviceModeNow() == 1) result = StartMidiThroughDirectMusic(fullPath, filePart, dirPart, style, &handedOver);
+  if (handedOver || result != 0) return result;
   MidiMusicState.playingFlag = 1;
   MidiMusicState.loopFlag = style == 3 ? 1 : 0;
   if (style != 0) return 0;
-  PumpWhile([] { return QueryMusicPlaying() == 0; });
+  // A segment that never starts must not hold the program here for ever.
+  const DWORD waitStart = timeGetTime();
+  PumpWhile([waitStart] { return QueryMusicPlaying() == 0 && timeGetTime() - waitStart < kLongestStartWaitMs; });
   PumpWhile([] { return QueryMusicPlaying() == 1; });
+  ReleaseCurrentSegment();
   DeleteTemporaryFile();
   return 0;
 }
@@ -101,13 +149,22 @@ int StopCurrentMusic() {
     OnMciNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(MidiMusicState.deviceId));
     for (int i = 0; i < 5; ++i) PumpWindowMessages();
   }
+  if (MusicDeviceModeNow() == 1) ReleaseCurrentSegment();
   DeleteTemporaryFile();
   return 0;
 }
 
 int QueryMusicPlaying() {
-  if (MusicDeviceModeNow() != 0) return 0;
-  return MidiMusicState.playingFlag | DirectShowMusicState.playingFlag;
+  switch (MusicDeviceModeNow()) {
+    case 0: return MidiMusicState.playingFlag | DirectShowMusicState.playingFlag;
+    case 1: {
+      IDirectMusicPerformance8* performance = MusicPerformance();
+      const bool segmentPlays =
+          MidiMusicState.segment && performance && performance->IsPlaying(MidiMusicState.segment, nullptr) == S_OK;
+      return (segmentPlays ? 1 : 0) | DirectShowMusicState.playingFlag;
+    }
+    default: return 0;
+  }
 }
 
 int OnMciNotify(WPARAM, LPARAM device) {
@@ -206,6 +263,11 @@ int SetDirectShowMusicVolume(int volume) {
 int ApplyMusicVolume(int volume) {
   if (!SoundDeviceExists()) return -1;
   SetDirectShowMusicVolume(volume);
+  if (MusicDeviceModeNow() == 1 && MusicPerformance()) {
+    const int32_t master = MusicMasterVolume();
+    LONG level = volume == 255 ? master : static_cast<LONG>((master + 10000) / 256.0 * volume) - 10000;
+    MusicPerformance()->SetGlobalParam(GUID_PerfMasterVolume, &level, sizeof level);
+  }
   return 0;
 }
 

@@ -1,5 +1,6 @@
 // The music handle table: entries that hold a DirectMusic segment and the memory it was loaded from. Nothing
-// here creates a handle; the table is released, halted, queried and polled.
+// here creates a handle; the table is released, halted, queried and polled (in music mode 1, where segments
+// play on the performance).
 #include "core/memory.h"
 #include "sound/music.h"
 #include "sound/sound_services.h"
@@ -16,10 +17,15 @@ MusicEntry* EntryOf(int handle) {
 int HaltMusicHandle(int handle) {
   MusicEntry* entry = EntryOf(handle);
   if (entry == nullptr) return -1;
-  if (MusicDeviceModeNow() == 0) return StopCurrentMusic();
-  entry->playingFlag = 0;
-  entry->startedFlag = 0;
-  return 0;
+  switch (MusicDeviceModeNow()) {
+    case 0: return StopCurrentMusic();
+    case 1:
+      if (entry->segment && MusicPerformance()) MusicPerformance()->StopEx(entry->segment, 0, 0);
+      entry->playingFlag = 0;
+      entry->startedFlag = 0;
+      return 0;
+    default: return 0;
+  }
 }
 
 int QueryMusicHandlePlaying(int handle) {
@@ -37,6 +43,10 @@ int ReleaseMusicHandle(int handle) {
   if (entry == nullptr) return -1;
   if (QueryMusicHandlePlaying(handle) == 1) HaltMusicHandle(handle);
   MemFree(entry->memoryImage);
+  if (entry->segment) {
+    entry->segment->Unload(MusicPerformance());
+    entry->segment->Release();
+  }
   MusicHandleTable& table = MusicHandles();
   table.Remove(table.SlotOf(handle));
   MemFree(entry);
@@ -54,5 +64,19 @@ int ReleaseAllMusicHandles() {
 
 int PollMusicHandles() {
   if (!SoundDeviceExists()) return -1;
-  return 0;  // only DirectMusic segments need polling, and this system plays music in mode 0
+  IDirectMusicPerformance8* performance = MusicPerformance();
+  if (MusicDeviceModeNow() != 1 || !performance) return 0;
+  MusicHandleTable& table = MusicHandles();
+  for (int slot = 0; slot < table.highWater; ++slot) {
+    MusicEntry* entry = table.slots[slot];
+    if (!entry || !entry->playingFlag) continue;
+    const bool playing = performance->IsPlaying(entry->segment, nullptr) != S_FALSE;
+    // Until the performance first reports it playing, a segment counts as about to start.
+    if (!entry->startedFlag) {
+      if (playing) entry->startedFlag = 1;
+    } else {
+      entry->playingFlag = playing ? 1 : 0;
+    }
+  }
+  return 0;
 }

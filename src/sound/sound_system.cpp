@@ -145,6 +145,93 @@ int StartDirectSound() {
   return 0;
 }
 
+// Lets go of the DirectMusic objects that exist.
+void ReleaseDirectMusic() {
+  if (IDirectMusicPerformance8*& performance = SoundSystem.musicPerformance) {
+    performance->Stop(nullptr, nullptr, 0, 0);
+    performance->CloseDown();
+    performance->Release();
+    performance = nullptr;
+  }
+  if (SoundSystem.musicLoader) SoundSystem.musicLoader->Release();
+  SoundSystem.musicLoader = nullptr;
+}
+
+// Lists the DirectMusic ports to the log; -1 (logged) when the DirectMusic object cannot be had.
+int LogMusicPorts() {
+  IDirectMusic* music = nullptr;
+  if (CoCreateInstance(CLSID_DirectMusic, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectMusic2,
+                       reinterpret_cast<void**>(&music)) != S_OK) {
+    return AppLogWrite("DirectMusic オブジェクトの取得に失敗しました\n");
+  }
+  IDirectMusic8* music8 = nullptr;
+  if (music->QueryInterface(IID_IDirectMusic8, reinterpret_cast<void**>(&music8)) != S_OK) {
+    music->Release();
+    return AppLogWrite("DirectMusic8 オブジェクトの取得に失敗しました\n");
+  }
+  DMUS_PORTCAPS caps;
+  // Any answer but S_OK ends the list: a lasting error must not list for ever.
+  for (DWORD index = 0;; ++index) {
+    std::memset(&caps, 0, sizeof caps);
+    caps.dwSize = sizeof caps;
+    if (music8->EnumPort(index, &caps) != S_OK) break;
+    int units = 0;
+    while (units < DMUS_MAX_DESCRIPTION && caps.wszDescription[units]) ++units;
+    char description[DMUS_MAX_DESCRIPTION * 2 + 1] = {};
+    WideCharToMultiByte(CP_ACP, 0, caps.wszDescription, units, description, sizeof description - 1, nullptr,
+                        nullptr);
+    AppLogWriteFormat("%s  Device%d:%s ", caps.dwClass == DMUS_PC_OUTPUTCLASS ? "出力ポート" : "入力ポート",
+                      static_cast<int>(index), description);
+  }
+  music8->Release();
+  music->Release();
+  return 0;
+}
+
+// Music mode 1: the DirectMusic loader and performance, the port list, and the DirectSound object made by the
+// performance. -1 when something cannot be made: what was made is released and the mode becomes 0.
+int StartDirectMusic() {
+  SoundSystemState& s = SoundSystem;
+  AppLogWrite("DirectSound8 の初期化を行います\n");
+  constexpr DWORD kInProcess = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
+  const char* failure = nullptr;
+  if (CoCreateInstance(CLSID_DirectMusicLoader, nullptr, kInProcess, IID_IDirectMusicLoader8,
+                       reinterpret_cast<void**>(&s.musicLoader)) != S_OK) {
+    s.musicLoader = nullptr;
+    failure = "DirectMusicLoader8 オブジェクトの作成に失敗しました\n";
+  } else if (CoCreateInstance(CLSID_DirectMusicPerformance, nullptr, kInProcess, IID_IDirectMusicPerformance8,
+                              reinterpret_cast<void**>(&s.musicPerformance)) != S_OK) {
+    s.musicPerformance = nullptr;
+    failure = "DirectMusicPerformance オブジェクトの作成に失敗しました\n";
+  } else if (LogMusicPorts() != 0) {
+    failure = "";
+  } else {
+    DMUS_AUDIOPARAMS params{};
+    params.dwSize = sizeof params;
+    params.fInitNow = 1;
+    params.dwValidData = DMUS_AUDIOPARAMS_FEATURES | DMUS_AUDIOPARAMS_SAMPLERATE;
+    params.dwFeatures = DMUS_AUDIOF_ALL;
+    params.dwSampleRate = 44100;
+    // The DirectMusic object it could hand back is not asked for: nothing would use it.
+    if (s.musicPerformance->InitAudio(nullptr, &s.directSound, nullptr, DMUS_APATH_SHARED_STEREOPLUSREVERB, 64,
+                                      DMUS_AUDIOF_ALL, &params) != S_OK) {
+      s.directSound = nullptr;
+      failure = "DirectMusicPerformanceオブジェクトの初期化に失敗しました\n";
+    }
+  }
+  if (failure) {
+    if (*failure) AppLogWrite(failure);
+    AppLogWrite("前バージョンでの初期化処理に移ります\n");
+    ReleaseDirectMusic();
+    s.MusicDeviceMode = 0;
+    return -1;
+  }
+  LONG master = 0;
+  s.musicPerformance->GetGlobalParam(GUID_PerfMasterVolume, &master, sizeof master);
+  s.masterVolume = master;
+  return 0;
+}
+
 // Hands a failed load's handle back and answers -1.
 int FailLoad(int handle) {
   ReleaseSoundHandle(handle);
@@ -161,9 +248,12 @@ SoundEntry* FindSoundEntry(int handle) {
 
 int SoundSystemStartup() {
   if (SoundSystem.directSound) return -1;
-  // Music mode 1 (DirectMusic) is never selected here, so the device always starts in mode 0.
-  SoundSystem.MusicDeviceMode = 0;
-  if (StartDirectSound() != 0) return -1;
+  if (SoundSystem.MusicDeviceMode == 1) {
+    // A DirectMusic that cannot be made leaves the device to mode 0.
+    if (StartDirectMusic() != 0) return SoundSystemStartup();
+  } else if (StartDirectSound() != 0) {
+    return -1;
+  }
   StartSilentBuffer();
   SoundSystem.SoundCreateMode = 0;
   SoundSystem.decoderBytesPerSample = 2;
@@ -177,6 +267,7 @@ int SoundSystemShutdown() {
   if (!SoundSystem.directSound) return -1;
   ReleaseAllSoundHandles();
   ReleaseAllMusicHandles();
+  if (SoundSystem.MusicDeviceMode == 1) ReleaseDirectMusic();
   for (IDirectSoundBuffer** b : {&SoundSystem.primaryBuffer, &SoundSystem.silentBuffer}) {
     if (!*b) continue;
     (*b)->Stop();

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "graphics/handle_kind.h"
+#include "platform/directx/dmusic.h"
 #include "platform/directx/dsound.h"
 #include "sound/music.h"
 #include "sound/stream_sound.h"
@@ -27,8 +28,8 @@ struct SoundSystemState {
   IDirectSound* directSound;
   IDirectSoundBuffer* primaryBuffer;
   IDirectSoundBuffer* silentBuffer;
-  IUnknown* musicLoader;       // music mode 1 only; never made here
-  IUnknown* musicPerformance;  // music mode 1 only; never made here
+  IDirectMusicLoader8* musicLoader;            // music mode 1 only
+  IDirectMusicPerformance8* musicPerformance;  // music mode 1 only
   int32_t MusicDeviceMode;
   int32_t masterVolume;
   int32_t SoundCreateMode;

@@ -3,7 +3,7 @@
 
 #include "platform/directx/ddraw_entry.h"
 #include "platform/directx/dinput.h"
-#include "platform/directx/dmusic_probe.h"
+#include "platform/directx/dmusic.h"
 #include "platform/directx/dsound.h"
 #include "platform/media/dshow.h"
 #include "platform/host/platform.h"
@@ -30,6 +30,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, LPV
   if (outer) return CLASS_E_NOAGGREGATION;
   if (host::ShouldFail("CoCreateInstance")) return REGDB_E_CLASSNOTREG;
   if (clsid == CLSID_DirectMusic) return CreateDirectMusicInstance(iid, out);
+  if (clsid == CLSID_DirectMusicLoader) return CreateDirectMusicLoaderInstance(iid, out);
+  if (clsid == CLSID_DirectMusicPerformance) return CreateDirectMusicPerformanceInstance(iid, out);
   if (clsid == CLSID_DirectSound) return CreateDirectSoundInstance(iid, out);
   if (clsid == CLSID_DirectInput) return CreateDirectInputInstance(clsid, iid, out);
   if (clsid == CLSID_FilterGraph) return CreateFilterGraphInstance(iid, out);

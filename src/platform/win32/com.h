@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "platform/win32/types.h"
 
@@ -44,9 +45,20 @@ class ComObject : public Interface {
   std::atomic<ULONG> references_{1};
 };
 
+// Makes one of the substitute's objects and answers the interface asked for; the object lives as long as that
+// interface is held (an interface it lacks: E_NOINTERFACE, and the object is gone).
+template <class Object, class... Arguments>
+HRESULT NewComObject(REFIID iid, void** out, Arguments&&... arguments) {
+  auto* object = new Object(std::forward<Arguments>(arguments)...);
+  HRESULT result = object->QueryInterface(iid, out);
+  object->Release();
+  return result;
+}
+
 extern const IID IID_IUnknown;
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 1;
+constexpr DWORD CLSCTX_INPROC_HANDLER = 2;
 constexpr DWORD CLSCTX_ALL = 0x17;
 
 HRESULT CoInitialize(LPVOID reserved);

@@ -46,6 +46,9 @@ UINT GetACP();
 // the output is too small or the text is not valid in the code page.
 constexpr UINT CP_ACP = 0;
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int outLength);
+// UTF-16 text to multibyte, the same way back (no default character is ever used: unmappable text gives 0).
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int outLength,
+                        LPCSTR defaultChar, BOOL* usedDefault);
 // UTF-16 text to UTF-8, for names handed on to the host's file system (the substitute's own use).
 std::string WideToUtf8(LPCWSTR text);
 

@@ -1,4 +1,4 @@
-// Code-page conversion of the kernel (multibyte to UTF-16) and file deletion, both over the host's iconv and
+// Code-page conversion of the kernel (multibyte to UTF-16 and back) and file deletion, both over the host's iconv and
 // file system.
 #include <errno.h>
 #include <iconv.h>
@@ -27,19 +27,43 @@ bool Convert(const char* to, const char* from, const char* in, size_t inSize, st
   return true;
 }
 
+// The iconv name of a code page (CP_ACP: the system's).
+const char* EncodingOf(UINT codePage) {
+  if (codePage == CP_ACP) codePage = GetACP();
+  return codePage == 949 ? "CP949" : codePage == 65001 ? "UTF-8" : "CP932";
+}
+
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, LPWSTR out, int outLength) {
   if (!text || length < -1 || outLength < 0 || (outLength > 0 && !out)) return 0;
-  if (codePage == CP_ACP) codePage = GetACP();
-  const char* encoding = codePage == 949 ? "CP949" : codePage == 65001 ? "UTF-8" : "CP932";
   size_t size = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
   std::vector<char> units;
-  if (!Convert("UTF-16LE", encoding, text, size, &units)) return 0;
+  if (!Convert("UTF-16LE", EncodingOf(codePage), text, size, &units)) return 0;
   int count = static_cast<int>(units.size() / 2);
   if (outLength == 0) return count;
   if (count > outLength) return 0;
   std::memcpy(out, units.data(), units.size());
+  return count;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int length, LPSTR out, int outLength, LPCSTR,
+                        BOOL* usedDefault) {
+  if (usedDefault) *usedDefault = FALSE;
+  if (!text || length < -1 || outLength < 0 || (outLength > 0 && !out)) return 0;
+  size_t units = 0;
+  if (length == -1) {
+    while (text[units]) ++units;
+    ++units;
+  } else {
+    units = static_cast<size_t>(length);
+  }
+  std::vector<char> bytes;
+  if (!Convert(EncodingOf(codePage), "UTF-16LE", reinterpret_cast<const char*>(text), units * 2, &bytes)) return 0;
+  const int count = static_cast<int>(bytes.size());
+  if (outLength == 0) return count;
+  if (count > outLength) return 0;
+  std::memcpy(out, bytes.data(), bytes.size());
   return count;
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/directx/dmusic_probe.h"
+#include "platform/directx/dmusic.h"
 #include "platform/win32/com.h"
 #include "support/headless_fixture.h"
 
