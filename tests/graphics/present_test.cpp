@@ -129,6 +129,28 @@ TEST_F(DrawTargetTest, TargetsSwitchTheSurfaceAndTheClipper) {
   EXPECT_EQ(G_DDraw_WaitVerticalBlank(0), 0);
 }
 
+// The wait rests between looks at the beam: a blank that begins and ends between two looks still ends it, on
+// the first look after it, instead of a whole display frame later. Clocks that move a little on each read make
+// some looks step over the one-millisecond blank at 16 ms.
+TEST_F(DrawTargetTest, ABlankPassedBetweenTwoLooksEndsTheWait) {
+  for (int windowMode : {1, 0}) {
+    ASSERT_EQ(Start(32, false, windowMode), 0);
+    ASSERT_EQ(SelectDrawTarget(kDrawTargetFront), 0);
+    SetFlipWaitForVBlank(1);
+    for (uint32_t step = 300; step <= 1500; step += 100) {
+      headless::SetMilliseconds(1000000 + 5);
+      headless::SetReadStepMicroseconds(step);
+      EXPECT_EQ(G_DDraw_FlipScreen(), 0);
+      const uint64_t waited = headless::Milliseconds() - 1000000;
+      EXPECT_GE(waited, 16u) << windowMode << " " << step;
+      EXPECT_LE(waited, 30u) << windowMode << " " << step;  // the next blank begins at 32 ms
+    }
+    headless::SetReadStepMicroseconds(100);
+    ShutdownLibrary();
+    started_ = false;
+  }
+}
+
 TEST_F(DrawTargetTest, PresentingTheDrawnFrontScreenWaitsForTheBlankOnlyWithTheFlipWait) {
   // Virtual milliseconds from a frame's first line: the blank begins 15.25 ms later (60 Hz, 480 of 525 lines).
   for (int windowMode : {1, 0}) {

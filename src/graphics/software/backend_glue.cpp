@@ -300,13 +300,19 @@ int G_DDraw_WaitVerticalBlank(int count) {
   if (count < 0) return 0;
   WaitForActivation();
   // Each poll pumps messages and rests until the next millisecond, when the scan line can next have moved; a
-  // display that never changes state ends the wait after a bounded time.
+  // line below the last one seen means a whole blank went by during a rest. A display that never changes state
+  // ends the wait after a bounded time.
   auto pollWhile = [&](BOOL state) {
     uint32_t start = Now();
+    DWORD last = 0;
+    directDraw->GetScanLine(&last);
     for (;;) {
       BOOL inBlank = FALSE;
+      DWORD line = 0;
       directDraw->GetVerticalBlankStatus(&inBlank);
-      if ((inBlank != 0) != (state != 0)) return 0;
+      directDraw->GetScanLine(&line);
+      if ((inBlank != 0) != (state != 0) || line < last) return 0;
+      last = line;
       if (PumpWaitStep() < 0) return -1;
       if (Now() - start >= kVerticalBlankWaitLimitMs) return 0;
     }

@@ -272,17 +272,22 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
   }
 
   HRESULT WaitForVerticalBlank(DWORD flags, HANDLE) override {
-    auto inBlank = [] { return CurrentScanLine() >= kVisibleLines; };
     // Bounded waits: a clock that stands still must not hang the caller. The scan line moves with the
-    // millisecond, so the wait sleeps from one millisecond to the next.
+    // millisecond, so the wait sleeps from one millisecond to the next; a line below the last one seen means the
+    // beam went through a blank, and out of it, while the wait slept.
     uint32_t start = DisplayMilliseconds();
     auto waitWhile = [&](bool state) {
-      for (int spins = 0; inBlank() == state && spins < 4000000 && DisplayMilliseconds() - start < 100; ++spins) {
+      uint32_t last = 0;
+      for (int spins = 0;; ++spins) {
+        const uint32_t line = CurrentScanLine();
+        if ((line >= kVisibleLines) != state || line < last) return;
+        if (spins >= 4000000 || DisplayMilliseconds() - start >= 100) return;
+        last = line;
         host::IdleUntilNextMillisecond();
       }
     };
     if (flags & DDWAITVB_BLOCKEND) {
-      if (!inBlank()) waitWhile(false);
+      if (CurrentScanLine() < kVisibleLines) waitWhile(false);
       waitWhile(true);
     } else {
       waitWhile(true);
