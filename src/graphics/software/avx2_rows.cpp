@@ -89,6 +89,32 @@ void PlaneRows32(const Job& j, bool keyed, KeyTest key) {
 void FieldRows32Avx2(const Job& j, bool keyed, KeyTest key) { PlaneRows32<FieldBlend>(j, keyed, key); }
 void ChanRows32Avx2(const Job& j, bool keyed, KeyTest key) { PlaneRows32<ChanBlend>(j, keyed, key); }
 
+void GatherRow32Avx2(const uint32_t* s, const uint8_t* a, const int32_t* cols, const GatherPlan& plan, int w,
+                     uint32_t* row, uint8_t* alphaRow) {
+  int x = 0;
+  for (int g = 0; x + 8 <= w; ++g, x += 8) {
+    const int32_t base = plan.base[g];
+    if (base == GatherPlan::kScattered) {
+      for (int k = x; k < x + 8; ++k) row[k] = s[cols[k]];
+      if (a != nullptr)
+        for (int k = x; k < x + 8; ++k) alphaRow[k] = a[cols[k]];
+      continue;
+    }
+    const __m256i rel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(plan.rel + x));
+    const __m256i near = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + base));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x), _mm256_permutevar8x32_epi32(near, rel));
+    if (a != nullptr) {
+      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + base));
+      const __m128i order = _mm_cvtsi64_si128(static_cast<int64_t>(plan.relBytes[g]));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(alphaRow + x), _mm_shuffle_epi8(bytes, order));
+    }
+  }
+  for (; x < w; ++x) {
+    row[x] = s[cols[x]];
+    if (a != nullptr) alphaRow[x] = a[cols[x]];
+  }
+}
+
 #pragma GCC pop_options
 
 }  // namespace blit

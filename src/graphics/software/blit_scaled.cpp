@@ -2,6 +2,7 @@
 // steps, and the scaled drawer's own blend rules, chosen once per call as a loop nest value.
 #include <algorithm>
 #include <type_traits>
+#include <utility>
 
 #include "core/memory.h"
 #include "graphics/software/avx2_rows.h"
@@ -74,8 +75,21 @@ void ScaledRows(const ScaledJob& j, const int32_t* cols, KeyTest kt, Fn fn) {
 // The vector walk: the source row under each run of destination rows is gathered once through the column offsets
 // (pixels and alpha bytes) into row buffers of w entries, and the run is then drawn by draw(job) as an unscaled job
 // whose rows all read those buffers.
+// Working memory of one scaled draw: the column offsets, the gathered row buffers of the vector walks, and the
+// AVX2 gather plan of 32-bit rows (planned: the plan is filled in).
+struct Scratch {
+  int32_t* cols;
+  uint8_t* row;       // w pixels
+  uint8_t* alphaRow;  // w alpha bytes
+  GatherPlan plan;
+  bool planned;
+};
+
 template <class P, class Draw>
-void ScaledRowsGathered(const ScaledJob& j, const int32_t* cols, P* row, uint8_t* alphaRow, bool plane, Draw draw) {
+void ScaledRowsGathered(const ScaledJob& j, const Scratch& sc, bool plane, Draw draw) {
+  const int32_t* cols = sc.cols;
+  P* row = reinterpret_cast<P*>(sc.row);
+  uint8_t* alphaRow = sc.alphaRow;
   const int w = j.w;
   SourceSteps rows(j.y);
   for (int y = 0; y < j.h;) {
@@ -83,16 +97,14 @@ void ScaledRowsGathered(const ScaledJob& j, const int32_t* cols, P* row, uint8_t
     int end = y + 1;
     for (rows.next(); end < j.h && rows.index() == r; rows.next()) ++end;
     const P* s = reinterpret_cast<const P*>(j.src + r * j.srcPitch);
-    for (int x = 0; x < w; ++x) row[x] = LoadPixel<P>(reinterpret_cast<const uint8_t*>(s + cols[x]));
-    if (plane) {
-      const uint8_t* a = j.alpha + r * j.alphaPitch;
-      int x = 0;
-      for (; x + 4 <= w; x += 4) {  // four bytes a store
-        const uint32_t four = uint32_t{a[cols[x]]} | uint32_t{a[cols[x + 1]]} << 8 | uint32_t{a[cols[x + 2]]} << 16 |
-                              uint32_t{a[cols[x + 3]]} << 24;
-        std::memcpy(alphaRow + x, &four, 4);
-      }
-      for (; x < w; ++x) alphaRow[x] = a[cols[x]];
+    const uint8_t* a = plane ? j.alpha + r * j.alphaPitch : nullptr;
+    if constexpr (sizeof(P) == 4) {
+      if (sc.planned) GatherRow32Avx2(s, a, cols, sc.plan, w, row, alphaRow);
+    }
+    if (sizeof(P) != 4 || !sc.planned) {
+      for (int x = 0; x < w; ++x) row[x] = LoadPixel<P>(reinterpret_cast<const uint8_t*>(s + cols[x]));
+      if (plane)
+        for (int x = 0; x < w; ++x) alphaRow[x] = a[cols[x]];
     }
     Job u;
     u.dst = j.dst + y * j.dstPitch;
@@ -185,12 +197,26 @@ struct Vec16 {
   }
 };
 
-// Working memory of one scaled draw: the column offsets, and the gathered row buffers of the SSE2 walk.
-struct Scratch {
-  int32_t* cols;
-  uint8_t* row;       // w pixels
-  uint8_t* alphaRow;  // w alpha bytes
-};
+// The gather plan of cols[0..w): a group whose eight source columns lie within eight pixels of the lowest one, and
+// whose eight pixels from that one stay inside the columns the draw reads, takes one load.
+void PlanGather(const int32_t* cols, int w, const GatherPlan& plan) {
+  const auto [lowest, highest] = std::minmax_element(cols, cols + w);
+  for (int g = 0; 8 * g + 8 <= w; ++g) {
+    const int32_t* c = cols + 8 * g;
+    const auto [lo, hi] = std::minmax_element(c, c + 8);
+    if (*hi - *lo > 7 || *lo + 7 > *highest || *lo < *lowest) {
+      plan.base[g] = GatherPlan::kScattered;
+      continue;
+    }
+    plan.base[g] = *lo;
+    uint64_t order = 0;
+    for (int k = 0; k < 8; ++k) {
+      plan.rel[8 * g + k] = c[k] - *lo;
+      order |= uint64_t(c[k] - *lo) << (8 * k);
+    }
+    plan.relBytes[g] = order;
+  }
+}
 
 Nest Drawn(int mode, bool plane, Var var, bool key) { return Nest{Outcome::Drawn, mode, plane, var, key}; }
 
@@ -242,7 +268,7 @@ void ScaledBlend(const ScaledJob& j, const Scratch& sc, const Settings& st, cons
   const bool fast = st.simd && v.usable && n.var == Var::Plain, avx2 = st.simd && st.avx2 && HaveAvx2();
   const __m128i vp = _mm_set1_epi16(static_cast<int16_t>(p)), vq = _mm_set1_epi16(static_cast<int16_t>(255 - p));
   auto gathered = [&](bool withPlane, auto draw) {
-    ScaledRowsGathered<P>(j, cols, reinterpret_cast<P*>(sc.row), sc.alphaRow, withPlane, draw);
+    ScaledRowsGathered<P>(j, sc, withPlane, draw);
   };
   auto runFast = [&](auto opaqueCopies, bool withPlane, auto vec, auto fn) {
     gathered(withPlane, [&](const Job& u) {
@@ -339,15 +365,27 @@ void RunScaled(const ScaledJob& j, const Settings& given, const Nest& n) {
   if (j.w <= 0 || j.h <= 0 || n.outcome != Outcome::Drawn) return;
   const Settings st = Clamped(given);
   const int depth = st.screen->bitDepth;
-  // Source column offsets (in pixels, signed by the drawing direction) for each destination column, then the row
-  // buffers: 9 bytes a column.
+  // Source column offsets (in pixels, signed by the drawing direction) for each destination column, the row
+  // buffers and the gather plan: at most 15 bytes a column.
   constexpr int kLocal = 1024;
-  alignas(16) uint8_t local[kLocal * 9];
-  uint8_t* block = j.w <= kLocal ? local : static_cast<uint8_t*>(MemAlloc(j.w * 9));
+  const size_t groups = size_t(j.w) / 8 + 1;
+  const size_t bytes = groups * 12 + size_t(j.w) * 13;
+  alignas(16) uint8_t local[kLocal * 15];
+  uint8_t* block = j.w <= kLocal ? local : static_cast<uint8_t*>(MemAlloc(static_cast<int>(bytes)));
   if (block == nullptr) return;
-  const Scratch sc{reinterpret_cast<int32_t*>(block), block + size_t(j.w) * 4, block + size_t(j.w) * 8};
+  uint8_t* at = block;
+  auto take = [&at](size_t n) { return std::exchange(at, at + n); };
+  Scratch sc;
+  sc.plan.relBytes = reinterpret_cast<uint64_t*>(take(groups * 8));
+  sc.plan.base = reinterpret_cast<int32_t*>(take(groups * 4));
+  sc.plan.rel = reinterpret_cast<int32_t*>(take(size_t(j.w) * 4));
+  sc.cols = reinterpret_cast<int32_t*>(take(size_t(j.w) * 4));
+  sc.row = take(size_t(j.w) * 4);
+  sc.alphaRow = take(size_t(j.w));
   SourceSteps columns(j.x);
   for (int x = 0; x < j.w; ++x, columns.next()) sc.cols[x] = static_cast<int32_t>(columns.index() * j.srcStepX);
+  sc.planned = depth == 32 && st.simd && st.avx2 && HaveAvx2();
+  if (sc.planned) PlanGather(sc.cols, j.w, sc.plan);
   if (depth == 8) {
     RunScaledCopyAny<uint8_t>(j, sc.cols, n.key, KeyTest{0xFF, 0});
   } else if (depth == 16) {

@@ -108,7 +108,8 @@ TEST(BlitScaled, EveryNestDrawsItsFormulaGeneral16) { Sweep(ref::Format16(4, 8, 
 TEST(BlitScaled, EveryNestDrawsItsFormula8) { Sweep(ref::Format8()); }
 
 // The vector walks (SSE2, and AVX2 where the processor has it) and the plain loops on every destination width
-// from 1 to 40, enlarged, shrunk and mirrored, with and without a plane and a key.
+// from 1 to 40, enlarged, shrunk (also by a little, so eight columns span nine source pixels) and mirrored, with and
+// without a plane and a key.
 TEST(BlitScaled, FastPathsOnEveryRowWidth) {
   Scene sc;
   const int clip[4] = {0, 0, 64, 48};
@@ -123,11 +124,13 @@ TEST(BlitScaled, FastPathsOnEveryRowWidth) {
           st.trans = flags & 2 ? 1 : 0;
           st.simd = flags & 4;
           st.avx2 = flags & 8;
-          const int gw = 5 + w % 11, x1 = w % 2 ? 2 + w : 2, x2 = w % 2 ? 2 : 2 + w;  // odd widths mirrored
-          std::string where;
-          EXPECT_EQ(sc.run(fmt, st, flags & 1, gw, 6, x1, 3, x2, 12, clip, &where), 0)
-              << "depth " << fmt.bitDepth << " red " << std::hex << fmt.redMask << std::dec << " mode " << mp[0]
-              << " flags " << flags << " width " << w << ": " << where;
+          const int x1 = w % 2 ? 2 + w : 2, x2 = w % 2 ? 2 : 2 + w;  // odd widths mirrored
+          for (int gw : {5 + w % 11, w + w / 7 + 1}) {
+            std::string where;
+            EXPECT_EQ(sc.run(fmt, st, flags & 1, gw, 6, x1, 3, x2, 12, clip, &where), 0)
+                << "depth " << fmt.bitDepth << " red " << std::hex << fmt.redMask << std::dec << " mode " << mp[0]
+                << " flags " << flags << " width " << w << " graph " << gw << ": " << where;
+          }
         }
 }
 
