@@ -1,6 +1,7 @@
 // The high-score file "file.sav": ten little-endian 32-bit words, word i holding decimal digit i of the high score.
 // Read once at start-up; written at the start of every game through a temporary file renamed over it, so that an
-// interrupted write never loses the previous score.
+// interrupted write never loses the previous score. Only a regular file is read or written (a link to one is
+// followed and kept): a FIFO would block the start, and a device or another file must never be replaced.
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -21,9 +22,10 @@ namespace {
 constexpr char kSaveName[] = "file.sav";
 constexpr char kOpenFailed[] = "ファイルのオープンに失敗しました。\n";
 constexpr char kCloseFailed[] = "ファイルのクローズに失敗しました。\n";
+constexpr char kNotRegular[] = "not a regular file";
 
-// perror for a Shift-JIS message: the terminal reads UTF-8.
-void ReportError(const char* shiftJis) {
+// perror for a Shift-JIS message: the terminal reads UTF-8. The reason is errno's, or the one given.
+void ReportError(const char* shiftJis, const char* reason = nullptr) {
   int error = errno;
   std::string utf8;
   iconv_t converter = iconv_open("UTF-8", "CP932");
@@ -43,7 +45,41 @@ void ReportError(const char* shiftJis) {
   } else {
     utf8 = shiftJis;
   }
-  std::fprintf(stderr, "%s: %s\n", utf8.c_str(), std::strerror(error));
+  std::fprintf(stderr, "%s: %s\n", utf8.c_str(), reason ? reason : std::strerror(error));
+}
+
+// How a path stands: missing, a regular file, a directory, or something else (a device, a FIFO, a socket, a
+// link where links are not followed).
+enum class Kind { kMissing, kRegular, kDirectory, kOther };
+
+Kind KindOf(const std::string& path, bool followLink) {
+  struct stat info {};
+  if ((followLink ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) return Kind::kMissing;
+  return S_ISREG(info.st_mode) ? Kind::kRegular : S_ISDIR(info.st_mode) ? Kind::kDirectory : Kind::kOther;
+}
+
+// Opens a stream on a regular file only. The kind is looked at before opening, so a FIFO or a device is never
+// opened at all, and again on the open descriptor, in case the name changed in between; `notRegular` tells that
+// refusal from an ordinary failure of the open.
+std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, bool& notRegular) {
+  notRegular = false;
+  const Kind kind = KindOf(path, (flags & O_NOFOLLOW) == 0);
+  if (kind != Kind::kRegular && (kind != Kind::kMissing || (flags & O_CREAT) == 0)) {
+    notRegular = kind != Kind::kMissing;
+    return nullptr;
+  }
+  int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    notRegular = true;
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* stream = ::fdopen(fd, mode);
+  if (!stream) ::close(fd);
+  return stream;
 }
 
 // Writes the ten words; true when all 40 bytes were taken.
@@ -62,13 +98,18 @@ std::string HostSaveName() {
   return length < 0 ? std::string(kSaveName) : std::string(buffer, static_cast<size_t>(length));
 }
 
-// The file the name stands for: a symbolic link is followed, so the temporary file lies beside the real one.
+// The file the name stands for: a symbolic link is followed, so the temporary file lies beside the real one and
+// the link stays. Empty when the name stands for no regular file (a missing name is made anew, as "wb" would).
 std::string SaveTarget() {
   const std::string name = HostSaveName();
-  char resolved[PATH_MAX];
   struct stat info {};
-  if (::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(name.c_str(), resolved)) return resolved;
-  return name;
+  if (::lstat(name.c_str(), &info) != 0) return name;
+  if (S_ISLNK(info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (!::realpath(name.c_str(), resolved)) return {};
+    return KindOf(resolved, false) == Kind::kRegular ? std::string(resolved) : std::string();
+  }
+  return S_ISREG(info.st_mode) ? name : std::string();
 }
 
 }  // namespace
@@ -76,9 +117,10 @@ std::string SaveTarget() {
 int ReadHighScore(GameLoop& game) {
   std::memset(game.saveReadBuffer, 0, sizeof game.saveReadBuffer);
   std::memset(game.saveWriteBuffer, 0, sizeof game.saveWriteBuffer);
-  std::FILE* stream = std::fopen(HostSaveName().c_str(), "rb");
+  bool notRegular = false;
+  std::FILE* stream = OpenRegular(HostSaveName(), O_RDONLY, "rb", notRegular);
   if (!stream) {
-    ReportError(kOpenFailed);
+    ReportError(kOpenFailed, notRegular ? kNotRegular : nullptr);
     return -1;
   }
   // A short file leaves its missing bytes at 0; a torn last word keeps the bytes it has.
@@ -106,6 +148,10 @@ int WriteHighScore(GameLoop& game) {
     power *= 10;
   }
   const std::string target = SaveTarget();
+  if (target.empty()) {
+    ReportError(kOpenFailed, kNotRegular);
+    return -1;
+  }
   // A file that exists but may not be written is refused before anything is made.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
     errno = EACCES;
@@ -113,12 +159,19 @@ int WriteHighScore(GameLoop& game) {
     return -1;
   }
   const std::string temporary = target + ".tmp";
-  std::FILE* stream = std::fopen(temporary.c_str(), "wb");
+  bool notRegular = false;
+  // A temporary name that is taken by a link, a FIFO or a device is never written through.
+  std::FILE* stream = OpenRegular(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, "wb", notRegular);
+  if (!stream && notRegular && KindOf(temporary, false) != Kind::kDirectory) {
+    std::remove(temporary.c_str());
+    ReportError(kCloseFailed, kNotRegular);
+    return 0;
+  }
   if (!stream) {
     // No room for a temporary file beside it: write in place.
-    stream = std::fopen(target.c_str(), "wb");
+    stream = OpenRegular(target, O_WRONLY | O_CREAT | O_TRUNC, "wb", notRegular);
     if (!stream) {
-      ReportError(kOpenFailed);
+      ReportError(kOpenFailed, notRegular ? kNotRegular : nullptr);
       return -1;
     }
     bool written = WriteWords(stream, game.saveWriteBuffer);

@@ -1,9 +1,11 @@
 // The game's chain of scenes without a player: the splash, the title's blink, a closed window running the scenes
 // on to an orderly end, and the save file's reading and writing at start-up.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "game/game_fixture.h"
+#include "platform/host/headless/headless_input.h"
 
 // Without a save file, or with one that may not be written (which the superuser may), the program ends with -1
 // before any scene, the started library shut down and the file untouched.
@@ -79,5 +81,62 @@ TEST_F(GameTest, FailedSaveWriteKeepsThePreviousFileAndAWriteInPlaceIsWhole) {
     EXPECT_EQ(Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); }), 0);
     EXPECT_EQ(ReadBytes("file.sav"), inPlace ? SaveWords({0, 0, 2, 1, 3, 0, 0, 0, 0, 0}) : SaveWords({0, 0, 2, 1, 3}));
     EXPECT_EQ(::access("file.sav.tmp", F_OK), inPlace ? 0 : -1);
+  }
+}
+
+// Only a regular file is read and written. Through a link the target is rewritten and the link kept; a FIFO, a link
+// to one or a directory named file.sav ends the program before any scene (a FIFO with bytes waiting in it would be
+// read, so it must be refused by its kind); a target that becomes a FIFO before a later write ends the program
+// there, and the FIFO stays what it was.
+TEST_F(GameTest, SaveFileIsOnlyEverARegularFile) {
+  ASSERT_EQ(::mkdir("keep", 0700), 0);
+  enum Setup { kLink, kFifo, kLinkToFifo, kDirectory, kTargetTurnsFifo };
+  for (Setup setup : {kLink, kFifo, kLinkToFifo, kDirectory, kTargetTurnsFifo}) {
+    SCOPED_TRACE(setup);
+    ::unlink("file.sav"), ::rmdir("file.sav"), ::unlink("keep/scores"), ::unlink("keep/pipe");
+    WriteBytes("keep/scores", SaveWords({0, 0, 2, 1, 3}));
+    ASSERT_EQ(::mkfifo("keep/pipe", 0600), 0);
+    // Held open for reading and writing, with a whole save file's bytes in it: opening it never blocks.
+    int pipe = ::open("keep/pipe", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(pipe, 0);
+    ASSERT_EQ(::write(pipe, SaveDigits(7).data(), 40), 40);
+    const int made = setup == kFifo        ? ::rename("keep/pipe", "file.sav")
+                     : setup == kLinkToFifo ? ::symlink("keep/pipe", "file.sav")
+                     : setup == kDirectory  ? ::mkdir("file.sav", 0700)
+                                            : ::symlink("keep/scores", "file.sav");
+    ASSERT_EQ(made, 0);
+    ResetSystemState();
+    int scenes = 0;
+    bool swapped = false;
+    const int result = Run([&](int, const headless::CapturedFrame& f, GameLoop& g) {
+      scenes += f.Rgb(0, 0) != 0;
+      if (setup != kTargetTurnsFifo) return headless::Close();
+      // On the title the target becomes a FIFO; the reset chord then writes the file again.
+      if (!swapped && g.titleBlinkCounter > 1) {
+        swapped = ::unlink("keep/scores") == 0 && ::rename("keep/pipe", "keep/scores") == 0;
+        for (int key : {0x0E, 0x2A, 0x1D}) headless::PressKey(key);
+      }
+    });
+    for (int key : {0x0E, 0x2A, 0x1D}) headless::ReleaseKey(key);
+    ::close(pipe);
+    struct stat link {}, target {};
+    ::lstat("file.sav", &link);
+    ::stat("file.sav", &target);
+    if (setup == kLink) {
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(game->highScore, 31200u);
+      EXPECT_TRUE(S_ISLNK(link.st_mode));
+      EXPECT_TRUE(S_ISREG(target.st_mode));
+      EXPECT_EQ(ReadBytes("keep/scores"), SaveDigits(31200));
+      continue;
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(scenes > 0, setup == kTargetTurnsFifo);
+    EXPECT_TRUE(swapped || setup != kTargetTurnsFifo);
+    EXPECT_TRUE(LogEndsWithShutdown());
+    EXPECT_EQ(S_ISLNK(link.st_mode), setup == kLinkToFifo || setup == kTargetTurnsFifo);
+    EXPECT_EQ(S_ISFIFO(target.st_mode), setup != kDirectory);
+    EXPECT_EQ(::access("keep/scores.tmp", F_OK), -1);
+    EXPECT_EQ(::access("file.sav.tmp", F_OK), -1);
   }
 }
