@@ -14,6 +14,7 @@
 #include "core/system_state.h"
 #include "core/win32_calls.h"
 #include "graphics/graphics_system.h"
+#include "platform/host/platform.h"
 
 namespace {
 
@@ -158,6 +159,10 @@ int CreateMainWindow() {
   if (FindWindowA(kWindowClassName, nullptr) != nullptr) {
     if (s.doubleStartAllowed == 0) {
       AppLogWrite("２重起動されています、ソフトを終了します\n");
+      // The log is not where a person looks when a program ends at once.
+      host::WriteStandardError(
+          "vomak: another program on this library is already running in this desktop session (a window of class "
+          "\"Vomak\" is open), so this one ends: ２重起動されています、ソフトを終了します\n");
       std::exit(0);
     }
     AppLogWrite("２重起動されていますが続行します\n");

@@ -455,7 +455,11 @@ TEST_F(StartupTest, SecondProgramEndsItselfWithoutEmptyingTheLog) {
   SystemState.logFolder.clear();
   headless::AddOtherProcessWindow("Vomak");
   headless::SetMilliseconds(5000000);
-  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(0), "");
+  // The ending and its reason are said on the terminal too, in UTF-8.
+  const std::string said = std::string("vomak: another program on this library is already running in this desktop "
+                                       "session \\(a window of class \"Vomak\" is open\\), so this one ends: ") +
+                           reinterpret_cast<const char*>(u8"２重起動されています、ソフトを終了します") + "\n$";
+  EXPECT_EXIT(StartLikeTheGame(), ::testing::ExitedWithCode(0), said);
   std::vector<std::string> lines = Lines();
   EXPECT_EQ(lines.front(), "T:first program");
   EXPECT_EQ(lines.back(), "T:ソフトの２重起動検査... ２重起動されています、ソフトを終了します");

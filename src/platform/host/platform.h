@@ -28,5 +28,7 @@ void PresentFrame(HWND window, const Frame& frame);
 
 // Shift-JIS (code page 932) to UTF-8, for titles, message boxes and terminal output.
 std::string ShiftJisToUtf8(const char* text);
+// Writes Shift-JIS text to the terminal's standard error as UTF-8.
+void WriteStandardError(const char* text);
 
 }  // namespace host

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -180,6 +181,12 @@ std::string ShiftJisToUtf8(const char* text) {
   }
   iconv_close(cd);
   return out;
+}
+
+void WriteStandardError(const char* text) {
+  const std::string utf8 = ShiftJisToUtf8(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace host

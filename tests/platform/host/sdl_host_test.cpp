@@ -2,6 +2,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -92,6 +95,38 @@ TEST_F(SdlHostTest, ListsEveryDepthOfTheSizesThatFitTheDesktop) {
     if (m.width == 640 && m.height == 480) vga |= 1 << (m.bitsPerPixel / 8);
   }
   EXPECT_EQ(vga, (1 << 1) | (1 << 2) | (1 << 4));
+}
+
+// SDL's dummy driver shows nothing that another program shares, so each program is a desktop session of its own: a
+// window that another process of the same user holds open there is not found, and the double-start check lets
+// both run.
+TEST_F(SdlHostTest, ProgramsWithoutASharedDisplayDoNotSeeEachOthersWindows) {
+  EXPECT_EQ(host::SdlDesktopSession(), "");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    ::close(release[1]);
+    // What the window code tells the host when the other program's main window is made.
+    host::Current().ClassWindowAdded("Vomak");
+    char byte = 1, ignored = 0;
+    static_cast<void>(::write(ready[1], &byte, 1));
+    static_cast<void>(::read(release[0], &ignored, 1));  // until the test has looked
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr);
+  EXPECT_FALSE(host::Current().OtherProcessHasClassWindow("Vomak"));
+  ::close(release[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(ready[0]);
 }
 
 TEST_F(SdlHostTest, FocusLostBeforeItWasGainedIsIgnored) {

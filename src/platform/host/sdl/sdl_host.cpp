@@ -267,11 +267,12 @@ class SdlHost final : public Host {
     if (videoUp_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
   }
 
-  // A class of this process holds an abstract local socket named after the user and the class; another
-  // process finds the name taken. The kernel frees it when the process ends, however it ends.
+  // A class of this process holds an abstract local socket named after the user, the desktop session and the
+  // class; another process of the same session finds the name taken. The kernel frees it when the process ends,
+  // however it ends. Without a shared session no name is taken.
   void ClassWindowAdded(const std::string& className) override {
     ClassMark& mark = marks_[Upper(className)];
-    if (mark.windows++ == 0) mark.socket = BindClassName(className);
+    if (mark.windows++ == 0 && !Session().empty()) mark.socket = BindClassName(className);
   }
   void ClassWindowRemoved(const std::string& className) override {
     auto it = marks_.find(Upper(className));
@@ -282,6 +283,7 @@ class SdlHost final : public Host {
   bool OtherProcessHasClassWindow(const std::string& className) override {
     auto it = marks_.find(Upper(className));
     if (it != marks_.end() && it->second.socket >= 0) return false;  // the name is ours
+    if (Session().empty()) return false;
     int probe = BindClassName(className);
     if (probe < 0) return errno == EADDRINUSE;
     close(probe);
@@ -333,12 +335,17 @@ class SdlHost final : public Host {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
   }
-  static int BindClassName(const std::string& className) {
+  const std::string& Session() {
+    if (!sessionKnown_) session_ = videoUp_ ? SdlDesktopSession() : std::string();
+    sessionKnown_ = true;
+    return session_;
+  }
+  int BindClassName(const std::string& className) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::string name = "vomak-window-" + std::to_string(getuid()) + "-" + Upper(className);
+    std::string name = "vomak-window-" + std::to_string(getuid()) + "-" + Session() + "-" + Upper(className);
     name = name.substr(0, sizeof(address.sun_path) - 2);
     std::memcpy(address.sun_path + 1, name.data(), name.size());  // a leading zero byte: the abstract space
     socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
@@ -352,6 +359,8 @@ class SdlHost final : public Host {
   }
 
   std::map<std::string, ClassMark> marks_;
+  std::string session_;
+  bool sessionKnown_ = false;
   bool videoUp_ = false;
   bool eventsUp_ = false;
   bool interrupted_ = false;
