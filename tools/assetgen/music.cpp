@@ -309,7 +309,7 @@ Samples MakeStageMusic(uint64_t seed) {
     float mean = static_cast<float>(sum / kFrames);
     for (long i = 0; i < kFrames; ++i) mix.data[i * 2 + channel] -= mean;
   }
-  Normalize(mix.data, 0.6f);
+  Normalize(mix.data, level::kMusic);
   return std::move(mix.data);
 }
 

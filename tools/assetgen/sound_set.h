@@ -9,6 +9,14 @@
 
 namespace assetgen {
 
+// Peak levels as shares of full scale. The mixer adds its sources as they are, and the game can sound all five
+// effects at once over the stage music and the clear fanfare: their peaks together stay below full scale, with room
+// for the fanfare (its channel volumes in WriteFanfare) and for the music's small overshoot in decoding.
+namespace level {
+constexpr float kMusic = 0.15f;
+constexpr float kConfirm = 0.14f, kShot = 0.09f, kPlayerHit = 0.15f, kLaser = 0.13f, kEnemyHit = 0.09f;
+}  // namespace level
+
 // One effect: its file name under SE/ and its mono samples at 44.1 kHz.
 struct Effect {
   std::string name;

@@ -22,7 +22,7 @@ Samples Render(float seconds, float fade, float peak, const std::function<float(
 
 // Bright chime: two bell strikes a fifth apart, FM partials that fade into pure tones.
 Samples Confirm(uint32_t seed) {
-  return Render(0.5f, 0.08f, 0.7f, [](float t, Noise&) {
+  return Render(0.5f, 0.08f, level::kConfirm, [](float t, Noise&) {
     float sum = 0;
     const float notes[2][2] = {{0.0f, 1318.5f}, {0.075f, 1975.5f}};
     for (auto [start, f] : notes) {
@@ -39,7 +39,7 @@ Samples Confirm(uint32_t seed) {
 // Crisp "pew": a square wave falling fast from 1.7 kHz, a noise click on top.
 Samples Shot(uint32_t seed) {
   float phase = 0;
-  return Render(0.07f, 0.02f, 0.45f, [phase](float t, Noise& noise) mutable {
+  return Render(0.07f, 0.02f, level::kShot, [phase](float t, Noise& noise) mutable {
     float f = 300 + 1400 * std::exp(-t / 0.018f);
     phase += f / kRate;
     phase -= std::floor(phase);
@@ -52,7 +52,7 @@ Samples Shot(uint32_t seed) {
 Samples PlayerHit(uint32_t seed) {
   float phase = 0;
   Filter filter;
-  return Render(0.42f, 0.1f, 0.8f, [phase, filter](float t, Noise& noise) mutable {
+  return Render(0.42f, 0.1f, level::kPlayerHit, [phase, filter](float t, Noise& noise) mutable {
     float f = 40 + 140 * std::exp(-t / 0.06f);
     phase += f / kRate;
     float thud = std::sin(kTwoPi * phase) * Envelope(t, 0.002f, 0.12f);
@@ -66,7 +66,7 @@ Samples PlayerHit(uint32_t seed) {
 Samples Laser(uint32_t seed) {
   float zap = 0, buzzA = 0, buzzB = 0;
   Filter filter;
-  return Render(0.85f, 0.15f, 0.7f, [=](float t, Noise& noise) mutable {
+  return Render(0.85f, 0.15f, level::kLaser, [=](float t, Noise& noise) mutable {
     float fz = 400 + 2600 * std::exp(-t / 0.035f);
     zap += fz / kRate;
     zap -= std::floor(zap);
@@ -85,7 +85,7 @@ Samples Laser(uint32_t seed) {
 // A short pop: a sine falling from 1.1 kHz with a noise tick.
 Samples EnemyHit(uint32_t seed) {
   float phase = 0;
-  return Render(0.07f, 0.02f, 0.5f, [phase](float t, Noise& noise) mutable {
+  return Render(0.07f, 0.02f, level::kEnemyHit, [phase](float t, Noise& noise) mutable {
     float f = 350 + 800 * std::exp(-t / 0.012f);
     phase += f / kRate;
     return std::sin(kTwoPi * phase) * Envelope(t, 0.0008f, 0.016f) + noise.Next() * Envelope(t, 0.0003f, 0.003f);
@@ -113,7 +113,10 @@ bool WriteFanfare(const std::string& path) {
   track.Program(0, kStrings, 48);
   track.Program(0, kTimpani, 47);
   track.Program(0, kHorn, 60);
-  for (int ch : {kTrumpet, kBrass, kStrings, kTimpani, kHorn}) track.Control(0, ch, 7, ch == kStrings ? 90 : 110);
+  // Channel volumes about 15 dB below the synthesiser's usual level: the fanfare sounds over the stage music and the
+  // effects, and the sum stays below full scale.
+  for (int ch : {int{kTrumpet}, int{kBrass}, int{kStrings}, int{kTimpani}, int{kHorn}, int{kDrums}})
+    track.Control(0, ch, 7, ch == kStrings ? 38 : ch == kDrums ? 42 : 46);
   // The trumpet's tune: (start in quarters times 3, length in quarters times 3, key); triplets are 1 unit.
   struct Step {
     int start, length, key;
