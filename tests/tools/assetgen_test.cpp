@@ -147,6 +147,34 @@ TEST_F(AssetSetTest, SpriteBodiesStayClearOfTheBlackKey) {
   }
 }
 
+// The enemies' 8-pixel bullet must read at a glance anywhere over the backdrop: a solid body most of its cell
+// across, and most of that body in colours that no part of the backdrop comes near (within 24 in every channel), so
+// it is never taken for a star, a ridge's glint or the arena's ring.
+TEST_F(AssetSetTest, EnemyBulletsStandApartFromEveryPartOfTheBackdrop) {
+  const Png backdrop = ReadPng(dir_ + "/CG/j0001.gph"), bullet = ReadPng(dir_ + "/CG/b0402.gph");
+  ASSERT_EQ(backdrop.width, 7200);
+  ASSERT_EQ(bullet.width, 8);
+  ASSERT_EQ(bullet.height, 8);
+  // The backdrop's colours in bins of 8 per channel.
+  std::vector<bool> seen(32 * 32 * 32);
+  auto bin = [](int r, int g, int b) { return static_cast<size_t>((r * 32 + g) * 32 + b); };
+  for (size_t i = 0; i + 3 < backdrop.rgba.size(); i += 4)
+    seen[bin(backdrop.rgba[i] >> 3, backdrop.rgba[i + 1] >> 3, backdrop.rgba[i + 2] >> 3)] = true;
+  int solid = 0, apart = 0;
+  for (size_t i = 0; i + 3 < bullet.rgba.size(); i += 4) {
+    if (bullet.rgba[i + 3] != 255) continue;
+    ++solid;
+    const int r = bullet.rgba[i] >> 3, g = bullet.rgba[i + 1] >> 3, b = bullet.rgba[i + 2] >> 3;
+    bool near = false;
+    for (int nr = std::max(r - 3, 0); nr <= std::min(r + 3, 31); ++nr)
+      for (int ng = std::max(g - 3, 0); ng <= std::min(g + 3, 31); ++ng)
+        for (int nb = std::max(b - 3, 0); nb <= std::min(b + 3, 31); ++nb) near = near || seen[bin(nr, ng, nb)];
+    apart += near ? 0 : 1;
+  }
+  EXPECT_GE(solid, 28);  // a disc of about 6 pixels or more, its soft rim besides
+  EXPECT_GE(apart, 20);
+}
+
 struct SoundCase {
   const char* name;
   double shortest, longest;
