@@ -2,7 +2,10 @@
 // frame's start to its present, and the time between presents; then prints the figures. The ship is kept in its
 // grace period so that every run plays the stage whole, to the boss and on to the clear.
 //
-//   cd build && ./qelt_stage_timing            (under Xvfb: xvfb-run -s "-screen 0 1024x768x24" ./qelt_stage_timing)
+//   cd build && ./qelt_stage_timing [FILE.csv [FRAMES]]
+//   (under Xvfb: xvfb-run -s "-screen 0 1024x768x24" ./qelt_stage_timing)
+// FILE.csv receives one line per stage present (frame counter, start, present begun, present done, in ms of the
+// monotonic clock); FRAMES ends the run after that many stage frames.
 //
 // It is linked with the game's stage frame and the library's present wrapped (see CMakeLists.txt), so the game
 // runs unchanged. Keys go in as the window system's own events through SDL's queue.
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -74,6 +78,9 @@ struct Record {
   bool closing = false;
   double pumpMicroseconds = 0;  // one pump with nothing pending, on the title
   SDL_Scancode held = SDL_SCANCODE_UNKNOWN;
+  std::FILE* csv = nullptr;
+  int framesAtMost = 1 << 30;
+  int32_t frameCounter = 0;
 };
 
 Record& Rec() {
@@ -179,7 +186,8 @@ FrameEnd __wrap__Z13RunStageFrameR8GameLoop(GameLoop& game) {
   }
   if (game.stageFrameCounter < kBossFrame) ++r.stageFrames;
   else ++r.bossFrames;
-  if (r.bossFrames > kBossFramesAtMost && !r.closing) {
+  r.frameCounter = game.stageFrameCounter;
+  if ((r.bossFrames > kBossFramesAtMost || r.stageFrames + r.bossFrames > r.framesAtMost) && !r.closing) {
     r.closing = true;
     Key(SDL_SCANCODE_ESCAPE, true);
   }
@@ -200,6 +208,9 @@ int __wrap__Z18G_DDraw_FlipScreenv() {
   if (r.inFrame) {
     r.work.push_back(before - r.segmentStart);
     r.presents.push_back(now - before);
+    if (r.csv) {
+      std::fprintf(r.csv, "%d,%.3f,%.3f,%.3f\n", r.frameCounter, r.segmentStart * 1e3, before * 1e3, now * 1e3);
+    }
     const double processor = ThreadSeconds();
     r.workProcessor.push_back(processor - r.segmentProcessor);
     r.segmentProcessor = processor;
@@ -216,9 +227,12 @@ int __wrap__Z18G_DDraw_FlipScreenv() {
   return result;
 }
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) Rec().csv = std::fopen(argv[1], "w");
+  if (argc > 2) Rec().framesAtMost = std::atoi(argv[2]);
   auto game = std::make_unique<GameLoop>();
   const int result = QeltMain(*game);
   Report();
+  if (Rec().csv) std::fclose(Rec().csv);
   return result;
 }

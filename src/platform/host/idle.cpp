@@ -1,11 +1,16 @@
 #include "platform/host/idle.h"
 
+#include <algorithm>
+
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 
 namespace host {
 namespace {
 constexpr uint64_t kNsPerMs = 1000000;
+// A held loop rests at most this long at a time: the look that ends a wait (its time has come) cannot tell
+// itself from one more round of it, and the next look, the frame's first, must not start a millisecond late.
+constexpr uint64_t kRestNs = 500000;
 }
 
 void PollHostEvents() {
@@ -42,7 +47,10 @@ void IdleIfWaiting() {
   const uint64_t reads = watch.clockReads.load(std::memory_order_relaxed);
   if (reads == watch.clockReadsAtIdleLook) return;
   watch.clockReadsAtIdleLook = reads;
-  if (++watch.waitingLooks >= 2) IdleUntilNextMillisecond();
+  if (++watch.waitingLooks < 2) return;
+  Host& h = Current();
+  const uint64_t now = h.Nanoseconds();
+  h.IdleUntil(std::min((now / kNsPerMs + 1) * kNsPerMs, now + kRestNs));
 }
 
 void IdleUntilNextMillisecond(uint32_t ticks) {

@@ -1,7 +1,8 @@
 // How the platform keeps a program light: the host's events are taken at most once per its poll interval, and
 // a loop that only waits (looks at an empty queue, reads the clock, looks again, with nothing drawn since its
-// last present) is held until the next millisecond instead of spinning, as the original platform lowers a
-// thread that peeks at an empty queue in a loop. Waits end early when a message is posted or sent.
+// last present) is held for up to half a millisecond, never past the next whole millisecond, instead of
+// spinning, as the original platform lowers a thread that peeks at an empty queue in a loop. Waits end early
+// when a message is posted or sent.
 #pragma once
 #include <cstdint>
 
@@ -16,7 +17,7 @@ void NoteClockRead();
 void NoteSurfaceWork(bool present);
 void NoteSleep();
 
-// Called when a look at the queue found nothing: holds a waiting loop until the next millisecond.
+// Called when a look at the queue found nothing: holds a waiting loop for a moment.
 void IdleIfWaiting();
 
 // Holds the caller until the clock reaches its next whole millisecond (or the whole millisecond `ticks` on),

@@ -85,17 +85,34 @@ TEST_F(IdleTest, WithAMovingClockAnEventArrivesWithinAMillisecond) {
 }
 
 // A loop that looks at an empty queue and reads the clock after a present: the first two rounds run, every
-// later one rests until the next millisecond.
-TEST_F(IdleTest, AWaitingLoopAfterAPresentRestsUntilTheNextMillisecond) {
-  headless::SetReadStepMicroseconds(0);
+// later one rests half a millisecond, never past the next whole one.
+TEST_F(IdleTest, AWaitingLoopAfterAPresentRestsAMomentAtATime) {
+  headless::SetReadStepMicroseconds(700);
   headless::SetMilliseconds(7000);
+  timeGetTime();
+  headless::SetReadStepMicroseconds(0);
   host::NoteSurfaceWork(true);
-  const uint64_t expected[] = {7000 * kMs, 7000 * kMs, 7001 * kMs, 7002 * kMs, 7003 * kMs};
+  const uint64_t expected[] = {7000700000, 7000700000, 7001 * kMs, 7001500000, 7002 * kMs, 7002500000};
   for (uint64_t at : expected) {
     EXPECT_TRUE(Empty());
     timeGetTime();
     EXPECT_EQ(headless::Nanoseconds(), at);
   }
+}
+
+// A 17 ms pacing wait, then the one pump of the loop's own test before the next frame starts: that pump may
+// rest, but the next frame still starts in the seventeenth millisecond.
+TEST_F(IdleTest, ThePumpAfterAWaitEndsKeepsTheNextFrameInItsMillisecond) {
+  headless::SetReadStepMicroseconds(0);
+  headless::SetMilliseconds(8000);
+  host::NoteSurfaceWork(true);
+  const DWORD start = timeGetTime();
+  for (;;) {
+    Empty();
+    if (timeGetTime() - start >= 17) break;
+  }
+  Empty();
+  EXPECT_EQ(timeGetTime(), start + 17);
 }
 
 TEST_F(IdleTest, LoopsThatDrawSleepOrReadNoClockAreNeverHeld) {
@@ -127,7 +144,7 @@ TEST_F(IdleTest, AnEventDuringARestIsSeenOnTheNextLook) {
   const struct {
     uint32_t interval;
     uint64_t seenAt;
-  } cases[] = {{0, 9002 * kMs + 500000}, {1000, 9003 * kMs}};
+  } cases[] = {{0, 9002250000}, {1000, 9003 * kMs}};
   for (const auto& c : cases) {
     headless::SetReadStepMicroseconds(0);
     headless::SetPollIntervalMicroseconds(c.interval);
@@ -137,11 +154,11 @@ TEST_F(IdleTest, AnEventDuringARestIsSeenOnTheNextLook) {
       Empty();
       timeGetTime();
     }
-    ASSERT_EQ(headless::Nanoseconds(), 9001 * kMs);  // resting from now on
-    headless::SetReadStepMicroseconds(500);
+    ASSERT_EQ(headless::Nanoseconds(), 9000500000u);  // resting from now on
+    headless::SetReadStepMicroseconds(750);
     timeGetTime();
     headless::SetReadStepMicroseconds(0);
-    headless::Close(window, 1);
+    headless::Close(window, 1);  // due at 9002.25 ms
     headless::PressKey(kKeyZ, 1);
     int looks = 0;
     while (!CloseSeen()) {
