@@ -108,8 +108,9 @@ int SelectBlendMode(int mode, int parameter);
 
 // A picture file (BMP, JPEG, PNG, raw BGRA, TGA or DDS, told apart by content; "name_a.ext" beside it of the same
 // size gives its alpha) as one graph: the handle, or -1 (logged) when it cannot be loaded. A picture may have at most
-// 16,384 pixels a side and 4,096 x 4,096 pixels in all; a larger one is not loaded. A movie file becomes a graph
-// that shows the movie's frame at each draw, following the movie's own clock and pausing with the window.
+// 16,384 pixels a side and 4,096 x 4,096 pixels in all; a larger one is not loaded. A movie file (one local file,
+// frames within the same limit) becomes a graph that shows the frame the movie's own clock has reached, taking one
+// step per presented frame and pausing with the window.
 int LoadGraphFileSimple(const char* path);
 // The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
 // and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
