@@ -11,7 +11,15 @@ cmake -S "$root/tests/consumer" -B "$work/installed" -G Ninja -DCMAKE_PREFIX_PAT
 cmake --build "$work/installed" >/dev/null
 PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" c++ -std=c++20 -fexec-charset=CP932 "$root/tests/consumer/main.cpp" \
   -o "$work/app-pc" $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs vomak)
-# Embedded: an unoptimised build of the library, which is what a consumer's first build compiles.
+# Embedded with no build type, as a consumer's first build is: the library alone, optimised all the same.
 cmake -S "$root/tests/consumer" -B "$work/embedded" -G Ninja -DVOMAK_SOURCE="$root" >/dev/null
+if ninja -C "$work/embedded" -t targets all | grep -q -E '^(vomak_play|qelt|test_|vomak_bench)'; then
+  echo "consumer: the embedded checkout builds more than the library" >&2
+  exit 1
+fi
+if ! ninja -C "$work/embedded" -t commands app | grep -F 'src/core/' | grep -q -- ' -O2 '; then
+  echo "consumer: the embedded library is not optimised" >&2
+  exit 1
+fi
 cmake --build "$work/embedded" >/dev/null
 echo "consumer: built with find_package, pkg-config and add_subdirectory"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target per picture decoder, the movie opener, the Standard MIDI File reader and three for
 # the sound decoders (clang, AddressSanitizer and UBSan) in build-fuzz and runs each over its seed corpus
-# for FUZZ_SECONDS seconds (default 60). Inputs found go to build-fuzz/corpus/<decoder>;
-# a crash stops the script with the fuzzer's report and leaves the input as build-fuzz/crash-*.
+# for FUZZ_SECONDS seconds (default 60), as many at once as there are cores. Inputs found go to
+# build-fuzz/corpus/<decoder>; a crash stops the script with the fuzzer's report and leaves the input as
+# build-fuzz/<decoder>-crash-*.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/tools/setup.sh"
@@ -12,27 +13,55 @@ decoders=(bmp jpeg png bgra tga dds movie)
 decoders+=(smf)
 decoders+=(sound_wav sound_mpeg sound_ogg)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF >/dev/null
-cmake --build "$dir" --target fuzz_make_seeds fuzz_make_sound_seeds "${decoders[@]/#/fuzz_}"
+  -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF -DVOMAK_GAME=OFF >/dev/null
+cmake --build "$dir" --target fuzz_make_seeds fuzz_make_sound_seeds fuzz_movie_replay "${decoders[@]/#/fuzz_}"
 "$dir/tests/fuzz/fuzz_make_seeds" "$dir/seeds"
 "$dir/tests/fuzz/fuzz_make_sound_seeds" "$dir/seeds"
-for name in "${decoders[@]}"; do
+
+# Runs one target; its log is build-fuzz/fuzz-<name>.log.
+fuzz_one() {
+  local name=$1 log="$dir/fuzz-$1.log"
   mkdir -p "$dir/corpus/$name"
-  log="$dir/fuzz-$name.log"
   if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$dir/tests/fuzz/fuzz_$name" \
       "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-      -malloc_limit_mb=256 -artifact_prefix="$dir/" -print_final_stats=1 >"$log" 2>&1; then
-    tail -n 60 "$log"
-    echo "fuzzing the $name decoder failed; the log is $log"
-    exit 1
+      -malloc_limit_mb=256 -artifact_prefix="$dir/$name-" -print_final_stats=1 >"$log" 2>&1; then
+    return 1
   fi
   echo "$name: $(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}') runs in $seconds s," \
     "$(ls "$dir/corpus/$name" | wc -l) inputs in the corpus"
+}
+
+declare -A job_name=()
+failed=()
+reap() {
+  local pid
+  for pid in "${!job_name[@]}"; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" || failed+=("${job_name[$pid]}")
+      unset "job_name[$pid]"
+    fi
+  done
+}
+for name in "${decoders[@]}"; do
+  while [ "${#job_name[@]}" -ge "$(nproc)" ]; do
+    wait -n || true
+    reap
+  done
+  fuzz_one "$name" &
+  job_name[$!]=$name
 done
+while [ "${#job_name[@]}" -gt 0 ]; do
+  wait -n || true
+  reap
+done
+for name in "${failed[@]}"; do
+  tail -n 60 "$dir/fuzz-$name.log"
+  echo "fuzzing the $name decoder failed; the log is $dir/fuzz-$name.log"
+done
+[ "${#failed[@]}" -eq 0 ] || exit 1
 
 # The movie opener's seeds and corpus once more under valgrind, built without sanitizers: FFmpeg's
 # scaler and decoders are not instrumented, and only valgrind sees their stores past our buffers.
-cmake --build "$dir" --target fuzz_movie_replay
 if ! valgrind -q --error-exitcode=1 --track-origins=no "$dir/tests/fuzz/fuzz_movie_replay" "$dir/seeds/movie" \
     "$dir/corpus/movie" >"$dir/valgrind-movie.log" 2>&1; then
   tail -n 60 "$dir/valgrind-movie.log"

@@ -113,8 +113,8 @@ TEST(GraphImage, AlphaCompanionNameGoesBeforeTheLastDot) {
   EXPECT_EQ(MakeAlphaCompanionName("name."), "name_a.");
   EXPECT_EQ(MakeAlphaCompanionName(""), "_a");
   EXPECT_EQ(MakeAlphaCompanionName(nullptr), "_a");
-  const std::string longName = std::string(400, 'x') + ".png";
-  EXPECT_EQ(MakeAlphaCompanionName(longName.c_str()), std::string(400, 'x') + "_a.png");
+  const std::string stem(400, 'x');
+  EXPECT_EQ(MakeAlphaCompanionName((stem + ".png").c_str()), stem + "_a.png");
   // A Shift-JIS name keeps its double-byte characters whole.
   EXPECT_EQ(MakeAlphaCompanionName("画像.bmp"), "画像_a.bmp");
 }
