@@ -13,11 +13,13 @@ PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" c++ -std=c++20 -fexec-charset=CP932
   -o "$work/app-pc" $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig" pkg-config --cflags --libs vomak)
 # Embedded with no build type, as a consumer's first build is: the library alone, optimised all the same.
 cmake -S "$root/tests/consumer" -B "$work/embedded" -G Ninja -DVOMAK_SOURCE="$root" >/dev/null
-if ninja -C "$work/embedded" -t targets all | grep -q -E '^(vomak_play|qelt|test_|vomak_bench)'; then
+targets=$(ninja -C "$work/embedded" -t targets all)
+if grep -q -E '^(vomak_play|qelt|test_|vomak_bench)' <<<"$targets"; then
   echo "consumer: the embedded checkout builds more than the library" >&2
   exit 1
 fi
-if ! ninja -C "$work/embedded" -t commands app | grep -F 'src/core/' | grep -q -- ' -O2 '; then
+commands=$(ninja -C "$work/embedded" -t commands app)
+if ! grep -q -E ' -O2 .*/src/core/' <<<"$commands"; then
   echo "consumer: the embedded library is not optimised" >&2
   exit 1
 fi

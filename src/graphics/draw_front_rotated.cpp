@@ -1,4 +1,5 @@
 // The rotated and four-corner public draws, whose rectangles come from floating-point corners.
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -86,7 +87,9 @@ int DrawModiGraph(float x1, float y1, float x2, float y2, float x3, float y3, fl
   const int t = transparent != 0 ? 1 : 0;
   // The back-ends take the corners as top-left, top-right, bottom-left, bottom-right: public order 1, 2, 4, 3.
   // The rectangle holds the pixels of the right and bottom corners too, which the drawers may touch.
-  return RouteGraphDraw(graph, RECT{minX, minY, maxX + 1, maxY + 1},
+  // A corner at the largest int keeps its rectangle at that edge rather than wrapping.
+  const int right = maxX == INT_MAX ? maxX : maxX + 1, bottom = maxY == INT_MAX ? maxY : maxY + 1;
+  return RouteGraphDraw(graph, RECT{minX, minY, right, bottom},
                         [&] { return G_DDraw_DrawModiGraphFloat(x1, y1, x2, y2, x4, y4, x3, y3, graph, t); },
                         [&] {
                           return G_D3D_DrawModiGraph(Bits(x1), Bits(y1), Bits(x2), Bits(y2), Bits(x4), Bits(y4),
