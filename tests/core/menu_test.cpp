@@ -9,6 +9,7 @@
 #include "core/core_test_support.h"
 #include "core/menu_cursor.h"
 #include "core/message_pump.h"
+#include "platform/host/headless/headless_input.h"
 #include "platform/win32/user.h"
 #include "support/picture_writers.h"
 
@@ -223,4 +224,53 @@ TEST_F(MenuTest, WindowShapeIsRecordedFromThePicture) {
   EXPECT_EQ(SetWindowShapeFromBitmap(nullptr), 0);
   EXPECT_EQ(SystemState.windowShapeRegion, nullptr);
   EXPECT_EQ(Shape(window), (std::vector<std::string>{"0,0,3,1"}));
+}
+
+TEST_F(MenuTest, HidingTheBarFitsTheWindowBackToTheScreenSize) {
+  Start();
+  PumpWindowMessages();
+  RECT shown{};
+  GetWindowRect(window, &shown);
+  struct Case {
+    int show;
+    int bar;  // the strip the host shows
+  } cases[] = {{0, 0}, {1, 19}, {0, 0}};
+  for (const Case& c : cases) {
+    ShowMainMenu(c.show);
+    PumpWindowMessages();
+    RECT client{}, outer{};
+    GetClientRect(window, &client);
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(client.right * 10000 + client.bottom, 640 * 10000 + 480) << c.show;
+    EXPECT_EQ(outer.bottom - outer.top, shown.bottom - shown.top - 19 + c.bar) << c.show;
+    host::WindowView view;
+    ASSERT_TRUE(headless::FindWindowView(window, &view));
+    EXPECT_EQ(view.menuBarHeight, c.bar);
+    EXPECT_EQ(view.clientHeight, 480);
+    // The library's client rectangle is where the client area is on the screen.
+    POINT corner{0, 0};
+    ClientToScreen(window, &corner);
+    EXPECT_EQ(SystemState.clientRect.top, corner.y) << c.show;
+    EXPECT_EQ(SystemState.clientRect.bottom - SystemState.clientRect.top, 480);
+  }
+}
+
+TEST_F(MenuTest, FullScreenShowsTheBarOnlyWhileThePointerIsNearTheTop) {
+  SystemState.windowModeFlag = 0;
+  Start();
+  PumpWindowMessages();
+  struct Case {
+    int y;    // the pointer in the view
+    int bar;  // the strip the host shows then
+  } cases[] = {{0, 19}, {300, 0}, {59, 19}, {60, 0}, {10, 19}};
+  // The window is at the screen's corner: with or without the bar, the view's row y is the screen's row y.
+  for (const Case& c : cases) {
+    headless::MovePointer(window, 320, c.y);
+    PumpWindowMessages();
+    PumpWindowMessages();
+    host::WindowView view;
+    ASSERT_TRUE(headless::FindWindowView(window, &view));
+    EXPECT_EQ(view.menuBarHeight, c.bar) << c.y;
+    EXPECT_EQ(view.clientWidth * 10000 + view.clientHeight, 640 * 10000 + 480) << c.y;
+  }
 }

@@ -49,11 +49,13 @@ struct WindowView {
   int clientHeight = 0;
   bool visible = false;
   HMENU menu = nullptr;  // the menu bar drawn above the client area, or none
+  int menuBarHeight = 0;  // the strip the menu bar takes above the client area (0 without a bar)
   // The window's shape (SetWindowRgn), in window coordinates; frameLeft and frameTop place the client area's
   // top-left corner (below the menu bar) in the same coordinates.
   bool shaped = false;
   std::vector<RECT> shape;
   int frameLeft = 0, frameTop = 0;
+  int left = 0, top = 0;  // the window's top-left corner on the screen
 };
 
 // A joystick as the host sees it: an id that stays while it is attached, and its names (UTF-8).
@@ -104,6 +106,9 @@ class Host {
   // Windows: created hidden; the host learns of every change of a top-level window.
   virtual void WindowChanged(const WindowView& view) = 0;
   virtual void WindowDestroyed(HWND window) = 0;
+  // The menu bar of a window changed what it shows (an item highlighted, a drop-down opened or closed);
+  // platform/host/menu_bar.h tells what to draw.
+  virtual void MenuChanged(HWND window) { (void)window; }
   virtual void Present(HWND window, const Frame& frame) = 0;
   virtual void CursorVisible(bool visible) = 0;
   // Top-level windows by class, as other running programs can see them: a window of this process registers its

@@ -35,6 +35,9 @@ struct InputState {
   uint32_t sequence = 0;
   std::vector<InputListener*> listeners;
   int liveDevices = 0;  // DirectInput devices not yet released
+  // Alt pressed and let go with no other key between: the key that opens the menu bar (see DefWindowProcA).
+  bool altAlone = false;
+  bool altReleasedAlone = false;
   // Input method: enabled for the process (WINNLSEnableIME), open, the composition in progress.
   bool imeEnabled = true;
   bool imeOpen = true;
@@ -54,6 +57,12 @@ void ReleaseAllKeys();
 BYTE VirtualKeyOfKeyCode(int code);
 // Where keys and text go: the focused window, else the active one, else the first visible top-level window.
 HWND KeyboardFocusWindow();
+
+// The pointer over a top-level window, in view coordinates (platform/host/menu_bar.h), and its left button: the
+// cursor follows it (not while a menu is open, as the program's pump would not run then) and the menu bar takes
+// what falls on it. True when the menu bar took the event.
+bool PointerMoved(HWND window, int x, int y);
+bool PointerButton(HWND window, int x, int y, bool down);
 
 // Joysticks: a joystick's state changed, or joysticks were attached or removed.
 void JoystickChanged(uint32_t id);

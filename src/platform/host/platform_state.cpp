@@ -55,6 +55,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
   s.idle.clockReadsAtIdleLook = 0;
   s.idle.presentedLast = false;
   s.idle.waitingLooks = 0;
+  s.menuTracking = {};
   s.host = std::move(newHost);
 }
 

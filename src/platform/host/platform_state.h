@@ -91,6 +91,18 @@ struct IdleWatch {
   int waitingLooks = 0;        // empty looks at the queue since then, each after a clock read
 };
 
+// The menu a person works: the window, the bar item highlighted and whether its drop-down is open, the item
+// selected in each open drop-down (outermost first), the button held since a press on the menu, and the keys
+// whose release the menu swallows because it took their press.
+struct MenuTracking {
+  HWND window = nullptr;
+  int bar = -1;
+  bool open = false;
+  std::vector<int> selected;
+  bool buttonDown = false;
+  bool swallowUp[256] = {};
+};
+
 struct PlatformState {
   std::unique_ptr<Host> host;
 
@@ -136,6 +148,7 @@ struct PlatformState {
   std::map<HANDLE, std::shared_ptr<KernelEvent>> events;
   InputState input;
   IdleWatch idle;
+  MenuTracking menuTracking;
 
   // Open MCI devices by identifier (platform/media/mci.cpp) and the identifier the next open gets.
   std::map<UINT, std::shared_ptr<media::SequencerDevice>> mciDevices;
@@ -148,8 +161,10 @@ void ResetPlatform(std::unique_ptr<Host> newHost);
 
 // Window record lookups: null for a handle that is not a live window.
 HWND__* LiveWindow(HWND window);
-// Tells the host what a top-level window looks like now (size, title, menu bar, shape).
+// Tells the host what a top-level window looks like now (size, title, menu bar, shape, place).
 void TellHostOfWindow(HWND window);
+// Gives a window another menu bar (null: none), keeping its outer rectangle: the client area changes by the bar.
+void ChangeWindowMenu(HWND window, HMENU menu);
 
 // Host events, in window terms. Activation is sent to every visible top-level window; a close request posts
 // WM_SYSCOMMAND/SC_CLOSE as the real close box does.

@@ -6,6 +6,7 @@
 
 #include "platform/host/input.h"
 #include "platform/host/idle.h"
+#include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/winmm.h"
@@ -59,7 +60,9 @@ void PostKeyMessage(int code, BYTE virtualKey, bool down, bool wasDown) {
   if (!target || !virtualKey) return;
   const BYTE* keys = host::Input().virtualKeys;
   bool alt = (keys[VK_MENU] & 0x80) != 0;
-  bool system = (alt && !(keys[VK_CONTROL] & 0x80)) || virtualKey == 0x79;  // Alt combinations and F10
+  // Alt combinations, F10, and the release of Alt itself (Alt is up by then).
+  bool system = (alt && !(keys[VK_CONTROL] & 0x80)) || virtualKey == VK_F10 ||
+                (!down && MessageKey(virtualKey) == VK_MENU && !(keys[VK_CONTROL] & 0x80));
   UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
   DWORD flags = 1u | (static_cast<DWORD>(code & 0x7F) << 16) | ((code & 0x80) ? 1u << 24 : 0u) |
                 (alt ? 1u << 29 : 0u) | (wasDown ? 1u << 30 : 0u) | (down ? 0u : 1u << 31);
@@ -101,6 +104,14 @@ void KeyChanged(int code, bool down) {
       key = static_cast<BYTE>(down ? ((key ^ 0x01) & 0x01) | 0x80 : key & 0x01);
       UpdateSideIndependentKeys(input.virtualKeys);
     }
+    const bool alt = virtualKey == kLeftMenu || virtualKey == kLeftMenu + 1;
+    if (down) {
+      input.altAlone = alt;
+      input.altReleasedAlone = false;
+    } else if (alt) {
+      input.altReleasedAlone = input.altAlone;
+      input.altAlone = false;
+    }
     const uint32_t sequence = ++input.sequence;
     const uint32_t time = timeGetTime();
     // A listener may go away while being told (a device released from a window procedure): copy first.
@@ -109,6 +120,7 @@ void KeyChanged(int code, bool down) {
   } else if (!down) {
     return;  // a release of a key that is up
   }
+  if (MenuTakesKey(code, virtualKey, down)) return;
   PostKeyMessage(code, virtualKey, down, wasDown);
 }
 

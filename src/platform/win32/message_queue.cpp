@@ -2,6 +2,8 @@
 #include <algorithm>
 
 #include "platform/host/idle.h"
+#include "platform/host/input.h"
+#include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/kernel.h"
@@ -209,12 +211,23 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
         case SC_RESTORE:
           ShowWindow(window, SW_RESTORE);
           return 0;
+        case SC_KEYMENU:
+          host::BeginKeyboardMenu(window);
+          return 0;
         default:
           return 0;
       }
     case WM_SYSKEYDOWN:
       if (wparam == VK_F4) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
       return 0;
+    case WM_SYSKEYUP: {
+      // F10, or Alt pressed and let go alone, puts the menu bar in the keyboard's hands.
+      bool& alone = host::Input().altReleasedAlone;
+      bool menuKey = wparam == VK_F10 || (wparam == VK_MENU && alone);
+      if (wparam == VK_MENU) alone = false;
+      if (menuKey) SendMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, 0);
+      return 0;
+    }
     case WM_PAINT: {
       PAINTSTRUCT paint;
       if (BeginPaint(window, &paint)) EndPaint(window, &paint);
@@ -280,6 +293,7 @@ void SetApplicationActive(bool active) {
     }
     return;
   }
+  EndMenuTracking(nullptr);  // a menu folds away when the application loses the focus
   HWND previous = LiveWindow(s.activeWindow);
   if (previous) {
     SendMessageA(previous, WM_NCACTIVATE, FALSE, 0);

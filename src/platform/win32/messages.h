@@ -101,3 +101,4 @@ constexpr WPARAM VK_RIGHT = 0x27;
 constexpr WPARAM VK_DOWN = 0x28;
 constexpr WPARAM VK_DELETE = 0x2E;
 constexpr WPARAM VK_F4 = 0x73;
+constexpr WPARAM VK_F10 = 0x79;

@@ -59,13 +59,6 @@ HMENU NewMenu() {
   return State().menus.back().get();
 }
 
-void ResizeForMenuChange(HWND__& w) {
-  // The client area shrinks or grows by the menu bar; the window keeps its outer rectangle.
-  RECT r = w.rect;
-  SetWindowPos(&w, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-}
-
 }  // namespace
 
 HCURSOR SetCursor(HCURSOR cursor) {
@@ -121,10 +114,7 @@ BOOL DestroyMenu(HMENU menu) {
 BOOL SetMenu(HWND window, HMENU menu) {
   HWND__* w = LiveWindow(window);
   if (!w || (menu && !LiveMenu(menu))) return FALSE;
-  if (w->menu == menu) return TRUE;
-  w->menu = menu;
-  ResizeForMenuChange(*w);
-  host::TellHostOfWindow(window);
+  host::ChangeWindowMenu(window, menu);
   return TRUE;
 }
 

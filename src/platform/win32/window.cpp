@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/win32/gdi_objects.h"
@@ -28,6 +29,7 @@ using host::State;
 
 namespace {
 void TellHost(HWND__& w);
+BOOL Replaced(HWND__& window, const RECT& oldClient, UINT flags);
 }  // namespace
 
 void host::TellHostOfWindow(HWND window) {
@@ -82,10 +84,13 @@ void TellHost(HWND__& w) {
   view.clientHeight = c.bottom - c.top;
   view.visible = (w.style & WS_VISIBLE) != 0;
   view.menu = w.menu;
+  view.menuBarHeight = w.menu ? kMenuBar : 0;
   view.shaped = w.shaped;
   view.shape = w.shape;
   view.frameLeft = c.left - w.rect.left;
   view.frameTop = c.top - w.rect.top;
+  view.left = w.rect.left;
+  view.top = w.rect.top;
   host::Current().WindowChanged(view);
 }
 
@@ -210,6 +215,7 @@ BOOL DestroyWindow(HWND window) {
   HWND__* w = LiveWindow(window);
   if (!w || w->destroying) return FALSE;
   w->destroying = true;
+  host::EndMenuTracking(w);
   host::PlatformState& s = State();
   // Children go first, as their parent's destruction takes them along.
   std::vector<HWND> children;
@@ -419,6 +425,14 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
   }
   RECT oldClient = ClientOf(*w);
   w->rect = next;
+  return Replaced(*w, oldClient, flags);
+}
+
+namespace {
+
+// Tells the host and the window of a new place or client size (the window's rectangle or menu has changed).
+BOOL Replaced(HWND__& window, const RECT& oldClient, UINT flags) {
+  HWND__* w = &window;
   RECT newClient = ClientOf(*w);
   bool sized = (oldClient.right - oldClient.left) != (newClient.right - newClient.left) ||
                (oldClient.bottom - oldClient.top) != (newClient.bottom - newClient.top);
@@ -428,7 +442,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     if (!LiveWindow(w)) return TRUE;
   }
   if (flags & SWP_HIDEWINDOW && (w->style & WS_VISIBLE)) HideShown(*w);
-  if (sized) TellHost(*w);
+  if (sized || moved) TellHost(*w);
   if (sized && LiveWindow(w)) {
     SendMessageA(w, WM_SIZE, SIZE_RESTORED,
                  MAKELPARAM(static_cast<WORD>(newClient.right - newClient.left),
@@ -443,6 +457,20 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     SetActiveWindow(w);
   }
   return TRUE;
+}
+
+}  // namespace
+
+// The client area shrinks or grows by the menu bar while the window keeps its outer rectangle; measured before
+// the change, so the window hears of its new client size.
+void host::ChangeWindowMenu(HWND window, HMENU menu) {
+  HWND__* w = LiveWindow(window);
+  if (!w || w->menu == menu) return;
+  EndMenuTracking(window);
+  RECT oldClient = ClientOf(*w);
+  w->menu = menu;
+  Replaced(*w, oldClient, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+  TellHostOfWindow(window);
 }
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -180,6 +181,40 @@ TEST_F(SdlHostTest, PresentsEveryDepth) {
   EXPECT_EQ(width, 640);
   EXPECT_EQ(height, 480);
   EXPECT_STREQ(SDL_GetWindowTitle(w), "Qelt Ver1.03");
+}
+
+TEST_F(SdlHostTest, TheRealWindowShowsTheMenuBarAboveTheClientAreaAndTakesItsClicks) {
+  HMENU bar = CreateMenu();
+  AppendMenuA(bar, MF_STRING, 20, "Help");
+  SetMenu(window, bar);
+  // A frame of 3 a side and a 19-pixel caption: 646 x 524 leaves 640 x 480 under the 19-pixel strip.
+  SetWindowPos(window, nullptr, 40, 30, 646, 524, SWP_NOZORDER);
+  SDL_Window* w = RealWindow();
+  ASSERT_NE(w, nullptr);
+  int width = 0, height = 0, x = 0, y = 0;
+  SDL_GetWindowSize(w, &width, &height);
+  EXPECT_EQ(width * 10000 + height, 640 * 10000 + 499);
+  SDL_GetWindowPosition(w, &x, &y);
+  EXPECT_EQ(x * 10000 + y, (40 + 3) * 10000 + 30 + 3 + 19);
+  messages.clear();
+  for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = SDL_GetWindowID(w);
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = 12;
+    e.button.y = 9;
+    SDL_PushEvent(&e);
+  }
+  Drain();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), static_cast<UINT>(WM_COMMAND)), 1);
+  // Without the bar the window is the client area alone.
+  SetMenu(window, nullptr);
+  SDL_GetWindowSize(w, &width, &height);
+  EXPECT_EQ(width * 10000 + height, 640 * 10000 + 499);
+  SetWindowPos(window, nullptr, 0, 0, 646, 505, SWP_NOZORDER | SWP_NOMOVE);
+  SDL_GetWindowSize(w, &width, &height);
+  EXPECT_EQ(width * 10000 + height, 640 * 10000 + 480);
 }
 
 }  // namespace

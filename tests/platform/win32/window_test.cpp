@@ -7,21 +7,10 @@
 #include "platform/win32/dc.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
+#include "window_test_support.h"
 #include "support/headless_fixture.h"
 
 namespace {
-
-struct Seen {
-  UINT message;
-  WPARAM wparam;
-  LPARAM lparam;
-};
-std::vector<Seen>* seen = nullptr;
-
-LRESULT Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (seen) seen->push_back({message, wparam, lparam});
-  return DefWindowProcA(window, message, wparam, lparam);
-}
 
 class WindowTest : public HeadlessTest {
  protected:

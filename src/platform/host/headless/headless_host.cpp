@@ -107,6 +107,7 @@ class HeadlessHost final : public host::Host {
   void WindowDestroyed(HWND window) override {
     std::erase_if(views_, [window](const host::WindowView& v) { return v.window == window; });
   }
+  void MenuChanged(HWND) override { ++menuChanges_; }
 
   void Present(HWND window, const host::Frame& frame) override {
     CapturedFrame f;
@@ -229,6 +230,7 @@ class HeadlessHost final : public host::Host {
   host::DisplayMode desktop_;
   std::vector<Event> events_;
   std::vector<host::WindowView> views_;
+  int menuChanges_ = 0;
   std::vector<CapturedFrame> frames_;
   size_t frameLimit_ = 64;
   std::function<void(const CapturedFrame&)> presentObserver_;
@@ -378,6 +380,8 @@ bool FindWindowView(HWND window, host::WindowView* view) {
   }
   return false;
 }
+
+int MenuChangeCount() { return Headless()->menuChanges_; }
 
 bool ChooseMenuItem(HWND window, UINT id) {
   MENUITEMINFOA info{};

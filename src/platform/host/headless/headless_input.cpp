@@ -37,6 +37,20 @@ void ReleaseKey(int code, uint64_t delayMs) {
   ScheduleAction(delayMs, [code] { host::KeyChanged(code, false); });
 }
 
+void MovePointer(HWND window, int x, int y, uint64_t delayMs) {
+  ScheduleAction(delayMs, [=] { host::PointerMoved(window, x, y); });
+}
+
+void PressPointer(HWND window, int x, int y, uint64_t delayMs) {
+  ScheduleAction(delayMs, [=] { host::PointerButton(window, x, y, true); });
+}
+
+void ReleasePointer(HWND window, int x, int y, uint64_t delayMs) {
+  ScheduleAction(delayMs, [=] { host::PointerButton(window, x, y, false); });
+}
+
+host::MenuScene MenuSceneOf(HWND window) { return host::MenuSceneOf(window); }
+
 void TypeText(const std::string& utf8, uint64_t delayMs) {
   ScheduleAction(delayMs, [utf8] { host::TextCommitted(utf8); });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/menu_bar.h"
 
 namespace headless {
 
@@ -18,6 +19,16 @@ void TypeText(const std::string& utf8, uint64_t delayMs = 0);
 void Compose(const std::string& utf8, int cursor, uint64_t delayMs = 0);
 // An empty list closes the candidate window.
 void ShowCandidates(const std::vector<std::string>& utf8, int selection, uint64_t delayMs = 0);
+
+// The pointer over a window's view (the top-left of its menu bar strip, or of its client area without a bar) and
+// its left button, as a person moves and clicks it: the cursor follows and the menu bar takes what falls on it.
+void MovePointer(HWND window, int x, int y, uint64_t delayMs = 0);
+void PressPointer(HWND window, int x, int y, uint64_t delayMs = 0);
+void ReleasePointer(HWND window, int x, int y, uint64_t delayMs = 0);
+// What the menu bar of a window shows now (laid out as the SDL host draws it), and the number of times the host was
+// told that it changed.
+host::MenuScene MenuSceneOf(HWND window);
+int MenuChangeCount();
 
 // Joypads: attached at once (seen at the next enumeration); the id names it in the other calls.
 uint32_t AttachPad(const std::string& name);

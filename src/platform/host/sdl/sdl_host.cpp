@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <x86intrin.h>
 
+#include <algorithm>
 #include <cctype>
 #include <condition_variable>
 #include <cerrno>
@@ -17,24 +18,17 @@
 #include <map>
 #include <vector>
 
+#include "platform/host/input.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/host/sdl/sdl_audio.h"
 #include "platform/host/sdl/sdl_input.h"
+#include "platform/host/sdl/sdl_view.h"
 #include "platform/media/midi_synth.h"
 #include "platform/win32/user.h"
 
 namespace host {
 namespace {
-
-struct SdlWindow {
-  SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
-  SDL_Texture* texture = nullptr;
-  Uint32 textureFormat = 0;
-  int textureWidth = 0, textureHeight = 0;
-  bool hadFocus = false;
-};
 
 class SdlHost final : public Host {
  public:
@@ -45,7 +39,7 @@ class SdlHost final : public Host {
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
   ~SdlHost() override {
-    for (auto& [hwnd, w] : windows_) Release(w);
+    windows_.clear();
     for (auto& [name, mark] : marks_) {
       if (mark.socket >= 0) close(mark.socket);
     }
@@ -108,8 +102,12 @@ class SdlHost final : public Host {
     return modes;
   }
   // A display mode lives inside the window: the real screen keeps its mode and the window shows the picture.
-  bool SetDisplayMode(const DisplayMode&) override { return true; }
-  void RestoreDisplayMode() override {}
+  bool SetDisplayMode(const DisplayMode& mode) override {
+    mode_ = mode;
+    modeSet_ = true;
+    return true;
+  }
+  void RestoreDisplayMode() override { modeSet_ = false; }
 
   UINT OemCodePage() override { return 932; }
   std::string SoundFontPath() override { return media::FindSystemSoundFont(); }
@@ -126,79 +124,20 @@ class SdlHost final : public Host {
   void WindowChanged(const WindowView& view) override {
     if (!videoUp_) return;
     auto it = windows_.find(view.window);
-    if (it == windows_.end()) {
-      if (!view.visible || view.clientWidth <= 0 || view.clientHeight <= 0) return;
-      SdlWindow w;
-      w.window = SDL_CreateWindow(ShiftJisToUtf8(view.title.c_str()).c_str(), SDL_WINDOWPOS_CENTERED,
-                                  SDL_WINDOWPOS_CENTERED, view.clientWidth, view.clientHeight, SDL_WINDOW_SHOWN);
-      if (!w.window) {
-        std::fprintf(stderr, "vomak: cannot open a window: %s\n", SDL_GetError());
-        return;
-      }
-      w.renderer = SDL_CreateRenderer(w.window, -1, 0);
-      if (w.renderer) {
-        SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
-        SDL_RenderClear(w.renderer);
-        SDL_RenderPresent(w.renderer);
-      }
-      windows_[view.window] = w;
-      return;
-    }
-    SdlWindow& w = it->second;
-    SDL_SetWindowTitle(w.window, ShiftJisToUtf8(view.title.c_str()).c_str());
-    int cw = 0, ch = 0;
-    SDL_GetWindowSize(w.window, &cw, &ch);
-    if (view.clientWidth > 0 && view.clientHeight > 0 && (cw != view.clientWidth || ch != view.clientHeight)) {
-      SDL_SetWindowSize(w.window, view.clientWidth, view.clientHeight);
-    }
-    if (view.visible) {
-      SDL_ShowWindow(w.window);
-    } else {
-      SDL_HideWindow(w.window);
-    }
+    if (it == windows_.end()) it = windows_.emplace(view.window, std::make_unique<SdlView>()).first;
+    it->second->Change(view, ScreenOffset());
   }
 
-  void WindowDestroyed(HWND window) override {
+  void WindowDestroyed(HWND window) override { windows_.erase(window); }
+
+  void MenuChanged(HWND window) override {
     auto it = windows_.find(window);
-    if (it == windows_.end()) return;
-    Release(it->second);
-    windows_.erase(it);
+    if (it != windows_.end()) it->second->MenuChanged();
   }
 
   void Present(HWND window, const Frame& frame) override {
     auto it = windows_.find(window);
-    if (it == windows_.end() || !it->second.renderer) return;
-    SdlWindow& w = it->second;
-    const void* pixels = frame.pixels;
-    int pitch = frame.pitch;
-    Uint32 format;
-    if (frame.bitsPerPixel == 8) {
-      // Palette frames are turned into X8R8G8B8 here.
-      converted_.resize(static_cast<size_t>(frame.width) * frame.height);
-      for (int y = 0; y < frame.height; ++y) {
-        const uint8_t* row = static_cast<const uint8_t*>(frame.pixels) + static_cast<ptrdiff_t>(y) * frame.pitch;
-        for (int x = 0; x < frame.width; ++x) {
-          converted_[static_cast<size_t>(y) * frame.width + x] = frame.palette ? frame.palette[row[x]] : 0;
-        }
-      }
-      pixels = converted_.data();
-      pitch = frame.width * 4;
-      format = SDL_PIXELFORMAT_RGB888;
-    } else {
-      format = SDL_MasksToPixelFormatEnum(frame.bitsPerPixel, frame.redMask, frame.greenMask, frame.blueMask, 0);
-      if (format == SDL_PIXELFORMAT_UNKNOWN) return;
-    }
-    if (!w.texture || w.textureFormat != format || w.textureWidth != frame.width ||
-        w.textureHeight != frame.height) {
-      if (w.texture) SDL_DestroyTexture(w.texture);
-      w.texture = SDL_CreateTexture(w.renderer, format, SDL_TEXTUREACCESS_STREAMING, frame.width, frame.height);
-      w.textureFormat = format;
-      w.textureWidth = frame.width;
-      w.textureHeight = frame.height;
-      if (!w.texture) return;
-    }
-    SDL_UpdateTexture(w.texture, nullptr, pixels, pitch);
-    Show(w);
+    if (it != windows_.end()) it->second->Present(frame);
   }
 
   // Taking X's events costs tens of microseconds, so it is done once a millisecond (PollHostEvents).
@@ -214,22 +153,12 @@ class SdlHost final : public Host {
         continue;
       }
       if (input_.Handle(e)) continue;
-      if (e.type == SDL_MOUSEMOTION) {
-        for (auto& [h, w] : windows_) {
-          if (SDL_GetWindowID(w.window) != e.motion.windowID) continue;
-          POINT p{e.motion.x, e.motion.y};
-          ClientToScreen(h, &p);
-          State().cursorPosition = p;
-        }
-        continue;
-      }
+      if (HandlePointer(e)) continue;
       if (e.type != SDL_WINDOWEVENT) continue;
-      HWND hwnd = nullptr;
-      for (auto& [h, w] : windows_) {
-        if (SDL_GetWindowID(w.window) == e.window.windowID) hwnd = h;
-      }
-      if (!hwnd) continue;
-      SdlWindow& w = windows_[hwnd];
+      SdlView* view = Find(e.window.windowID);
+      if (!view) continue;
+      SdlView& w = *view;
+      HWND hwnd = w.Window();
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
           RequestClose(hwnd);
@@ -245,7 +174,7 @@ class SdlHost final : public Host {
           if (w.hadFocus) SetApplicationActive(false);
           break;
         case SDL_WINDOWEVENT_EXPOSED:
-          Show(w);
+          w.Show();
           break;
         default:
           break;
@@ -314,17 +243,30 @@ class SdlHost final : public Host {
   bool ReadJoystick(uint32_t id, JoystickReading& reading) override { return input_.ReadJoystick(id, reading); }
 
  private:
-  static void Show(SdlWindow& w) {
-    if (!w.renderer) return;
-    SDL_RenderClear(w.renderer);
-    if (w.texture) SDL_RenderCopy(w.renderer, w.texture, nullptr, nullptr);
-    SDL_RenderPresent(w.renderer);
+  SdlView* Find(Uint32 windowId) {
+    for (auto& [h, w] : windows_) {
+      if (w->Is(windowId)) return w.get();
+    }
+    return nullptr;
   }
-  static void Release(SdlWindow& w) {
-    if (w.texture) SDL_DestroyTexture(w.texture);
-    if (w.renderer) SDL_DestroyRenderer(w.renderer);
-    if (w.window) SDL_DestroyWindow(w.window);
-    w = {};
+  // The pointer and its left button over a real window, in view coordinates.
+  bool HandlePointer(const SDL_Event& e) {
+    if (e.type == SDL_MOUSEMOTION) {
+      if (SdlView* w = Find(e.motion.windowID)) PointerMoved(w->Window(), e.motion.x, e.motion.y);
+      return true;
+    }
+    if (e.type != SDL_MOUSEBUTTONDOWN && e.type != SDL_MOUSEBUTTONUP) return false;
+    if (e.button.button != SDL_BUTTON_LEFT) return true;
+    if (SdlView* w = Find(e.button.windowID)) {
+      PointerButton(w->Window(), e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
+    }
+    return true;
+  }
+  // An emulated display mode smaller than the desktop is centred on it.
+  POINT ScreenOffset() {
+    if (!modeSet_) return {0, 0};
+    DisplayMode desktop = DesktopMode();
+    return {std::max(0, (desktop.width - mode_.width) / 2), std::max(0, (desktop.height - mode_.height) / 2)};
   }
 
   struct ClassMark {
@@ -364,8 +306,9 @@ class SdlHost final : public Host {
   bool videoUp_ = false;
   bool eventsUp_ = false;
   bool interrupted_ = false;
-  std::map<HWND, SdlWindow> windows_;
-  std::vector<uint32_t> converted_;
+  std::map<HWND, std::unique_ptr<SdlView>> windows_;
+  DisplayMode mode_;
+  bool modeSet_ = false;
   std::unique_ptr<media::AudioOutput> audio_;
   SdlInput input_;
 };

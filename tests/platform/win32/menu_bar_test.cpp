@@ -1,0 +1,394 @@
+// The menu bar as the hosts work it, on the headless host: the strip's and drop-downs' layout in the UI font, the
+// pointer and the keys choosing items (WM_COMMAND as a real menu sends it), the client area when the bar comes and
+// goes, and the place and shape a host is given.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/host/headless/headless_input.h"
+#include "platform/host/input.h"
+#include "platform/host/menu_bar.h"
+#include "platform/host/platform_state.h"
+#include "platform/win32/gdi.h"
+#include "platform/win32/gdi_text.h"
+#include "platform/win32/region.h"
+#include "platform/win32/user.h"
+#include "window_test_support.h"
+#include "support/headless_fixture.h"
+
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE;
+// The frame of that style: 5 pixels a side, 19 of caption and 19 of menu bar above the client area.
+constexpr int kSide = 5, kAbove = 5 + 19 + 19;
+
+// Key codes of the keyboard (DirectInput).
+constexpr int kEscape = 0x01, kEnter = 0x1C, kAlt = 0x38, kF10 = 0x44, kUp = 0xC8, kLeft = 0xCB, kRight = 0xCD,
+              kDown = 0xD0;
+
+// A window at (100, 50) with a 640 x 480 client area under the bar: "&File" (Open with its shortcut, a
+// separator, Recent with One, Quit), Help, and Gone (grayed).
+class MenuBarTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    headless::Config config;
+    config.fontFiles[""] = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+    RestartHeadless(config);
+    seen = &messages;
+    WNDCLASSEXA c{};
+    c.cbSize = 48;
+    c.lpfnWndProc = &Proc;
+    c.lpszClassName = "MenuBarTest";
+    ASSERT_NE(RegisterClassExA(&c), 0);
+    bar = CreateMenu();
+    file = CreatePopupMenu();
+    recent = CreatePopupMenu();
+    AppendMenuA(recent, MF_STRING, 30, "One");
+    AppendMenuA(file, MF_STRING, 10, "&Open\tCtrl+O");
+    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(file, MF_POPUP, reinterpret_cast<UINT_PTR>(recent), "Recent");
+    AppendMenuA(file, MF_STRING, 11, "Quit");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+    AppendMenuA(bar, MF_STRING, 20, "Help");
+    AppendMenuA(bar, MF_STRING, 21, "Gone");
+    MENUITEMINFOA gray{};
+    gray.cbSize = sizeof gray;
+    gray.fMask = MIIM_STATE;
+    gray.fState = MFS_GRAYED;
+    SetMenuItemInfoA(bar, 21, FALSE, &gray);
+    window = CreateWindowExA(kExStyle, "MenuBarTest", "menu", kStyle, 100, 50, 640 + 2 * kSide, 480 + kAbove + kSide,
+                             nullptr, bar, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+    Drain();
+    messages.clear();
+  }
+  void TearDown() override {
+    seen = nullptr;
+    HeadlessTest::TearDown();
+  }
+  void Drain() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  // The commands the window received since the last look, and the messages of one kind.
+  std::vector<int> Commands() {
+    Drain();
+    std::vector<int> ids;
+    for (const Seen& s : messages) {
+      if (s.message == WM_COMMAND) ids.push_back(static_cast<int>(s.wparam));
+    }
+    messages.clear();
+    return ids;
+  }
+  int Count(UINT message) const {
+    int n = 0;
+    for (const Seen& s : messages) n += s.message == message;
+    return n;
+  }
+  void Click(int x, int y) {
+    host::PointerButton(window, x, y, true);
+    host::PointerButton(window, x, y, false);
+  }
+  void Tap(int code) {
+    host::KeyChanged(code, true);
+    Drain();
+    host::KeyChanged(code, false);
+    Drain();
+  }
+  static POINT Middle(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+  host::MenuScene Scene() { return headless::MenuSceneOf(window); }
+  // Text widths in the UI face at the menu's size, measured by GDI itself.
+  static int Width(const char* text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontA(12, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "");
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(std::string(text).size()), &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return size.cx;
+  }
+  HMENU bar = nullptr, file = nullptr, recent = nullptr;
+  HWND window = nullptr;
+  std::vector<Seen> messages;
+};
+
+std::string Text(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+}  // namespace
+
+TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
+  const int file = Width("File"), help = Width("Help"), gone = Width("Gone"), open = Width("Open"),
+            shortcut = Width("Ctrl+O"), recentWidth = Width("Recent"), quit = Width("Quit");
+  ASSERT_GT(file, 10);
+  host::MenuScene s = Scene();
+  EXPECT_EQ(s.stripHeight, 19);
+  EXPECT_EQ(s.width, 640);
+  ASSERT_EQ(s.bar.size(), 3u);
+  // Seven pixels left and right of each text, items side by side from the left; the '&' is not shown.
+  int x = 0;
+  const int widths[] = {file, help, gone};
+  const char* texts[] = {"File", "Help", "Gone"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(s.bar[i].text, texts[i]);
+    EXPECT_EQ(Text(s.bar[i].rect), Text(RECT{x, 0, x + widths[i] + 14, 19})) << texts[i];
+    EXPECT_EQ(s.bar[i].textX, x + 7);
+    EXPECT_EQ(s.bar[i].textY, 3);  // a 12-pixel cell in the middle of 19
+    x += widths[i] + 14;
+  }
+  EXPECT_TRUE(s.bar[2].grayed);
+  EXPECT_TRUE(s.panels.empty());
+
+  // The drop-down: under its bar item, a 2-pixel frame, rows of 18 and separators of 8; the widest text and the
+  // widest shortcut, 16 apart, with 18 on either side.
+  host::PointerButton(window, 5, 5, true);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  const host::MenuPanel& p = s.panels[0];
+  const int textWidth = std::max({open, recentWidth, quit});
+  const int width = 2 + 18 + textWidth + 16 + shortcut + 18 + 2;
+  EXPECT_EQ(Text(p.rect), Text(RECT{0, 19, width, 19 + 2 + 18 + 8 + 18 + 18 + 2}));
+  EXPECT_EQ(Text(p.cells[1].rect), Text(RECT{2, 39, width - 2, 47}));
+  EXPECT_EQ(Text(p.cells[3].rect), Text(RECT{2, 65, width - 2, 83}));
+  EXPECT_EQ(p.cells[0].text, "Open");
+  EXPECT_EQ(p.cells[0].shortcut, "Ctrl+O");
+  EXPECT_EQ(p.shortcutX, 2 + 18 + textWidth + 16);
+  EXPECT_TRUE(p.cells[1].separator);
+  EXPECT_EQ(p.selected, -1);
+
+  // A window too narrow for every item shows the ones that begin inside it.
+  host::EndMenuTracking(window);
+  SetWindowPos(window, nullptr, 0, 0, file + help + 14 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  s = Scene();
+  ASSERT_EQ(s.bar.size(), 2u);
+  EXPECT_EQ(s.bar[1].text, "Help");
+}
+
+TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
+  struct Case {
+    const char* raw;
+    const char* text;
+    const char* shortcut;
+  } cases[] = {{"&Save", "Save", ""},         {"A && B", "A & B", ""},     {"Go\tF5", "Go", "F5"},
+               {"Tab\tA\tB", "Tab", "A\tB"},  {"End&", "End", ""},         {"\x83\x74\x83\x40\x83\x43\x83\x8B", "\x83\x74\x83\x40\x83\x43\x83\x8B", ""}};
+  for (const Case& c : cases) {
+    HMENU m = CreateMenu();
+    AppendMenuA(m, MF_STRING, 1, c.raw);
+    SetMenu(window, m);
+    host::MenuScene s = Scene();
+    ASSERT_EQ(s.bar.size(), 1u) << c.raw;
+    EXPECT_EQ(s.bar[0].text, c.text) << c.raw;
+    EXPECT_EQ(s.bar[0].shortcut, c.shortcut) << c.raw;
+  }
+  SetMenu(window, nullptr);
+  host::MenuScene s = Scene();
+  EXPECT_EQ(s.stripHeight, 0);
+  EXPECT_TRUE(s.bar.empty());
+  host::PointerButton(window, 5, 5, true);  // the client area now: nothing happens
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+}
+
+TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
+  host::MenuScene s = Scene();
+  POINT help = Middle(s.bar[1].rect), gone = Middle(s.bar[2].rect), fileItem = Middle(s.bar[0].rect);
+  Click(help.x, help.y);
+  EXPECT_EQ(Commands(), std::vector<int>{20});
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  Click(gone.x, gone.y);  // grayed
+  EXPECT_EQ(Commands(), std::vector<int>{});
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+
+  // A click on File opens its drop-down and leaves it open; pointing at Recent opens Recent beside it.
+  Click(fileItem.x, fileItem.y);
+  s = Scene();
+  ASSERT_TRUE(s.barOpen);
+  const host::MenuPanel fileMenu = s.panels[0];
+  POINT recentRow = Middle(fileMenu.cells[2].rect);
+  host::PointerMoved(window, recentRow.x, recentRow.y);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 2u);
+  EXPECT_EQ(s.panels[0].selected, 2);
+  EXPECT_EQ(s.panels[1].rect.left, fileMenu.rect.right - 2);
+  EXPECT_EQ(s.panels[1].rect.top, fileMenu.cells[2].rect.top - 2);
+  // Separator and frame choose nothing; the item of the nested drop-down is chosen.
+  POINT separator = Middle(fileMenu.cells[1].rect);
+  Click(separator.x, separator.y);
+  Click(fileMenu.rect.left, fileMenu.rect.top);
+  EXPECT_EQ(Commands(), std::vector<int>{});
+  EXPECT_EQ(host::MenuTrackingWindow(), window);
+  host::PointerMoved(window, recentRow.x, recentRow.y);
+  POINT one = Middle(Scene().panels[1].cells[0].rect);
+  Click(one.x, one.y);
+  EXPECT_EQ(Commands(), std::vector<int>{30});
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+
+  // Pressed on File and let go on Quit: Quit. A press outside, or on the open item again, folds the menu.
+  host::PointerButton(window, fileItem.x, fileItem.y, true);
+  POINT quit = Middle(fileMenu.cells[3].rect);
+  host::PointerMoved(window, quit.x, quit.y);
+  host::PointerButton(window, quit.x, quit.y, false);
+  EXPECT_EQ(Commands(), std::vector<int>{11});
+  Click(fileItem.x, fileItem.y);
+  host::PointerButton(window, 600, 400, true);
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  host::PointerButton(window, 600, 400, false);
+  Click(fileItem.x, fileItem.y);
+  host::PointerButton(window, fileItem.x, fileItem.y, true);
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  EXPECT_EQ(Commands(), std::vector<int>{});
+  // Pressed on Help and let go elsewhere: nothing.
+  host::PointerButton(window, help.x, help.y, true);
+  host::PointerButton(window, 600, 400, false);
+  EXPECT_EQ(Commands(), std::vector<int>{});
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+}
+
+TEST_F(MenuBarTest, TheCursorFollowsThePointerWhileNoMenuIsOpen) {
+  POINT at{};
+  host::PointerMoved(window, 30, 119);  // the client area's row 100
+  GetCursorPos(&at);
+  EXPECT_EQ(at.x, 100 + kSide + 30);
+  EXPECT_EQ(at.y, 50 + kAbove + 100);
+  host::PointerButton(window, 5, 5, true);
+  host::PointerMoved(window, 300, 300);
+  GetCursorPos(&at);
+  EXPECT_EQ(at.y, 50 + kAbove - 14);  // where the press was
+  host::EndMenuTracking(window);
+  host::PointerMoved(window, 300, 300);
+  GetCursorPos(&at);
+  EXPECT_EQ(at.y, 50 + kAbove + 281);
+}
+
+TEST_F(MenuBarTest, KeysMoveThroughTheMenuAndPostNothingElse) {
+  Tap(kF10);
+  ASSERT_EQ(host::MenuTrackingWindow(), window);
+  host::MenuScene s = Scene();
+  EXPECT_EQ(s.barSelected, 0);
+  EXPECT_FALSE(s.barOpen);
+  messages.clear();
+  struct Step {
+    int key;
+    int depth;     // drop-downs open
+    int selected;  // in the deepest (the bar item when none is open)
+  } steps[] = {{kDown, 1, 0}, {kDown, 1, 2},  {kRight, 2, 0}, {kLeft, 1, 2}, {kDown, 1, 3},
+               {kDown, 1, 0}, {kUp, 1, 3},    {kRight, 0, 1}, {kLeft, 0, 0},
+               {kLeft, 0, 2}, {kRight, 0, 0}, {kEnter, 1, 0}, {kEscape, 0, 0}, {kUp, 1, 3}};
+  for (const Step& step : steps) {
+    Tap(step.key);
+    s = Scene();
+    ASSERT_EQ(static_cast<int>(s.panels.size()), step.depth) << step.key;
+    EXPECT_EQ(step.depth ? s.panels.back().selected : s.barSelected, step.selected) << step.key;
+  }
+  EXPECT_EQ(Count(WM_KEYDOWN) + Count(WM_KEYUP) + Count(WM_SYSKEYDOWN) + Count(WM_SYSKEYUP), 0);
+  Tap(kEnter);  // Quit
+  EXPECT_EQ(Commands(), std::vector<int>{11});
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  // The keys go to the window again.
+  Tap(kDown);
+  EXPECT_EQ(Count(WM_KEYDOWN), 1);
+
+  // Alt alone, then Right and Enter: Help. Esc at the bar ends the menu; Alt or F10 end it too.
+  Tap(kAlt);
+  Tap(kRight);
+  Tap(kEnter);
+  EXPECT_EQ(Commands(), std::vector<int>{20});
+  for (int end : {kEscape, kAlt, kF10}) {
+    Tap(kAlt);
+    ASSERT_EQ(host::MenuTrackingWindow(), window);
+    Tap(end);
+    EXPECT_EQ(host::MenuTrackingWindow(), nullptr) << end;
+  }
+  // Alt with another key between its press and release opens nothing; nor does the grayed item choose.
+  host::KeyChanged(kAlt, true);
+  Tap(kEnter);
+  host::KeyChanged(kAlt, false);
+  Drain();
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  Tap(kF10);
+  Tap(kLeft);
+  Tap(kEnter);
+  EXPECT_EQ(Commands(), std::vector<int>{});
+  EXPECT_EQ(Scene().barSelected, 2);
+  // Losing the focus folds the menu.
+  host::SetApplicationActive(false);
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+}
+
+TEST_F(MenuBarTest, TheClientAreaChangesByTheBarAndTheWindowHearsOfIt) {
+  // Hiding the bar keeps the outer rectangle: the client area grows by the strip and the window is told.
+  SetMenu(window, nullptr);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(Text(client), "0,0,640,499");
+  Drain();
+  ASSERT_EQ(Count(WM_SIZE), 1);
+  ASSERT_EQ(Count(WM_MOVE), 1);
+  for (const Seen& m : messages) {
+    if (m.message == WM_SIZE) {
+      EXPECT_EQ(m.lparam, MAKELPARAM(640, 499));
+    }
+    if (m.message == WM_MOVE) {
+      EXPECT_EQ(m.lparam, MAKELPARAM(100 + kSide, 50 + kAbove - 19));
+    }
+  }
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  EXPECT_EQ(view.menuBarHeight, 0);
+  EXPECT_EQ(view.clientHeight, 499);
+  messages.clear();
+  SetMenu(window, bar);
+  Drain();
+  ASSERT_EQ(Count(WM_SIZE), 1);
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  EXPECT_EQ(view.menuBarHeight, 19);
+  EXPECT_EQ(view.clientHeight, 480);
+  // A menu open on the bar folds when the bar goes.
+  Tap(kF10);
+  SetMenu(window, nullptr);
+  EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+}
+
+TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  host::ViewPlacement p = host::PlacementOf(view);
+  EXPECT_EQ(Text(RECT{p.left, p.top, p.width, p.height}), Text(RECT{100 + kSide, 50 + kAbove - 19, 640, 499}));
+  EXPECT_EQ(p.stripHeight, 19);
+  SetWindowPos(window, nullptr, -30, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  p = host::PlacementOf(view);
+  EXPECT_EQ(p.left, -30 + kSide);
+  EXPECT_EQ(p.top, 7 + kAbove - 19);
+
+  // The region is in window coordinates: the caption's and frame's part falls away, the rest moves to the view.
+  HRGN region = CreateRectRgn(0, 0, 650, 30);  // caption and the strip's first 6 rows
+  HRGN dot = CreateRectRgn(10, 200, 20, 210);
+  HRGN caption = CreateRectRgn(0, 0, 650, 20);
+  CombineRgn(region, region, dot, RGN_OR);
+  CombineRgn(region, region, caption, RGN_OR);
+  ASSERT_EQ(SetWindowRgn(window, region, TRUE), 1);
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  ASSERT_TRUE(view.shaped);
+  std::vector<std::string> rects;
+  for (const RECT& r : host::ShapeInView(view)) rects.push_back(Text(r));
+  EXPECT_EQ(rects, (std::vector<std::string>{"0,0,640,6", "5,176,15,186"}));
+  // Without the bar the client area's top is the view's top.
+  SetMenu(window, nullptr);
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  rects.clear();
+  for (const RECT& r : host::ShapeInView(view)) rects.push_back(Text(r));
+  EXPECT_EQ(rects, (std::vector<std::string>{"0,0,640,6", "5,176,15,186"}));
+  EXPECT_EQ(host::PlacementOf(view).top, 7 + kAbove - 19);
+  ASSERT_EQ(SetWindowRgn(window, nullptr, TRUE), 1);
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  EXPECT_FALSE(view.shaped);
+  for (HRGN r : {region, dot, caption}) DeleteObject(r);
+}
