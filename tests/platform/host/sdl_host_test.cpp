@@ -208,6 +208,14 @@ TEST_F(SdlHostTest, TheRealWindowShowsTheMenuBarAboveTheClientAreaAndTakesItsCli
   }
   Drain();
   EXPECT_EQ(std::count(messages.begin(), messages.end(), static_cast<UINT>(WM_COMMAND)), 1);
+  // An emulated display mode is centred on the desktop, and so is the window on it.
+  const host::DisplayMode desktop = host::Current().DesktopMode();
+  ASSERT_TRUE(host::SetDisplayMode(640, 480, 32, 0));
+  SDL_GetWindowPosition(w, &x, &y);
+  EXPECT_EQ(x * 10000 + y, ((desktop.width - 640) / 2 + 43) * 10000 + (desktop.height - 480) / 2 + 52);
+  host::RestoreDisplayMode();
+  SDL_GetWindowPosition(w, &x, &y);
+  EXPECT_EQ(x * 10000 + y, 43 * 10000 + 52);
   // Without the bar the window is the client area alone.
   SetMenu(window, nullptr);
   SDL_GetWindowSize(w, &width, &height);

@@ -105,9 +105,13 @@ class SdlHost final : public Host {
   bool SetDisplayMode(const DisplayMode& mode) override {
     mode_ = mode;
     modeSet_ = true;
+    for (auto& [h, w] : windows_) w->Offset(ScreenOffset());
     return true;
   }
-  void RestoreDisplayMode() override { modeSet_ = false; }
+  void RestoreDisplayMode() override {
+    modeSet_ = false;
+    for (auto& [h, w] : windows_) w->Offset(ScreenOffset());
+  }
 
   UINT OemCodePage() override { return 932; }
   std::string SoundFontPath() override { return media::FindSystemSoundFont(); }

@@ -171,6 +171,7 @@ bool SdlView::Open(const WindowView& view, const ViewPlacement& place, POINT off
   }
   if (renderer_) SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   place_ = place;
+  offset_ = offset;
   Reshape();
   SDL_SetWindowPosition(window_, x, y);
   return true;
@@ -210,16 +211,24 @@ bool SdlView::Change(const WindowView& view, POINT offset) {
     if (place.width > 0 && place.height > 0 && (place.width != place_.width || place.height != place_.height)) {
       SDL_SetWindowSize(window_, place.width, place.height);
     }
-    if (place.left != place_.left || place.top != place_.top) {
+    if (place.left != place_.left || place.top != place_.top || offset.x != offset_.x || offset.y != offset_.y) {
       SDL_SetWindowPosition(window_, place.left + offset.x, place.top + offset.y);
     }
     place_ = place;
+    offset_ = offset;
     if (reshape) Reshape();
     if (view.visible) SDL_ShowWindow(window_);
     else SDL_HideWindow(window_);
   }
   MenuChanged();
   return true;
+}
+
+void SdlView::Offset(POINT offset) {
+  if (window_ && (offset.x != offset_.x || offset.y != offset_.y)) {
+    SDL_SetWindowPosition(window_, place_.left + offset.x, place_.top + offset.y);
+  }
+  offset_ = offset;
 }
 
 void SdlView::MenuChanged() {

@@ -23,6 +23,8 @@ class SdlView {
   // desktop (an emulated display mode is centred on it). Opens the real window once the view is visible and has
   // a size; false while there is none.
   bool Change(const WindowView& view, POINT offset);
+  // Moves the real window by a new offset (the display mode changed).
+  void Offset(POINT offset);
   // Redraws the menu bar and its drop-downs.
   void MenuChanged();
   void Present(const Frame& frame);
@@ -50,6 +52,7 @@ class SdlView {
   std::vector<uint32_t> converted_;
   std::vector<Piece> menu_;
   ViewPlacement place_;
+  POINT offset_{};
   bool shaped_ = false;
   std::vector<RECT> shape_;  // view coordinates
 };
