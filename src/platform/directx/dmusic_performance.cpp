@@ -87,13 +87,14 @@ class Performance final : public ComObject<IDirectMusicPerformance8> {
     if (!segment) return E_INVALIDARG;
     if (host::ShouldFail("DirectMusicPerformance::PlaySegmentEx")) return E_FAIL;
     CatchUp();
-    if (!(flags & DMUS_SEGF_SECONDARY)) StopWhere([](const Play& p) { return p.primary; });
+    const bool primary = !(flags & DMUS_SEGF_SECONDARY);
+    StopWhere([primary](const Play& p) { return primary && p.primary; });
     auto voice = std::make_shared<media::SongVoice>(segment->Song(), synth_);
     voice->SetRepeats(segment->Repeats());
     voice->SetGain(GainOf(volume_));
     voice->Play(0);
     segment->AddRef();
-    plays_.push_back({segment, voice, !(flags & DMUS_SEGF_SECONDARY)});
+    plays_.push_back({segment, voice, primary});
     mixer_->Add(std::move(voice));
     return S_OK;
   }

@@ -96,6 +96,26 @@ TEST_F(DirectMusicTest, APerformancePlaysOnlyBetweenInitAudioAndCloseDown) {
   EXPECT_EQ(device->Release(), 0u);  // the performance let go of its own reference
 }
 
+TEST_F(DirectMusicTest, APlayThatHasEndedIsLetGoOfWithTheNextPlay) {
+  std::u16string path;
+  for (char c : workDir() + "/song.mid") path += static_cast<char16_t>(c);
+  IDirectMusicSegment8 *once = nullptr, *next = nullptr;
+  ASSERT_EQ(Load(path.c_str(), &once), S_OK);
+  ASSERT_EQ(Load(path.c_str(), &next), S_OK);
+  IDirectSound* device = nullptr;
+  ASSERT_EQ(Init(&device), S_OK);
+  const DWORD secondary = DMUS_SEGF_REFTIME | DMUS_SEGF_SECONDARY;
+  ASSERT_EQ(performance_->PlaySegmentEx(once, nullptr, nullptr, secondary, 0, nullptr, nullptr, nullptr), S_OK);
+  headless::AdvanceMilliseconds(600);  // the half-second song has ended
+  EXPECT_EQ(performance_->IsPlaying(once, nullptr), S_FALSE);
+  ASSERT_EQ(performance_->PlaySegmentEx(next, nullptr, nullptr, secondary, 0, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(once->Release(), 0u);  // neither the mix nor the performance keeps an ended play
+  EXPECT_EQ(performance_->IsPlaying(next, nullptr), S_OK);
+  EXPECT_EQ(performance_->CloseDown(), S_OK);
+  EXPECT_EQ(next->Release(), 0u);
+  device->Release();
+}
+
 TEST_F(DirectMusicTest, TheMasterVolumeStaysWithinItsBoundsAndTakesFourBytes) {
   const std::vector<std::pair<LONG, LONG>> cases = {{0, 0}, {-10000, -10000}, {-30000, -20000}, {5000, 2000}};
   for (const auto& [given, kept] : cases) {
