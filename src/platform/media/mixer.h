@@ -53,6 +53,10 @@ class Mixer {
   void Remove(const MixerSource* source);
   // Renders the next frames into out (frames × 2 samples), each sum clamped to 16 bits. Thread-safe.
   void Render(int16_t* out, int frames);
+  // As Render, for a device that pulls its frames: at an end a source tells the program of and the program has not
+  // answered yet, it calls `rest` (which may sleep a little) until the answer comes or `rest` answers false, and
+  // only then renders past it, so a restart sent in answer follows the end at the next frame. Thread-safe.
+  void RenderAnsweringToldEnds(int16_t* out, int frames, const std::function<bool()>& rest);
   // Moves every source on by frames nobody hears; they count as rendered. Thread-safe.
   void Skip(uint64_t frames);
   // The fewest frames any source plays before an end it tells of (MixerSource::kNoToldEnd: none).

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace host {
 namespace {
@@ -41,8 +42,15 @@ class SdlAudio final : public media::AudioOutput {
 
  private:
   static void Fill(void* self, Uint8* stream, int length) {
-    static_cast<SdlAudio*>(self)->mixer().Render(reinterpret_cast<int16_t*>(stream),
-                                                 length / (media::kMixChannels * 2));
+    // At a song's end the callback waits a little for the program's restart, so a looped song plays on without
+    // a gap; the device's other buffer covers the wait.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+    static_cast<SdlAudio*>(self)->mixer().RenderAnsweringToldEnds(
+        reinterpret_cast<int16_t*>(stream), length / (media::kMixChannels * 2), [giveUp] {
+          if (std::chrono::steady_clock::now() >= giveUp) return false;
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
+          return true;
+        });
   }
   SDL_AudioDeviceID device_ = 0;
   std::string name_;
