@@ -74,9 +74,12 @@ int PaintGraphWithColor(int graph, int red, int green, int blue, int alpha);
 // ---- Fonts and text ----
 
 // A font handle: one system font at one size, with its own glyph cache. face: a font name (null or "" for the
-// system's default face); size in pixels (-1: 16); thickness 1 to 9 (-1: 6); type 0 plain, 1 edged, 2
-// anti-aliased, 3 edged and anti-aliased (-1: 0); charSet 0 default, 1 Shift-JIS, 2 Hangeul (-1: the system's);
-// edgeSize in pixels (above 0 makes the font edged; -1: 1); slot and checkNumber -1. The handle, or -1 (logged).
+// system's default face, cut to 255 bytes); size in pixels, up to 1,024 (-1: 16); thickness 0 to 10, the stroke
+// weight in hundreds (-1: 6); type 0 plain, 1 edged, 2 anti-aliased, 3 edged and anti-aliased (-1: 0); charSet 0
+// default, 1 Shift-JIS, 2 Hangeul (-1: the system's); edgeSize 0 to 127 pixels, and on an edged font at most 2,048
+// divided by the font's height (above 0 makes the font edged; -1: 1); slot 0 to 39, which must be free (-1: the
+// lowest free one); checkNumber 0 to 2,047 (-1: the next one). The handle, or -1 (logged, except for a slot in use
+// or a type, char set, slot or check number out of its range).
 int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
                        int checkNumber);
 // Deletes a font; 0, or -1 for a bad handle.
@@ -205,14 +208,6 @@ int AppLogIndentIn();
 int AppLogIndentOut();
 // Logs text, shuts the library down and ends the process with exit code -1.
 [[noreturn]] int ExitOnError(const char* text);
-
-// ---- Fonts ----
-
-// A font handle for a system font face (null or empty: the default face) at size pixels with a stroke thickness
-// 0 to 9; type 0 plain; size, thickness, type, char set and edge size take -1 for their defaults; slot and check
-// number -1 take a free slot and a new check number. The handle, or -1.
-int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
-                       int checkNumber);
 
 // ---- Input ----
 

@@ -60,7 +60,14 @@ HFONT MakeGdiFont(FontRecord* font, int charSet) {
   return made;
 }
 
-// Reads the cell of a GDI font: height and widest character, each with the edge on both sides, made even.
+// The one log line of an edge the glyph work cannot afford; -1.
+int EdgeRefused(int edgeSize) {
+  return AppLogWriteFormat("縁の太さ %d のフォントは作成できません（縁の太さは 0 から %d、フォントの高さとの積は %d まで）",
+                           edgeSize, kMaxEdgeSize, kMaxEdgeTimesHeight);
+}
+
+// Reads the cell of a GDI font: height and widest character, each with the edge on both sides, made even. False
+// (logged) without a device context, or for an edge too wide for the font's height.
 bool MeasureFont(FontRecord* font, HFONT gdiFont) {
   HDC dc = CreateCompatibleDC(nullptr);
   if (dc == nullptr) return AppLogWrite("ＤＣの取得に失敗しました\n"), false;
@@ -69,6 +76,8 @@ bool MeasureFont(FontRecord* font, HFONT gdiFont) {
   GetTextMetricsA(dc, &metrics);
   SelectObject(dc, previous);
   DeleteDC(dc);
+  if ((font->type & 1) != 0 && font->edgeSize * metrics.tmHeight > kMaxEdgeTimesHeight)
+    return EdgeRefused(font->edgeSize), false;
   int edge = (font->type & 1) ? font->edgeSize * 2 : 0;
   font->cellHeight = (metrics.tmHeight + edge + 1) / 2 * 2;
   font->cellWidth = (metrics.tmMaxCharWidth + edge + 1) / 2 * 2;
@@ -130,7 +139,7 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
   if (thickness == -1) thickness = 6;
   if (edgeSize == -1) edgeSize = 1;
   if (charSet == -1) charSet = DefaultCharSetIndex();
-  if (edgeSize < 1 || edgeSize > 127) return -1;
+  if (edgeSize < 0 || edgeSize > kMaxEdgeSize) return EdgeRefused(edgeSize);
 
   if (slot == -1) {
     for (int i = 0; i < kFontTableSize && slot == -1; ++i)

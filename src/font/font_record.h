@@ -10,6 +10,10 @@ constexpr int kGlyphSlotCount = 2025;
 constexpr int kGlyphCapacityMax = 2024;
 constexpr int kGlyphCodeCount = 65536;
 constexpr int kNewCodeListSize = 256;
+// An edge's cells grow with the square of its size and each glyph pixel visits them all, so the edge is bounded:
+// its size, and its size times the font's height (a 512-pixel font takes an edge of 4, a 16-pixel one of 127).
+constexpr int kMaxEdgeSize = 127;
+constexpr int kMaxEdgeTimesHeight = 2048;
 
 struct GlyphIndexEntry;
 

@@ -30,9 +30,10 @@ struct Offset {
   int dx, dy;
 };
 
-// The cells an edge of width e reaches around a glyph pixel.
+// The cells an edge of width e reaches around a glyph pixel; none for an edge of 0.
 std::vector<Offset> EdgeShape(int e) {
   std::vector<Offset> shape;
+  if (e <= 0) return shape;
   if (e == 1) return {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
   static const int rows2[] = {3, 5, 5, 5, 3};
   static const int rows3[] = {1, 5, 5, 7, 5, 5, 1};
@@ -203,7 +204,7 @@ class GlyphRenderer {
  public:
   GlyphRenderer(FontRecord* font, HDC dc, const TEXTMETRICA& metrics)
       : font_(font), dc_(dc), metrics_(metrics), side_(font->cellWidth),
-        edge_((font->type & 1) ? font->edgeSize : 0), shape_(EdgeShape(edge_ > 0 ? edge_ : 1)) {}
+        edge_((font->type & 1) ? font->edgeSize : 0), shape_(EdgeShape(edge_)) {}
 
   void Render(GlyphSlot* slot, uint8_t first, uint8_t second) {
     const int cell = slot->cellNumber;
@@ -295,7 +296,7 @@ class GlyphRenderer {
     boxHeight_ = std::max(0, std::min(source.height, side_ - 2 * edge_));
     if (graph)
       ComposeInWorkImage(source);
-    else if (edge_ > 0)
+    else if (font_->type == 3)  // a 16-bit cell, also with an edge of 0
       ComposeEdgedDib(source);
     else
       ComposeDib(source);

@@ -83,6 +83,48 @@ TEST_F(FontTest, BadArgumentsAnswerMinusOneAndLeaveTheSlotFree) {
   EXPECT_EQ(SetFontDeletedFlagPointer(0x20000000 | 39, nullptr), -1);
 }
 
+// An edge of 0 is a font of its own: plain unless the type asks for an edge, and never refused.
+TEST_F(FontTest, AnEdgeSizeOfZeroMakesAFont) {
+  ASSERT_EQ(StartWithFonts(32), 0);
+  struct Case {
+    int type, wantType;
+  } cases[] = {{-1, 0}, {0, 0}, {1, 1}, {2, 2}, {3, 3}};
+  const int plainCell = GetFontRecord(CreateFontToHandle(nullptr, 20, -1, 0, -1, -1, -1, -1))->cellWidth;
+  for (const Case& c : cases) {
+    const int font = CreateFontToHandle(nullptr, 20, -1, c.type, -1, 0, -1, -1);
+    ASSERT_NE(font, -1) << c.type;
+    EXPECT_EQ(GetFontRecord(font)->type, c.wantType);
+    EXPECT_EQ(GetFontRecord(font)->edgeSize, 0);
+    EXPECT_EQ(GetFontRecord(font)->cellWidth, plainCell);  // no edge around the cell
+    DeleteFontHandle(font);
+  }
+}
+
+// The edge's work grows with its square times the glyph's pixels: at most 127, and at most 2,048 over the height.
+TEST_F(FontTest, EdgesBeyondTheirBoundAreRefusedWithALogLine) {
+  ASSERT_EQ(StartWithFonts(32), 0);
+  struct Case {
+    int size, type, edge;
+    bool made;
+  } cases[] = {{512, -1, 4, true},   {512, -1, 5, false},  {16, -1, 127, true},  {16, -1, 128, false},
+               {-1, -1, 127, true},  {17, -1, 121, false}, {256, 3, 8, true},    {256, 3, 9, false},
+               {100, 1, 20, true},   {100, 1, 21, false},  {100, -1, -2, false}, {1024, 0, -1, true},
+               {512, 1, -1, true},   {300, 2, 100, false}, {20, 2, 102, true}};
+  for (const Case& c : cases) {
+    std::remove((workDir() + "/AppLog.txt").c_str());
+    const int font = CreateFontToHandle(nullptr, c.size, -1, c.type, -1, c.edge, -1, -1);
+    EXPECT_EQ(font != -1, c.made) << c.size << " " << c.edge;
+    const std::string refusal = "縁の太さ " + std::to_string(c.edge) + " のフォントは作成できません";
+    EXPECT_EQ(LogHas(refusal), !c.made) << c.size << " " << c.edge;
+    if (font != -1) {
+      EXPECT_EQ(DrawTextWithFont(0, 0, "\x81\xA1", PackScreenColor(255, 255, 255), font, 0, 0), 0);
+      DeleteFontHandle(font);
+    }
+  }
+  // A refused font leaves its slot free.
+  EXPECT_EQ(CreateFontToHandle(nullptr, 12, -1, -1, -1, -1, -1, -1) & 0xFFFF, 1);
+}
+
 TEST_F(FontTest, CreationRetriesWithTwoMoreCharSetsForANamedFace) {
   ASSERT_EQ(StartWithFonts(32), 0);
   headless::FailCall("CreateFontA", 2);

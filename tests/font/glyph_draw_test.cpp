@@ -238,6 +238,33 @@ TEST_F(GlyphTest, TextLandsTheGlyphPixelsOnEveryDepth) {
   }
 }
 
+// An edged font with an edge of 0 draws exactly what the same font without the edge draws, on either cache.
+TEST_F(GlyphTest, AnEdgeOfZeroDrawsTheBodyAlone) {
+  for (int bits : {8, 16, 32}) {
+    StartSynthetic(bits);
+    SelectDrawTarget(-2);
+    for (auto [plainType, edgedType] : {std::pair{0, 1}, std::pair{2, 3}}) {
+      std::vector<uint32_t> drawn[2];
+      for (int pass = 0; pass < 2; ++pass) {
+        ClearDrawTarget();
+        const int font = Font(pass == 0 ? plainType : edgedType, 0);
+        ASSERT_NE(font, -1) << bits;
+        const uint32_t white = PackScreenColor(255, 255, 255), red = PackScreenColor(255, 0, 0);
+        ASSERT_EQ(DrawTextWithFont(10, 10, "A.A", white, font, red, 0), 0);
+        LockedSurface back(QueryBackSurface());
+        for (int y = 0; y < 30; ++y)
+          for (int x = 0; x < 60; ++x) drawn[pass].push_back(back.Get(x, y));
+        DeleteFontHandle(font);
+      }
+      EXPECT_EQ(drawn[0], drawn[1]) << bits << " " << edgedType;
+      EXPECT_GT(std::count(drawn[0].begin(), drawn[0].end(), drawn[0][0]), 0);
+      EXPECT_LT(std::count(drawn[0].begin(), drawn[0].end(), drawn[0][0]), 30 * 60 - 16) << bits;  // the glyphs show
+    }
+    ShutdownLibrary();
+    started_ = false;
+  }
+}
+
 TEST_F(FontTest, HangeulTextUnderCodePage949) {
   ASSERT_EQ(StartWithFonts(32, {{"*fallback-ko", "/usr/share/fonts/truetype/nanum/NanumGothic.ttf"}}, 949), 0);
   SelectDrawTarget(-2);

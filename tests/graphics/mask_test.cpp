@@ -15,7 +15,10 @@ constexpr int kArea = 96;  // the square of the back screen the comparisons read
 // that start and end at every position of a four-byte mask word.
 bool Forbidden(int x, int y) { return ((x + 1) / 3 + (y + 1) / 3) % 2 == 1; }
 
-uint32_t Picture(int x, int y) { return x < 4 && y < 4 ? 0 : 0x203040u + static_cast<uint32_t>(x * 0x0F0000 + y * 0x0B); }
+// A picture with a black (transparent) corner.
+uint32_t Picture(int x, int y) {
+  return x < 4 && y < 4 ? 0 : 0x203040u + static_cast<uint32_t>(x * 0x0F0000 + y * 0x0B);
+}
 
 struct DrawKind {
   const char* name;
@@ -32,7 +35,8 @@ const std::vector<DrawKind>& Kinds() {
       {"fill box", [](int, int, int) { return DrawFillBox(2, 3, 50, 41, PackScreenColor(250, 200, 10)); }},
       {"frame box", [](int, int, int) { return DrawFrameBox(1, 1, 47, 44, PackScreenColor(10, 250, 90)); }},
       {"circle", [](int, int, int) { return DrawCircle(30, 30, 22, PackScreenColor(90, 20, 250), 1); }},
-      {"text", [](int, int f, int) { return DrawTextWithFont(2, 4, "AAAAAA", PackScreenColor(255, 255, 255), f, 0, 0); }},
+      {"text",
+       [](int, int f, int) { return DrawTextWithFont(2, 4, "AAAAAA", PackScreenColor(255, 255, 255), f, 0, 0); }},
       {"edged text",
        [](int, int, int e) {
          return DrawTextWithFont(3, 3, "AAAA", PackScreenColor(255, 255, 0), e, PackScreenColor(0, 0, 255), 0);
@@ -46,7 +50,8 @@ const std::vector<DrawKind>& Kinds() {
          SelectBlendMode(0, 0);
          return r;
        }},
-      {"formatted text", [](int, int, int) { return DrawFormattedText(1, 30, PackScreenColor(255, 255, 255), "%s", "MASKED"); }},
+      {"formatted text",
+       [](int, int, int) { return DrawFormattedText(1, 30, PackScreenColor(255, 255, 255), "%s", "MASKED"); }},
   };
   return kinds;
 }
