@@ -146,6 +146,13 @@ TEST_F(FontTest, LongFaceNamesAreCutAtACharacterBoundary) {
   int font = CreateFontToHandle(face.c_str(), 12, -1, -1, -1, -1, -1, -1);
   ASSERT_NE(font, -1);
   EXPECT_EQ(std::string(GetFontRecord(font)->faceName), std::string(254, 'a'));
+  // A single-byte name is cut to the field's 255 bytes, and nothing past the field changes.
+  const int longer = CreateFontToHandle(std::string(300, 'b').c_str(), 12, 7, -1, -1, -1, -1, -1);
+  ASSERT_NE(longer, -1);
+  EXPECT_EQ(std::string(GetFontRecord(longer)->faceName), std::string(255, 'b'));
+  int thickness = 0;
+  EXPECT_EQ(GetFontInfoOfHandle(nullptr, nullptr, &thickness, longer), 0);
+  EXPECT_EQ(thickness, 7);
 }
 
 TEST_F(FontTest, RecreatedFontsKeepHandleEdgeAndDeletedFlag) {

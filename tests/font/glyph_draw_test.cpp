@@ -265,6 +265,22 @@ TEST_F(GlyphTest, AnEdgeOfZeroDrawsTheBodyAlone) {
   }
 }
 
+// Anti-aliased text keeps its coverage levels on a graph cache: the glyph edges blend into the background.
+TEST_F(FontTest, AntiAliasedTextOnAGraphCacheShowsItsCoverageLevels) {
+  ASSERT_EQ(StartWithFonts(16), 0);
+  SelectDrawTarget(-2);
+  ClearDrawTarget();
+  const int font = CreateFontToHandle(nullptr, 32, 4, 2, -1, -1, -1, -1);
+  ASSERT_EQ(GetFontRecord(font)->cacheIsGraph, 1);
+  ASSERT_EQ(DrawTextWithFont(10, 10, "\x82\xF0\x8F\x89", PackScreenColor(255, 255, 255), font, 0, 0), 0);
+  LockedSurface back(QueryBackSurface());
+  std::set<uint32_t> greys;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 100; ++x) greys.insert(back.Get(x, y));
+  // Black, white and at least a handful of the levels between them.
+  EXPECT_GE(greys.size(), 6u);
+}
+
 TEST_F(FontTest, HangeulTextUnderCodePage949) {
   ASSERT_EQ(StartWithFonts(32, {{"*fallback-ko", "/usr/share/fonts/truetype/nanum/NanumGothic.ttf"}}, 949), 0);
   SelectDrawTarget(-2);
