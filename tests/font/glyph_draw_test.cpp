@@ -1,5 +1,6 @@
 // The glyph cache and string drawing: cache sizes, round-robin reuse, the coverage encodings and edge shapes on
 // exact bytes, string edge cases, and text through the public call on every screen depth.
+#include <map>
 #include <set>
 #include <utility>
 
@@ -279,6 +280,32 @@ TEST_F(FontTest, AntiAliasedTextOnAGraphCacheShowsItsCoverageLevels) {
     for (int x = 0; x < 100; ++x) greys.insert(back.Get(x, y));
   // Black, white and at least a handful of the levels between them.
   EXPECT_GE(greys.size(), 6u);
+}
+
+// Edged text on a graph cache (16 bits) and on a DIB cache (32 bits) shows the same body and edge pixels.
+TEST_F(GlyphTest, EdgedTextShowsItsEdgeOnEitherCache) {
+  std::map<int, std::pair<Points, Points>> drawn;
+  for (int bits : {16, 32}) {
+    StartSynthetic(bits);
+    SelectDrawTarget(-2);
+    ClearDrawTarget();
+    const uint32_t white = PackScreenColor(255, 255, 255);
+    ASSERT_EQ(DrawTextWithFont(40, 20, "A", white, Font(1, 1), PackScreenColor(255, 0, 0), 0), 0);
+    {
+      LockedSurface back(QueryBackSurface());
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) {
+          if (back.Get(x, y) == white) drawn[bits].first.insert({x, y});
+          // The edge's red is tinted through the 16-bit cache's four-bit levels: any other lit pixel is edge.
+          else if (back.Get(x, y) != 0) drawn[bits].second.insert({x, y});
+        }
+    }
+    EXPECT_EQ(drawn[bits].first.size(), 8u) << bits;  // the ring
+    EXPECT_EQ(drawn[bits].second.size(), 13u) << bits;  // the four-neighbour edge, the hole included
+    ShutdownLibrary();
+    started_ = false;
+  }
+  EXPECT_EQ(drawn[16], drawn[32]);
 }
 
 TEST_F(FontTest, HangeulTextUnderCodePage949) {
