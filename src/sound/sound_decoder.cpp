@@ -21,10 +21,12 @@ bool PlayablePcm(const WAVEFORMATEX& f) {
          f.nSamplesPerSec <= 100000 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
 }
 
-// The fmt body's format: the body's bytes (at most 18), with the 16-byte rule for shorter PCM bodies.
+// The fmt body's format: the body's bytes (at most 18), with the 16-byte rule for shorter PCM bodies. The
+// format may be the body itself.
 void FormatFromBody(const uint8_t* body, uint32_t bodySize, WAVEFORMATEX* format) {
-  std::memset(format, 0, sizeof *format);
-  std::memcpy(format, body, std::min<uint32_t>(bodySize, sizeof *format));
+  WAVEFORMATEX copy{};
+  std::memcpy(&copy, body, std::min<uint32_t>(bodySize, sizeof copy));
+  *format = copy;
   if (bodySize <= 16) {
     format->cbSize = 0;
     if (format->nChannels) format->wBitsPerSample = static_cast<WORD>(format->nBlockAlign / format->nChannels * 8);
@@ -499,6 +501,7 @@ int DecodeSoundToMemory(SoundDecoder* decoder, WAVEFORMATEX* format, void** bloc
   uint8_t* data = nullptr;
   int total = 0;
   if (decoder->kind == kDecoderPcm) {
+    if (length > kLargestDecodedSound) return -1;
     data = static_cast<uint8_t*>(MemAlloc(std::max(length, 1)));
     if (!data) return -1;
     if (length > 0 && decoder->source.functions.read(data, static_cast<size_t>(length), 1, decoder->source.handle) != 1) {
@@ -507,7 +510,8 @@ int DecodeSoundToMemory(SoundDecoder* decoder, WAVEFORMATEX* format, void** bloc
     }
     total = length;
   } else {
-    // The length is an estimate (or a claim of the file): the block grows with what really comes out.
+    // The length is an estimate (or a claim of the file): the block grows with what really comes out, up to
+    // the bound; one byte more than that refuses the sound.
     int capacity = std::clamp(length, 4096, 16 << 20);
     data = static_cast<uint8_t*>(MemAlloc(capacity));
     while (data) {
@@ -515,12 +519,18 @@ int DecodeSoundToMemory(SoundDecoder* decoder, WAVEFORMATEX* format, void** bloc
       if (got <= 0) break;
       total += got;
       if (total < capacity) continue;
-      if (capacity > INT32_MAX / 2) break;
-      auto* bigger = static_cast<uint8_t*>(MemAlloc(capacity * 2));
+      uint8_t more;
+      if (capacity >= kLargestDecodedSound) {
+        if (SoundDecoderRead(decoder, &more, 1) <= 0) break;
+        MemFree(data);
+        return -1;
+      }
+      const int larger = std::min(capacity * 2, kLargestDecodedSound);
+      auto* bigger = static_cast<uint8_t*>(MemAlloc(larger));
       if (bigger) std::memcpy(bigger, data, static_cast<size_t>(total));
       MemFree(data);
       data = bigger;
-      capacity *= 2;
+      capacity = larger;
     }
     if (!data) return -1;
   }

@@ -50,7 +50,11 @@ int SoundDecoderGetLength(SoundDecoder* decoder);
 int SoundDecoderGetFormat(SoundDecoder* decoder, WAVEFORMATEX* format);
 // 0, or -1 when not open.
 int SoundDecoderClose(SoundDecoder* decoder);
-// Decodes everything from the start into a new MemAlloc block; 0 or -1.
+// The most PCM a whole decode hands out: 64 MiB, six minutes and a third of 44,100 Hz 16-bit stereo.
+constexpr int kLargestDecodedSound = 64 << 20;
+
+// Decodes everything from the start into a new MemAlloc block; 0 or -1 (also for a sound that decodes to more
+// than kLargestDecodedSound bytes, found as the decoding goes).
 int DecodeSoundToMemory(SoundDecoder* decoder, WAVEFORMATEX* format, void** block, int* size);
 // PCM wrapped into an in-memory RIFF/WAVE file (a new MemAlloc block); 0 or -1.
 int BuildWaveImage(void** image, int* imageSize, const void* format, int formatSize, const void* data, int dataSize);

@@ -505,9 +505,9 @@ int QuerySoundPlaying(int handle) {
 int ReleaseSoundHandle(int handle) {
   SoundTable& table = SoundSystem.sounds;
   const int slot = table.SlotOf(handle);
-  if (slot < 0) return -1;
+  if (slot < 0 || !SoundSystem.directSound) return -1;
   SoundEntry* entry = table.slots[slot];
-  if (entry->buffers[0] && SoundSystem.directSound) HaltSoundPlayback(handle);
+  if (entry->buffers[0]) HaltSoundPlayback(handle);
   if (entry->streamFlag == 0) {
     for (int i = 0; i < entry->bufferCount; ++i) {
       if (entry->buffers[i]) entry->buffers[i]->Release();

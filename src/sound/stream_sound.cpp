@@ -18,6 +18,11 @@ SoundEntry* StreamEntry(int handle) {
   return entry && entry->streamFlag == 1 && entry->buffers[0] ? entry : nullptr;
 }
 
+// Tracking and refilling act only on these; any other sound is left as it is, with 0.
+bool IsPreparedStream(const SoundEntry* entry) {
+  return entry->streamFlag == 1 && entry->buffers[0] && entry->stream.preparedFlag;
+}
+
 bool BufferPlays(SoundEntry* entry) {
   DWORD status = 0;
   return entry->buffers[0] && entry->buffers[0]->GetStatus(&status) == S_OK && (status & DSBSTATUS_PLAYING);
@@ -265,10 +270,10 @@ int StreamQueryPlaying(int handle) {
 }
 
 int StreamTrackPosition(int handle, int cursor) {
-  SoundEntry* entry = StreamEntry(handle);
+  SoundEntry* entry = FindSoundEntry(handle);
   if (!entry) return -1;
+  if (!IsPreparedStream(entry)) return 0;
   StreamState& s = entry->stream;
-  if (!s.preparedFlag) return 0;
   if (cursor == -1) {
     DWORD play = 0;
     if (entry->buffers[0]->GetCurrentPosition(&play, nullptr) != S_OK) return -1;
@@ -346,10 +351,10 @@ int StreamNextPart(SoundEntry* entry, StreamLockInfo* lock, int cursor) {
 }
 
 int StreamRefill(int handle) {
-  SoundEntry* entry = StreamEntry(handle);
+  SoundEntry* entry = FindSoundEntry(handle);
   if (!entry) return -1;
+  if (!IsPreparedStream(entry)) return 0;
   StreamState& s = entry->stream;
-  if (!s.preparedFlag) return 0;
   IDirectSoundBuffer* buffer = entry->buffers[0];
   DWORD play = 0, status = 0;
   if (buffer->GetCurrentPosition(&play, nullptr) != S_OK || buffer->GetStatus(&status) != S_OK) return -1;

@@ -190,10 +190,16 @@ class MpegCodec final : public AcmCodec {
     handle_ = mpg123_new(nullptr, &error);
     if (!handle_) return false;
     mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | (channels_ == 1 ? MPG123_FORCE_MONO : MPG123_FORCE_STEREO), 0);
+    // Every rate at its own speed: forcing the first frame's rate on frames of another would resample them,
+    // at a cost out of all proportion to the file. A change of rate ends the data instead.
     mpg123_format_none(handle_);
-    return mpg123_format(handle_, rate_, channels_ == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) ==
-               MPG123_OK &&
-           mpg123_open_feed(handle_) == MPG123_OK;
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i) {
+      mpg123_format(handle_, rates[i], channels_ == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
+    return mpg123_open_feed(handle_) == MPG123_OK;
   }
   size_t Convert(const uint8_t* source, size_t length, size_t* used, uint8_t* out, size_t room, bool) override {
     *used = length;
@@ -207,6 +213,10 @@ class MpegCodec final : public AcmCodec {
       in = nullptr;
       inLength = 0;
       written += done;
+      if (result == MPG123_NEW_FORMAT && !SameRate()) {
+        failed_ = true;
+        break;
+      }
       if (result == MPG123_NEW_FORMAT || (result == MPG123_OK && done > 0)) continue;
       if (result != MPG123_OK && result != MPG123_NEED_MORE && result != MPG123_DONE) failed_ = true;
       break;
@@ -220,6 +230,12 @@ class MpegCodec final : public AcmCodec {
   }
 
  private:
+  bool SameRate() {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    return mpg123_getformat(handle_, &rate, &channels, &encoding) == MPG123_OK && rate == rate_;
+  }
+
   int channels_;
   long rate_;
   uint64_t sourceRate_;

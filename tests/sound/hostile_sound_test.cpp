@@ -1,0 +1,116 @@
+// Crafted and damaged sound files through the public calls: a small Ogg that decodes past the sound bound, an
+// MP3 whose frames change rate, a short PCM fmt body that only the compressed-WAV set-up takes; and the answers
+// of the handle calls for a stopped sound system and for static handles.
+#include "sound/sound_system.h"
+#include "sound/stream_sound.h"
+#include "sound_test_support.h"
+#include "support/ogg_writers.h"
+
+namespace {
+
+class HostileSoundTest : public SoundTest {
+ protected:
+  bool LoadLogged(const std::string& name) {
+    return LogText().find("右記の音声ファイルのロードに失敗しました_2：" + name + "\r\n") != std::string::npos;
+  }
+};
+
+// MPEG-1 Layer III frames of an encoder's file, without its first (tag) frame.
+std::vector<std::vector<uint8_t>> Mp3Frames(const std::vector<uint8_t>& file) {
+  static constexpr int kBitrates[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static constexpr int kRates[3] = {44100, 48000, 32000};
+  std::vector<std::vector<uint8_t>> frames;
+  for (size_t i = 0; i + 4 <= file.size();) {
+    if (file[i] != 0xFF || file[i + 1] != 0xFB) {
+      ++i;
+      continue;
+    }
+    const size_t length = 144 * kBitrates[file[i + 2] >> 4] * 1000 / kRates[(file[i + 2] >> 2) & 3] + ((file[i + 2] >> 1) & 1);
+    frames.emplace_back(file.begin() + static_cast<long>(i), file.begin() + static_cast<long>(std::min(i + length, file.size())));
+    i += length;
+  }
+  if (!frames.empty()) frames.erase(frames.begin());
+  return frames;
+}
+
+}  // namespace
+
+// 64 MiB is 16,777,216 frames of 16-bit stereo; the crafted file (some 40 KB) holds a few thousand more.
+TEST_F(HostileSoundTest, AnOggThatDecodesPastTheBoundIsRefusedAndTheProgramGoesOn) {
+  const std::vector<uint8_t> bomb = testing_support::SilentVorbisBomb(2, (64u << 20) / 4 + 4096);
+  ASSERT_FALSE(bomb.empty());
+  EXPECT_LT(bomb.size(), 64000u);
+  WriteBytes("m30101.snd", bomb);
+  EXPECT_EQ(LoadSoundFromFile("m30101.snd"), -1);
+  EXPECT_TRUE(LoadLogged("m30101.snd"));
+  EXPECT_EQ(LoadSoundFromMemImage(bomb.data(), static_cast<int>(bomb.size()), 1), -1);
+
+  // A short one of the same making still loads, whole.
+  const std::vector<uint8_t> small = testing_support::SilentVorbisBomb(2, 44100);
+  const int handle = LoadSoundFromMemImage(small.data(), static_cast<int>(small.size()), 1);
+  ASSERT_NE(handle, -1);
+  EXPECT_GE(FindSoundEntry(handle)->pcmSize, 44100u * 4);
+  EXPECT_EQ(StartSoundPlayback(handle, 1, 1), 0);
+}
+
+// Three frames at 32,000 Hz, then frames at 48,000 Hz: what follows the change is not resampled into the first
+// rate, so the sound holds no more than the three frames' 3 x 1,152 samples.
+TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
+  if (!HaveTool("sox") || !HaveTool("lame")) GTEST_SKIP() << "sox or lame is not installed";
+  ASSERT_TRUE(RunTool("sox -n -r 48000 -c 1 tone.wav synth 0.5 sine 440"));
+  ASSERT_TRUE(RunTool("lame --quiet -b 32 --resample 32 tone.wav r32.mp3"));
+  ASSERT_TRUE(RunTool("lame --quiet -b 32 --resample 48 tone.wav r48.mp3"));
+  const auto low = Mp3Frames(ReadBytes("r32.mp3")), high = Mp3Frames(ReadBytes("r48.mp3"));
+  ASSERT_GE(low.size(), 3u);
+  ASSERT_GE(high.size(), 8u);
+  std::vector<uint8_t> file;
+  for (size_t i = 0; i < 3; ++i) file.insert(file.end(), low[i].begin(), low[i].end());
+  for (size_t i = 0; i < 8; ++i) file.insert(file.end(), high[i].begin(), high[i].end());
+  WriteBytes("change.mp3", file);
+  const int handle = LoadSoundFromFile("change.mp3");
+  ASSERT_NE(handle, -1);
+  const SoundEntry* entry = FindSoundEntry(handle);
+  EXPECT_EQ(entry->waveFormat.nSamplesPerSec, 32000u);
+  EXPECT_LE(entry->pcmSize, 3u * 1152 * 2);
+
+  std::vector<uint8_t> steady;  // the same frames without the change decode in full
+  for (size_t i = 0; i < 8; ++i) steady.insert(steady.end(), high[i].begin(), high[i].end());
+  const int whole = LoadSoundFromMemImage(steady.data(), static_cast<int>(steady.size()), 1);
+  ASSERT_NE(whole, -1);
+  EXPECT_GE(FindSoundEntry(whole)->pcmSize, 6u * 1152 * 2);
+}
+
+// A 16-byte PCM body of a depth the PCM set-up does not play reaches the compressed-WAV set-up, which reads
+// the format from its own body (under AddressSanitizer a copy onto itself is an error).
+TEST_F(HostileSoundTest, AShortPcmBodyThatOnlyTheCompressedSetUpTakesIsRefused) {
+  std::vector<uint8_t> chunks;
+  PutChunk(chunks, "fmt ", FmtBody(1, 2, 44100, 24));
+  PutChunk(chunks, "data", std::vector<uint8_t>(600, 7));
+  WriteBytes("deep.wav", Riff(chunks));
+  EXPECT_EQ(LoadSoundFromFile("deep.wav"), -1);
+  EXPECT_TRUE(LoadLogged("deep.wav"));
+}
+
+TEST_F(HostileSoundTest, HandleCallsAnswerAsTheSoundSystemsStateSays) {
+  std::vector<uint8_t> chunks;
+  PutChunk(chunks, "fmt ", FmtBody(1, 2, 44100, 16));
+  PutChunk(chunks, "data", std::vector<uint8_t>(4000, 0));
+  const std::vector<uint8_t> wave = Riff(chunks);
+  const int sound = LoadSoundFromMemImage(wave.data(), static_cast<int>(wave.size()), 1);
+  ASSERT_NE(sound, -1);
+  // A static sound is no prepared stream: tracking and refilling leave it alone.
+  EXPECT_EQ(StreamTrackPosition(sound, -1), 0);
+  EXPECT_EQ(StreamTrackPosition(sound, 100), 0);
+  EXPECT_EQ(StreamRefill(sound), 0);
+  EXPECT_EQ(StreamTrackPosition(sound + 1, -1), -1);
+  EXPECT_EQ(StreamRefill(sound ^ 0x10000), -1);
+
+  // While stopped, a handle names nothing to release.
+  ASSERT_EQ(SoundSystemShutdown(), 0);
+  const int orphan = AddSoundData(-1);
+  EXPECT_EQ(ReleaseSoundHandle(orphan), -1);
+  EXPECT_EQ(StreamTrackPosition(orphan, -1), -1);
+  EXPECT_EQ(ReleaseAllSoundHandles(), -1);
+  ASSERT_EQ(SoundSystemStartup(), 0);  // which releases what was left
+  EXPECT_EQ(ReleaseSoundHandle(orphan), -1);
+}
