@@ -1,14 +1,17 @@
 // Paths of music files: the absolute path the players open, and its split into directory and file. Both walk
-// by characters, so the second byte of a double-byte character (which may be 0x5C) is never a separator.
+// by characters of the system's code page (Shift-JIS, or Hangeul under code page 949), so the second byte of a
+// double-byte character (which may be 0x5C) is never a separator.
 #include <cstring>
 #include <string>
 
 #include "core/file_access.h"
+#include "core/memory.h"
+#include "core/system_state.h"
 #include "sound/music.h"
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsLeadByte(unsigned char c) { return IsLeadByteOfKind(c, SystemState.doubleByteKind); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 size_t CharLength(const char* p) { return IsLeadByte(static_cast<unsigned char>(*p)) && p[1] ? 2 : 1; }
 

@@ -6,6 +6,7 @@
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
 #include "sound/music_test_support.h"
+#include "support/ogg_writers.h"
 
 using namespace testing_support;
 
@@ -167,6 +168,60 @@ TEST_F(MusicTest, HaltingALoopedSoundLeavesTheMidiMusicPlaying) {
   EXPECT_GT(Peak(halted + 20, halted + 280), 3000);  // and the MIDI goes on
 }
 
+// A crafted Ogg whose header claims 2^31 - 1 Hz decodes to a few minutes' worth of bytes that would last under
+// a second: the bytes decoded bound it, not only the claimed duration.
+TEST_F(MusicTest, AnOggClaimingAHugeRateIsRefusedByTheBytesItDecodesTo) {
+  const Bytes claim = SilentVorbisBomb(2, 172800000 / 4 + 4096, 0x7FFFFFFF);
+  ASSERT_FALSE(claim.empty());
+  WriteBytes(workDir() + "/claim.ogg", claim);
+  EXPECT_EQ(StartMusicFile("claim.ogg", 1), -1);
+  EXPECT_TRUE(Logged("ミュージックファイル " + FullPath("claim.ogg") + " の演奏に失敗しました"));
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  const Bytes fine = SilentVorbisBomb(2, 44100 * 2);  // the same making at an honest rate plays
+  WriteBytes(workDir() + "/fine.ogg", fine);
+  EXPECT_EQ(StartMusicFile("fine.ogg", 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+}
+
+// Files named on disk by their Shift-JIS bytes ("表" has 0x5C as its second byte) are found by every route.
+TEST_F(MusicTest, EveryRouteFindsAFileNamedInShiftJisBytes) {
+  const std::string wave = "表曲.wav", midi = "表曲.mid";
+  WriteBytes(workDir() + "/" + wave, RampWave(22050));
+  const std::string song = ReadFileBytes(workDir() + "/song.mid");
+  WriteBytes(workDir() + "/" + midi, Bytes(song.begin(), song.end()));
+  EXPECT_EQ(StartMusicFile(wave.c_str(), 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_EQ(StartMusicFile(midi.c_str(), 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_NE(LoadSoundFromFile(wave.c_str()), -1);
+  StopCurrentMusic();
+}
+
+// One tick is a millisecond (1,000 ticks a quarter at 1,000,000 us a quarter): 15 minutes are taken, a tick
+// more is not; a 47-byte file that declares some 140 years is refused at once, even for a style-0 wait.
+TEST_F(MusicTest, TheSequencerTakesSongsOfAtMostFifteenMinutes) {
+  auto song = [](uint32_t endTicks) {
+    Track t;
+    t.Tempo(0, 1000000).Event(0, {0xC0, 0}).Event(0, {0x90, 60, 100}).End(endTicks);
+    return MidiFile(0, 1000, {t});
+  };
+  WriteBytes(workDir() + "/full.mid", song(900000));
+  WriteBytes(workDir() + "/over.mid", song(900001));
+  Track years;
+  years.Tempo(0, 0xFFFFFF).Event(0, {0x90, 60, 100}).End(0x0FFFFFFF);
+  const Bytes yearsLong = MidiFile(0, 1, {years});
+  EXPECT_LE(yearsLong.size(), 47u);
+  WriteBytes(workDir() + "/years.mid", yearsLong);
+  EXPECT_EQ(StartMusicFile("full.mid", 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_EQ(StopCurrentMusic(), 0);
+  ASSERT_EQ(StartMusicFile("over.mid", 1), -1);
+  ASSERT_EQ(StartMusicFile("years.mid", 1), -1);
+  EXPECT_TRUE(Logged("ミュージックファイル " + FullPath("years.mid") + " の演奏に失敗しました"));
+  EXPECT_EQ(StartMusicFile("years.mid", 0), -1);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+}
+
 TEST(MusicPathTest, FullPathsAndSplitsOfThePinnedExamples) {
   char out[260];
   EXPECT_EQ(MakeFullPath("a\\\\b", out, sizeof out, "C:\\dir"), -1);
@@ -188,4 +243,23 @@ TEST(MusicPathTest, FullPathsAndSplitsOfThePinnedExamples) {
   SplitPathDirFile("b.mid", file, dir);
   EXPECT_STREQ(file, "b.mid");
   EXPECT_STREQ(dir, "");
+}
+
+// Under code page 949 a Hangeul lead byte takes the byte after it: "\xB0\x81" is one character, so the '\\'
+// after it separates (under Shift-JIS 0x81 would lead and take that '\\').
+TEST_F(CoreTest, MusicPathsWalkHangeulCharactersUnderCodePage949) {
+  headless::SetOemCodePage(949);
+  SystemState.noGraphics = 1;
+  SystemState.windowModeFlag = 1;
+  ASSERT_EQ(StartupLibrary(), 0);
+  char out[260], file[260], dir[260];
+  ASSERT_EQ(MakeFullPath("\xB0\x81\\..\\x", out, sizeof out, "C:\\dir"), 0);
+  EXPECT_STREQ(out, "C:\\dir\\x");
+  SplitPathDirFile("C:\\a\\\xB0\x81\\b.mid", file, dir);
+  EXPECT_STREQ(file, "b.mid");
+  EXPECT_STREQ(dir, "C:\\a\\\xB0\x81");
+  SplitPathDirFile("\xC7\x5C", file, dir);  // a lone pair, whatever its second byte
+  EXPECT_STREQ(file, "\xC7\x5C");
+  EXPECT_STREQ(dir, "");
+  ShutdownLibrary();
 }

@@ -69,7 +69,7 @@ class DirectMusicLoader final : public ComObject<IDirectMusicLoader8> {
     std::u16string full = path;
     if (!IsAbsolute(full) && !directory_.empty()) full = directory_ + u"\\" + full;
     std::shared_ptr<const media::MidiSequence> song;
-    switch (media::ReadSongFile(WideToUtf8(full.c_str()).c_str(), &song)) {
+    switch (media::ReadSongFile(WideToNarrow(full.c_str()).c_str(), &song)) {
       case media::SongFileResult::kMissing: return DMUS_E_LOADER_FAILEDOPEN;
       case media::SongFileResult::kInvalid: return DMUS_E_UNSUPPORTED_STREAM;
       case media::SongFileResult::kRead: break;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/media/acm_codecs.h"
 #include "platform/media/mixer.h"
@@ -16,11 +17,20 @@ namespace {
 
 constexpr uint64_t kLongestMusicFrames = uint64_t{kMixRate} * 60 * 15;
 
-// Decoded sound before it is brought to the mix format: 16-bit samples, one or two channels.
+// Decoded sound before it is brought to the mix format: 16-bit samples, one or two channels. A file whose
+// header claims some rate can still decode to any number of samples, so their bytes are bounded as well as
+// their duration at the claimed rate.
 struct Pcm {
   std::vector<int16_t> samples;
   int channels = 0;
   uint32_t rate = 0;
+
+  // Whether another frame would still fit both bounds (a little past the longest music, which ToMixFormat
+  // then refuses).
+  bool Room() const {
+    const uint64_t frames = samples.size() / static_cast<size_t>(channels);
+    return frames <= uint64_t{rate} * 60 * 15 && samples.size() * 2 <= kLargestDecodedMusicBytes;
+  }
 };
 
 uint32_t Le32(const uint8_t* p) {
@@ -89,15 +99,14 @@ bool DecodeWithCodec(const WAVEFORMATEX& format, const uint8_t* data, size_t siz
   out->rate = format.nSamplesPerSec;
   std::vector<uint8_t> block(1 << 16);
   size_t position = 0;
-  uint64_t limit = uint64_t{out->rate} * 60 * 15 * out->channels;  // a little past the longest music
-  while (out->samples.size() <= limit) {
+  while (out->Room()) {
     size_t used = 0;
     size_t got = codec->Convert(data + position, size - position, &used, block.data(), block.size(), true);
     position += used;
     for (size_t i = 0; i + 1 < got; i += 2) out->samples.push_back(static_cast<int16_t>(block[i] | block[i + 1] << 8));
     if (got == 0 && used == 0) break;
   }
-  return !out->samples.empty();
+  return !out->samples.empty() && out->Room();
 }
 
 // A RIFF WAVE file: 8- or 16-bit PCM in one or two channels, or a compressed format a codec takes.
@@ -131,6 +140,7 @@ bool DecodeWave(const uint8_t* data, size_t size, Pcm* out) {
       }
       if (channels < 1 || channels > 2 || rate == 0 || (bits != 8 && bits != 16)) return false;
       size_t frames = available / (static_cast<size_t>(channels) * bits / 8);
+      if (frames * channels * 2 > kLargestDecodedMusicBytes) return false;
       out->channels = channels;
       out->rate = rate;
       out->samples.resize(frames * channels);
@@ -189,7 +199,7 @@ bool DecodeVorbis(const uint8_t* data, size_t size, Pcm* out) {
   out->rate = static_cast<uint32_t>(info->rate);
   std::vector<int16_t> block(4096 * static_cast<size_t>(channels));
   int holes = 0;
-  while (out->samples.size() / out->channels <= uint64_t{out->rate} * 60 * 15) {  // a little past the limit
+  while (out->Room()) {
     int section = 0;
     long got = ov_read(&vorbis, reinterpret_cast<char*>(block.data()), static_cast<int>(block.size() * 2), 0, 2, 1,
                        &section);
@@ -204,7 +214,7 @@ bool DecodeVorbis(const uint8_t* data, size_t size, Pcm* out) {
     }
   }
   ov_clear(&vorbis);
-  return !out->samples.empty();
+  return !out->samples.empty() && out->Room();
 }
 
 // A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag) through the MPEG codec.
@@ -249,9 +259,14 @@ bool ToMixFormat(const Pcm& pcm, std::vector<int16_t>* frames) {
 
 bool DecodeMusicFile(const uint8_t* data, size_t size, std::vector<int16_t>* frames) {
   if (!data || !frames) return false;
-  Pcm pcm;
-  if (!DecodeWave(data, size, &pcm) && !DecodeVorbis(data, size, &pcm) && !DecodeMpeg(data, size, &pcm)) return false;
-  return ToMixFormat(pcm, frames);
+  try {
+    Pcm pcm;
+    if (!DecodeWave(data, size, &pcm) && !DecodeVorbis(data, size, &pcm) && !DecodeMpeg(data, size, &pcm)) return false;
+    return ToMixFormat(pcm, frames);
+  } catch (const std::bad_alloc&) {  // a file the machine has no memory for is refused like any other
+    frames->clear();
+    return false;
+  }
 }
 
 }  // namespace media

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/host/platform.h"
@@ -151,17 +152,22 @@ class FilterGraph final : public IGraphBuilder,
   HRESULT RenderFile(LPCWSTR file, LPCWSTR) override {
     if (!file) return E_POINTER;
     if (sound_) return VFW_E_WRONG_STATE;
-    std::ifstream in(host::ResolvePath(WideToUtf8(file).c_str()), std::ios::binary);
+    // Found as every file of the library is: the name in the system code page through the one path rule.
+    std::ifstream in(host::ResolvePath(WideToNarrow(file).c_str()), std::ios::binary);
     if (!in) return VFW_E_NOT_FOUND;
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
     if (size <= 0 || static_cast<size_t>(size) > kLargestMusicFile) return VFW_E_UNSUPPORTED_STREAM;
     in.seekg(0);
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return VFW_E_UNSUPPORTED_STREAM;
-    std::vector<int16_t> frames;
-    if (!media::DecodeMusicFile(bytes.data(), bytes.size(), &frames)) return VFW_E_UNSUPPORTED_STREAM;
-    sound_ = std::make_shared<GraphSound>(std::move(frames));
+    try {
+      std::vector<uint8_t> bytes(static_cast<size_t>(size));
+      if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return VFW_E_UNSUPPORTED_STREAM;
+      std::vector<int16_t> frames;
+      if (!media::DecodeMusicFile(bytes.data(), bytes.size(), &frames)) return VFW_E_UNSUPPORTED_STREAM;
+      sound_ = std::make_shared<GraphSound>(std::move(frames));
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
     mixer_ = host::Current().Audio().shared_mixer();
     mixer_->Add(sound_);
     return S_OK;

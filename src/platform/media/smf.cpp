@@ -258,6 +258,7 @@ bool ParseMidiFile(const uint8_t* data, size_t size, MidiSequence* out) {
     sequence.events.push_back(timed.event);
   }
   sequence.lengthMicroseconds = clock.At(endTick);
+  if (sequence.lengthMicroseconds > kLongestSongMicroseconds) return false;
   sequence.format = format;
   sequence.trackCount = tracks;
   *out = std::move(sequence);

@@ -29,8 +29,13 @@ struct MidiSequence {
 // True when the bytes begin like a Standard MIDI File or an RMID form (cheap; ParseMidiFile decides).
 bool LooksLikeMidiFile(const uint8_t* data, size_t size);
 
+// The longest song the sequencer takes: 15 minutes, as for sampled music. A song's length is its latest end of
+// track; a file may declare years with a few bytes.
+constexpr int64_t kLongestSongMicroseconds = int64_t{15} * 60 * 1000000;
+
 // Reads a whole file image. False for anything that is not a complete, well-formed type 0 or 1 file: a missing
-// or short header, a track whose length runs past the data, a malformed event, running status without a status.
+// or short header, a track whose length runs past the data, a malformed event, running status without a status;
+// and for a song longer than kLongestSongMicroseconds.
 bool ParseMidiFile(const uint8_t* data, size_t size, MidiSequence* out);
 
 }  // namespace media

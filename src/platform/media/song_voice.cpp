@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <new>
 
 #include "platform/win32/file_paths.h"
 
@@ -19,11 +20,15 @@ SongFileResult ReadSongFile(const char* path, std::shared_ptr<const MidiSequence
   std::streamoff size = file.tellg();
   if (size < 0 || static_cast<size_t>(size) > kLargestMidiFile) return SongFileResult::kInvalid;
   file.seekg(0);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return SongFileResult::kInvalid;
-  auto sequence = std::make_shared<MidiSequence>();
-  if (!ParseMidiFile(bytes.data(), bytes.size(), sequence.get())) return SongFileResult::kInvalid;
-  *out = std::move(sequence);
+  try {
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return SongFileResult::kInvalid;
+    auto sequence = std::make_shared<MidiSequence>();
+    if (!ParseMidiFile(bytes.data(), bytes.size(), sequence.get())) return SongFileResult::kInvalid;
+    *out = std::move(sequence);
+  } catch (const std::bad_alloc&) {  // a song the machine has no memory for is refused, not fatal
+    return SongFileResult::kInvalid;
+  }
   return SongFileResult::kRead;
 }
 

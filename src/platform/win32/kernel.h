@@ -49,8 +49,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 // UTF-16 text to multibyte, the same way back (no default character is ever used: unmappable text gives 0).
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int outLength,
                         LPCSTR defaultChar, BOOL* usedDefault);
-// UTF-16 text to UTF-8, for names handed on to the host's file system (the substitute's own use).
-std::string WideToUtf8(LPCWSTR text);
+// UTF-16 text back to the system code page (the substitute's own use: a name handed on as UTF-16 is resolved by
+// the one path rule, which takes names as the library wrote them). Empty when some character has no bytes there.
+std::string WideToNarrow(LPCWSTR text);
 
 // Files: backslashes are separators and names match without regard to case, as for every path.
 BOOL DeleteFileA(LPCSTR path);

@@ -67,12 +67,12 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR text, int length, LPSTR ou
   return count;
 }
 
-std::string WideToUtf8(LPCWSTR text) {
+std::string WideToNarrow(LPCWSTR text) {
   if (!text) return {};
   size_t length = 0;
   while (text[length]) ++length;
   std::vector<char> bytes;
-  if (!Convert("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(text), length * 2, &bytes)) return {};
+  if (!Convert(EncodingOf(CP_ACP), "UTF-16LE", reinterpret_cast<const char*>(text), length * 2, &bytes)) return {};
   return std::string(bytes.begin(), bytes.end());
 }
 
