@@ -497,11 +497,13 @@ int SoundDecoderClose(SoundDecoder* decoder) {
 
 int DecodeSoundToMemory(SoundDecoder* decoder, WAVEFORMATEX* format, void** block, int* size) {
   const int length = SoundDecoderGetLength(decoder);
+  // The lengths of PCM and Ogg are the file's own statement, refused at once when too long; the compressed
+  // kinds' estimate (from the first frame's bit rate) may be far off either way.
+  if (decoder->kind != kDecoderAcm && length > kLargestDecodedSound) return -1;
   SoundDecoderSeek(decoder, 0);
   uint8_t* data = nullptr;
   int total = 0;
   if (decoder->kind == kDecoderPcm) {
-    if (length > kLargestDecodedSound) return -1;
     data = static_cast<uint8_t*>(MemAlloc(std::max(length, 1)));
     if (!data) return -1;
     if (length > 0 && decoder->source.functions.read(data, static_cast<size_t>(length), 1, decoder->source.handle) != 1) {

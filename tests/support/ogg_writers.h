@@ -66,9 +66,9 @@ inline bool EncodeVorbis(int channels, long rate, int frames, Signal signal, std
 
 // Pages the packets into one logical stream.
 inline std::vector<uint8_t> PageVorbis(const std::vector<VorbisPacket>& headers,
-                                       const std::vector<VorbisPacket>& audio) {
+                                       const std::vector<VorbisPacket>& audio, int serial = 7) {
   ogg_stream_state os;
-  ogg_stream_init(&os, 7);
+  ogg_stream_init(&os, serial);
   std::vector<uint8_t> file;
   ogg_page page;
   auto take = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
@@ -99,20 +99,22 @@ inline std::vector<uint8_t> PageVorbis(const std::vector<VorbisPacket>& headers,
   return file;
 }
 
-// A short tone of `frames` frames at 8,000 Hz, one channel.
-inline std::vector<uint8_t> VorbisTone(int frames) {
+// A short tone of `frames` frames at 8,000 Hz, one channel, in a logical stream of the given serial number.
+inline std::vector<uint8_t> VorbisTone(int frames, int serial = 7) {
   std::vector<VorbisPacket> headers, audio;
   int longBlock = 0;
   if (!EncodeVorbis(1, 8000, frames, [](int i, int) { return static_cast<float>(0.5 * std::sin(i * 0.2)); },
                     &headers, &audio, &longBlock)) {
     return {};
   }
-  return PageVorbis(headers, audio);
+  return PageVorbis(headers, audio, serial);
 }
 
 // Silence at 44,100 Hz that decodes to at least `frames` frames a channel, made of one long-block packet
-// repeated; `claimedRate` (when not 0) replaces the rate the identification header states.
-inline std::vector<uint8_t> SilentVorbisBomb(int channels, uint64_t frames, uint32_t claimedRate = 0) {
+// repeated; `claimedRate` (when not 0) replaces the rate the identification header states. With `statesLength`
+// false every page says it ends at frame 0, so the stream's stated length is nothing.
+inline std::vector<uint8_t> SilentVorbisBomb(int channels, uint64_t frames, uint32_t claimedRate = 0,
+                                             bool statesLength = true) {
   std::vector<VorbisPacket> headers, audio;
   int longBlock = 0;
   if (!EncodeVorbis(channels, 44100, 44100, [](int, int) { return 0.0f; }, &headers, &audio, &longBlock)) return {};
@@ -125,7 +127,7 @@ inline std::vector<uint8_t> SilentVorbisBomb(int channels, uint64_t frames, uint
   if (!silent) return {};
   const uint64_t step = static_cast<uint64_t>(longBlock) / 2;
   std::vector<VorbisPacket> repeated(frames / step + 2, *silent);
-  for (size_t i = 0; i < repeated.size(); ++i) repeated[i].granule = static_cast<int64_t>(i * step);
+  for (size_t i = 0; i < repeated.size(); ++i) repeated[i].granule = statesLength ? static_cast<int64_t>(i * step) : 0;
   return PageVorbis(headers, repeated);
 }
 
