@@ -18,11 +18,18 @@ cmake --build "$dir" --target fuzz_make_seeds fuzz_make_sound_seeds fuzz_movie_r
 "$dir/tests/fuzz/fuzz_make_seeds" "$dir/seeds"
 "$dir/tests/fuzz/fuzz_make_sound_seeds" "$dir/seeds"
 
+# Debian's libvorbisfile loses the 8-byte serial-number list of a damaged chained Ogg's headers. The library is
+# stripped, so the frame that allocates it has no function name: it is matched by its module, which with the
+# fast unwinder is the whole stack of an allocation made by libvorbisfile itself (libogg's, libvorbis's and ours
+# are still reported).
+printf 'leak:libvorbisfile.so.3\n' >"$dir/vorbisfile.supp"
+
 # Runs one target; its log is build-fuzz/fuzz-<name>.log.
 fuzz_one() {
-  local name=$1 log="$dir/fuzz-$1.log"
+  local name=$1 log="$dir/fuzz-$1.log" leaks=""
+  case "$name" in sound_*) leaks="suppressions=$dir/vorbisfile.supp" ;; esac
   mkdir -p "$dir/corpus/$name"
-  if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" "$dir/tests/fuzz/fuzz_$name" \
+  if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" LSAN_OPTIONS="$leaks" "$dir/tests/fuzz/fuzz_$name" \
       "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
       -malloc_limit_mb=256 -artifact_prefix="$dir/$name-" -print_final_stats=1 >"$log" 2>&1; then
     return 1

@@ -155,6 +155,9 @@ void MidiSeeds() {
   Save("smf", "type1", testing_support::MidiFile(1, 96, {conductor, notes}));
   Save("smf", "type0-smpte", testing_support::MidiFile(0, 0xE728, {notes}));
   Save("smf", "rmid", testing_support::RmidFile(testing_support::MidiFile(0, 96, {notes})));
+  Track years;  // 47 bytes or less that declare some 140 years: refused by the longest-song bound
+  years.Tempo(0, 0xFFFFFF).Event(0, {0x90, 60, 100}).End(0x0FFFFFFF);
+  Save("smf", "years", testing_support::MidiFile(0, 1, {years}));
 }
 
 // Shapes past the picture limit, which every decoder must refuse from its header: sides a surface cannot hold and

@@ -1,13 +1,13 @@
 // Writes the sound fuzzers' seed corpus: small WAV files of every kind the decoders take, MPEG audio frames with
-// and without tags, and a short Ogg Vorbis tone; one folder per fuzzer.
-#include <vorbis/vorbisenc.h>
-
-#include <cmath>
+// and without tags, Ogg Vorbis, and the crafted files that once ended the process or ran for long; one folder
+// per fuzzer.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/ogg_writers.h"
 
 namespace {
 
@@ -99,56 +99,33 @@ void MpegSeeds() {
     mpeg2[i + 3] = 0xC4;
   }
   Save("sound_mpeg", "mpeg2", mpeg2);
+  // 657 bytes of MPEG-1 Layer III frames whose rate changes from frame to frame (48,000 and 32,000 Hz).
+  Bytes changing;
+  for (int i = 0; changing.size() < 657; ++i) {
+    Bytes frame(i % 2 ? 144 : 96, 0);
+    frame[0] = 0xFF;
+    frame[1] = 0xFB;
+    frame[2] = i % 2 ? 0x18 : 0x14;
+    frame[3] = 0xC4;
+    changing.insert(changing.end(), frame.begin(), frame.end());
+  }
+  changing.resize(657);
+  Save("sound_mpeg", "ratechange", changing);
 }
 
+// A short tone, a damaged chain, and the crafted files of hostile users: a 160 KB Ogg that stands for more than 256 MiB of
+// sound, a small one that stands for just past the sound bound, and one whose header claims 2^31 - 1 Hz.
 void OggSeeds() {
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, 1, 8000, 0.1f) != 0) return;
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-  ogg_packet header, commentPacket, codebooks;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentPacket, &codebooks);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &commentPacket);
-  ogg_stream_packetin(&os, &codebooks);
-  Bytes file;
-  ogg_page page;
-  auto take = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
-    while (next(&os, &page)) {
-      file.insert(file.end(), page.header, page.header + page.header_len);
-      file.insert(file.end(), page.body, page.body + page.body_len);
-    }
-  };
-  take(ogg_stream_flush);
-  for (int round = 0; round < 3; ++round) {
-    if (round < 2) {
-      float** buffer = vorbis_analysis_buffer(&dsp, 400);
-      for (int i = 0; i < 400; ++i) buffer[0][i] = static_cast<float>(0.5 * std::sin((round * 400 + i) * 0.2));
-      vorbis_analysis_wrote(&dsp, 400);
-    } else {
-      vorbis_analysis_wrote(&dsp, 0);
-    }
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) ogg_stream_packetin(&os, &packet);
-    }
-  }
-  take(ogg_stream_flush);
-  Save("sound_ogg", "tone", file);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
+  Save("sound_ogg", "tone", testing_support::VorbisTone(1200));
+  Save("sound_ogg", "bomb256", testing_support::SilentVorbisBomb(2, (256u << 20) / 4 + 4096));
+  Save("sound_ogg", "bomb64", testing_support::SilentVorbisBomb(2, (64u << 20) / 4 + 4096));
+  Save("sound_ogg", "claim", testing_support::SilentVorbisBomb(2, 44100, 0x7FFFFFFF));
+  // A chained stream whose second link ends after its first page: the link's headers are refused.
+  Bytes chained = testing_support::VorbisTone(1200), second = testing_support::VorbisTone(400, 8);
+  size_t firstPage = 27 + second[26];
+  for (size_t i = 0; i < second[26]; ++i) firstPage += second[27 + i];
+  chained.insert(chained.end(), second.begin(), second.begin() + static_cast<long>(firstPage));
+  Save("sound_ogg", "chained", chained);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Feeds the Standard MIDI File reader arbitrary bytes from an exact-size block. A taken file must be coherent:
-// events in time order within the song's length, system-exclusive bytes inside their store.
+// events in time order within the song's length, which is within the longest song, system-exclusive bytes inside
+// their store.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   media::LooksLikeMidiFile(exact.get(), size);
   media::MidiSequence sequence;
   if (!media::ParseMidiFile(exact.get(), size, &sequence)) return 0;
+  if (sequence.lengthMicroseconds > media::kLongestSongMicroseconds) __builtin_trap();
   int64_t previous = 0;
   for (const auto& e : sequence.events) {
     if (e.microseconds < previous || e.microseconds > sequence.lengthMicroseconds) __builtin_trap();
