@@ -85,8 +85,9 @@ TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
   EXPECT_GE(FindSoundEntry(whole)->pcmSize, 6u * 1152 * 2);
 }
 
-// A 16-byte PCM body of a depth the PCM set-up does not play reaches the compressed-WAV set-up, which reads
-// the format from its own body (under AddressSanitizer a copy onto itself is an error).
+// A 16-byte PCM body of a depth the PCM set-up does not play reaches the compressed-WAV set-up, which takes the
+// format from the body and is refused there, as the compression manager takes no PCM. (Whether that format was
+// read from the body or zeroed first cannot be seen from here: both are refused.)
 TEST_F(HostileSoundTest, AShortPcmBodyThatOnlyTheCompressedSetUpTakesIsRefused) {
   std::vector<uint8_t> chunks;
   PutChunk(chunks, "fmt ", FmtBody(1, 2, 44100, 24));
