@@ -125,6 +125,17 @@ TEST_F(FontTest, EdgesBeyondTheirBoundAreRefusedWithALogLine) {
   EXPECT_EQ(CreateFontToHandle(nullptr, 12, -1, -1, -1, -1, -1, -1) & 0xFFFF, 1);
 }
 
+// A deleted font takes its glyph cache graph with it, so creating and deleting fonts never fills the graph table.
+TEST_F(FontTest, DeletingAFontDeletesItsCacheGraph) {
+  ASSERT_EQ(StartWithFonts(16), 0);
+  const int font = CreateFontToHandle(nullptr, 20, -1, -1, -1, -1, -1, -1);
+  ASSERT_NE(font, -1);
+  const int graph = GetFontRecord(font)->cacheGraph;
+  ASSERT_NE(GetGraphRecord(graph), nullptr);
+  EXPECT_EQ(DeleteFontHandle(font), 0);
+  EXPECT_EQ(GetGraphRecord(graph), nullptr);
+}
+
 TEST_F(FontTest, CreationRetriesWithTwoMoreCharSetsForANamedFace) {
   ASSERT_EQ(StartWithFonts(32), 0);
   headless::FailCall("CreateFontA", 2);
