@@ -263,17 +263,29 @@ void DrawGlyphFromGraph(const FontRecord* font, const GlyphSlot& slot, int x, in
       SetDrawClipRect(box.left, box.top, box.right, box.bottom);
       int graphWidth = 0, graphHeight = 0;
       GetGraphSizeOf(font->cacheGraph, &graphWidth, &graphHeight);
-      auto draw = [&](float shift) {
-        // This four-corner drawer samples texels at pixel centres, so the turned columns start half a pixel
-        // lower than the corners would name elsewhere; that keeps source column 0 in row top.
-        const float left = static_cast<float>(cellY + x0) - 0.5f, right = left - static_cast<float>(graphHeight);
-        const float y1 = static_cast<float>(top - cellX) + 0.5f - shift;
-        const float y2 = y1 + static_cast<float>(graphWidth);
-        DrawModiGraph(left, y1, left, y2, right, y2, right, y1, font->cacheGraph, transparent);
+      // The software four-corner drawer takes whole-pixel corners and anchors the texture at the leftmost
+      // corner, one pixel right of (or below) a corner left of (or above) the origin. The corners make source
+      // row r land in column x0 - 1 - r and source column c in row top + c all the same; a cell in the graph's
+      // first row cannot reach column x0 - 1 that way and takes a graph two pixels deeper instead, whose
+      // sampling stays exact for the first half of the graph.
+      int left = cellY + x0 - 1, right = left - graphHeight;
+      if (right < 0) {
+        if (cellY > 0) {
+          --left, --right;
+        } else {
+          right -= 2;
+        }
+      }
+      auto draw = [&](int shift) {
+        int y1 = top - cellX - shift;
+        if (y1 < 0) --y1;
+        const float l = static_cast<float>(left), r = static_cast<float>(right);
+        const float t = static_cast<float>(y1), b = static_cast<float>(y1 + graphWidth);
+        DrawModiGraph(l, t, l, b, r, b, r, t, font->cacheGraph, transparent);
       };
       if (edged) {
         state.brightnessWord = edge.argb;
-        draw(static_cast<float>(font->cacheWidth));
+        draw(font->cacheWidth);
       }
       state.brightnessWord = color.argb;
       draw(0);

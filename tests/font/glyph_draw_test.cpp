@@ -325,3 +325,47 @@ TEST_F(FontTest, HangeulTextUnderCodePage949) {
 }
 
 }  // namespace
+
+// Vertical text on a graph cache (16 bits) lands where the locked path (32 bits) puts it: the ring turned a
+// quarter, whole, its source row 0 in the column just left of x + cell height - y offset; for a glyph in the graph's
+// first cell row and in a later one, and for an edged glyph, whose edge pass draws from far above.
+TEST_F(GlyphTest, VerticalTextOnAGraphCacheLandsLikeTheLockedPath) {
+  struct Case {
+    const char* text;
+    int x, type, edge, ringLeft, ringTop;
+  };
+  // 12-pixel cells with the ring 4 rows down: its box starts x + 5 across; the edge moves it one pixel each way.
+  // Right of the graph's width no corner of the turned graph lies left of the screen.
+  for (const Case& c : {Case{"A", 40, 0, -1, 45, 20}, Case{".A", 40, 0, -1, 45, 32}, Case{"A", 40, 1, 1, 46, 21},
+                        Case{"A", 560, 0, -1, 565, 20}}) {
+    std::map<int, std::pair<Points, Points>> drawn;
+    for (int bits : {16, 32}) {
+      StartSynthetic(bits);
+      SelectDrawTarget(-2);
+      ClearDrawTarget();
+      const int font = Font(c.type, c.edge);
+      EXPECT_EQ(GetFontRecord(font)->cacheIsGraph, bits == 16 ? 1 : 0);
+      const uint32_t white = PackScreenColor(255, 255, 255);
+      ASSERT_EQ(DrawTextWithFont(c.x, 20, c.text, white, font, PackScreenColor(255, 0, 0), 1), 0);
+      {
+        LockedSurface back(QueryBackSurface());
+        for (int y = 0; y < 60; ++y)
+          for (int x = c.x - 40; x < c.x + 40; ++x) {
+            if (back.Get(x, y) == white) drawn[bits].first.insert({x, y});
+            else if (back.Get(x, y) != 0) drawn[bits].second.insert({x, y});
+          }
+      }
+      Points ring;
+      for (auto [x, y] : Points{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}})
+        ring.insert({c.ringLeft + x, c.ringTop + y});
+      Points lit = drawn[bits].first;
+      if (c.text[0] == '.') lit.erase(lit.begin(), lit.lower_bound({0, c.ringTop}));  // not the dot's rows
+      for (auto it = lit.begin(); it != lit.end();) it = it->second < c.ringTop ? lit.erase(it) : std::next(it);
+      EXPECT_EQ(lit, ring) << bits << " " << c.text << " " << c.type;
+      EXPECT_EQ(drawn[bits].second.size(), c.edge > 0 ? 13u : 0u) << bits;
+      ShutdownLibrary();
+      started_ = false;
+    }
+    EXPECT_EQ(drawn[16], drawn[32]) << c.text << " " << c.type;
+  }
+}
