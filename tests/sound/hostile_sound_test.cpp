@@ -85,6 +85,31 @@ TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
   EXPECT_GE(FindSoundEntry(whole)->pcmSize, 6u * 1152 * 2);
 }
 
+// A file that stops within the header of a frame after its last whole one (a cut download, a few stray bytes)
+// loads and is heard exactly as its whole frames alone.
+TEST_F(HostileSoundTest, AnMp3CutInsideAFrameHeaderPlaysItsWholeFrames) {
+  if (!HaveTool("sox") || !HaveTool("lame")) GTEST_SKIP() << "sox or lame is not installed";
+  ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 tone.wav synth 0.5 sine 440"));
+  ASSERT_TRUE(RunTool("lame --quiet -b 128 tone.wav t.mp3"));
+  const auto frames = Mp3Frames(ReadBytes("t.mp3"));
+  ASSERT_GE(frames.size(), 8u);
+  std::vector<uint8_t> whole;
+  for (size_t i = 0; i < 8; ++i) whole.insert(whole.end(), frames[i].begin(), frames[i].end());
+  const int reference = LoadSoundFromMemImage(whole.data(), static_cast<int>(whole.size()), 1);
+  ASSERT_NE(reference, -1);
+  const std::vector<int16_t> expected = Heard(reference, 8 * 1152 + 100);
+  const std::vector<std::vector<uint8_t>> tails = {{0xFF, 0xFB}, {0xFF, 0xFB, 0x90}, {0xFF, 0xF0}, {0xFF, 0xF0, 0x00},
+                                                   {0xFF, 0xFF, 0xFF}};
+  for (const auto& tail : tails) {
+    std::vector<uint8_t> file = whole;
+    file.insert(file.end(), tail.begin(), tail.end());
+    const int handle = LoadSoundFromMemImage(file.data(), static_cast<int>(file.size()), 1);
+    ASSERT_NE(handle, -1) << tail.size() << " bytes ending " << int{tail.back()};
+    EXPECT_EQ(Heard(handle, 8 * 1152 + 100), expected) << tail.size() << " bytes ending " << int{tail.back()};
+    ReleaseSoundHandle(handle);
+  }
+}
+
 // A 16-byte PCM body of a depth the PCM set-up does not play reaches the compressed-WAV set-up, which takes the
 // format from the body and is refused there, as the compression manager takes no PCM. (Whether that format was
 // read from the body or zeroed first cannot be seen from here: both are refused.)
@@ -95,6 +120,22 @@ TEST_F(HostileSoundTest, AShortPcmBodyThatOnlyTheCompressedSetUpTakesIsRefused) 
   WriteBytes("deep.wav", Riff(chunks));
   EXPECT_EQ(LoadSoundFromFile("deep.wav"), -1);
   EXPECT_TRUE(LoadLogged("deep.wav"));
+}
+
+// One 16-bit mono frame is two bytes, less than the smallest buffer: the decoded sound is refused (and its PCM
+// given back, which the sanitizer run checks), while two such frames load.
+TEST_F(HostileSoundTest, ASoundShorterThanTheSmallestBufferIsRefused) {
+  for (const int frames : {1, 2}) {
+    std::vector<uint8_t> chunks;
+    PutChunk(chunks, "fmt ", FmtBody(1, 1, 44100, 16));
+    PutChunk(chunks, "data", std::vector<uint8_t>(2 * static_cast<size_t>(frames), 0x40));
+    const std::string name = "frames" + std::to_string(frames) + ".wav";
+    WriteBytes(name, Riff(chunks));
+    const int handle = LoadSoundFromFile(name.c_str());
+    EXPECT_EQ(handle == -1, frames == 1) << frames;
+    EXPECT_EQ(LoadLogged(name), frames == 1) << frames;
+  }
+  EXPECT_NE(LogText().find("音声ファイルのＰＣＭへの変換に失敗しました\r\n"), std::string::npos);
 }
 
 TEST_F(HostileSoundTest, HandleCallsAnswerAsTheSoundSystemsStateSays) {

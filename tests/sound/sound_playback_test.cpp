@@ -125,6 +125,20 @@ TEST_F(PlaybackTest, TheHandleTableReusesTheHighestSlotAndRefusesWhatItMust) {
   EXPECT_EQ(Ramp(10) & 0xFFFF, 0);
 }
 
+// A handle given to AddSoundData names its slot: the table's last slot, 4,095, is taken as given; a slot past the
+// table's 4,096, or a handle of another kind, is refused and changes nothing.
+TEST_F(PlaybackTest, AGivenHandleBeyondTheTableIsRefused) {
+  const int last = 0x10000000 | (7 << 16) | 4095;
+  for (const int handle : {0x10000000 | 4096, 0x10000000 | 0xFFFF, 0x20000000 | 5, -5}) {
+    EXPECT_EQ(AddSoundData(handle), -1) << std::hex << handle;
+  }
+  EXPECT_EQ(AddSoundData(last), last);
+  EXPECT_EQ(AddSoundData(last), -1);
+  EXPECT_EQ(ReleaseSoundHandle(last), 0);
+  EXPECT_EQ(ReleaseSoundHandle(0x10000000 | 4096), -1);
+  EXPECT_EQ(Ramp(10) & 0xFFFF, 0);  // the refused ones took no slot
+}
+
 TEST_F(PlaybackTest, DeviceFailuresLeaveTheLibrarySilentAndLockFailuresRefuseTheLoad) {
   headless::FailCall("SoundBuffer::Lock", 1);
   EXPECT_EQ(Ramp(10), -1);

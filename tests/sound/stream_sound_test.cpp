@@ -1,5 +1,7 @@
 // Stream sounds refilled from the pump at the game's pace: every byte heard in order without underrun, parts
 // and repeats joined without gaps, looping back to part 0, 8-bit endings and refused parts.
+#include <algorithm>
+
 #include "sound/sound_system.h"
 #include "sound_test_support.h"
 
@@ -102,6 +104,45 @@ TEST_F(StreamTest, RefusedPartsLogTheirTexts) {
                            "ＷＡＶファイルのストリームイメージのセットアップに失敗しました \r\n\r\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
   }
+}
+
+// A part taken from memory in mode 0 (decoded) or 2 (compressed) is the stream's own copy: the caller may
+// reuse its image at once, before the stream is even prepared.
+TEST_F(StreamTest, PartsFromMemoryAreTheStreamsOwnCopy) {
+  for (const int mode : {0, 2}) {
+    std::vector<uint8_t> image = Counting(3000, 1);
+    const int sound = AddSoundData(-1);
+    ASSERT_EQ(AppendMemImageToStreamSound(image.data(), static_cast<int>(image.size()), 0, sound, mode), 0) << mode;
+    std::fill(image.begin(), image.end(), uint8_t{0});
+    StreamPrepare(sound);
+    const uint64_t start = Now();
+    ASSERT_EQ(StartSoundPlayback(sound, 1, 1), 0);
+    PumpFor(200);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(headless::Audio().Sample(start + i, 0), 1 + i) << mode << " frame " << i;
+    EXPECT_EQ(headless::Audio().Sample(start + 3000, 0), 0) << mode;
+    ReleaseSoundHandle(sound);
+  }
+}
+
+// SoundCreateMode 3 streams a loaded file straight from the file; mode 1 names no way of holding a part, so the
+// load is refused with its log lines instead of making a stream that never plays.
+TEST_F(StreamTest, CreateModeThreeStreamsTheFileAndModeOneIsRefused) {
+  WriteBytes("count.wav", Counting(3000, 1));
+  SoundSystem.SoundCreateMode = 3;
+  const int sound = LoadSoundFromFile("count.wav");
+  ASSERT_GE(sound, 0);
+  const uint64_t start = Now();
+  ASSERT_EQ(StartSoundPlayback(sound, 1, 1), 0);
+  PumpFor(200);
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(headless::Audio().Sample(start + i, 1), -(1 + i)) << i;
+  EXPECT_EQ(headless::Audio().Sample(start + 3000, 1), 0);
+  EXPECT_EQ(QuerySoundPlaying(sound), 0);
+
+  SoundSystem.SoundCreateMode = 1;
+  EXPECT_EQ(LoadSoundFromFile("count.wav"), -1);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("ストリーム風サウンドのデータ形式が不正です in AddSreamSound\r\n"), std::string::npos);
+  EXPECT_NE(log.find("右記のＷＡＶファイルのセットアップに失敗しました：count.wav \r\n\r\n"), std::string::npos);
 }
 
 }  // namespace
