@@ -31,6 +31,13 @@ class StreamTest : public SoundTest {
       headless::AdvanceMilliseconds(17);
     }
   }
+  // Plays a sound once from now, pumping for `ms` milliseconds; answers the frame it started at.
+  static uint64_t PlayPumped(int sound, int ms) {
+    const uint64_t start = Now();
+    EXPECT_EQ(StartSoundPlayback(sound, 1, 1), 0);
+    PumpFor(ms);
+    return start;
+  }
   static uint64_t FirstFrameOf(int16_t value, uint64_t from) {
     while (headless::Audio().Sample(from, 0) != value && from < Now()) ++from;
     return from;
@@ -43,9 +50,7 @@ TEST_F(StreamTest, LongSoundPlaysWholeAtThePumpsPaceAndStops) {
   SoundSystem.SoundCreateMode = 2;
   const int sound = LoadSoundFromFile("long.wav");
   ASSERT_GE(sound, 0);
-  const uint64_t start = Now();
-  ASSERT_EQ(StartSoundPlayback(sound, 1, 1), 0);
-  PumpFor(10000);
+  const uint64_t start = PlayPumped(sound, 10000);
   const headless::CapturedAudio& a = headless::Audio();
   for (int i = 0; i < frames; ++i) ASSERT_EQ(a.Sample(start + i, 0), static_cast<int16_t>(1 + i)) << i;
   for (int i = frames; i < frames + 5000; ++i) ASSERT_EQ(a.Sample(start + i, 0), 0) << i;
@@ -115,9 +120,7 @@ TEST_F(StreamTest, PartsFromMemoryAreTheStreamsOwnCopy) {
     ASSERT_EQ(AppendMemImageToStreamSound(image.data(), static_cast<int>(image.size()), 0, sound, mode), 0) << mode;
     std::fill(image.begin(), image.end(), uint8_t{0});
     StreamPrepare(sound);
-    const uint64_t start = Now();
-    ASSERT_EQ(StartSoundPlayback(sound, 1, 1), 0);
-    PumpFor(200);
+    const uint64_t start = PlayPumped(sound, 200);
     for (int i = 0; i < 3000; ++i) ASSERT_EQ(headless::Audio().Sample(start + i, 0), 1 + i) << mode << " frame " << i;
     EXPECT_EQ(headless::Audio().Sample(start + 3000, 0), 0) << mode;
     ReleaseSoundHandle(sound);
@@ -131,9 +134,7 @@ TEST_F(StreamTest, CreateModeThreeStreamsTheFileAndModeOneIsRefused) {
   SoundSystem.SoundCreateMode = 3;
   const int sound = LoadSoundFromFile("count.wav");
   ASSERT_GE(sound, 0);
-  const uint64_t start = Now();
-  ASSERT_EQ(StartSoundPlayback(sound, 1, 1), 0);
-  PumpFor(200);
+  const uint64_t start = PlayPumped(sound, 200);
   for (int i = 0; i < 3000; ++i) ASSERT_EQ(headless::Audio().Sample(start + i, 1), -(1 + i)) << i;
   EXPECT_EQ(headless::Audio().Sample(start + 3000, 1), 0);
   EXPECT_EQ(QuerySoundPlaying(sound), 0);
