@@ -140,6 +140,29 @@ TEST_F(HeadlessHostTest, DisplayModesAndDesktop) {
   EXPECT_TRUE(host::CurrentDisplayMode().rgb555);
 }
 
+// The headless machine offers 320 x 240, 640 x 480, 800 x 600 and 1,024 x 768 at 8, 16 and 32 bits on its
+// 1,024 x 768 desktop, as a game's full-screen start-up expects to find them; sizes off the list are refused.
+TEST_F(HeadlessHostTest, EveryListedSizeThatFitsTheDesktopCanBeSet) {
+  struct Case {
+    int width, height;
+    bool offered;
+  };
+  const Case cases[] = {{320, 240, true},  {640, 480, true},   {800, 600, true},   {1024, 768, true},
+                        {320, 239, false}, {321, 240, false},  {640, 400, false},  {1280, 1024, false}};
+  for (const Case& c : cases) {
+    for (const int depth : {8, 16, 32}) {
+      EXPECT_EQ(host::SetDisplayMode(c.width, c.height, depth, 0), c.offered) << c.width << "x" << c.height << "x" << depth;
+      if (!c.offered) continue;
+      const host::DisplayMode now = host::CurrentDisplayMode();
+      EXPECT_EQ(now.width, c.width);
+      EXPECT_EQ(now.height, c.height);
+      EXPECT_EQ(now.bitsPerPixel, depth);
+      host::RestoreDisplayMode();
+    }
+  }
+  EXPECT_FALSE(host::SetDisplayMode(640, 480, 24, 0));
+}
+
 TEST_F(HeadlessHostTest, ShiftJisBecomesUtf8) {
   EXPECT_EQ(host::ShiftJisToUtf8("Qelt Ver1.03"), "Qelt Ver1.03");
   EXPECT_EQ(host::ShiftJisToUtf8("エラー"), "\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC");
