@@ -251,3 +251,16 @@ TEST(SilentAudioTest, RendersAsTheClockMovesWithoutAnyPump) {
   for (int i = 0; i < 100000000 && output.mixer().FramesRendered() < quarter; ++i) std::this_thread::yield();
   EXPECT_EQ(output.mixer().FramesRendered(), quarter);
 }
+
+// The off-screen driver, like the dummy one, shows nothing another program shares; without video at all there is
+// no session either.
+TEST(SdlSessionTest, TheOffscreenDriverNamesNoSession) {
+  ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  EXPECT_EQ(host::SdlDesktopSession(), "");
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  EXPECT_STREQ(SDL_GetCurrentVideoDriver(), "offscreen");
+  EXPECT_EQ(host::SdlDesktopSession(), "");
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
