@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "platform/host/platform.h"
@@ -161,6 +162,16 @@ TEST_F(HeadlessHostTest, EveryListedSizeThatFitsTheDesktopCanBeSet) {
     }
   }
   EXPECT_FALSE(host::SetDisplayMode(640, 480, 24, 0));
+}
+
+// A desktop of a size off the list, even one sharing its width with a listed size, is offered as it is.
+TEST_F(HeadlessHostTest, ADesktopOffTheListIsOfferedToo) {
+  for (const auto& [width, height] : {std::pair{1280, 1100}, std::pair{1366, 768}, std::pair{800, 500}}) {
+    headless::SetDesktop(width, height, 32, false);
+    EXPECT_TRUE(host::SetDisplayMode(width, height, 32, 0)) << width << "x" << height;
+    EXPECT_FALSE(host::SetDisplayMode(width, height, 16, 0)) << width << "x" << height;
+    host::RestoreDisplayMode();
+  }
 }
 
 TEST_F(HeadlessHostTest, ShiftJisBecomesUtf8) {
