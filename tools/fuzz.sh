@@ -38,29 +38,21 @@ fuzz_one() {
     "$(ls "$dir/corpus/$name" | wc -l) inputs in the corpus"
 }
 
+# Runs the targets side by side, at most one per core; each one's status is collected as it ends.
 declare -A job_name=()
 failed=()
-reap() {
-  local pid
-  for pid in "${!job_name[@]}"; do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid" || failed+=("${job_name[$pid]}")
-      unset "job_name[$pid]"
-    fi
-  done
+reap_one() {
+  local pid status=0
+  wait -n -p pid || status=$?
+  [ "$status" -eq 0 ] || failed+=("${job_name[$pid]}")
+  unset "job_name[$pid]"
 }
 for name in "${decoders[@]}"; do
-  while [ "${#job_name[@]}" -ge "$(nproc)" ]; do
-    wait -n || true
-    reap
-  done
+  while [ "${#job_name[@]}" -ge "$(nproc)" ]; do reap_one; done
   fuzz_one "$name" &
   job_name[$!]=$name
 done
-while [ "${#job_name[@]}" -gt 0 ]; do
-  wait -n || true
-  reap
-done
+while [ "${#job_name[@]}" -gt 0 ]; do reap_one; done
 for name in "${failed[@]}"; do
   tail -n 60 "$dir/fuzz-$name.log"
   echo "fuzzing the $name decoder failed; the log is $dir/fuzz-$name.log"
