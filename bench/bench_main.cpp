@@ -20,8 +20,9 @@ struct Measured {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // With repetitions the median stands for the row.
     for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
+      if (!r.error_occurred && (r.run_type == Run::RT_Iteration || r.aggregate_name == "median")) {
         const std::string& name = r.run_name.function_name;  // without suffixes such as "/process_time"
         const size_t slash = name.rfind('/');
         if (slash == std::string::npos) continue;
