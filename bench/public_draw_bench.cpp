@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_methods.h"
 #include "graphics/software/rota_draw.h"
 #include "platform/host/headless/headless_host.h"
-#include "bench_methods.h"
 #include "running_library.h"
 #include "vomak.h"
 #ifdef VOMAK_HAVE_PIXMAN
@@ -126,7 +126,9 @@ struct Library {
     bullet = LoadGraphFileSimple("bullet.png");
     SelectBlendMode(kBlendNone, 255);
   }
-  bool ready() const { return running.started() && alpha != -1 && keyed != -1 && background != -1 && ship != -1 && bullet != -1; }
+  bool ready() const {
+    return running.started() && alpha != -1 && keyed != -1 && background != -1 && ship != -1 && bullet != -1;
+  }
 };
 
 enum Task { kAlphaSprite, kKeyedSprite, kBackground, kExtend, kRotated, kFrame };
@@ -271,9 +273,10 @@ void Pixman(benchmark::State& state, int depth, Task task) {
   pixman_image_t* screen = pixman_image_create_bits(format, kW, kH, screenPixels.data(), kW * depth / 8);
   pixman_image_t* a = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_image_t* k = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, keyed.data(), kSprite * 4);
-  pixman_image_t* b = depth == 32 ? pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, background.data(), kW * 4)
-                                   : pixman_image_create_bits(PIXMAN_r5g6b5, kW, kH,
-                                                              reinterpret_cast<uint32_t*>(background565.data()), kW * 2);
+  pixman_image_t* b =
+      depth == 32 ? pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, background.data(), kW * 4)
+                  : pixman_image_create_bits(PIXMAN_r5g6b5, kW, kH, reinterpret_cast<uint32_t*>(background565.data()),
+                                             kW * 2);
   pixman_image_t* scaled = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_image_t* turned = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_transform_t half, rotation;

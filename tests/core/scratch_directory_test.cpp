@@ -12,8 +12,8 @@
 TEST(ScratchDirectory, AChildEndingThroughExitLeavesNoScratch) {
   ScratchDirectory own;
   ASSERT_FALSE(own.path().empty());
-  const char* previousTemporary = std::getenv("TMPDIR");
-  const std::optional<std::string> saved = previousTemporary ? std::optional<std::string>(previousTemporary) : std::nullopt;
+  std::optional<std::string> saved;
+  if (const char* previous = std::getenv("TMPDIR")) saved = previous;
   const std::string previousStyle = GTEST_FLAG_GET(death_test_style);
   // Children (and a fresh run's own scratch) are made inside this test's scratch, where they can be counted.
   setenv("TMPDIR", own.path().c_str(), 1);
