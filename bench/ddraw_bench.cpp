@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_methods.h"
 #include "platform/directx/ddraw.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/win32/gdi.h"
@@ -25,6 +26,7 @@ IDirectDrawSurface7* MakeSurface(IDirectDraw7* dd) {
 }
 
 void SurfaceCopy(benchmark::State& state, bool keyed) {
+  state.SetLabel(kSubstituteCall);
   headless::Start();
   void* out = nullptr;
   DirectDrawCreateEx(nullptr, &out, IID_IDirectDraw7, nullptr);

@@ -7,11 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "bench_methods.h"
 #include "font/font_services.h"
 #include "graphics/color_format.h"
 #include "graphics/draw_front.h"
-#include "platform/host/headless/headless_host.h"
 #include "platform/host/platform.h"
+#include "running_library.h"
 #include "vomak.h"
 
 namespace {
@@ -21,35 +22,28 @@ constexpr int kCellHeight = 24;
 // 40 characters: 26 Latin (letters, digits, punctuation) and 14 Japanese.
 constexpr const char* kText = "Score:12345 HIGH ok! ハイスコアを初期化しました！ GAME";
 
-struct StartedLibrary {
-  int plain = -1, antiAliased = -1;
-  StartedLibrary() {
-    headless::Config config;
-    config.fontFiles[""] = kFontFile;
-    config.fontFiles["*fallback-ja"] = kFontFile;
-    headless::Start(config);
-    ChangeWindowMode(1);
-    StartupLibrary();
-    SelectDrawTarget(-2);
-    plain = CreateFontToHandle(nullptr, kCellHeight, 4, 0, -1, -1, -1, -1);
-    antiAliased = CreateFontToHandle(nullptr, kCellHeight, 4, 2, -1, -1, -1, -1);
-  }
-};
-
-StartedLibrary& Library() {
-  static StartedLibrary library;
-  return library;
+headless::Config FontConfig() {
+  headless::Config config;
+  config.fontFiles[""] = kFontFile;
+  config.fontFiles["*fallback-ja"] = kFontFile;
+  return config;
 }
 
 void CachedText(benchmark::State& state, bool antiAliased) {
-  StartedLibrary& library = Library();
-  const int font = antiAliased ? library.antiAliased : library.plain;
+  state.SetLabel(kPublicCall);
+  RunningLibrary library(FontConfig());
+  const int font = CreateFontToHandle(nullptr, kCellHeight, 4, antiAliased ? 2 : 0, -1, -1, -1, -1);
+  if (!library.started() || font == -1) {
+    state.SkipWithError("the library or its font did not start");
+    return;
+  }
   const uint32_t white = PackScreenColor(255, 255, 255);
   DrawTextWithFont(8, 200, kText, white, font, 0, 0);  // the glyphs are cached before timing
   for (auto _ : state) benchmark::DoNotOptimize(DrawTextWithFont(8, 200, kText, white, font, 0, 0));
 }
 
 void SdlText(benchmark::State& state, bool blended) {
+  state.SetLabel(kPublicCall);
   TTF_Init();
   // SDL2_ttf sizes by points at 72 dpi, i.e. pixels per em; the same cell height as ours.
   TTF_Font* font = TTF_OpenFont(kFontFile, kCellHeight);

@@ -6,18 +6,19 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_methods.h"
+#include "graphics/software/rota_draw.h"
 #include "platform/host/headless/headless_host.h"
+#include "running_library.h"
 #include "vomak.h"
 #ifdef VOMAK_HAVE_PIXMAN
 #include <pixman.h>
@@ -100,26 +101,24 @@ const std::vector<Place>& Places() {
   return places;
 }
 
-// The library started at one depth, with the pictures loaded as graphs.
+// The library started at one depth for one run, with the pictures loaded as graphs.
+headless::Config DepthConfig(int depth) {
+  headless::Config config;
+  config.bitsPerPixel = depth;
+  return config;
+}
+
 struct Library {
+  RunningLibrary running;
   int alpha = -1, keyed = -1, background = -1, ship = -1, bullet = -1;
-  explicit Library(int depth) {
-    headless::Config config;
-    config.bitsPerPixel = depth;
-    headless::Start(config);
+  explicit Library(int depth) : running(DepthConfig(depth)) {
     headless::SetFrameLimit(1);
-    const auto dir = std::filesystem::temp_directory_path() / ("vomak-draw-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::filesystem::current_path(dir);
     const Pictures& p = Pics();
     WritePng("alpha.png", p.alpha, kSprite, kSprite, true);
     WritePng("keyed.png", Opaque(p.keyed), kSprite, kSprite, false);
     WritePng("background.png", p.background, kW, kH, false);
     WritePng("ship.png", Opaque(p.ship), 32, 32, false);
     WritePng("bullet.png", p.bullet, 16, 16, true);
-    ChangeWindowMode(1);
-    StartupLibrary();
-    SelectDrawTarget(kDrawTargetBack);
     alpha = LoadGraphFileSimple("alpha.png");
     keyed = LoadGraphFileSimple("keyed.png");
     background = LoadGraphFileSimple("background.png");
@@ -127,20 +126,10 @@ struct Library {
     bullet = LoadGraphFileSimple("bullet.png");
     SelectBlendMode(kBlendNone, 255);
   }
-  ~Library() { ShutdownLibrary(); }
-};
-
-// One started library at a time; the last one is left running at exit, when the host it needs may be gone.
-Library& Started(int depth) {
-  static Library* library = nullptr;
-  static int startedDepth = 0;
-  if (startedDepth != depth) {
-    delete library;
-    library = new Library(depth);
-    startedDepth = depth;
+  bool ready() const {
+    return running.started() && alpha != -1 && keyed != -1 && background != -1 && ship != -1 && bullet != -1;
   }
-  return *library;
-}
+};
 
 enum Task { kAlphaSprite, kKeyedSprite, kBackground, kExtend, kRotated, kFrame };
 
@@ -156,7 +145,11 @@ void GameFrame(Backdrop backdrop, Ship ship, Bullet bullet, Shot shot, Present p
 }
 
 void Vomak(benchmark::State& state, int depth, Task task) {
-  Library& lib = Started(depth);
+  Library lib(depth);
+  if (!lib.ready()) {
+    state.SkipWithError("the library did not start with its graphs");
+    return;
+  }
   const auto& places = Places();
   size_t i = 0;
   for (auto _ : state) {
@@ -266,12 +259,24 @@ void Pixman(benchmark::State& state, int depth, Task task) {
   const Pictures& pics = Pics();
   static std::vector<uint32_t> screenPixels(size_t(kW) * kH);
   static std::vector<uint32_t> alpha = Premultiplied(pics.alpha), keyed = Premultiplied(pics.keyed);
+  // The background in the screen's format, as our graph and SDL's converted surface hold it.
   static std::vector<uint32_t> background = pics.background;
+  static std::vector<uint16_t> background565 = [&] {
+    std::vector<uint16_t> p(pics.background.size());
+    for (size_t i = 0; i < p.size(); ++i) {
+      const uint32_t v = pics.background[i];
+      p[i] = static_cast<uint16_t>(((v >> 8) & 0xF800) | ((v >> 5) & 0x07E0) | ((v >> 3) & 0x1F));
+    }
+    return p;
+  }();
   const pixman_format_code_t format = depth == 32 ? PIXMAN_x8r8g8b8 : PIXMAN_r5g6b5;
   pixman_image_t* screen = pixman_image_create_bits(format, kW, kH, screenPixels.data(), kW * depth / 8);
   pixman_image_t* a = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_image_t* k = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, keyed.data(), kSprite * 4);
-  pixman_image_t* b = pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, background.data(), kW * 4);
+  pixman_image_t* b =
+      depth == 32 ? pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, background.data(), kW * 4)
+                  : pixman_image_create_bits(PIXMAN_r5g6b5, kW, kH, reinterpret_cast<uint32_t*>(background565.data()),
+                                             kW * 2);
   pixman_image_t* scaled = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_image_t* turned = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
   pixman_transform_t half, rotation;
@@ -286,6 +291,11 @@ void Pixman(benchmark::State& state, int depth, Task task) {
   pixman_transform_from_pixman_f_transform(&rotation, &f);
   pixman_image_set_transform(turned, &rotation);
   pixman_image_set_filter(turned, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  // The box our turned draw covers, from its centre; pixman composites the same box.
+  RotaGeometry turnedBox;
+  RotaComputeGeometry(kW / 2, kH / 2, 1.0, kAngle, kSprite, kSprite, false, {0, 0, kW, kH}, &turnedBox);
+  const int boxLeft = turnedBox.box.left - kW / 2, boxTop = turnedBox.box.top - kH / 2;
+  const int boxWidth = turnedBox.box.right - turnedBox.box.left, boxHeight = turnedBox.box.bottom - turnedBox.box.top;
   const auto& places = Places();
   size_t i = 0;
   for (auto _ : state) {
@@ -298,7 +308,8 @@ void Pixman(benchmark::State& state, int depth, Task task) {
         pixman_image_composite32(PIXMAN_OP_OVER, scaled, nullptr, screen, 0, 0, 0, 0, p.x, p.y, 128, 128);
         break;
       case kRotated:
-        pixman_image_composite32(PIXMAN_OP_OVER, turned, nullptr, screen, -16, -16, 0, 0, p.x - 16, p.y - 16, 96, 96);
+        pixman_image_composite32(PIXMAN_OP_OVER, turned, nullptr, screen, 32 + boxLeft, 32 + boxTop, 0, 0,
+                                 p.x + 32 + boxLeft, p.y + 32 + boxTop, boxWidth, boxHeight);
         break;
       default: break;
     }
@@ -327,11 +338,20 @@ void Register() {
     for (const auto& t : tasks) {
       const std::string base = std::string("DrawCall_") + t.name + (depth == 32 ? "32" : "565");
       const Task task = t.task;
-      benchmark::RegisterBenchmark((base + "/vomak").c_str(), [=](benchmark::State& s) { Vomak(s, depth, task); });
-      benchmark::RegisterBenchmark((base + "/sdl2").c_str(), [=](benchmark::State& s) { Sdl2(s, depth, task); });
+      benchmark::RegisterBenchmark((base + "/vomak").c_str(), [=](benchmark::State& s) {
+        s.SetLabel(kPublicCall);
+        Vomak(s, depth, task);
+      });
+      benchmark::RegisterBenchmark((base + "/sdl2").c_str(), [=](benchmark::State& s) {
+        s.SetLabel(kPublicCall);
+        Sdl2(s, depth, task);
+      });
 #ifdef VOMAK_HAVE_PIXMAN
       if (task != kFrame)
-        benchmark::RegisterBenchmark((base + "/pixman").c_str(), [=](benchmark::State& s) { Pixman(s, depth, task); });
+        benchmark::RegisterBenchmark((base + "/pixman").c_str(), [=](benchmark::State& s) {
+          s.SetLabel(kPublicCall);
+          Pixman(s, depth, task);
+        });
 #endif
       if (task != kRotated && task != kFrame)
         benchmark::RegisterBenchmark((base + "/memcpy").c_str(), [=](benchmark::State& s) { Memcpy(s, depth, task); });

@@ -1,24 +1,28 @@
-// Sound: mixing 16 playing 44.1 kHz stereo buffers into 10 s of output, and decoding a 60-second MP3 and Ogg
-// Vorbis file whole, each beside SDL2_mixer doing the same work (16 looping channels mixed into SDL's callback;
-// Mix_LoadWAV_RW of the same files). The compressed files are made at bench time from our own test signal by
-// lame and oggenc; without them (or without SDL2_mixer) those benchmarks are skipped.
+// Sound: mixing 16 playing 44.1 kHz stereo buffers into 10 s of output, and loading a 60-second MP3 and Ogg Vorbis
+// file as a sound (decoded whole), each beside SDL2_mixer doing the same work (16 looping channels mixed into SDL's
+// callback; Mix_LoadWAV_RW of the same files). The compressed files are made at bench time from our own test
+// signal by lame and oggenc; without them (or without SDL2_mixer) those benchmarks are skipped. Times are
+// processor time; the mixing counts every thread of the process, as SDL mixes on a thread of its own.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "core/file_access.h"
-#include "core/memory.h"
+#include "bench_methods.h"
 #include "platform/directx/dsound.h"
 #include "platform/host/headless/headless_host.h"
 #include "platform/host/platform.h"
 #include "platform/media/mixer.h"
-#include "sound/sound_decoder.h"
+#include "running_library.h"
+#include "support/scratch_directory.h"
+#include "vomak.h"
 
 #if VOMAK_HAVE_SDL_MIXER
 #include <SDL.h>
@@ -42,6 +46,7 @@ std::vector<int16_t> Tone(int voice) {
 }
 
 void BM_MixSixteenBuffers_vomak(benchmark::State& state) {
+  state.SetLabel(kDeviceMix);
   headless::Start();
   CoInitialize(nullptr);
   IDirectSound* ds = nullptr;
@@ -73,83 +78,78 @@ void BM_MixSixteenBuffers_vomak(benchmark::State& state) {
   ds->Release();
   CoUninitialize();
 }
-BENCHMARK(BM_MixSixteenBuffers_vomak)->Name("MixSixteenBuffers/vomak")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixSixteenBuffers_vomak)
+    ->Name("MixSixteenBuffers/vomak")
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
-std::string TempPath(const char* name) { return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vomak-bench-" + name; }
+// The 60-second files, made in a scratch directory from our own signal by the named commands ({raw} and {out}
+// filled in) and read back; a file is empty without its tool.
+struct EncodedFiles {
+  std::vector<uint8_t> mp3, ogg;
+};
 
-// A 60-second file made from our own signal by the named command ({raw} and {out} filled in); empty without it.
-std::vector<uint8_t> MakeFile(const char* tool, const std::string& command, const char* name) {
-  static bool rawWritten = false;
-  const std::string raw = TempPath("signal.raw");
-  if (!rawWritten) {
-    std::vector<int16_t> s(44100 * 60 * 2);
-    for (size_t i = 0; i < s.size() / 2; ++i) {
-      const double t = static_cast<double>(i) / 44100;
-      s[2 * i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * t) + 3000 * std::sin(2 * M_PI * 3000 * t));
-      s[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * (220 + 40 * t) * t));
-    }
-    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size() * 2));
-    rawWritten = true;
-  }
-  const std::string out = TempPath(name);
-  std::string line = command;
-  line.replace(line.find("{raw}"), 5, raw);
-  line.replace(line.find("{out}"), 5, out);
+std::vector<uint8_t> Encode(const char* tool, std::string command, const char* out) {
+  command.replace(command.find("{raw}"), 5, "signal.raw");
+  command.replace(command.find("{out}"), 5, out);
   if (std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) != 0 ||
-      std::system((line + " >/dev/null 2>&1").c_str()) != 0) {
+      std::system((command + " >/dev/null 2>&1").c_str()) != 0) {
     return {};
   }
   std::ifstream in(out, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const std::vector<uint8_t>& Mp3File() {
-  static const std::vector<uint8_t> file =
-      MakeFile("lame", "lame -r -s 44.1 --bitwidth 16 --signed --little-endian -b 160 {raw} {out}", "60s.mp3");
-  return file;
-}
-const std::vector<uint8_t>& OggFile() {
-  static const std::vector<uint8_t> file =
-      MakeFile("oggenc", "oggenc -Q -r -R 44100 -B 16 -C 2 -q 4 {raw} -o {out}", "60s.ogg");
-  return file;
+const EncodedFiles& Encoded() {
+  static const EncodedFiles files = [] {
+    ScratchDirectory scratch("vomak-bench-");
+    std::vector<int16_t> s(44100 * 60 * 2);
+    for (size_t i = 0; i < s.size() / 2; ++i) {
+      const double t = static_cast<double>(i) / 44100;
+      s[2 * i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * t) + 3000 * std::sin(2 * M_PI * 3000 * t));
+      s[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * (220 + 40 * t) * t));
+    }
+    std::ofstream("signal.raw", std::ios::binary)
+        .write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size() * 2));
+    EncodedFiles f;
+    f.mp3 = Encode("lame", "lame -r -s 44.1 --bitwidth 16 --signed --little-endian -b 160 {raw} {out}", "60s.mp3");
+    f.ogg = Encode("oggenc", "oggenc -Q -r -R 44100 -B 16 -C 2 -q 4 {raw} -o {out}", "60s.ogg");
+    return f;
+  }();
+  return files;
 }
 
-// A whole decode as a static sound's load does it.
+// The public load of a sound from a file image (decoded whole into its buffer) and its release.
 void DecodeWithVomak(benchmark::State& state, const std::vector<uint8_t>& file) {
+  state.SetLabel(kPublicCall);
   if (file.empty()) {
     state.SkipWithError("the encoder is not installed");
     return;
   }
-  headless::Start();
+  RunningLibrary library;
+  if (!library.started()) {
+    state.SkipWithError("the library did not start");
+    return;
+  }
   for (auto _ : state) {
-    BufferStreamRecord* record = OpenBufferStream(file.data(), static_cast<int32_t>(file.size()));
-    const StreamSource source{*GetBufferStreamFunctions(), reinterpret_cast<FileHandle>(record)};
-    auto* decoder = static_cast<SoundDecoder*>(MemAllocZeroed(sizeof(SoundDecoder)));
-    WAVEFORMATEX format;
-    void* pcm = nullptr;
-    int size = 0;
-    if (SoundDecoderOpen(&source, decoder) != 0 || DecodeSoundToMemory(decoder, &format, &pcm, &size) != 0) {
-      state.SkipWithError("not decoded");
-    }
-    benchmark::DoNotOptimize(size);
-    SoundDecoderClose(decoder);
-    MemFree(decoder);
-    MemFree(pcm);
-    CloseBufferStream(reinterpret_cast<FileHandle>(record));
+    const int sound = LoadSoundFromMemImage(file.data(), static_cast<int>(file.size()), 1);
+    if (sound == -1) state.SkipWithError("not decoded");
+    ReleaseSoundHandle(sound);
   }
 }
-void BM_DecodeMp3_vomak(benchmark::State& state) { DecodeWithVomak(state, Mp3File()); }
-void BM_DecodeOgg_vomak(benchmark::State& state) { DecodeWithVomak(state, OggFile()); }
+void BM_DecodeMp3_vomak(benchmark::State& state) { DecodeWithVomak(state, Encoded().mp3); }
+void BM_DecodeOgg_vomak(benchmark::State& state) { DecodeWithVomak(state, Encoded().ogg); }
 BENCHMARK(BM_DecodeMp3_vomak)->Name("DecodeMp3/vomak")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeOgg_vomak)->Name("DecodeOgg/vomak")->Unit(benchmark::kMillisecond);
 
 #if VOMAK_HAVE_SDL_MIXER
-// SDL2_mixer on SDL's disk driver writing to /dev/null without delay, so its callback mixes as fast as it can.
-// Open only while a benchmark of it runs: its thread never rests, and would be timed into every later figure.
+// SDL2_mixer on one of SDL's drivers, open only while a benchmark of it runs. For mixing, the disk driver writing to
+// /dev/null without delay, so its thread mixes as fast as it can; for loading, the dummy driver, whose thread rests
+// between its buffers and so leaves the processor to the load.
 class MixerSession {
  public:
-  MixerSession() {
-    setenv("SDL_AUDIODRIVER", "disk", 1);
+  explicit MixerSession(const char* driver) {
+    setenv("SDL_AUDIODRIVER", driver, 1);
     setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
@@ -167,11 +167,24 @@ class MixerSession {
   bool open_ = false;
 };
 
-std::atomic<int64_t> mixedFrames{0};
-void CountMixed(void*, Uint8*, int bytes) { mixedFrames += bytes / 4; }
+// The frames SDL's thread has mixed; the benchmark's thread sleeps until enough have been.
+struct MixedCount {
+  std::mutex lock;
+  std::condition_variable grown;
+  int64_t frames = 0;
+};
+void CountMixed(void* count, Uint8*, int bytes) {
+  MixedCount& mixed = *static_cast<MixedCount*>(count);
+  {
+    std::lock_guard<std::mutex> guard(mixed.lock);
+    mixed.frames += bytes / 4;
+  }
+  mixed.grown.notify_one();
+}
 
 void BM_MixSixteenBuffers_sdl2(benchmark::State& state) {
-  MixerSession mixer;
+  state.SetLabel(kDeviceMix);
+  MixerSession mixer("disk");
   if (!mixer.open()) {
     state.SkipWithError("SDL2_mixer did not open");
     return;
@@ -185,21 +198,26 @@ void BM_MixSixteenBuffers_sdl2(benchmark::State& state) {
     Mix_PlayChannel(v, chunks.back(), -1);
   }
   if (Mix_Playing(-1) != kVoices) state.SkipWithError("not every channel plays");
-  Mix_SetPostMix(CountMixed, nullptr);
+  MixedCount mixed;
+  Mix_SetPostMix(CountMixed, &mixed);
   for (auto _ : state) {
-    const int64_t target = mixedFrames.load() + kOutputFrames;
-    // A busy wait, so the time of this thread is the time SDL's thread spends mixing.
-    while (mixedFrames.load() < target) {
-    }
+    std::unique_lock<std::mutex> guard(mixed.lock);
+    const int64_t target = mixed.frames + kOutputFrames;
+    mixed.grown.wait(guard, [&] { return mixed.frames >= target; });
   }
   Mix_SetPostMix(nullptr, nullptr);
   Mix_HaltChannel(-1);
   for (Mix_Chunk* c : chunks) Mix_FreeChunk(c);
 }
-BENCHMARK(BM_MixSixteenBuffers_sdl2)->Name("MixSixteenBuffers/sdl2")->Unit(benchmark::kMillisecond);
+// SDL mixes on its own thread: the process's processor time counts it (this thread only sleeps meanwhile).
+BENCHMARK(BM_MixSixteenBuffers_sdl2)
+    ->Name("MixSixteenBuffers/sdl2")
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 void DecodeWithMixer(benchmark::State& state, const std::vector<uint8_t>& file) {
-  MixerSession mixer;
+  state.SetLabel(kPublicCall);
+  MixerSession mixer("dummy");
   if (file.empty() || !mixer.open()) {
     state.SkipWithError("the encoder or SDL2_mixer is missing");
     return;
@@ -207,12 +225,11 @@ void DecodeWithMixer(benchmark::State& state, const std::vector<uint8_t>& file) 
   for (auto _ : state) {
     Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
     if (!chunk) state.SkipWithError("SDL2_mixer could not load the file");
-    benchmark::DoNotOptimize(chunk);
     Mix_FreeChunk(chunk);
   }
 }
-void BM_DecodeMp3_sdl2(benchmark::State& state) { DecodeWithMixer(state, Mp3File()); }
-void BM_DecodeOgg_sdl2(benchmark::State& state) { DecodeWithMixer(state, OggFile()); }
+void BM_DecodeMp3_sdl2(benchmark::State& state) { DecodeWithMixer(state, Encoded().mp3); }
+void BM_DecodeOgg_sdl2(benchmark::State& state) { DecodeWithMixer(state, Encoded().ogg); }
 BENCHMARK(BM_DecodeMp3_sdl2)->Name("DecodeMp3/sdl2")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeOgg_sdl2)->Name("DecodeOgg/sdl2")->Unit(benchmark::kMillisecond);
 #endif

@@ -6,8 +6,6 @@
 // library's periodic work, the pacing wait included) and sound starts. The split comes from the library calls the
 // game makes, wrapped at link time (bench/CMakeLists.txt).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
-
 #include <time.h>
 
 #include <x86intrin.h>
@@ -22,6 +20,7 @@
 
 #include "game/game_units.h"
 #include "platform/host/headless/headless_host.h"
+#include "running_library.h"
 #include "vomak.h"
 
 namespace {
@@ -62,12 +61,9 @@ void WriteSprite(const std::string& path, int width, int height, bool opaque) {
   std::fclose(out);
 }
 
-// A working directory with the game's save file and pictures of the sizes the game loads.
+// The game's save file and pictures of the sizes the game loads, in the working directory.
 void PrepareDirectory() {
-  const std::string dir = (std::filesystem::temp_directory_path() / ("qelt-bench-" + std::to_string(::getpid())))
-                              .string();
-  std::filesystem::create_directories(dir + "/CG");
-  std::filesystem::current_path(dir);
+  std::filesystem::create_directories("CG");
   std::FILE* save = std::fopen("file.sav", "wb");
   if (save) {
     const char zeros[40] = {};
@@ -88,15 +84,13 @@ void PrepareDirectory() {
   for (const Picture& p : pictures) WriteSprite(std::string("CG/") + p.name + ".gph", p.width, p.height, p.opaque);
 }
 
-// The library started once, with the game's assets loaded through the game's own start-up steps.
+// The library started for one run, with the game's assets loaded through the game's own start-up steps.
 struct StartedGame {
+  RunningLibrary running;
   std::unique_ptr<GameLoop> prepared = std::make_unique<GameLoop>();
   StartedGame() {
-    headless::Start();
+    if (!running.started()) return;
     PrepareDirectory();
-    ChangeWindowMode(1);
-    StartupLibrary();
-    SelectDrawTarget(-2);
     // A small step per clock read, so a frame's virtual time (and the sound the host mixes for it) is the frame's
     // own 17 ms and a little, as on a real machine.
     headless::SetReadStepMicroseconds(1);
@@ -145,11 +139,6 @@ struct StartedGame {
   }
 };
 
-StartedGame& Started() {
-  static StartedGame started;
-  return started;
-}
-
 // The benchmark thread's processor time in seconds: other threads (a sound device's) are not the frame's.
 double ProcessorSeconds() {
   timespec now{};
@@ -186,7 +175,11 @@ void ReportShare(benchmark::State& state, double spent, int presentedPerIteratio
 }
 
 void RunFrames(benchmark::State& state, uint32_t attackCounter, int presentedPerIteration) {
-  StartedGame& started = Started();
+  StartedGame started;
+  if (!started.running.started()) {
+    state.SkipWithError("the library did not start");
+    return;
+  }
   GameLoop game = *started.prepared;
   double spent = 0;
   uint64_t frameTicks = 0;
@@ -224,7 +217,11 @@ void BossLaserMiss(benchmark::State& state) { RunFrames(state, 117, 7); }
 
 // The floor every stage frame stands on: clearing, the backdrop and presenting, nothing of the game.
 void BackdropAndPresentOnly(benchmark::State& state) {
-  StartedGame& started = Started();
+  StartedGame started;
+  if (!started.running.started()) {
+    state.SkipWithError("the library did not start");
+    return;
+  }
   const double start = ProcessorSeconds();
   for (auto _ : state) {
     ClearDrawTarget();

@@ -141,6 +141,11 @@ void ChooseTimer() {
   }
 }
 
+bool CloseStillPending(HWND window) {
+  MSG message{};
+  return PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != 0;
+}
+
 }  // namespace
 
 int ReadDesktopBits() {
@@ -251,8 +256,12 @@ int DestroyMainWindow() {
       s.closingRequested = 1;
       PostMessageA(s.mainWindow, WM_CLOSE, 0, 0);
     }
-    while (PumpWindowMessages() == 0) {
+    // The pumping ends once the window is gone, also when it went without a message (its host restarted), when a
+    // quit came first, or when its close was taken earlier without destroying it; a window still there goes now,
+    // so no later start-up takes it for another program's.
+    while (IsWindow(s.mainWindow) && CloseStillPending(s.mainWindow) && PumpWindowMessages() == 0) {
     }
+    if (IsWindow(s.mainWindow)) DestroyWindow(s.mainWindow);
     UnregisterClassA(kWindowClassName, s.instance);
   } else {
     SetWindowLongPtrA(s.mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s.userWindowProc));

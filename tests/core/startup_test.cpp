@@ -282,6 +282,47 @@ TEST_F(StartupTest, SecondStartFailsAtComAndShutsTheFirstDown) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "T:システムの情報を出力します"), 2);
 }
 
+namespace {
+// What a running library can be left with when a second start-up meets it.
+void HostRestartedUnderIt() { headless::Start(headless::Config{}); }  // its window went without a message
+void QuitAlreadySeen() {
+  PostQuitMessage(0);
+  PumpWindowMessages();
+}
+void CloseTakenButWindowKept() {
+  SystemState.keepWindowOnClose = 1;
+  SystemState.closingRequested = 1;
+  SendMessageA(GetLibraryWindowHandle(), WM_CLOSE, 0, 0);
+  SystemState.keepWindowOnClose = 0;
+}
+}  // namespace
+
+TEST_F(StartupTest, AFailedStartEndsWhateverStateItFinds) {
+  const struct {
+    const char* name;
+    void (*leave)();
+  } cases[] = {{"host restarted", HostRestartedUnderIt},
+               {"quit already seen", QuitAlreadySeen},
+               {"close taken, window kept", CloseTakenButWindowKept}};
+  for (const auto& c : cases) {
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    host::SetProcessorProvider(&kTestProcessor);
+    ASSERT_EQ(StartLikeTheGame(1), 0) << c.name;
+    c.leave();
+    // A watchdog only: a shut-down that never ends fails here rather than at the suite's time limit.
+    alarm(60);
+    EXPECT_EQ(StartupLibrary(), -1) << c.name;
+    alarm(0);
+    EXPECT_EQ(GetLibraryWindowHandle(), nullptr) << c.name;
+    // No window is left behind for a later start-up to take for another program's.
+    EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr) << c.name;
+    ResetSystemState();
+    EXPECT_EQ(StartLikeTheGame(1), 0) << c.name;
+    EXPECT_EQ(ShutdownLibrary(), 0) << c.name;
+  }
+}
+
 TEST_F(StartupTest, FailedComStartShutsDownAndEnds) {
   headless::FailCall("CoInitialize", 1, 1);  // the system check starts COM once before
   EXPECT_EQ(StartLikeTheGame(), -1);

@@ -44,7 +44,7 @@ class GlyphTest : public FontTest {
   }
 };
 
-// The spec table of edge shapes, rows of cells centred on the pixel.
+// The edge shapes the glyph drawer stamps, as rows of cells centred on the pixel (wider edges are full squares).
 Points EdgeShape(int e) {
   static const std::vector<std::vector<int>> rows = {
       {}, {1, 3, 1}, {3, 5, 5, 5, 3}, {1, 5, 5, 7, 5, 5, 1}, {5, 7, 9, 9, 9, 9, 9, 7, 5}};

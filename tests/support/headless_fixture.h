@@ -12,20 +12,7 @@
 #include <string>
 
 #include "platform/host/headless/headless_host.h"
-
-// A fresh temporary directory made the working directory for the object's lifetime.
-class ScratchDirectory {
- public:
-  ScratchDirectory();
-  ~ScratchDirectory();
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-  std::string previous_;
-};
+#include "support/scratch_directory.h"
 
 class HeadlessTest : public ::testing::Test {
  protected:
