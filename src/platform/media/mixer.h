@@ -17,6 +17,7 @@
 // without a sound device) render inside Update(), on the caller's thread. Either way MixInto runs with the
 // mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,37 @@ class MixerSource {
   static constexpr uint64_t kNoToldEnd = ~uint64_t{0};
 };
 
+// Where a source stands to an end it tells the program of (a notice posted to a window). A clock-driven output
+// stops there until the program answers (AudioOutput::UpdateUntilToldEnd), so that a restart in answer follows
+// the end at the very next frame; a device thread never waits for it. Kept under the source's own lock.
+class ToldEnd {
+ public:
+  // What MixerSource::FramesBeforeToldEnd answers: 0 from a told end until it is answered or a later frame is
+  // mixed; else the frames left (at least 1) while the source tells its end, kNoToldEnd while it does not.
+  uint64_t FramesBefore(bool tells, uint64_t framesLeft) const {
+    if (pending_) return 0;
+    return tells ? std::max<uint64_t>(framesLeft, 1) : MixerSource::kNoToldEnd;
+  }
+  // Mixing a frame moves past a told end.
+  void Mixing(int frames) {
+    if (frames > 0) pending_ = false;
+  }
+  // The source has ended, on the last frame of the mix when `onLastFrame`, telling the program when `told`.
+  void Reached(bool onLastFrame, bool told) { pending_ = onLastFrame && told; }
+  // The program answered: played, moved or stopped the source.
+  void Answered() { pending_ = false; }
+  // True from a told end on the last mixed frame until the answer: a restart now follows the end without a
+  // gap, so the caller need not bring the output up to the present first.
+  bool Pending() const { return pending_; }
+
+ private:
+  bool pending_ = false;
+};
+
+// How far ahead of the output a source must know an end it tells of: a clock-driven output renders in chunks of
+// this many frames and asks before each.
+constexpr int kToldEndLookahead = 4096;
+
 class Mixer {
  public:
   // Adds a source, heard from the next rendered frame on. Thread-safe; adding a source twice adds it once.
@@ -53,10 +85,6 @@ class Mixer {
   void Remove(const MixerSource* source);
   // Renders the next frames into out (frames × 2 samples), each sum clamped to 16 bits. Thread-safe.
   void Render(int16_t* out, int frames);
-  // As Render, for a device that pulls its frames: at an end a source tells the program of and the program has not
-  // answered yet, it calls `rest` (which may sleep a little) until the answer comes or `rest` answers false, and
-  // only then renders past it, so a restart sent in answer follows the end at the next frame. Thread-safe.
-  void RenderAnsweringToldEnds(int16_t* out, int frames, const std::function<bool()>& rest);
   // Moves every source on by frames nobody hears; they count as rendered. Thread-safe.
   void Skip(uint64_t frames);
   // The fewest frames any source plays before an end it tells of (MixerSource::kNoToldEnd: none).
@@ -89,6 +117,9 @@ class AudioOutput {
   // a tenth of a second behind its clock. The pump calls this before it hands out the notices, so that a
   // restart in answer follows the end at the very next frame.
   virtual void UpdateUntilToldEnd() { Update(); }
+  // Whether a device renders the mix on a thread of its own as it pulls it, where sources must not read files
+  // or decode more than a little (they decode ahead on a thread of their own instead).
+  virtual bool PullsOnItsOwnThread() const { return false; }
   // The device's name for reports ("headless", the SDL device's name, or the silent device).
   virtual const char* DeviceName() const = 0;
 
