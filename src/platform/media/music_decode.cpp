@@ -387,7 +387,7 @@ MusicOpenResult MusicDecoder::Open(const std::string& path, std::unique_ptr<Musi
     std::unique_ptr<MusicReader> reader = open(std::move(file));
     if (!reader) continue;
     std::unique_ptr<MusicDecoder> decoder(new MusicDecoder(std::move(reader)));
-    decoder->Fill(0);
+    decoder->held_ = decoder->reader_->Read(decoder->window_.data(), kWindowFrames);
     if (decoder->held_ == 0) continue;  // damaged before its first sound
     *out = std::move(decoder);
     return MusicOpenResult::kOpened;

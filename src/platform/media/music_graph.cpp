@@ -36,6 +36,7 @@ namespace {
 // The ring: about three quarters of a second, decoded ahead in blocks of a tenth of that.
 constexpr size_t kRingFrames = 32768;
 constexpr size_t kBlockFrames = 4096;
+constexpr size_t kFirstFrames = 1024;
 
 // Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at the end of
 // one that is not looped, or of one that has nothing left to play from its beginning.
@@ -63,9 +64,10 @@ class GraphSound final : public media::MixerSource {
  public:
   GraphSound(std::unique_ptr<media::MusicDecoder> decoder, bool decodeAhead)
       : decoder_(std::move(decoder)), decodeAhead_(decodeAhead), ring_(kRingFrames * 2) {
+    if (!decodeAhead_) return;
     std::lock_guard<std::mutex> guard(lock_);
-    FillLocked(kBlockFrames);  // the first tenth of a second is there when the sound starts
-    if (decodeAhead_) decoding_ = std::thread([this] { DecodeAhead(); });
+    FillLocked(kFirstFrames);  // the device's first pull finds sound even before the decoding thread runs
+    decoding_ = std::thread([this] { DecodeAhead(); });
   }
   ~GraphSound() override {
     {
@@ -183,7 +185,7 @@ class GraphSound final : public media::MixerSource {
     frames = std::min(frames, kRingFrames);
     while (held_ < frames && !decodedEnd_) {
       const size_t tail = (head_ + held_) % kRingFrames;
-      const size_t want = std::min(kRingFrames - held_, kRingFrames - tail);
+      const size_t want = std::min(frames - held_, kRingFrames - tail);
       const size_t got = DecodeLooping(*decoder_, ring_.data() + 2 * tail, want, looping_);
       held_ += got;
       if (got < want) decodedEnd_ = true;

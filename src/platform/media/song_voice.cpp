@@ -19,6 +19,12 @@ SongFileResult ReadSongFile(const char* path, std::shared_ptr<const MidiSequence
   file.seekg(0, std::ios::end);
   std::streamoff size = file.tellg();
   if (size < 0 || static_cast<size_t>(size) > kLargestMidiFile) return SongFileResult::kInvalid;
+  // Another kind of file (sampled music on its way to the graph) is known by its first bytes, not read whole.
+  uint8_t head[12] = {};
+  file.seekg(0);
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  if (!media::LooksLikeMidiFile(head, static_cast<size_t>(file.gcount()))) return SongFileResult::kInvalid;
+  file.clear();
   file.seekg(0);
   try {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
