@@ -63,7 +63,9 @@ size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, 
 class GraphSound final : public media::MixerSource {
  public:
   GraphSound(std::unique_ptr<media::MusicDecoder> decoder, bool decodeAhead)
-      : decoder_(std::move(decoder)), decodeAhead_(decodeAhead), ring_(kRingFrames * 2) {
+      : decoder_(std::move(decoder)), decodeAhead_(decodeAhead), ring_(kRingFrames * 2),
+        heldBytes_(ring_.size() * sizeof(int16_t) + decoder_->BufferedBytes() +
+                   (decodeAhead ? kBlockFrames * 2 * sizeof(int16_t) : 0)) {
     if (!decodeAhead_) return;
     std::lock_guard<std::mutex> guard(lock_);
     FillLocked(kFirstFrames);  // the device's first pull finds sound even before the decoding thread runs
@@ -158,10 +160,7 @@ class GraphSound final : public media::MixerSource {
     message_ = message;
     instance_ = instance;
   }
-  size_t BufferedBytes() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return ring_.size() * sizeof(int16_t) + blockBytes_ + decoder_->BufferedBytes();
-  }
+  size_t BufferedBytes() const { return heldBytes_; }
 
  private:
   void QueueEvent(long code) {
@@ -196,7 +195,6 @@ class GraphSound final : public media::MixerSource {
   // block decoded across a seek is of the old place and dropped.
   void DecodeAhead() {
     std::vector<int16_t> block(kBlockFrames * 2);
-    blockBytes_ = block.size() * sizeof(int16_t);
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
       wake_.wait(guard, [this] {
@@ -225,7 +223,7 @@ class GraphSound final : public media::MixerSource {
   std::vector<int16_t> ring_;  // stereo frames from head_ on, held_ of them
   size_t head_ = 0;
   size_t held_ = 0;
-  size_t blockBytes_ = 0;
+  const size_t heldBytes_;  // the ring, the decoding thread's block and the decoder's buffers, all made up front
   bool decodedEnd_ = false;  // the ring holds the sound's last frame
   bool looping_ = false;
   bool running_ = false;
