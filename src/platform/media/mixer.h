@@ -15,7 +15,9 @@
 //
 // Threads: a real device renders on its own thread; clock-driven outputs (the headless capture, a machine
 // without a sound device) render inside Update(), on the caller's thread. Either way MixInto runs with the
-// mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer.
+// mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer. A
+// device thread never waits for the program: a looped sound repeats inside its source, and a source that reads
+// files does so ahead, on a thread of its own, when the output pulls on its own thread (PullsOnItsOwnThread).
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -41,7 +43,8 @@ class MixerSource {
   // jump of its clock). By default it mixes them into scratch; a source can do it more cheaply.
   virtual void Skip(int frames);
   // Frames this source plays before it reaches an end that it tells the program of (a notice posted to a
-  // window); 0 from such an end until the program answers; kNoToldEnd when it has none ahead.
+  // window); 0 from such an end until the program answers; kNoToldEnd when it has none ahead, or none within
+  // kToldEndLookahead frames. Only clock-driven outputs ask (see ToldEnd).
   virtual uint64_t FramesBeforeToldEnd() { return kNoToldEnd; }
   static constexpr uint64_t kNoToldEnd = ~uint64_t{0};
 };
