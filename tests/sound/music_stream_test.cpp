@@ -128,14 +128,23 @@ TEST_F(MusicStreamTest, LoopedMidiRepeatsWhileTheProgramPumpsNothing) {
   EXPECT_EQ(QueryMusicPlaying(), 1);
 }
 
-// Headers are checked before anything is decoded: no rate, or one no music has, is refused; a data chunk that
-// claims more than the file holds plays what is there.
+// Headers are checked before anything is decoded: no rate, or one no music has, or a chunk walk no real file
+// needs, is refused; a data chunk that claims more than the file holds plays what is there.
 TEST_F(MusicStreamTest, HeadersClaimingWhatCannotPlayAreRefusedAndACutChunkPlaysWhatItHolds) {
   auto withRate = [](uint32_t rate) {
     Bytes wave = RampWave(22050);
     for (int i = 0; i < 4; ++i) wave[24 + i] = static_cast<uint8_t>(rate >> (8 * i));
     return wave;
   };
+  Bytes chunky;  // 4,096 empty chunks before the format and the data: a walk no real file needs
+  {
+    const Bytes wave = RampWave(22050);
+    Bytes form;
+    PutText(form, "WAVE");
+    for (int i = 0; i < 4096; ++i) PutText(form, "junk"), PutLe(form, 0, 4);
+    form.insert(form.end(), wave.begin() + 12, wave.end());
+    PutChunk(chunky, "RIFF", form, true);
+  }
   Bytes cut = RampWave(22050);
   for (int i = 0; i < 4; ++i) cut[40 + i] = 0xFF;  // the data chunk claims 4 GiB
   const std::vector<uint8_t> bomb = SilentVorbisBomb(2, 44100 * 2, 0x7FFFFFFF);
@@ -148,6 +157,7 @@ TEST_F(MusicStreamTest, HeadersClaimingWhatCannotPlayAreRefusedAndACutChunkPlays
   const Case cases[] = {{"norate.wav", withRate(0), -1, 0},
                         {"fast.wav", withRate(media::kHighestMusicRate + 1), -1, 0},
                         {"fastest.ogg", Bytes(bomb.begin(), bomb.end()), -1, 0},
+                        {"chunky.wav", chunky, -1, 0},
                         {"highest.wav", withRate(media::kHighestMusicRate), 0, 22050 * 1000 / media::kHighestMusicRate},
                         {"cut.wav", cut, 0, 500}};
   for (const Case& c : cases) {

@@ -33,7 +33,8 @@ const IID IID_IBasicAudio = {0x56A868B3, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20
 
 namespace {
 
-// The ring: about three quarters of a second, decoded ahead in blocks of a tenth of that.
+// The ring: about three quarters of a second, decoded ahead in blocks of an eighth of that; the first frames are
+// decoded before a device's decoding thread starts.
 constexpr size_t kRingFrames = 32768;
 constexpr size_t kBlockFrames = 4096;
 constexpr size_t kFirstFrames = 1024;
@@ -109,7 +110,7 @@ class GraphSound final : public media::MixerSource {
     const bool tells = running_ && !completeSent_ && window_ && !looping_;
     if (tells && !decodeAhead_) FillLocked(media::kToldEndLookahead + 1);
     // An end not decoded yet lies beyond the ring, further than any output looks ahead.
-    if (tells && !decodedEnd_) return toldEnd_.Pending() ? 0 : kNoToldEnd;
+    if (tells && !decodedEnd_) return kNoToldEnd;
     return toldEnd_.FramesBefore(tells, held_);
   }
 
