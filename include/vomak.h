@@ -243,7 +243,8 @@ int ReleaseSoundHandle(int sound);
 int ReleaseAllSoundHandles();
 // Plays a music file with the same styles (0 returns when the music has ended); one music plays at a time. A
 // Standard MIDI File, recognised by its content, plays on the General MIDI synthesiser; WAV, MP3 and Ogg Vorbis
-// files play as sampled sound. 0 when it plays, -1 on failure.
+// files play as sampled sound, decoded as they play. Style 3 repeats from the frame after the end, whether or not
+// the program pumps. 0 when it plays, -1 on failure.
 int StartMusicFile(const char* path, int style);
 // Stops the current music; 0.
 int StopCurrentMusic();

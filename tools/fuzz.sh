@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds one libFuzzer target per picture decoder, the movie opener, the Standard MIDI File reader and three for
-# the sound decoders (clang, AddressSanitizer and UBSan) in build-fuzz and runs each over its seed corpus
-# for FUZZ_SECONDS seconds (default 60), as many at once as there are cores. Inputs found go to
+# Builds one libFuzzer target per picture decoder, the movie opener, the Standard MIDI File reader and three each
+# for the sound decoders and the music decoder (clang, AddressSanitizer and UBSan) in build-fuzz and runs each
+# over its seed corpus for FUZZ_SECONDS seconds (default 60), as many at once as there are cores. Inputs found go to
 # build-fuzz/corpus/<decoder>; a crash stops the script with the fuzzer's report and leaves the input as
 # build-fuzz/<decoder>-crash-*.
 set -euo pipefail
@@ -12,11 +12,13 @@ dir="$root/build-fuzz"
 decoders=(bmp jpeg png bgra tga dds movie)
 decoders+=(smf)
 decoders+=(sound_wav sound_mpeg sound_ogg)
+decoders+=(music_wav music_mpeg music_ogg)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DVOMAK_FUZZ=ON -DVOMAK_TESTS=OFF -DVOMAK_BENCH=OFF -DVOMAK_GAME=OFF >/dev/null
 cmake --build "$dir" --target fuzz_make_seeds fuzz_make_sound_seeds fuzz_movie_replay "${decoders[@]/#/fuzz_}"
 "$dir/tests/fuzz/fuzz_make_seeds" "$dir/seeds"
 "$dir/tests/fuzz/fuzz_make_sound_seeds" "$dir/seeds"
+for kind in wav mpeg ogg; do ln -sfn "sound_$kind" "$dir/seeds/music_$kind"; done  # the music decoder's seeds
 
 # Debian's libvorbisfile loses the 8-byte serial-number list of a damaged chained Ogg's headers. The library is
 # stripped, so the frame that allocates it has no function name: it is matched by its module, which with the
@@ -27,7 +29,7 @@ printf 'leak:libvorbisfile.so.3\n' >"$dir/vorbisfile.supp"
 # Runs one target; its log is build-fuzz/fuzz-<name>.log.
 fuzz_one() {
   local name=$1 log="$dir/fuzz-$1.log" leaks=""
-  case "$name" in sound_*) leaks="suppressions=$dir/vorbisfile.supp" ;; esac
+  case "$name" in sound_* | music_*) leaks="suppressions=$dir/vorbisfile.supp" ;; esac
   mkdir -p "$dir/corpus/$name"
   if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" LSAN_OPTIONS="$leaks" "$dir/tests/fuzz/fuzz_$name" \
       "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \

@@ -60,7 +60,9 @@ int StartMidiThroughMci(const char* fullPath, int style, bool* handedOver) {
   if (LOWORD(status.dwReturn) != 0xFFFF) return FailMidiStart("ＭＩＤＩ演奏開始処理でエラーが起きました\n");
   MCI_PLAY_PARMS play{};
   play.dwCallback = reinterpret_cast<DWORD_PTR>(GetLibraryWindowHandle());
-  if (mciSendCommandA(open.wDeviceID, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play)) != 0) {
+  // A looped song repeats inside the device, at the frame after its end, however late the program pumps.
+  const DWORD repeat = style == 3 ? MCI_DGV_PLAY_REPEAT : 0;
+  if (mciSendCommandA(open.wDeviceID, MCI_PLAY, MCI_NOTIFY | repeat, reinterpret_cast<DWORD_PTR>(&play)) != 0) {
     return FailMidiStart("ＭＩＤＩ演奏に失敗しました\n");
   }
   return 0;
@@ -173,7 +175,8 @@ int OnMciNotify(WPARAM, LPARAM device) {
     MCI_PLAY_PARMS play{};
     play.dwCallback = reinterpret_cast<DWORD_PTR>(GetLibraryWindowHandle());
     play.dwFrom = 0;
-    mciSendCommandA(MidiMusicState.deviceId, MCI_PLAY, MCI_FROM | MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play));
+    mciSendCommandA(MidiMusicState.deviceId, MCI_PLAY, MCI_FROM | MCI_NOTIFY | MCI_DGV_PLAY_REPEAT,
+                    reinterpret_cast<DWORD_PTR>(&play));
     MidiMusicState.playingFlag = 1;
   } else if (MidiMusicState.playingFlag == 1) {
     CloseMidiDevice();
@@ -199,6 +202,8 @@ int PlayFileViaDirectShow(const char* fullPath, int style) {
     StopDirectShowMusic();
     return AppLogWriteFormat("ミュージックファイル %s の演奏に失敗しました", fullPath);
   }
+  // A looped file starts again inside the graph, at the frame after its end, however late the program pumps.
+  if (style == 3) ds.seeking->SetLooping(TRUE);
   ds.control->Run();
   ds.playingFlag = 1;
   ds.style = style;

@@ -70,9 +70,13 @@ int PollMusicHandles() {
   for (int slot = 0; slot < table.highWater; ++slot) {
     MusicEntry* entry = table.slots[slot];
     if (!entry || !entry->playingFlag) continue;
-    const bool playing = performance->IsPlaying(entry->segment, nullptr) != S_FALSE;
-    // Until the performance first reports it playing, a segment counts as about to start.
-    if (!entry->startedFlag) {
+    const HRESULT answer = performance->IsPlaying(entry->segment, nullptr);
+    const bool playing = answer == S_OK;
+    // Until the performance first reports it playing, a segment counts as about to start; a failed answer (the
+    // segment or the performance gone) means it never will.
+    if (FAILED(answer)) {
+      entry->playingFlag = 0;
+    } else if (!entry->startedFlag) {
       if (playing) entry->startedFlag = 1;
     } else {
       entry->playingFlag = playing ? 1 : 0;

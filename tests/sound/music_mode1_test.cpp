@@ -251,3 +251,53 @@ TEST_F(MusicModeOneTest, MusicHandleEntriesArePolledHaltedAndReleased) {
   EXPECT_EQ(QueryMusicHandlePlaying(handle), -1);
   EXPECT_EQ(segment->Release(), 0u);  // the entry's reference went with it
 }
+
+// Only S_OK plays: an entry whose segment is gone (E_POINTER) or whose performance has closed down
+// (DMUS_E_NOT_INIT) stops at the next poll, whether or not it had started.
+TEST_F(MusicModeOneTest, AnEntryWhoseSegmentIsGoneStopsAtTheNextPoll) {
+  MusicHandleTable& table = MusicHandles();
+  auto add = [&table](IDirectMusicSegment8* segment, int started) {
+    auto* entry = static_cast<MusicEntry*>(MemAllocZeroed(sizeof(MusicEntry)));
+    entry->segment = segment;
+    entry->playingFlag = 1;
+    entry->startedFlag = started;
+    table.Insert(table.FreeSlot(), entry);
+    return entry;
+  };
+  const MusicEntry* waiting = add(nullptr, 0);
+  const MusicEntry* started = add(nullptr, 1);
+  PumpWindowMessages();
+  EXPECT_EQ(waiting->playingFlag, 0);
+  EXPECT_EQ(started->playingFlag, 0);
+
+  IDirectMusicSegment8* segment = LoadSegment("song.mid");
+  ASSERT_NE(segment, nullptr);
+  const MusicEntry* closed = add(segment, 0);
+  ASSERT_EQ(MusicPerformance()->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_REFTIME, 0, nullptr, nullptr,
+                                              nullptr),
+            S_OK);
+  PumpWindowMessages();
+  EXPECT_EQ(closed->playingFlag, 1);
+  EXPECT_EQ(MusicPerformance()->CloseDown(), S_OK);
+  EXPECT_EQ(MusicPerformance()->IsPlaying(segment, nullptr), DMUS_E_NOT_INIT);
+  PumpWindowMessages();
+  EXPECT_EQ(closed->playingFlag, 0);
+  EXPECT_EQ(ReleaseAllMusicHandles(), 0);
+  EXPECT_EQ(table.count, 0);
+}
+
+// A secondary segment would take the one synthesiser from the primary: it is refused, and the primary plays on.
+TEST_F(MusicModeOneTest, ASecondarySegmentIsRefusedAndThePrimaryPlaysOn) {
+  ASSERT_EQ(StartMusicFile("song.mid", 3), 0);
+  IDirectMusicSegment8* other = LoadSegment("half.mid");
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(MusicPerformance()->PlaySegmentEx(other, nullptr, nullptr, DMUS_SEGF_SECONDARY | DMUS_SEGF_REFTIME, 0,
+                                              nullptr, nullptr, nullptr),
+            E_NOTIMPL);
+  EXPECT_EQ(MusicPerformance()->IsPlaying(other, nullptr), S_FALSE);
+  const uint64_t at = headless::Milliseconds();
+  Wait(900);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_GT(Peak(at + 600, at + 900), 3000);  // half.mid would rest here; the primary's note sounds on
+  other->Release();
+}

@@ -117,8 +117,9 @@ class IDirectMusicPerformance8 : public IUnknown {
   // priority level (the caller owns a reference); a null directMusic asks for no DirectMusic object.
   virtual HRESULT InitAudio(IDirectMusic** directMusic, IDirectSound** directSound, HWND window, DWORD pathType,
                             DWORD channels, DWORD flags, DMUS_AUDIOPARAMS* params) = 0;
-  // Plays a segment from its start, at once; a segment played without DMUS_SEGF_SECONDARY stops the one that
-  // played before it. No segment state object is made (*state becomes null).
+  // Plays a segment from its start, at once, stopping the one that played before it. A secondary segment
+  // (DMUS_SEGF_SECONDARY) is refused with E_NOTIMPL: the one synthesiser plays one song. No segment state
+  // object is made (*state becomes null).
   virtual HRESULT PlaySegmentEx(IUnknown* source, const WCHAR* name, IUnknown* transition, DWORD flags,
                                 LONGLONG startTime, IDirectMusicSegmentState** state, IUnknown* from,
                                 IUnknown* audioPath) = 0;

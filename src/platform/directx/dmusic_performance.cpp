@@ -85,16 +85,17 @@ class Performance final : public ComObject<IDirectMusicPerformance8> {
     if (!source) return E_POINTER;
     auto* segment = dynamic_cast<DirectMusicSegment*>(source);
     if (!segment) return E_INVALIDARG;
+    // The one synthesiser plays one song: a secondary segment would take it from the primary and silence it.
+    if (flags & DMUS_SEGF_SECONDARY) return E_NOTIMPL;
     if (host::ShouldFail("DirectMusicPerformance::PlaySegmentEx")) return E_FAIL;
     CatchUp();
-    const bool primary = !(flags & DMUS_SEGF_SECONDARY);
-    StopWhere([primary](const Play& p) { return primary && p.primary; });
+    StopWhere([](const Play&) { return true; });
     auto voice = std::make_shared<media::SongVoice>(segment->Song(), synth_);
     voice->SetRepeats(segment->Repeats());
     voice->SetGain(GainOf(volume_));
     voice->Play(0);
     segment->AddRef();
-    plays_.push_back({segment, voice, primary});
+    plays_.push_back({segment, voice});
     mixer_->Add(std::move(voice));
     return S_OK;
   }
@@ -154,7 +155,6 @@ class Performance final : public ComObject<IDirectMusicPerformance8> {
   struct Play {
     DirectMusicSegment* segment;  // a reference held while the segment is in the list
     std::shared_ptr<media::SongVoice> voice;
-    bool primary;
   };
 
   // Stops a segment (null: everything); another object is refused.

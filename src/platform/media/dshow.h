@@ -1,6 +1,6 @@
 // The DirectShow filter graph as the music player uses it: a graph that renders one audio file (WAV in any
-// format the ACM decodes, raw MPEG audio, Ogg Vorbis) into the host's mixer, with run, completion events
-// posted to a window, seeking and volume. Only the methods the library calls are declared.
+// format the ACM decodes, raw MPEG audio, Ogg Vorbis) into the host's mixer, decoded as it plays, with run,
+// completion events posted to a window, seeking, looping and volume. Only the methods the library calls are declared.
 #pragma once
 #include "platform/win32/com.h"
 
@@ -57,6 +57,9 @@ class IMediaSeeking : public IUnknown {
  public:
   // Positions in units of 100 ns.
   virtual HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) = 0;
+  // This platform's own: a looped graph plays on from the beginning at the frame after its end, with no end
+  // event, until it is set not to loop.
+  virtual HRESULT SetLooping(BOOL loop) = 0;
 };
 
 class IBasicAudio : public IUnknown {
@@ -64,6 +67,9 @@ class IBasicAudio : public IUnknown {
   // Hundredths of a decibel, -10000 (silence) to 0 (full).
   virtual HRESULT put_Volume(long volume) = 0;
 };
+
+// Bytes a graph holds in its decoding buffers while it plays (0 for none), for tests.
+size_t MusicGraphBufferedBytes(IGraphBuilder* graph);
 
 // CoCreateInstance's route for CLSID_FilterGraph.
 HRESULT CreateFilterGraphInstance(REFIID iid, void** out);

@@ -30,10 +30,12 @@ class SequencerDevice final : public SongVoice {
     return false;
   }
 
-  // Starts playing; a notice still pending is superseded by the new one (or dropped without MCI_NOTIFY).
-  void Play(bool fromGiven, int64_t fromMicroseconds, HWND notifyWindow) {
+  // Starts playing, repeating without end when asked; a notice still pending is superseded by the new one (or
+  // dropped without MCI_NOTIFY).
+  void Play(bool fromGiven, int64_t fromMicroseconds, bool repeat, HWND notifyWindow) {
     std::lock_guard<std::mutex> guard(lock_);
     EndNotice(MCI_NOTIFY_SUPERSEDED);
+    SetRepeatsLocked(repeat ? media::kEndlessRepeats : 0);
     PlayLocked(fromGiven ? fromMicroseconds : PositionLocked());
     notifyWindow_ = notifyWindow;
   }
@@ -100,7 +102,7 @@ MCIERROR Play(SequencerDevice& device, DWORD_PTR flags, MCI_PLAY_PARMS* p) {
   // follows the end itself.
   if (!device.JustEnded()) host::Current().Audio().Update();
   bool from = (flags & MCI_FROM) != 0;
-  device.Play(from, from ? int64_t{p->dwFrom} * 1000 : 0,
+  device.Play(from, from ? int64_t{p->dwFrom} * 1000 : 0, (flags & MCI_DGV_PLAY_REPEAT) != 0,
               (flags & MCI_NOTIFY) ? reinterpret_cast<HWND>(p->dwCallback) : nullptr);
   return 0;
 }

@@ -16,6 +16,8 @@ constexpr UINT MCI_STATUS = 0x0814;
 // Flags common to the commands, and of open, play and status.
 constexpr DWORD MCI_NOTIFY = 0x00000001;
 constexpr DWORD MCI_FROM = 0x00000004;
+// Play: at the end start again from the beginning, at the very next frame, without a notice.
+constexpr DWORD MCI_DGV_PLAY_REPEAT = 0x00010000;
 constexpr DWORD MCI_OPEN_ELEMENT = 0x00000200;
 constexpr DWORD MCI_OPEN_TYPE = 0x00002000;
 constexpr DWORD MCI_STATUS_ITEM = 0x00000100;

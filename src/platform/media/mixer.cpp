@@ -43,23 +43,6 @@ void Mixer::Render(int16_t* out, int frames) {
   rendered_ += static_cast<uint64_t>(frames);
 }
 
-void Mixer::RenderAnsweringToldEnds(int16_t* out, int frames, const std::function<bool()>& rest) {
-  bool resting = true;
-  for (int done = 0; done < frames;) {
-    int n = frames - done;
-    if (resting) {
-      const uint64_t told = FramesBeforeToldEnd();
-      if (told == 0) {
-        resting = rest();
-        continue;
-      }
-      n = static_cast<int>(std::min<uint64_t>(told, static_cast<uint64_t>(n)));
-    }
-    Render(out + static_cast<size_t>(done) * kMixChannels, n);
-    done += n;
-  }
-}
-
 void Mixer::Skip(uint64_t frames) {
   std::lock_guard<std::mutex> guard(lock_);
   for (uint64_t left = frames; left > 0;) {
@@ -96,7 +79,7 @@ void ClockedOutput::Render(bool untilToldEnd) {
   if (now <= origin_) return;
   const auto elapsed = static_cast<unsigned __int128>(now - origin_);
   const auto due = static_cast<uint64_t>(elapsed * kMixRate / 1000000000u);
-  constexpr int kChunkFrames = 4096;
+  constexpr int kChunkFrames = kToldEndLookahead;
   chunk_.resize(static_cast<size_t>(kChunkFrames) * kMixChannels);
   uint64_t done = mixer_->FramesRendered();
   if (due > done + exactFrames_) {

@@ -15,8 +15,11 @@
 //
 // Threads: a real device renders on its own thread; clock-driven outputs (the headless capture, a machine
 // without a sound device) render inside Update(), on the caller's thread. Either way MixInto runs with the
-// mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer.
+// mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer. A
+// device thread never waits for the program: a looped sound repeats inside its source, and a source that reads
+// files does so ahead, on a thread of its own, when the output pulls on its own thread (PullsOnItsOwnThread).
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,10 +43,42 @@ class MixerSource {
   // jump of its clock). By default it mixes them into scratch; a source can do it more cheaply.
   virtual void Skip(int frames);
   // Frames this source plays before it reaches an end that it tells the program of (a notice posted to a
-  // window); 0 from such an end until the program answers; kNoToldEnd when it has none ahead.
+  // window); 0 from such an end until the program answers; kNoToldEnd when it has none ahead, or none within
+  // kToldEndLookahead frames. Only clock-driven outputs ask (see ToldEnd).
   virtual uint64_t FramesBeforeToldEnd() { return kNoToldEnd; }
   static constexpr uint64_t kNoToldEnd = ~uint64_t{0};
 };
+
+// Where a source stands to an end it tells the program of (a notice posted to a window). A clock-driven output
+// stops there until the program answers (AudioOutput::UpdateUntilToldEnd), so that a restart in answer follows
+// the end at the very next frame; a device thread never waits for it. Kept under the source's own lock.
+class ToldEnd {
+ public:
+  // What MixerSource::FramesBeforeToldEnd answers: 0 from a told end until it is answered or a later frame is
+  // mixed; else the frames left (at least 1) while the source tells its end, kNoToldEnd while it does not.
+  uint64_t FramesBefore(bool tells, uint64_t framesLeft) const {
+    if (pending_) return 0;
+    return tells ? std::max<uint64_t>(framesLeft, 1) : MixerSource::kNoToldEnd;
+  }
+  // Mixing a frame moves past a told end.
+  void Mixing(int frames) {
+    if (frames > 0) pending_ = false;
+  }
+  // The source has ended, on the last frame of the mix when `onLastFrame`, telling the program when `told`.
+  void Reached(bool onLastFrame, bool told) { pending_ = onLastFrame && told; }
+  // The program answered: played, moved or stopped the source.
+  void Answered() { pending_ = false; }
+  // True from a told end on the last mixed frame until the answer: a restart now follows the end without a
+  // gap, so the caller need not bring the output up to the present first.
+  bool Pending() const { return pending_; }
+
+ private:
+  bool pending_ = false;
+};
+
+// How far ahead of the output a source must know an end it tells of: a clock-driven output renders in chunks of
+// this many frames and asks before each.
+constexpr int kToldEndLookahead = 4096;
 
 class Mixer {
  public:
@@ -53,10 +88,6 @@ class Mixer {
   void Remove(const MixerSource* source);
   // Renders the next frames into out (frames × 2 samples), each sum clamped to 16 bits. Thread-safe.
   void Render(int16_t* out, int frames);
-  // As Render, for a device that pulls its frames: at an end a source tells the program of and the program has not
-  // answered yet, it calls `rest` (which may sleep a little) until the answer comes or `rest` answers false, and
-  // only then renders past it, so a restart sent in answer follows the end at the next frame. Thread-safe.
-  void RenderAnsweringToldEnds(int16_t* out, int frames, const std::function<bool()>& rest);
   // Moves every source on by frames nobody hears; they count as rendered. Thread-safe.
   void Skip(uint64_t frames);
   // The fewest frames any source plays before an end it tells of (MixerSource::kNoToldEnd: none).
@@ -89,6 +120,9 @@ class AudioOutput {
   // a tenth of a second behind its clock. The pump calls this before it hands out the notices, so that a
   // restart in answer follows the end at the very next frame.
   virtual void UpdateUntilToldEnd() { Update(); }
+  // Whether a device renders the mix on a thread of its own as it pulls it, where sources must not read files
+  // or decode more than a little (they decode ahead on a thread of their own instead).
+  virtual bool PullsOnItsOwnThread() const { return false; }
   // The device's name for reports ("headless", the SDL device's name, or the silent device).
   virtual const char* DeviceName() const = 0;
 

@@ -1,37 +1,37 @@
-// Music decoding for the music graph. Everything is decoded at once (music files are a few minutes at most)
-// and resampled linearly to the mix rate, so the mixing thread only copies.
+// Music decoding for the music graph, as the music plays: a reader per format hands out the file's frames a
+// block at a time, and the decoder resamples them linearly to the mix rate through a small window.
 #include "platform/media/music_decode.h"
 
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "platform/media/acm_codecs.h"
 #include "platform/media/mixer.h"
 #include "platform/win32/mmreg.h"
 
 namespace media {
+
+// Hands out a music file's frames as interleaved 16-bit stereo (a mono file in both channels) at its own rate.
+class MusicReader {
+ public:
+  virtual ~MusicReader() = default;
+  // Up to `frames` frames into out; 0 only at the end.
+  virtual size_t Read(int16_t* out, size_t frames) = 0;
+  // Back to the first frame.
+  virtual void Rewind() = 0;
+  virtual size_t BufferedBytes() const = 0;
+  uint32_t rate = 0;
+};
+
 namespace {
 
-constexpr uint64_t kLongestMusicFrames = uint64_t{kMixRate} * 60 * 15;
-
-// Decoded sound before it is brought to the mix format: 16-bit samples, one or two channels. A file whose
-// header claims some rate can still decode to any number of samples, so their bytes are bounded as well as
-// their duration at the claimed rate.
-struct Pcm {
-  std::vector<int16_t> samples;
-  int channels = 0;
-  uint32_t rate = 0;
-
-  // Whether another frame would still fit both bounds (a little past the longest music, which ToMixFormat
-  // then refuses).
-  bool Room() const {
-    const uint64_t frames = samples.size() / static_cast<size_t>(channels);
-    return frames <= uint64_t{rate} * 60 * 15 && samples.size() * 2 <= kLargestDecodedMusicBytes;
-  }
-};
+constexpr size_t kWindowFrames = 4096;
+constexpr size_t kCodecBytes = 1 << 16;
+// Real files hold a handful of chunks before their sound; a walk through more is refused.
+constexpr int kMostWaveChunks = 4096;
 
 uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -74,199 +74,389 @@ bool ReadMpegHeader(const uint8_t* p, size_t available, MpegHeader* out) {
   return out->length >= 4;
 }
 
-// The first frame of a raw MPEG file (after an ID3v2 tag), confirmed by the frame that follows it when the
-// file holds one. Sets *start to the frame's offset.
-bool FindMpegStart(const uint8_t* data, size_t size, size_t* start, MpegHeader* header) {
-  size_t position = 0;
-  if (size >= 10 && std::memcmp(data, "ID3", 3) == 0) {
-    size_t tag = size_t{data[6] & 0x7Fu} << 21 | size_t{data[7] & 0x7Fu} << 14 | size_t{data[8] & 0x7Fu} << 7 |
-                 (data[9] & 0x7Fu);
-    position = 10 + tag + ((data[5] & 0x10) ? 10 : 0);
-  }
-  if (position >= size || !ReadMpegHeader(data + position, size - position, header)) return false;
-  MpegHeader next;
-  size_t following = position + header->length;
-  if (following + 4 <= size && !ReadMpegHeader(data + following, size - following, &next)) return false;
-  *start = position;
-  return true;
-}
 
-// Runs a codec over the whole source, collecting its 16-bit output.
-bool DecodeWithCodec(const WAVEFORMATEX& format, const uint8_t* data, size_t size, Pcm* out) {
-  std::unique_ptr<AcmCodec> codec = MakeAcmCodec(format);
-  if (!codec) return false;
-  out->channels = format.nChannels;
-  out->rate = format.nSamplesPerSec;
-  std::vector<uint8_t> block(1 << 16);
-  size_t position = 0;
-  while (out->Room()) {
-    size_t used = 0;
-    size_t got = codec->Convert(data + position, size - position, &used, block.data(), block.size(), true);
-    position += used;
-    for (size_t i = 0; i + 1 < got; i += 2) out->samples.push_back(static_cast<int16_t>(block[i] | block[i + 1] << 8));
-    if (got == 0 && used == 0) break;
+// A file read from its host path, closed with the reader.
+class File {
+ public:
+  explicit File(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+  ~File() {
+    if (file_) std::fclose(file_);
   }
-  return !out->samples.empty() && out->Room();
-}
-
-// A RIFF WAVE file: 8- or 16-bit PCM in one or two channels, or a compressed format a codec takes.
-bool DecodeWave(const uint8_t* data, size_t size, Pcm* out) {
-  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) return false;
-  size_t end = std::min<size_t>(size, size_t{Le32(data + 4)} + 8);
-  const uint8_t* format = nullptr;
-  size_t formatLength = 0, formatExtra = 0;
-  size_t position = 12;
-  while (end >= 8 && position <= end - 8) {
-    uint32_t length = Le32(data + position + 4);
-    const uint8_t* body = data + position + 8;
-    size_t available = std::min<size_t>(length, end - position - 8);  // a data chunk cut short keeps what is there
-    if (std::memcmp(data + position, "fmt ", 4) == 0 && available >= 16) {
-      format = body;
-      formatLength = available;
-      // The extra bytes a compressed format carries after its 18-byte header, as far as the chunk holds them.
-      formatExtra = available >= 18 ? std::min<size_t>(Le16(body + 16), available - 18) : 0;
-    }
-    if (std::memcmp(data + position, "data", 4) == 0) {
-      if (!format) return false;
-      int channels = Le16(format + 2);
-      uint32_t rate = Le32(format + 4);
-      int bits = Le16(format + 14);
-      if (Le16(format) != WAVE_FORMAT_PCM) {  // compressed: the audio compression manager's codecs
-        std::vector<uint8_t> whole(sizeof(WAVEFORMATEX) + formatExtra, 0);
-        std::memcpy(whole.data(), format, std::min<size_t>(formatLength, whole.size()));
-        auto* header = reinterpret_cast<WAVEFORMATEX*>(whole.data());
-        header->cbSize = static_cast<WORD>(formatExtra);
-        return DecodeWithCodec(*header, body, available, out);
-      }
-      if (channels < 1 || channels > 2 || rate == 0 || (bits != 8 && bits != 16)) return false;
-      size_t frames = available / (static_cast<size_t>(channels) * bits / 8);
-      if (frames * channels * 2 > kLargestDecodedMusicBytes) return false;
-      out->channels = channels;
-      out->rate = rate;
-      out->samples.resize(frames * channels);
-      for (size_t i = 0; i < out->samples.size(); ++i) {
-        out->samples[i] = bits == 8 ? static_cast<int16_t>((body[i] - 128) << 8)
-                                    : static_cast<int16_t>(Le16(body + 2 * i));
-      }
-      return frames > 0;
-    }
-    position += 8 + size_t{length} + (length & 1);
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  bool IsOpen() const { return file_ != nullptr; }
+  size_t Read(void* out, size_t bytes) { return std::fread(out, 1, bytes, file_); }
+  bool SeekTo(uint64_t offset) { return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0; }
+  uint64_t Size() {
+    const off_t here = ftello(file_);
+    if (here < 0 || fseeko(file_, 0, SEEK_END) != 0) return 0;
+    const off_t size = ftello(file_);
+    fseeko(file_, here, SEEK_SET);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
   }
-  return false;
-}
+  // Reads exactly `bytes` at an offset.
+  bool ReadAt(uint64_t offset, void* out, size_t bytes) { return SeekTo(offset) && Read(out, bytes) == bytes; }
+  FILE* handle() { return file_; }
 
-struct MemoryFile {
-  const uint8_t* data;
-  size_t size;
-  size_t position;
+ private:
+  FILE* file_;
 };
 
-size_t ReadMemory(void* buffer, size_t size, size_t count, void* source) {
-  auto* file = static_cast<MemoryFile*>(source);
-  size_t bytes = size * count;
-  size_t left = file->size - file->position;
-  bytes = std::min(bytes, left);
-  std::memcpy(buffer, file->data + file->position, bytes);
-  file->position += bytes;
-  return size ? bytes / size : 0;
-}
-int SeekMemory(void* source, ogg_int64_t offset, int origin) {
-  auto* file = static_cast<MemoryFile*>(source);
-  int64_t base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? static_cast<int64_t>(file->position)
-                                                              : static_cast<int64_t>(file->size);
-  int64_t target = base + offset;
-  if (target < 0 || target > static_cast<int64_t>(file->size)) return -1;
-  file->position = static_cast<size_t>(target);
-  return 0;
-}
-long TellMemory(void* source) { return static_cast<long>(static_cast<MemoryFile*>(source)->position); }
-
-// Ogg Vorbis; more than two channels keep the front left and right.
-bool DecodeVorbis(const uint8_t* data, size_t size, Pcm* out) {
-  if (size < 4 || std::memcmp(data, "OggS", 4) != 0) return false;
-  MemoryFile file{data, size, 0};
-  OggVorbis_File vorbis;
-  ov_callbacks callbacks{ReadMemory, SeekMemory, nullptr, TellMemory};
-  if (ov_open_callbacks(&file, &vorbis, nullptr, 0, callbacks) != 0) return false;
-  vorbis_info* info = ov_info(&vorbis, -1);
-  if (!info || info->channels < 1 || info->rate <= 0) {
-    ov_clear(&vorbis);
-    return false;
+// 8- or 16-bit PCM in one or two channels, from a data chunk (as far as the file holds it).
+class PcmReader final : public MusicReader {
+ public:
+  PcmReader(std::unique_ptr<File> file, uint64_t start, uint64_t bytes, int channels, int bits)
+      : file_(std::move(file)), start_(start), channels_(channels), bits_(bits),
+        frameBytes_(static_cast<size_t>(channels) * static_cast<size_t>(bits) / 8),
+        frames_(bytes / frameBytes_), bytes_(kWindowFrames * frameBytes_) {
+    Rewind();
   }
-  int channels = info->channels;
-  int right = channels == 1 ? 0 : (channels == 3 || channels >= 5) ? 2 : 1;
-  out->channels = channels == 1 ? 1 : 2;
-  out->rate = static_cast<uint32_t>(info->rate);
-  std::vector<int16_t> block(4096 * static_cast<size_t>(channels));
-  int holes = 0;
-  while (out->Room()) {
-    int section = 0;
-    long got = ov_read(&vorbis, reinterpret_cast<char*>(block.data()), static_cast<int>(block.size() * 2), 0, 2, 1,
-                       &section);
-    if (got == OV_HOLE && ++holes < 64) continue;  // a gap after a damaged page; the next read goes on
-    if (got <= 0) break;
-    vorbis_info* now = ov_info(&vorbis, section);
-    if (!now || now->channels != channels) break;  // a chained stream of another layout ends the music
-    size_t frames = static_cast<size_t>(got) / (2 * static_cast<size_t>(channels));
+  size_t Read(int16_t* out, size_t frames) override {
+    frames = static_cast<size_t>(std::min<uint64_t>({frames, frames_ - position_, kWindowFrames}));
+    frames = file_->Read(bytes_.data(), frames * frameBytes_) / frameBytes_;
     for (size_t f = 0; f < frames; ++f) {
-      out->samples.push_back(block[f * channels]);
-      if (out->channels == 2) out->samples.push_back(block[f * channels + right]);
+      for (int c = 0; c < 2; ++c) {
+        const size_t i = f * static_cast<size_t>(channels_) + static_cast<size_t>(channels_ == 2 ? c : 0);
+        out[2 * f + static_cast<size_t>(c)] = bits_ == 8 ? static_cast<int16_t>((bytes_[i] - 128) << 8)
+                                                         : static_cast<int16_t>(Le16(bytes_.data() + 2 * i));
+      }
+    }
+    position_ += frames;
+    return frames;
+  }
+  void Rewind() override {
+    position_ = 0;
+    if (!file_->SeekTo(start_)) position_ = frames_;
+  }
+  size_t BufferedBytes() const override { return bytes_.size(); }
+
+ private:
+  std::unique_ptr<File> file_;
+  uint64_t start_;
+  int channels_, bits_;
+  size_t frameBytes_;
+  uint64_t frames_;
+  uint64_t position_ = 0;
+  std::vector<uint8_t> bytes_;
+};
+
+// A compressed source (a WAV data chunk, or raw MPEG audio to the file's end) through a codec, fed in blocks.
+class CodecReader final : public MusicReader {
+ public:
+  CodecReader(std::unique_ptr<File> file, uint64_t start, uint64_t end, std::vector<uint8_t> format)
+      : file_(std::move(file)), start_(start), end_(end), format_(std::move(format)), in_(kCodecBytes),
+        out_(kCodecBytes) {
+    rate = Format().nSamplesPerSec;
+    channels_ = Format().nChannels;
+  }
+  bool Start() {
+    Rewind();
+    return codec_ != nullptr;
+  }
+  size_t Read(int16_t* out, size_t frames) override {
+    const size_t frameBytes = static_cast<size_t>(channels_) * 2;
+    if (outHeld_ - outTaken_ < frameBytes && !Convert()) return 0;
+    frames = std::min(frames, (outHeld_ - outTaken_) / frameBytes);
+    for (size_t f = 0; f < frames; ++f) {
+      const uint8_t* frame = out_.data() + outTaken_ + f * frameBytes;
+      out[2 * f] = static_cast<int16_t>(Le16(frame));
+      out[2 * f + 1] = static_cast<int16_t>(Le16(frame + (channels_ == 2 ? 2 : 0)));
+    }
+    outTaken_ += frames * frameBytes;
+    return frames;
+  }
+  void Rewind() override {
+    codec_ = MakeAcmCodec(Format());
+    next_ = start_;
+    inStart_ = inHeld_ = outTaken_ = outHeld_ = 0;
+    sourceEnded_ = !file_->SeekTo(start_);
+  }
+  size_t BufferedBytes() const override { return in_.size() + out_.size(); }
+
+ private:
+  const WAVEFORMATEX& Format() const { return *reinterpret_cast<const WAVEFORMATEX*>(format_.data()); }
+
+  // Converts the next output block; false at the end of what the codec gives.
+  bool Convert() {
+    if (!codec_) return false;
+    for (;;) {
+      size_t used = 0;
+      const size_t got =
+          codec_->Convert(in_.data() + inStart_, inHeld_, &used, out_.data(), out_.size(), sourceEnded_);
+      used = std::min(used, inHeld_);
+      inStart_ += used;
+      inHeld_ -= used;
+      if (got > 0) {
+        outTaken_ = 0;
+        outHeld_ = got;
+        return true;
+      }
+      if (sourceEnded_ ? used == 0 : !Refill()) return false;
     }
   }
-  ov_clear(&vorbis);
-  return !out->samples.empty() && out->Room();
-}
+  // Moves what is left of the source block to its front and reads more after it; false when nothing more fits.
+  bool Refill() {
+    std::memmove(in_.data(), in_.data() + inStart_, inHeld_);
+    inStart_ = 0;
+    const size_t room = static_cast<size_t>(std::min<uint64_t>(in_.size() - inHeld_, end_ - next_));
+    const size_t got = room ? file_->Read(in_.data() + inHeld_, room) : 0;
+    inHeld_ += got;
+    next_ += got;
+    if (got == 0) sourceEnded_ = true;  // the codec then takes its last partial block
+    return got > 0 || inHeld_ > 0;
+  }
 
-// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag) through the MPEG codec.
-bool DecodeMpeg(const uint8_t* data, size_t size, Pcm* out) {
-  size_t start = 0;
-  MpegHeader header;
-  if (!FindMpegStart(data, size, &start, &header)) return false;
-  MPEGLAYER3WAVEFORMAT format{};
-  format.wfx.wFormatTag = header.layer == 3 ? WAVE_FORMAT_MPEGLAYER3 : WAVE_FORMAT_MPEG;
-  format.wfx.nChannels = static_cast<WORD>(header.channels);
-  format.wfx.nSamplesPerSec = header.rate;
-  format.wfx.nAvgBytesPerSec = 16000;
-  format.wfx.nBlockAlign = 1;
-  format.wfx.cbSize = sizeof format - sizeof format.wfx;
-  format.wID = MPEGLAYER3_ID_MPEG;
-  return DecodeWithCodec(format.wfx, data + start, size - start, out);
-}
+  std::unique_ptr<File> file_;
+  uint64_t start_, end_, next_ = 0;
+  std::vector<uint8_t> format_;  // WAVEFORMATEX and its extra bytes
+  int channels_ = 0;
+  std::unique_ptr<AcmCodec> codec_;
+  std::vector<uint8_t> in_, out_;
+  size_t inStart_ = 0, inHeld_ = 0, outTaken_ = 0, outHeld_ = 0;
+  bool sourceEnded_ = false;
+};
 
-// To interleaved stereo at the mix rate, by linear interpolation between neighbouring frames.
-bool ToMixFormat(const Pcm& pcm, std::vector<int16_t>* frames) {
-  size_t inFrames = pcm.samples.size() / pcm.channels;
-  uint64_t outFrames = static_cast<uint64_t>(inFrames) * kMixRate / pcm.rate;
-  if (outFrames == 0 || outFrames > kLongestMusicFrames) return false;
-  frames->resize(outFrames * 2);
-  auto sample = [&](size_t frame, int channel) {
-    frame = std::min(frame, inFrames - 1);
-    return int32_t{pcm.samples[frame * pcm.channels + (pcm.channels == 2 ? channel : 0)]};
-  };
-  for (uint64_t i = 0; i < outFrames; ++i) {
-    uint64_t source = i * pcm.rate;  // position in units of 1 / kMixRate input frames
-    size_t whole = static_cast<size_t>(source / kMixRate);
-    int32_t fraction = static_cast<int32_t>(source % kMixRate);
-    for (int c = 0; c < 2; ++c) {
-      int32_t a = sample(whole, c), b = sample(whole + 1, c);
-      (*frames)[2 * i + c] = static_cast<int16_t>(a + static_cast<int64_t>(b - a) * fraction / kMixRate);
+size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
+  return std::fread(buffer, size, count, static_cast<FILE*>(file));
+}
+int SeekFile(void* file, ogg_int64_t offset, int origin) {
+  return fseeko(static_cast<FILE*>(file), static_cast<off_t>(offset), origin);
+}
+long TellFile(void* file) { return static_cast<long>(ftello(static_cast<FILE*>(file))); }
+
+// Ogg Vorbis; more than two channels keep the front left and right. A chained stream of another layout or rate
+// ends the music.
+class VorbisReader final : public MusicReader {
+ public:
+  explicit VorbisReader(std::unique_ptr<File> file) : file_(std::move(file)) {}
+  ~VorbisReader() override {
+    if (open_) ov_clear(&vorbis_);
+  }
+  bool Start() {
+    ov_callbacks callbacks{ReadFile, SeekFile, nullptr, TellFile};
+    if (ov_open_callbacks(file_->handle(), &vorbis_, nullptr, 0, callbacks) != 0) return false;
+    open_ = true;
+    vorbis_info* info = ov_info(&vorbis_, -1);
+    if (!info || info->channels < 1 || info->rate <= 0 || info->rate > long{kHighestMusicRate}) return false;
+    channels_ = info->channels;
+    rate = static_cast<uint32_t>(info->rate);
+    right_ = channels_ == 1 ? 0 : (channels_ == 3 || channels_ >= 5) ? 2 : 1;
+    block_.resize(1024 * static_cast<size_t>(channels_));
+    return true;
+  }
+  size_t Read(int16_t* out, size_t frames) override {
+    if (taken_ == held_) Decode();
+    frames = std::min(frames, held_ - taken_);
+    const auto channels = static_cast<size_t>(channels_);
+    for (size_t f = 0; f < frames; ++f, ++taken_) {
+      out[2 * f] = block_[taken_ * channels];
+      out[2 * f + 1] = block_[taken_ * channels + static_cast<size_t>(right_)];
+    }
+    return frames;
+  }
+  void Rewind() override {
+    taken_ = held_ = 0;
+    holes_ = 0;
+    ended_ = ov_pcm_seek(&vorbis_, 0) != 0;
+  }
+  size_t BufferedBytes() const override { return block_.size() * 2; }
+
+ private:
+  void Decode() {
+    taken_ = held_ = 0;
+    while (!ended_) {
+      int section = 0;
+      const long got = ov_read(&vorbis_, reinterpret_cast<char*>(block_.data()), static_cast<int>(block_.size() * 2),
+                               0, 2, 1, &section);
+      if (got == OV_HOLE && ++holes_ < 64) continue;  // a gap after a damaged page; the next read goes on
+      vorbis_info* now = got > 0 ? ov_info(&vorbis_, section) : nullptr;
+      if (!now || now->channels != channels_ || now->rate != long{rate}) {
+        ended_ = true;
+        return;
+      }
+      held_ = static_cast<size_t>(got) / (2 * static_cast<size_t>(channels_));
+      if (held_ > 0) return;
     }
   }
-  return true;
+
+  std::unique_ptr<File> file_;
+  OggVorbis_File vorbis_{};
+  bool open_ = false, ended_ = false;
+  int channels_ = 0, right_ = 0, holes_ = 0;
+  std::vector<int16_t> block_;
+  size_t taken_ = 0, held_ = 0;
+};
+
+bool RateAllowed(uint32_t rate) { return rate > 0 && rate <= kHighestMusicRate; }
+
+// A RIFF WAVE file: walks its chunks to the format and the data.
+std::unique_ptr<MusicReader> OpenWave(std::unique_ptr<File> file) {
+  uint8_t head[12];
+  const uint64_t size = file->Size();
+  if (!file->ReadAt(0, head, sizeof head) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
+    return nullptr;
+  }
+  const uint64_t end = std::min<uint64_t>(size, uint64_t{Le32(head + 4)} + 8);
+  std::vector<uint8_t> format;
+  uint64_t position = 12;
+  for (int chunk = 0; chunk < kMostWaveChunks && end >= 8 && position <= end - 8; ++chunk) {
+    uint8_t header[8];
+    if (!file->ReadAt(position, header, sizeof header)) return nullptr;
+    const uint32_t length = Le32(header + 4);
+    const uint64_t body = position + 8;
+    const uint64_t available = std::min<uint64_t>(length, end - body);  // a chunk cut short keeps what is there
+    if (std::memcmp(header, "fmt ", 4) == 0 && available >= 16) {
+      // The extra bytes a compressed format carries after its 18-byte header, as far as the chunk holds them.
+      uint8_t extraLength[2] = {0, 0};
+      if (available >= 18 && !file->ReadAt(body + 16, extraLength, 2)) return nullptr;
+      const size_t extra = available >= 18 ? std::min<uint64_t>(Le16(extraLength), available - 18) : 0;
+      format.assign(sizeof(WAVEFORMATEX) + extra, 0);
+      const size_t have = std::min<size_t>(static_cast<size_t>(std::min<uint64_t>(available, 18 + extra)), format.size());
+      if (!file->ReadAt(body, format.data(), have)) return nullptr;
+      reinterpret_cast<WAVEFORMATEX*>(format.data())->cbSize = static_cast<WORD>(extra);
+    }
+    if (std::memcmp(header, "data", 4) == 0) {
+      if (format.empty()) return nullptr;
+      const WAVEFORMATEX& f = *reinterpret_cast<const WAVEFORMATEX*>(format.data());
+      if (!RateAllowed(f.nSamplesPerSec)) return nullptr;
+      if (f.wFormatTag != WAVE_FORMAT_PCM) {  // compressed: the audio compression manager's codecs
+        auto reader = std::make_unique<CodecReader>(std::move(file), body, body + available, std::move(format));
+        if (!reader->Start()) return nullptr;
+        return reader;
+      }
+      if (f.nChannels < 1 || f.nChannels > 2 || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)) return nullptr;
+      auto reader = std::make_unique<PcmReader>(std::move(file), body, available, f.nChannels, f.wBitsPerSample);
+      reader->rate = f.nSamplesPerSec;
+      return reader;
+    }
+    position = body + length + (length & 1);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<MusicReader> OpenVorbis(std::unique_ptr<File> file) {
+  uint8_t head[4];
+  if (!file->ReadAt(0, head, sizeof head) || std::memcmp(head, "OggS", 4) != 0 || !file->SeekTo(0)) return nullptr;
+  auto reader = std::make_unique<VorbisReader>(std::move(file));
+  if (!reader->Start()) return nullptr;
+  return reader;
+}
+
+// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag): its first frame, confirmed by the
+// frame that follows it when the file holds one, sets up the MPEG codec.
+std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
+  const uint64_t size = file->Size();
+  uint8_t tag[10];
+  uint64_t position = 0;
+  if (size >= 10 && file->ReadAt(0, tag, sizeof tag) && std::memcmp(tag, "ID3", 3) == 0) {
+    position = 10 + (uint64_t{tag[6] & 0x7Fu} << 21 | uint64_t{tag[7] & 0x7Fu} << 14 | uint64_t{tag[8] & 0x7Fu} << 7 |
+                     (tag[9] & 0x7Fu)) + ((tag[5] & 0x10) ? 10 : 0);
+  }
+  if (position >= size) return nullptr;
+  std::vector<uint8_t> start(static_cast<size_t>(std::min<uint64_t>(size - position, 8192)));
+  MpegHeader header, next;
+  if (!file->ReadAt(position, start.data(), start.size()) ||
+      !ReadMpegHeader(start.data(), start.size(), &header)) {
+    return nullptr;
+  }
+  if (header.length + 4 <= start.size() &&
+      !ReadMpegHeader(start.data() + header.length, start.size() - header.length, &next)) {
+    return nullptr;
+  }
+  std::vector<uint8_t> format(sizeof(MPEGLAYER3WAVEFORMAT), 0);
+  auto& mpeg = *reinterpret_cast<MPEGLAYER3WAVEFORMAT*>(format.data());
+  mpeg.wfx.wFormatTag = header.layer == 3 ? WAVE_FORMAT_MPEGLAYER3 : WAVE_FORMAT_MPEG;
+  mpeg.wfx.nChannels = static_cast<WORD>(header.channels);
+  mpeg.wfx.nSamplesPerSec = header.rate;
+  mpeg.wfx.nAvgBytesPerSec = 16000;
+  mpeg.wfx.nBlockAlign = 1;
+  mpeg.wfx.cbSize = sizeof(MPEGLAYER3WAVEFORMAT) - sizeof(WAVEFORMATEX);
+  mpeg.wID = MPEGLAYER3_ID_MPEG;
+  auto reader = std::make_unique<CodecReader>(std::move(file), position, size, std::move(format));
+  if (!reader->Start()) return nullptr;
+  return reader;
 }
 
 }  // namespace
 
-bool DecodeMusicFile(const uint8_t* data, size_t size, std::vector<int16_t>* frames) {
-  if (!data || !frames) return false;
-  try {
-    Pcm pcm;
-    if (!DecodeWave(data, size, &pcm) && !DecodeVorbis(data, size, &pcm) && !DecodeMpeg(data, size, &pcm)) return false;
-    return ToMixFormat(pcm, frames);
-  } catch (const std::bad_alloc&) {  // a file the machine has no memory for is refused like any other
-    frames->clear();
-    return false;
+MusicOpenResult MusicDecoder::Open(const std::string& path, std::unique_ptr<MusicDecoder>* out) {
+  if (!File(path).IsOpen()) return MusicOpenResult::kMissing;
+  for (auto open : {OpenWave, OpenVorbis, OpenMpeg}) {
+    auto file = std::make_unique<File>(path);
+    if (!file->IsOpen()) return MusicOpenResult::kMissing;
+    std::unique_ptr<MusicReader> reader = open(std::move(file));
+    if (!reader) continue;
+    std::unique_ptr<MusicDecoder> decoder(new MusicDecoder(std::move(reader)));
+    decoder->held_ = decoder->reader_->Read(decoder->window_.data(), kWindowFrames);
+    if (decoder->held_ == 0) continue;  // damaged before its first sound
+    *out = std::move(decoder);
+    return MusicOpenResult::kOpened;
+  }
+  return MusicOpenResult::kUnsupported;
+}
+
+MusicDecoder::MusicDecoder(std::unique_ptr<MusicReader> reader)
+    : reader_(std::move(reader)), rate_(reader_->rate), window_(kWindowFrames * 2) {}
+
+MusicDecoder::~MusicDecoder() = default;
+
+void MusicDecoder::Fill(uint64_t first) {
+  auto dropBefore = [this, first] {
+    if (first <= base_) return;
+    const size_t drop = static_cast<size_t>(std::min<uint64_t>(first - base_, held_));
+    std::memmove(window_.data(), window_.data() + 2 * drop, (held_ - drop) * 2 * sizeof(int16_t));
+    base_ += drop;
+    held_ -= drop;
+  };
+  dropBefore();
+  while (held_ < kWindowFrames && !ended_) {
+    const size_t got = reader_->Read(window_.data() + 2 * held_, kWindowFrames - held_);
+    if (got == 0) ended_ = true;
+    held_ += got;
+    dropBefore();
   }
 }
+
+size_t MusicDecoder::Read(int16_t* out, size_t frames) {
+  size_t done = 0;
+  while (done < frames) {
+    // Output frame i lies between input frames floor(i * rate / kMixRate) and the one after it.
+    const auto source = static_cast<unsigned __int128>(position_) * rate_;
+    const auto whole = static_cast<uint64_t>(source / kMixRate);
+    const auto fraction = static_cast<int64_t>(source % kMixRate);
+    if (whole + 1 >= base_ + held_ && !ended_) {
+      Fill(whole);
+      continue;
+    }
+    const uint64_t total = base_ + held_;  // once ended: every input frame
+    if (whole >= total ||
+        (ended_ && position_ >= static_cast<uint64_t>(static_cast<unsigned __int128>(total) * kMixRate / rate_))) {
+      break;
+    }
+    const int16_t* a = window_.data() + 2 * (whole - base_);
+    const int16_t* b = window_.data() + 2 * (std::min(whole + 1, total - 1) - base_);
+    for (int c = 0; c < 2; ++c) {
+      out[2 * done + static_cast<size_t>(c)] = static_cast<int16_t>(a[c] + (int64_t{b[c]} - a[c]) * fraction / kMixRate);
+    }
+    ++position_;
+    ++done;
+  }
+  return done;
+}
+
+void MusicDecoder::Rewind() {
+  reader_->Rewind();
+  base_ = position_ = 0;
+  held_ = 0;
+  ended_ = false;
+}
+
+void MusicDecoder::Seek(uint64_t frame) {
+  Rewind();
+  position_ = frame;
+  Fill(static_cast<uint64_t>(static_cast<unsigned __int128>(frame) * rate_ / kMixRate));
+}
+
+size_t MusicDecoder::BufferedBytes() const { return window_.size() * sizeof(int16_t) + reader_->BufferedBytes(); }
 
 }  // namespace media

@@ -1,14 +1,19 @@
-// The DirectShow filter graph stand-in for music: RenderFile decodes the whole file (recognised by content)
-// into the mix format; running plays it through the host's mixer. Reaching the end queues EC_COMPLETE and
-// posts the notify message; the graph stays running, so seeking back to the start plays it again, from the
-// frame after the end when the seek answers the end's event.
+// The DirectShow filter graph stand-in for music: RenderFile opens the file (recognised by content) and decodes
+// it as it plays, into a ring of a fraction of a second that the mixer reads. On a device that pulls its mix on
+// a thread of its own a decoding thread keeps the ring ahead, so the device never reads the file nor waits; a
+// clock-driven output decodes into the ring as it mixes, so what it renders is the same on every run. A looped
+// graph starts again from the beginning at the frame after the end. Otherwise reaching the end queues
+// EC_COMPLETE and posts the notify message; the graph stays running, so seeking back to the start plays it
+// again, from the frame after the end when the seek answers the end's event.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "platform/host/platform.h"
@@ -28,53 +33,116 @@ const IID IID_IBasicAudio = {0x56A868B3, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20
 
 namespace {
 
-constexpr size_t kLargestMusicFile = 256u << 20;
+// The ring: about three quarters of a second, decoded ahead in blocks of an eighth of that; the first frames are
+// decoded before a device's decoding thread starts.
+constexpr size_t kRingFrames = 32768;
+constexpr size_t kBlockFrames = 4096;
+constexpr size_t kFirstFrames = 1024;
 
-// The graph's sound in the mixer and its event queue; shared by the library's thread and the mixing thread.
+// Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at the end of
+// one that is not looped, or of one that has nothing left to play from its beginning.
+size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, bool loop) {
+  size_t done = 0;
+  bool fromStart = false;
+  while (done < frames) {
+    const size_t got = decoder.Read(out + 2 * done, frames - done);
+    done += got;
+    if (got > 0) {
+      fromStart = false;
+      continue;
+    }
+    if (!loop || fromStart) break;
+    decoder.Rewind();
+    fromStart = true;
+  }
+  return done;
+}
+
+// The graph's sound in the mixer and its event queue; shared under lock_ by the library's thread, the mixing
+// thread and the decoding thread. The decoder is used by the decoding thread alone when there is one, else
+// under lock_.
 class GraphSound final : public media::MixerSource {
  public:
-  explicit GraphSound(std::vector<int16_t> frames) : frames_(std::move(frames)) {}
+  GraphSound(std::unique_ptr<media::MusicDecoder> decoder, bool decodeAhead)
+      : decoder_(std::move(decoder)), decodeAhead_(decodeAhead), ring_(kRingFrames * 2),
+        heldBytes_(ring_.size() * sizeof(int16_t) + decoder_->BufferedBytes() +
+                   (decodeAhead ? kBlockFrames * 2 * sizeof(int16_t) : 0)) {
+    if (!decodeAhead_) return;
+    std::lock_guard<std::mutex> guard(lock_);
+    FillLocked(kFirstFrames);  // the device's first pull finds sound even before the decoding thread runs
+    decoding_ = std::thread([this] { DecodeAhead(); });
+  }
+  ~GraphSound() override {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      quitting_ = true;
+    }
+    wake_.notify_all();
+    if (decoding_.joinable()) decoding_.join();
+  }
 
   void MixInto(int32_t* mix, int count) override {
     std::lock_guard<std::mutex> guard(lock_);
     if (!running_) return;
-    if (count > 0) justEnded_ = false;
-    size_t total = frames_.size() / 2;
-    int i = 0;
-    for (; i < count && position_ < total; ++i, ++position_) {
-      mix[2 * i] += static_cast<int32_t>(int64_t{frames_[2 * position_]} * gain_ / 65536);
-      mix[2 * i + 1] += static_cast<int32_t>(int64_t{frames_[2 * position_ + 1]} * gain_ / 65536);
+    toldEnd_.Mixing(count);
+    int done = 0;
+    while (done < count) {
+      if (held_ == 0 && !decodeAhead_) FillLocked(static_cast<size_t>(count - done));
+      if (held_ == 0) break;  // the end, or a decoding thread not yet ahead again after a seek
+      const size_t n = std::min({static_cast<size_t>(count - done), held_, kRingFrames - head_});
+      const int16_t* from = ring_.data() + 2 * head_;
+      int32_t* to = mix + 2 * static_cast<size_t>(done);
+      for (size_t i = 0; i < 2 * n; ++i) to[i] += static_cast<int32_t>(int64_t{from[i]} * gain_ / 65536);
+      head_ = (head_ + n) % kRingFrames;
+      held_ -= n;
+      done += static_cast<int>(n);
     }
-    if (position_ >= total && !completeSent_) {
+    if (decodeAhead_ && kRingFrames - held_ >= kBlockFrames) wake_.notify_one();
+    if (held_ == 0 && decodedEnd_ && !completeSent_) {
       completeSent_ = true;
-      justEnded_ = i == count && window_;
+      toldEnd_.Reached(done == count, window_ != nullptr);
       QueueEvent(EC_COMPLETE);
     }
   }
 
   uint64_t FramesBeforeToldEnd() override {
     std::lock_guard<std::mutex> guard(lock_);
-    if (justEnded_) return 0;  // told, and not answered yet
-    if (!running_ || completeSent_ || !window_) return kNoToldEnd;
-    return std::max<uint64_t>(frames_.size() / 2 - position_, 1);
+    const bool tells = running_ && !completeSent_ && window_ && !looping_;
+    if (tells && !decodeAhead_) FillLocked(media::kToldEndLookahead + 1);
+    // An end not decoded yet lies beyond the ring, further than any output looks ahead.
+    if (tells && !decodedEnd_) return kNoToldEnd;
+    return toldEnd_.FramesBefore(tells, held_);
   }
 
-  // True from the end until a later frame is mixed: a seek now follows the end without a gap.
   bool JustEnded() {
     std::lock_guard<std::mutex> guard(lock_);
-    return justEnded_;
+    return toldEnd_.Pending();
   }
 
   void SetRunning(bool running) {
     std::lock_guard<std::mutex> guard(lock_);
     running_ = running;
   }
+  void SetLooping(bool looping) {
+    std::lock_guard<std::mutex> guard(lock_);
+    looping_ = looping;
+    if (looping && !completeSent_) decodedEnd_ = false;  // an end decoded already is followed by the beginning
+    if (decodeAhead_) wake_.notify_one();
+  }
   void Seek(LONGLONG hundredNanoseconds) {
     std::lock_guard<std::mutex> guard(lock_);
-    auto frame = static_cast<size_t>(hundredNanoseconds * media::kMixRate / 10000000);
-    position_ = std::min(frame, frames_.size() / 2);
-    completeSent_ = false;
-    justEnded_ = false;
+    const auto frame = static_cast<uint64_t>(static_cast<__int128>(hundredNanoseconds) * media::kMixRate / 10000000);
+    head_ = held_ = 0;
+    decodedEnd_ = completeSent_ = false;
+    toldEnd_.Answered();
+    ++generation_;
+    if (decodeAhead_) {
+      seekTo_ = frame;
+      seekPending_ = true;
+      wake_.notify_one();
+    } else {
+      decoder_->Seek(frame);
+    }
   }
   void SetGain(int32_t gain) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -93,6 +161,7 @@ class GraphSound final : public media::MixerSource {
     message_ = message;
     instance_ = instance;
   }
+  size_t BufferedBytes() const { return heldBytes_; }
 
  private:
   void QueueEvent(long code) {
@@ -100,17 +169,77 @@ class GraphSound final : public media::MixerSource {
     if (window_) PostMessageA(window_, message_, 0, instance_);
   }
 
+  // Adds decoded frames at the ring's tail.
+  void PushLocked(const int16_t* frames, size_t count) {
+    for (size_t done = 0; done < count;) {
+      const size_t tail = (head_ + held_) % kRingFrames;
+      const size_t n = std::min(count - done, kRingFrames - tail);
+      std::copy_n(frames + 2 * done, 2 * n, ring_.data() + 2 * tail);
+      held_ += n;
+      done += n;
+    }
+  }
+
+  // Decodes into the ring, on the mixing or the library's thread, until it holds `frames` or the end.
+  void FillLocked(size_t frames) {
+    frames = std::min(frames, kRingFrames);
+    while (held_ < frames && !decodedEnd_) {
+      const size_t tail = (head_ + held_) % kRingFrames;
+      const size_t want = std::min(frames - held_, kRingFrames - tail);
+      const size_t got = DecodeLooping(*decoder_, ring_.data() + 2 * tail, want, looping_);
+      held_ += got;
+      if (got < want) decodedEnd_ = true;
+    }
+  }
+
+  // The decoding thread: keeps the ring ahead of the mix, a block at a time, decoding with lock_ released; a
+  // block decoded across a seek is of the old place and dropped.
+  void DecodeAhead() {
+    std::vector<int16_t> block(kBlockFrames * 2);
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+      wake_.wait(guard, [this] {
+        return quitting_ || seekPending_ || (!decodedEnd_ && kRingFrames - held_ >= kBlockFrames);
+      });
+      if (quitting_) return;
+      const uint64_t generation = generation_;
+      const bool seek = seekPending_;
+      const uint64_t seekTo = seekTo_;
+      const bool loop = looping_;
+      seekPending_ = false;
+      guard.unlock();
+      if (seek) decoder_->Seek(seekTo);
+      const size_t got = DecodeLooping(*decoder_, block.data(), kBlockFrames, loop);
+      guard.lock();
+      if (generation != generation_) continue;
+      PushLocked(block.data(), got);
+      if (got < kBlockFrames) decodedEnd_ = true;
+    }
+  }
+
   std::mutex lock_;
-  std::vector<int16_t> frames_;  // the whole music in the mix format
-  size_t position_ = 0;
+  std::condition_variable wake_;  // the decoding thread waits here for room, a seek or the end
+  std::unique_ptr<media::MusicDecoder> decoder_;
+  const bool decodeAhead_;
+  std::vector<int16_t> ring_;  // stereo frames from head_ on, held_ of them
+  size_t head_ = 0;
+  size_t held_ = 0;
+  const size_t heldBytes_;  // the ring, the decoding thread's block and the decoder's buffers, all made up front
+  bool decodedEnd_ = false;  // the ring holds the sound's last frame
+  bool looping_ = false;
   bool running_ = false;
   bool completeSent_ = false;
-  bool justEnded_ = false;
+  bool quitting_ = false;
+  bool seekPending_ = false;
+  uint64_t seekTo_ = 0;
+  uint64_t generation_ = 0;  // counts seeks
+  media::ToldEnd toldEnd_;
   int32_t gain_ = 65536;  // 16.16 fixed point
   std::deque<long> events_;
   HWND window_ = nullptr;
   UINT message_ = 0;
   LONG_PTR instance_ = 0;
+  std::thread decoding_;  // last: started once everything above is made
 };
 
 class FilterGraph final : public IGraphBuilder,
@@ -152,19 +281,15 @@ class FilterGraph final : public IGraphBuilder,
   HRESULT RenderFile(LPCWSTR file, LPCWSTR) override {
     if (!file) return E_POINTER;
     if (sound_) return VFW_E_WRONG_STATE;
-    // Found as every file of the library is: the name in the system code page through the one path rule.
-    std::ifstream in(host::ResolvePath(WideToNarrow(file).c_str()), std::ios::binary);
-    if (!in) return VFW_E_NOT_FOUND;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size <= 0 || static_cast<size_t>(size) > kLargestMusicFile) return VFW_E_UNSUPPORTED_STREAM;
-    in.seekg(0);
     try {
-      std::vector<uint8_t> bytes(static_cast<size_t>(size));
-      if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return VFW_E_UNSUPPORTED_STREAM;
-      std::vector<int16_t> frames;
-      if (!media::DecodeMusicFile(bytes.data(), bytes.size(), &frames)) return VFW_E_UNSUPPORTED_STREAM;
-      sound_ = std::make_shared<GraphSound>(std::move(frames));
+      // Found as every file of the library is: the name in the system code page through the one path rule.
+      std::unique_ptr<media::MusicDecoder> decoder;
+      switch (media::MusicDecoder::Open(host::ResolvePath(WideToNarrow(file).c_str()), &decoder)) {
+        case media::MusicOpenResult::kMissing: return VFW_E_NOT_FOUND;
+        case media::MusicOpenResult::kUnsupported: return VFW_E_UNSUPPORTED_STREAM;
+        case media::MusicOpenResult::kOpened: break;
+      }
+      sound_ = std::make_shared<GraphSound>(std::move(decoder), host::Current().Audio().PullsOnItsOwnThread());
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     }
@@ -204,6 +329,14 @@ class FilterGraph final : public IGraphBuilder,
     return S_OK;
   }
 
+  HRESULT SetLooping(BOOL loop) override {
+    if (!sound_) return VFW_E_WRONG_STATE;
+    sound_->SetLooping(loop != FALSE);
+    return S_OK;
+  }
+
+  size_t BufferedBytes() const { return sound_ ? sound_->BufferedBytes() : 0; }
+
   HRESULT put_Volume(long volume) override {
     if (volume > 0 || volume < -10000) return E_INVALIDARG;
     volume_ = volume;
@@ -237,6 +370,10 @@ class FilterGraph final : public IGraphBuilder,
 };
 
 }  // namespace
+
+size_t MusicGraphBufferedBytes(IGraphBuilder* graph) {
+  return graph ? static_cast<FilterGraph*>(graph)->BufferedBytes() : 0;
+}
 
 HRESULT CreateFilterGraphInstance(REFIID iid, void** out) {
   if (!out) return E_POINTER;

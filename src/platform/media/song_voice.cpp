@@ -19,6 +19,12 @@ SongFileResult ReadSongFile(const char* path, std::shared_ptr<const MidiSequence
   file.seekg(0, std::ios::end);
   std::streamoff size = file.tellg();
   if (size < 0 || static_cast<size_t>(size) > kLargestMidiFile) return SongFileResult::kInvalid;
+  // Another kind of file (sampled music on its way to the graph) is known by its first bytes, not read whole.
+  uint8_t head[12] = {};
+  file.seekg(0);
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  if (!media::LooksLikeMidiFile(head, static_cast<size_t>(file.gcount()))) return SongFileResult::kInvalid;
+  file.clear();
   file.seekg(0);
   try {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
@@ -41,12 +47,12 @@ void SongVoice::PlayLocked(int64_t fromMicroseconds) {
   if (!player_) return;
   synth_->Claim(token_);
   player_->Play(fromMicroseconds);
-  justEnded_ = false;
+  toldEnd_.Answered();
 }
 
 void SongVoice::StopLocked() {
   if (player_) player_->Stop();
-  justEnded_ = false;
+  toldEnd_.Answered();
 }
 
 void SongVoice::Play(int64_t fromMicroseconds) {
@@ -71,7 +77,7 @@ bool SongVoice::Sounding() {
 
 bool SongVoice::JustEnded() {
   std::lock_guard<std::mutex> guard(lock_);
-  return justEnded_;
+  return toldEnd_.Pending();
 }
 
 void SongVoice::SetRepeats(uint32_t repeats) {
@@ -86,18 +92,15 @@ void SongVoice::SetGain(float gain) {
 
 uint64_t SongVoice::FramesBeforeToldEnd() {
   std::lock_guard<std::mutex> guard(lock_);
-  if (justEnded_) return 0;  // told, and not answered yet
-  if (!player_ || !player_->Playing() || !synth_->ClaimedBy(token_) || repeats_ > 0 || !TellsEnd()) {
-    return kNoToldEnd;
-  }
-  return static_cast<uint64_t>(std::max<int64_t>(player_->FramesLeft(), 1));
+  const bool tells = player_ && player_->Playing() && synth_->ClaimedBy(token_) && repeats_ == 0 && TellsEnd();
+  return toldEnd_.FramesBefore(tells, tells ? static_cast<uint64_t>(std::max<int64_t>(player_->FramesLeft(), 0)) : 0);
 }
 
 void SongVoice::MixInto(int32_t* mix, int frames) {
   std::lock_guard<std::mutex> guard(lock_);
   if (!player_ || !synth_->ClaimedBy(token_) || frames <= 0) return;
   scratch_.assign(static_cast<size_t>(frames) * 2, 0.0f);
-  justEnded_ = false;
+  toldEnd_.Mixing(frames);
   int done = 0;
   while (done < frames) {
     int span = frames - done;
@@ -111,7 +114,7 @@ void SongVoice::MixInto(int32_t* mix, int frames) {
       if (repeats_ != kEndlessRepeats) --repeats_;
       player_->Play(0);
     } else {
-      justEnded_ = done == frames && TellsEnd();
+      toldEnd_.Reached(done == frames, TellsEnd());
       Ended();
     }
   }

@@ -53,6 +53,7 @@ class SongVoice : public MixerSource {
   // The same operations for a caller that holds lock_.
   void PlayLocked(int64_t fromMicroseconds);
   void StopLocked();
+  void SetRepeatsLocked(uint32_t repeats) { repeats_ = repeats; }
   int64_t PositionLocked() const { return player_ ? player_->PositionMicroseconds() : 0; }
 
   std::mutex lock_;
@@ -63,7 +64,7 @@ class SongVoice : public MixerSource {
   std::unique_ptr<MidiPlayer> player_;
   uint32_t repeats_ = 0;
   float gain_ = 1.0f;
-  bool justEnded_ = false;
+  ToldEnd toldEnd_;
   std::vector<float> scratch_;
 };
 

@@ -39,18 +39,13 @@ class SdlAudio final : public media::AudioOutput {
   }
   void Update() override {}
   const char* DeviceName() const override { return name_.c_str(); }
+  bool PullsOnItsOwnThread() const override { return true; }
 
  private:
+  // Renders at once: a song that loops repeats inside its source, and nothing here waits for the program.
   static void Fill(void* self, Uint8* stream, int length) {
-    // At a song's end the callback waits a little for the program's restart, so a looped song plays on without
-    // a gap; the device's other buffer covers the wait.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
-    static_cast<SdlAudio*>(self)->mixer().RenderAnsweringToldEnds(
-        reinterpret_cast<int16_t*>(stream), length / (media::kMixChannels * 2), [giveUp] {
-          if (std::chrono::steady_clock::now() >= giveUp) return false;
-          std::this_thread::sleep_for(std::chrono::microseconds(200));
-          return true;
-        });
+    static_cast<SdlAudio*>(self)->mixer().Render(reinterpret_cast<int16_t*>(stream),
+                                                 length / (media::kMixChannels * 2));
   }
   SDL_AudioDeviceID device_ = 0;
   std::string name_;

@@ -1,0 +1,177 @@
+// Sampled music decoded as it plays, through the public calls on the headless host: a looped file repeats at the
+// frame after its end however long the program goes without pumping, style 0 returns at the end, seeks land on
+// their frame, a file far longer than anything held plays in bounded memory, and files whose headers claim what
+// cannot be played are refused before any decoding.
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/media/dshow.h"
+#include "platform/media/music_decode.h"
+#include "sound/music_test_support.h"
+#include "support/ogg_writers.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A playing graph's decoding buffers stay within this, however long its music.
+constexpr size_t kMostBufferedBytes = 1 << 20;
+
+class MusicStreamTest : public MusicTest {
+ protected:
+  // Every frame the file decodes to, once through, at the mix rate.
+  std::vector<int16_t> OnePass(const std::string& name) {
+    std::unique_ptr<media::MusicDecoder> decoder;
+    EXPECT_EQ(media::MusicDecoder::Open(workDir() + "/" + name, &decoder), media::MusicOpenResult::kOpened) << name;
+    std::vector<int16_t> frames;
+    int16_t block[2 * 4096];
+    while (size_t got = decoder ? decoder->Read(block, 4096) : 0) frames.insert(frames.end(), block, block + 2 * got);
+    return frames;
+  }
+  static size_t Buffered() { return MusicGraphBufferedBytes(DirectShowMusicState.graph); }
+  // Frames from `start` on that differ from `passes` passes of `pass`, and the first of them.
+  static std::pair<uint64_t, uint64_t> Mismatches(uint64_t start, const std::vector<int16_t>& pass, int passes) {
+    const headless::CapturedAudio& audio = headless::Audio();
+    const uint64_t length = pass.size() / 2;
+    uint64_t count = 0, first = 0;
+    for (uint64_t f = 0; f < length * static_cast<uint64_t>(passes); ++f) {
+      const uint64_t i = f % length;
+      if (audio.Sample(start + f, 0) != pass[2 * i] || audio.Sample(start + f, 1) != pass[2 * i + 1]) {
+        if (count++ == 0) first = f;
+      }
+    }
+    return {count, first};
+  }
+};
+
+// An 8-bit mono WAV at `rate` whose data chunk holds `frames` frames, made sparse: no bytes are written for them.
+void WriteLongWave(const std::string& path, uint32_t rate, uint32_t frames) {
+  Bytes file;
+  PutText(file, "RIFF"), PutLe(file, 36 + frames, 4), PutText(file, "WAVE");
+  PutText(file, "fmt "), PutLe(file, 16, 4);
+  PutLe(file, 1, 2), PutLe(file, 1, 2), PutLe(file, rate, 4), PutLe(file, rate, 4), PutLe(file, 1, 2), PutLe(file, 8, 2);
+  PutText(file, "data"), PutLe(file, frames, 4);
+  WriteBytes(path, file);
+  ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(file.size() + frames)), 0);
+}
+
+// Each format, looped, repeats at the very frame after its end while the program pumps nothing for three passes;
+// a seek lands on its frame; style 0 returns once the file has played through; memory stays bounded all along.
+TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(30000));
+  const std::vector<uint8_t> tone = VorbisTone(6000);  // 8,000 Hz mono: resampled
+  WriteBytes(workDir() + "/tone.ogg", Bytes(tone.begin(), tone.end()));
+  struct Song {
+    const char* name;
+    const char* command;  // makes the file from ramp.wav; null: made above
+  };
+  const Song songs[] = {{"ramp.wav", nullptr},
+                        {"tone.ogg", nullptr},
+                        {"ramp.mp3", "lame --quiet -b 128 ramp.wav ramp.mp3"},
+                        {"adpcm.wav", "sox ramp.wav -e ima-adpcm adpcm.wav"}};
+  for (const Song& song : songs) {
+    if (song.command && std::system((std::string(song.command) + " >/dev/null 2>&1").c_str()) != 0) continue;
+    SCOPED_TRACE(song.name);
+    const std::vector<int16_t> pass = OnePass(song.name);
+    ASSERT_GT(pass.size(), 2u * 20000);
+    const uint64_t length = pass.size() / 2;
+
+    ASSERT_EQ(StartMusicFile(song.name, 3), 0);
+    const uint64_t start = FrameNow();
+    headless::AdvanceMilliseconds(length * 3 * 1000 / 44100 + 100);
+    const auto [wrong, first] = Mismatches(start, pass, 3);
+    EXPECT_EQ(wrong, 0u) << "first at frame " << first << " of " << length;
+    EXPECT_EQ(QueryMusicPlaying(), 1);
+    EXPECT_GT(Buffered(), 0u);
+    EXPECT_LT(Buffered(), kMostBufferedBytes);
+
+    LONGLONG quarter = 2500000;  // 0.25 s: frame 11,025
+    ASSERT_EQ(DirectShowMusicState.seeking->SetPositions(&quarter, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                         AM_SEEKING_NoPositioning),
+              S_OK);
+    const uint64_t at = FrameNow();
+    headless::AdvanceMilliseconds(50);
+    const std::vector<int16_t> rest(pass.begin() + 2 * 11025, pass.begin() + 2 * (11025 + 2000));
+    EXPECT_EQ(Mismatches(at, rest, 1).first, 0u);
+    StopCurrentMusic();
+
+    const uint64_t before = headless::Milliseconds();
+    ASSERT_EQ(StartMusicFile(song.name, 0), 0);
+    const uint64_t took = headless::Milliseconds() - before;
+    EXPECT_GE(took, length * 1000 / 44100);
+    EXPECT_LE(took, length * 1000 / 44100 + 30);
+    EXPECT_EQ(QueryMusicPlaying(), 0);
+  }
+}
+
+// An hour of music, far past the quarter-hour the whole decode once allowed, starts at once in bounded memory
+// and ends at its length.
+TEST_F(MusicStreamTest, AnHourLongFilePlaysInBoundedMemoryToItsEnd) {
+  WriteLongWave(workDir() + "/hour.wav", 8000, 8000 * 3600);
+  ASSERT_EQ(StartMusicFile("hour.wav", 1), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_LT(Buffered(), kMostBufferedBytes);
+  Wait(3599990 - 5, 3599990 - 5);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+  EXPECT_LT(Buffered(), kMostBufferedBytes);
+  Wait(20);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+}
+
+// A looped song on the sequencer repeats at its end inside the device, while the program pumps nothing.
+TEST_F(MusicStreamTest, LoopedMidiRepeatsWhileTheProgramPumpsNothing) {
+  ASSERT_EQ(StartMusicFile("half.mid", 3), 0);
+  const uint64_t start = FrameNow();
+  headless::AdvanceMilliseconds(3100);
+  ExpectNoteEverySecond(start, 3);
+  EXPECT_EQ(QueryMusicPlaying(), 1);
+}
+
+// Headers are checked before anything is decoded: no rate, or one no music has, or a chunk walk no real file
+// needs, is refused; a data chunk that claims more than the file holds plays what is there.
+TEST_F(MusicStreamTest, HeadersClaimingWhatCannotPlayAreRefusedAndACutChunkPlaysWhatItHolds) {
+  auto withRate = [](uint32_t rate) {
+    Bytes wave = RampWave(22050);
+    for (int i = 0; i < 4; ++i) wave[24 + i] = static_cast<uint8_t>(rate >> (8 * i));
+    return wave;
+  };
+  Bytes chunky;  // 4,096 empty chunks before the format and the data: a walk no real file needs
+  {
+    const Bytes wave = RampWave(22050);
+    Bytes form;
+    PutText(form, "WAVE");
+    for (int i = 0; i < 4096; ++i) PutText(form, "junk"), PutLe(form, 0, 4);
+    form.insert(form.end(), wave.begin() + 12, wave.end());
+    PutChunk(chunky, "RIFF", form, true);
+  }
+  Bytes cut = RampWave(22050);
+  for (int i = 0; i < 4; ++i) cut[40 + i] = 0xFF;  // the data chunk claims 4 GiB
+  const std::vector<uint8_t> bomb = SilentVorbisBomb(2, 44100 * 2, 0x7FFFFFFF);
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    int result;
+    uint64_t playsMs;
+  };
+  const Case cases[] = {{"norate.wav", withRate(0), -1, 0},
+                        {"fast.wav", withRate(media::kHighestMusicRate + 1), -1, 0},
+                        {"fastest.ogg", Bytes(bomb.begin(), bomb.end()), -1, 0},
+                        {"chunky.wav", chunky, -1, 0},
+                        {"highest.wav", withRate(media::kHighestMusicRate), 0, 22050 * 1000 / media::kHighestMusicRate},
+                        {"cut.wav", cut, 0, 500}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(workDir() + "/" + c.name, c.bytes);
+    EXPECT_EQ(StartMusicFile(c.name, 1), c.result);
+    if (c.result != 0) {
+      EXPECT_TRUE(Logged("ミュージックファイル " + FullPath(c.name) + " の演奏に失敗しました"));
+      continue;
+    }
+    const uint64_t took = PlayOut(5000);
+    EXPECT_GE(took, c.playsMs);
+    EXPECT_LE(took, c.playsMs + 10);
+  }
+}
+
+}  // namespace
