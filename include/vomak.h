@@ -194,8 +194,10 @@ int SetCursorVisible(int request);
 // The cursor's position in screen pixels (in window mode relative to the client area, divided by the window
 // scale); null pointers are skipped; 0.
 int GetCursorPoint(int* x, int* y);
-// Shapes the main window to the picture's pixels that are not black; 0, or -1 when the picture cannot be loaded
-// (the shape is then unchanged). Null forgets the shape: a window made later is whole, the current one keeps it.
+// Shapes the main window to the picture's pixels that are not black; 0, or -1 when the picture cannot be loaded or
+// its shape takes more than 8,192 rectangles (one per run of such pixels in each band of rows with equal runs;
+// logged); the shape is then unchanged. Null forgets the shape: a window made later is whole, the current one
+// keeps it.
 int SetWindowShapeFromBitmap(const char* name);
 
 // ---- Log and fatal exit ----
