@@ -41,7 +41,8 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2);
 int GetScreenSizeAndDepth(int* width, int* height, int* depth);
 // A colour value for draw calls from 8-bit red, green and blue (the nearest palette entry on an 8-bit screen).
 uint32_t PackScreenColor(int red, int green, int blue);
-// Splits a screen colour value into 8-bit channels; -1 on an 8-bit screen for a value above 255.
+// Splits a screen colour value into 8-bit channels (null pointers are skipped); -1 on an 8-bit screen for a value
+// above 255.
 int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);
 
 // Every draw call answers 0 at once while graphics are suspended or the clip area is empty, and -1 for a bad graph
@@ -79,7 +80,7 @@ int PaintGraphWithColor(int graph, int red, int green, int blue, int alpha);
 // default, 1 Shift-JIS, 2 Hangeul (-1: the system's); edgeSize 0 to 127 pixels, and on an edged font at most 2,048
 // divided by the font's height (above 0 makes the font edged; -1: 1); slot 0 to 39, which must be free (-1: the
 // lowest free one); checkNumber 0 to 2,047 (-1: the next one). The handle, or -1 (logged, except for a slot in use
-// or a type, char set, slot or check number out of its range).
+// or a thickness, type, char set, slot or check number out of its range).
 int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
                        int checkNumber);
 // Deletes a font; 0, or -1 for a bad handle.
@@ -91,7 +92,8 @@ int GetFontInfoOfHandle(char* face, int* size, int* thickness, int font);
 // Shift-JIS text (Hangeul under a Hangeul font) with its top-left corner at (x, y) in a colour, edgeColor edging
 // an edged font; turn 1 writes top to bottom. 0 (also for a null or empty text), -1 (logged) for a bad font.
 int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor, int turn);
-// printf-style text (at most 1,023 bytes, cut at a character boundary) at (x, y) with the default font.
+// printf-style text (at most 1,023 bytes, cut at a character boundary) at (x, y) with the default font; -1 for a
+// null format.
 int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) __attribute__((format(printf, 4, 5)));
 
 // ---- Blend modes ----
@@ -120,7 +122,7 @@ int LoadGraphFileSimple(const char* path);
 int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
                                int* handleBuf);
 // An empty graph of width by height pixels (each 1 to 16,384), with an alpha channel when the creation setting says
-// so; the handle, or -1 for a size out of range.
+// so; the handle, or -1 for a size out of range and before start-up.
 int CreateEmptyGraphDefault(int width, int height);
 // A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
 int DeriveGraph(int x, int y, int width, int height, int parentHandle);
@@ -147,8 +149,8 @@ int SetGraphRefillCallback(GraphRefillCallback callback);
 // A screen-sized byte mask: while mask drawing is on, draws reach only the pixels whose mask byte is 0, and nothing
 // beyond the mask's extent (the screen's size, from the target's top-left corner) of a larger graph target. The
 // bytes outlive display changes.
-// Makes the mask screen (every byte 0); mask drawing is on from start-up, so it applies at once. 0, or -1 when its
-// memory cannot be had.
+// Makes the mask screen (every byte 0); mask drawing is on from start-up, so it applies at once. 0, or -1 before
+// start-up or when its memory cannot be had.
 int CreateMaskScreen();
 // Ends the mask screen and mask drawing; 0.
 int DeleteMaskScreen();
@@ -192,8 +194,10 @@ int SetCursorVisible(int request);
 // The cursor's position in screen pixels (in window mode relative to the client area, divided by the window
 // scale); null pointers are skipped; 0.
 int GetCursorPoint(int* x, int* y);
-// Shapes the main window to the picture's pixels that are not black; 0, or -1 when the picture cannot be loaded
-// (the shape is then unchanged). Null forgets the shape: a window made later is whole, the current one keeps it.
+// Shapes the main window to the picture's pixels that are not black; 0, or -1 when the picture cannot be loaded or
+// its shape takes more than 8,192 rectangles (one per run of such pixels in each band of rows with equal runs;
+// logged); the shape is then unchanged. Null forgets the shape: a window made later is whole, the current one
+// keeps it.
 int SetWindowShapeFromBitmap(const char* name);
 
 // ---- Log and fatal exit ----
@@ -201,7 +205,7 @@ int SetWindowShapeFromBitmap(const char* name);
 // Appends text to "AppLog.txt" (each line stamped with the milliseconds since the log opened); always -1, so a
 // failing call can log and fail in one return statement.
 int AppLogWrite(const char* text);
-// printf-style AppLogWrite of at most 1,023 bytes with a line feed added; -1.
+// printf-style AppLogWrite of at most 1,023 bytes with a line feed added (nothing for a null format); -1.
 int AppLogWriteFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Raise and lower the indent of later log lines by one tab; 0.
 int AppLogIndentIn();
@@ -216,9 +220,9 @@ int AppLogIndentOut();
 // 1 while the key with this DirectInput key code (0x01 Esc, 0x0E Backspace, 0x2A Shift, ...) is held, else 0 (also
 // for a code outside 0 to 255).
 int QueryKeyDown(int keyCode);
-// The held directions and buttons of pad inputType & 0xFF (1 to 8), with the keyboard merged when 0x1000 is set:
-// bit 0 down, 1 left, 2 right, 3 up; pad buttons 0 to 23 at bits 4 to 27; Z, X, C, A, S, D, Q, W, Esc, Space at
-// 0x10 to 0x2000.
+// The held directions and buttons of pad number inputType with 0x1000 cleared (1 to 8; 0 reads no pad, any other
+// number answers 0), with the keyboard merged when 0x1000 is set: bit 0 down, 1 left, 2 right, 3 up; pad buttons
+// 0 to 23 at bits 4 to 27; Z, X, C, A, S, D, Q, W, Esc, Space at 0x10 to 0x2000.
 int GetPadInputBits(int inputType);
 
 // ---- Sound and music ----

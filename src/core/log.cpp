@@ -38,6 +38,8 @@ void WriteWithLineEnds(FILE* file, const char* text) {
 // Formats the whole text, then keeps the longest prefix of at most limit bytes that splits no double-byte
 // character.
 void FormatBounded(char* buffer, size_t limit, const char* format, va_list args) {
+  buffer[0] = '\0';
+  if (format == nullptr) return;
   va_list again;
   va_copy(again, args);
   int needed = std::vsnprintf(nullptr, 0, format, args);
@@ -87,6 +89,7 @@ int AppLogWrite(const char* text) {
 }
 
 int AppLogWriteFormat(const char* format, ...) {
+  if (format == nullptr) return -1;
   char buffer[kLogFormatBufferSize];
   va_list args;
   va_start(args, format);

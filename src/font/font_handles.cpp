@@ -129,9 +129,10 @@ int QueryDefaultFont() { return defaults.handle; }
 int CreateFontToHandle(const char* face, int size, int thickness, int type, int charSet, int edgeSize, int slot,
                        int checkNumber) {
   if (FontsUnavailable()) return -1;
-  // Values the table, the char-set mapping or the handle's bits cannot hold are refused.
+  // Values the table, the char-set mapping, the font weight (hundreds) or the handle's bits cannot hold are
+  // refused.
   if (slot < -1 || slot >= kFontTableSize || charSet < -1 || charSet > 2 || type < -1 || type > 3 ||
-      checkNumber < -1 || checkNumber > static_cast<int>(HandleCheckLimit))
+      thickness < -1 || thickness > 10 || checkNumber < -1 || checkNumber > static_cast<int>(HandleCheckLimit))
     return -1;
   if (type == -1) type = 0;
   if (edgeSize > 0) type |= 1;

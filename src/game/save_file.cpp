@@ -159,14 +159,13 @@ int WriteHighScore(GameLoop& game) {
     return -1;
   }
   const std::string temporary = target + ".tmp";
+  constexpr int kTemporaryFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
   bool notRegular = false;
-  // A temporary name that is taken by a link, a FIFO or a device is never written through.
-  std::FILE* stream = OpenRegular(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, "wb", notRegular);
-  if (!stream && notRegular && KindOf(temporary, false) != Kind::kDirectory) {
-    std::remove(temporary.c_str());
-    ReportError(kCloseFailed, kNotRegular);
-    return 0;
-  }
+  std::FILE* stream = OpenRegular(temporary, kTemporaryFlags, "wb", notRegular);
+  // A temporary name that is taken by a link, a FIFO or a device is never written through: it is removed and the
+  // temporary file made once more.
+  if (!stream && notRegular && KindOf(temporary, false) != Kind::kDirectory && std::remove(temporary.c_str()) == 0)
+    stream = OpenRegular(temporary, kTemporaryFlags, "wb", notRegular);
   if (!stream) {
     // No room for a temporary file beside it: write in place.
     stream = OpenRegular(target, O_WRONLY | O_CREAT | O_TRUNC, "wb", notRegular);

@@ -20,12 +20,15 @@
 #include "graphics/surface_2d.h"
 #include "platform/directx/ddraw.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/keyboard.h"
 #include "platform/win32/user.h"
 
 uint32_t BlendMultiplyTable[256][256];
 
 namespace {
 DirectDrawLayerState layer;
+
+constexpr int kNonConvertKey = 0x1D;  // virtual-key code
 
 // 256 distinct colours: a 3-3-2 cube whose only greys are black and white, with five greys of our own placed
 // where the library's drawers expect them.
@@ -217,7 +220,8 @@ int CreateDirectDrawObject(IDirectDraw7** out) {
   } else {
     AppLogWrite("ビデオカードの情報\n");
     AppLogIndentIn();
-    {
+    // Held while the library starts, the non-convert key skips reading the card's identifier.
+    if ((GetKeyState(kNonConvertKey) & 0x8000) == 0) {
       DDDEVICEIDENTIFIER2 identifier;
       std::memset(&identifier, 0, sizeof identifier);
       object->GetDeviceIdentifier(&identifier, 0);

@@ -43,6 +43,7 @@ int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, u
 }
 
 int DrawFormattedText(int x, int y, uint32_t color, const char* format, ...) {
+  if (format == nullptr) return -1;
   char buffer[1024];
   va_list args;
   va_start(args, format);

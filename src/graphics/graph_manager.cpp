@@ -154,8 +154,10 @@ int AllocGraphSlot(int width, int height, int want3D, int, GraphRecord** recordO
 }
 
 int CreateEmptyGraph(int width, int height, int want3D, int alphaFlag) {
-  // A size that no surface can have is refused before a slot is taken.
+  // A size that no surface can have is refused before a slot is taken. Before start-up and after shut-down there
+  // is no back-end to make the graph on: that is an answer, not the fatal failure of a running back-end.
   if (width <= 0 || height <= 0 || width > kPictureMaxSide || height > kPictureMaxSide) return -1;
+  if (manager.started == 0) return -1;
   GraphRecord* record = nullptr;
   int handle = AllocGraphSlot(width, height, want3D, 0, &record, alphaFlag);
   if (handle <= 0 || record == nullptr) return -1;

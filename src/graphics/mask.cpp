@@ -13,6 +13,7 @@
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_front.h"
 #include "graphics/draw_state.h"
+#include "graphics/graph_manager.h"
 #include "graphics/handle_kind.h"
 #include "graphics/software/backend_glue.h"
 #include "platform/directx/ddraw.h"
@@ -234,6 +235,8 @@ int SetMaskDrawOn(int on) {
 int GetMaskDrawOn() { return GetGraphicsDrawState().maskDrawing; }
 
 int CreateMaskScreen() {
+  // Before start-up (and after shut-down) there is no screen to make a mask for.
+  if (GetGraphicsManagerState().started == 0) return -1;
   mask.created = 1;
   BuildMaskSurface(1, 1);
   return mask.buffer != nullptr ? 0 : -1;

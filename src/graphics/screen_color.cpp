@@ -29,15 +29,20 @@ uint32_t PackColorForFormat(const ColorFormat* format, int red, int green, int b
 }
 
 int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue) {
+  int channels[3] = {0, 0, 0};
   if (IsPaletteScreen()) {
     if (value > 255) return -1;
     const ScreenPaletteEntry& entry = GetDirectDrawLayerState().paletteEntries[value];
-    *red = entry.red;
-    *green = entry.green;
-    *blue = entry.blue;
-    return 0;
+    channels[0] = entry.red;
+    channels[1] = entry.green;
+    channels[2] = entry.blue;
+  } else {
+    SplitColorByMasks(GetScreenColorFormat(), value, &channels[0], &channels[1], &channels[2]);
   }
-  SplitColorByMasks(GetScreenColorFormat(), value, red, green, blue);
+  // Null pointers are skipped, as the other out-pointer calls do.
+  int* outputs[3] = {red, green, blue};
+  for (int i = 0; i < 3; ++i)
+    if (outputs[i] != nullptr) *outputs[i] = channels[i];
   return 0;
 }
 

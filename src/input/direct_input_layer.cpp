@@ -307,7 +307,8 @@ int QueryKeyDown(int keyCode) {
 }
 
 int GetPadInputBits(int inputType) {
-  const int index = (inputType & ~0x1000) - 1;
+  // Taken in 64 bits: the lowest input types would overflow the subtraction.
+  const int64_t index = static_cast<int64_t>(inputType & ~0x1000) - 1;
   if (!StartedForQuery()) return 0;
   if (index < -1 || index > 7) return 0;
   DirectInputLayerState& s = DirectInputLayer;

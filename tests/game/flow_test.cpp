@@ -1,8 +1,11 @@
 // The game's chain of scenes without a player: the splash, the title's blink, a closed window running the scenes
 // on to an orderly end, and the save file's reading and writing at start-up.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "game/game_fixture.h"
 #include "platform/host/headless/headless_input.h"
@@ -71,16 +74,51 @@ TEST_F(GameTest, SaveFileIsReadAsDigitsAndRewrittenAtTheGamesStart) {
   }
 }
 
-// A write that fails after its file was opened leaves the previous file whole; without room for a temporary file
-// the save file is written in place. The game goes on either way.
-TEST_F(GameTest, FailedSaveWriteKeepsThePreviousFileAndAWriteInPlaceIsWhole) {
-  for (bool inPlace : {false, true}) {
+// A write that fails after its file was opened (here: past the process's file size limit) leaves the previous
+// file whole, and the game goes on.
+TEST_F(GameTest, FailedSaveWriteKeepsThePreviousFile) {
+  WriteBytes("file.sav", SaveWords({0, 0, 2, 1, 3}));
+  ResetSystemState();
+  rlimit kept{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &kept), 0);
+  rlimit small = kept;
+  small.rlim_cur = 20;
+  auto* keptSignal = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int result = Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); });
+  ::setrlimit(RLIMIT_FSIZE, &kept);
+  std::signal(SIGXFSZ, keptSignal);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadBytes("file.sav"), SaveWords({0, 0, 2, 1, 3}));
+  EXPECT_EQ(::access("file.sav.tmp", F_OK), -1);
+}
+
+// Whatever holds the temporary file's name, the score is written: a link (followed nowhere, its target kept), a
+// FIFO or a dangling link is replaced by the temporary file; a directory is written around, in place.
+TEST_F(GameTest, SaveTemporaryInTheWayIsReplacedOrWrittenAround) {
+  ASSERT_EQ(::mkdir("keep", 0700), 0);
+  enum Setup { kLinkToFile, kLinkToFull, kFifo, kDanglingLink, kDirectory };
+  for (Setup setup : {kLinkToFile, kLinkToFull, kFifo, kDanglingLink, kDirectory}) {
+    SCOPED_TRACE(setup);
     WriteBytes("file.sav", SaveWords({0, 0, 2, 1, 3}));
-    ASSERT_EQ(inPlace ? ::mkdir("file.sav.tmp", 0700) : ::symlink("/dev/full", "file.sav.tmp"), 0);
+    WriteBytes("keep/other", "untouched");
+    const int made = setup == kLinkToFile   ? ::symlink("keep/other", "file.sav.tmp")
+                     : setup == kLinkToFull ? ::symlink("/dev/full", "file.sav.tmp")
+                     : setup == kFifo       ? ::mkfifo("file.sav.tmp", 0600)
+                     : setup == kDanglingLink ? ::symlink("keep/missing", "file.sav.tmp")
+                                              : ::mkdir("file.sav.tmp", 0700);
+    ASSERT_EQ(made, 0);
     ResetSystemState();
     EXPECT_EQ(Run([](int, const headless::CapturedFrame&, GameLoop&) { headless::Close(); }), 0);
-    EXPECT_EQ(ReadBytes("file.sav"), inPlace ? SaveWords({0, 0, 2, 1, 3, 0, 0, 0, 0, 0}) : SaveWords({0, 0, 2, 1, 3}));
-    EXPECT_EQ(::access("file.sav.tmp", F_OK), inPlace ? 0 : -1);
+    EXPECT_EQ(ReadBytes("file.sav"), SaveDigits(31200));
+    EXPECT_EQ(ReadBytes("keep/other"), "untouched");
+    EXPECT_EQ(::access("keep/missing", F_OK), -1);
+    struct stat left {};
+    EXPECT_EQ(::lstat("file.sav.tmp", &left) == 0, setup == kDirectory);
+    if (setup == kDirectory) {
+      EXPECT_TRUE(S_ISDIR(left.st_mode));
+    }
+    ::rmdir("file.sav.tmp");
   }
 }
 

@@ -10,6 +10,7 @@
 #include "graphics/graphics_test_support.h"
 #include "graphics/screen_mode.h"
 #include "graphics/software/backend_glue.h"
+#include "platform/host/headless/headless_input.h"
 #include "platform/win32/gdi_objects.h"
 
 namespace {
@@ -297,6 +298,22 @@ TEST_F(FullScreenPaletteTest, PaletteReachesTheChainWithoutKeepingItsSurfaces) {
   EXPECT_EQ(palette, layer.palette);
   if (palette != nullptr) palette->Release();
   EXPECT_EQ(References(layer.back), plain);
+}
+
+// The card's identifier is read at start-up unless the non-convert key is held; the memory line comes either way.
+TEST_F(DirectDrawLayerTest, HeldNonConvertKeySkipsTheCardIdentifier) {
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held);
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    GetDirectDrawLayerState() = DirectDrawLayerState{};
+    if (held) headless::PressKey(0x7B);  // DirectInput's code of the non-convert key
+    ChangeWindowMode(1);
+    ASSERT_EQ(StartupLibrary(), 0);
+    EXPECT_EQ(LogHas("ビデオカードドライバ:"), !held);
+    EXPECT_TRUE(LogHas("ビデオメモリ総量:"));
+    ShutdownLibrary();
+  }
 }
 
 }  // namespace

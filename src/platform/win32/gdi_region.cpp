@@ -1,6 +1,7 @@
 // Regions as bands: each band covers rows [top, bottom) with sorted, disjoint spans [left, right). Combining
 // sweeps both regions' bands together, so a region built from thousands of rectangles stays linear per step.
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <unordered_set>
 #include <utility>
@@ -129,6 +130,48 @@ void CombineInPlace(std::vector<Band>& a, const std::vector<Band>& b, int mode) 
   JoinWithPrevious(a, at);
 }
 
+// Rectangles in the order regions list them become the bands in one pass (spans that touch joined, and each
+// finished band joined with the one above when they touch with equal spans); any other list is added rectangle by
+// rectangle.
+std::vector<Band> BandsOf(const RECT* rects, size_t count) {
+  std::vector<Band> bands;
+  auto settleLast = [&bands] { JoinWithPrevious(bands, bands.size() - 1); };
+  bool ordered = true;
+  for (size_t i = 0; i < count && ordered; ++i) {
+    const RECT& r = rects[i];
+    if (r.left >= r.right || r.top >= r.bottom) continue;
+    if (!bands.empty() && bands.back().top == r.top && bands.back().bottom == r.bottom) {
+      std::pair<int, int>& last = bands.back().spans.back();
+      if (r.left < last.second) ordered = false;
+      else if (r.left == last.second) last.second = r.right;
+      else bands.back().spans.emplace_back(r.left, r.right);
+    } else if (bands.empty() || r.top >= bands.back().bottom) {
+      if (!bands.empty()) settleLast();
+      bands.push_back({r.top, r.bottom, {{r.left, r.right}}});
+    } else {
+      ordered = false;
+    }
+  }
+  if (ordered) {
+    if (!bands.empty()) settleLast();
+    return bands;
+  }
+  bands.clear();
+  for (size_t i = 0; i < count; ++i) {
+    const RECT& r = rects[i];
+    if (r.left < r.right && r.top < r.bottom) CombineInPlace(bands, {{r.top, r.bottom, {{r.left, r.right}}}}, RGN_OR);
+  }
+  return bands;
+}
+
+HRGN Registered(std::vector<Band> bands) {
+  auto* region = new GdiRegion;
+  region->bands = std::move(bands);
+  std::lock_guard<std::mutex> guard(registryLock);
+  Registry().insert(static_cast<HGDIOBJ__*>(region));
+  return region;
+}
+
 int Complexity(const std::vector<Band>& bands) {
   if (bands.empty()) return NULLREGION;
   return (bands.size() == 1 && bands[0].spans.size() == 1) ? SIMPLEREGION : COMPLEXREGION;
@@ -138,13 +181,24 @@ int Complexity(const std::vector<Band>& bands) {
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
   if (host::ShouldFail("CreateRectRgn")) return nullptr;
-  auto* region = new GdiRegion;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
-  if (left < right && top < bottom) region->bands.push_back({top, bottom, {{left, right}}});
-  std::lock_guard<std::mutex> guard(registryLock);
-  Registry().insert(static_cast<HGDIOBJ__*>(region));
-  return region;
+  std::vector<Band> bands;
+  if (left < right && top < bottom) bands.push_back({top, bottom, {{left, right}}});
+  return Registered(std::move(bands));
+}
+
+HRGN ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data) {
+  if (transform != nullptr || data == nullptr || bytes < sizeof(RGNDATAHEADER)) return nullptr;
+  const RGNDATAHEADER& header = data->rdh;
+  if (header.iType != RDH_RECTANGLES || header.dwSize < sizeof(RGNDATAHEADER) || header.dwSize > bytes ||
+      header.nCount > (bytes - header.dwSize) / sizeof(RECT))
+    return nullptr;
+  if (host::ShouldFail("ExtCreateRegion")) return nullptr;
+  std::vector<RECT> rects(header.nCount);
+  if (header.nCount > 0)
+    std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + header.dwSize, header.nCount * sizeof(RECT));
+  return Registered(BandsOf(rects.data(), rects.size()));
 }
 
 int CombineRgn(HRGN destination, HRGN first, HRGN second, int mode) {

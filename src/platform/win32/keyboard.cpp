@@ -148,3 +148,10 @@ BOOL GetKeyboardState(BYTE* state) {
   std::memcpy(state, host::Input().virtualKeys, 256);
   return TRUE;
 }
+
+SHORT GetKeyState(int virtualKey) {
+  if (virtualKey < 0 || virtualKey > 255) return 0;
+  host::PollHostEvents();
+  const BYTE key = host::Input().virtualKeys[virtualKey];
+  return static_cast<SHORT>(((key & 0x80) ? 0x8000 : 0) | (key & 0x01));
+}

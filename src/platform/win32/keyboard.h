@@ -4,3 +4,5 @@
 
 // 256 bytes by virtual-key code: bit 7 set while the key is down, bit 0 toggled by each press.
 BOOL GetKeyboardState(BYTE* state);
+// One virtual key's state: the high bit set while the key is down, bit 0 toggled by each press.
+SHORT GetKeyState(int virtualKey);

@@ -2,7 +2,9 @@
 // pixel sets come out as the same rectangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -82,4 +84,82 @@ TEST_F(RegionTest, TouchingPiecesBecomeOneRectangleAndBadHandlesAreRefused) {
   EXPECT_TRUE(DeleteObject(region));
   EXPECT_FALSE(DeleteObject(region));
   EXPECT_EQ(CombineRgn(region, region, region, RGN_OR), RGN_ERROR);
+}
+
+namespace {
+
+// A region from a rectangle list, as ExtCreateRegion takes it.
+HRGN FromList(const std::vector<RECT>& rects) {
+  std::vector<char> block(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+  RGNDATAHEADER header{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(rects.size()), 0, RECT{}};
+  std::memcpy(block.data(), &header, sizeof header);
+  if (!rects.empty()) std::memcpy(block.data() + sizeof header, rects.data(), rects.size() * sizeof(RECT));
+  return ExtCreateRegion(nullptr, static_cast<DWORD>(block.size()), reinterpret_cast<const RGNDATA*>(block.data()));
+}
+
+std::vector<RECT> RectanglesOf(HRGN region) {
+  std::vector<RECT> rects;
+  EXPECT_TRUE(RegionRectangles(region, &rects));
+  return rects;
+}
+
+std::vector<std::array<int, 4>> Corners(const std::vector<RECT>& rects) {
+  std::vector<std::array<int, 4>> corners;
+  for (const RECT& r : rects) corners.push_back({r.left, r.top, r.right, r.bottom});
+  return corners;
+}
+
+}  // namespace
+
+// A list in any order gives the region that combining its rectangles one by one gives; so does the same region
+// listed row by row and pixel run by pixel run (the list taken in one pass, touching pieces joined).
+TEST_F(RegionTest, RectangleListsMakeTheRegionOfTheirUnion) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> coordinate(0, kGrid);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<RECT> list;
+    HRGN combined = CreateRectRgn(0, 0, 0, 0);
+    for (int n = round % 7; n > 0; --n) {
+      RECT r{coordinate(random), coordinate(random), coordinate(random), coordinate(random)};
+      list.push_back(r);  // swapped corners make an empty rectangle here
+      HRGN piece = CreateRectRgn(r.left, r.top, std::max(r.left, r.right), std::max(r.top, r.bottom));
+      CombineRgn(combined, combined, piece, RGN_OR);
+      DeleteObject(piece);
+    }
+    std::vector<RECT> expected = RectanglesOf(combined);
+    std::vector<RECT> pieces;  // each row of each band, cut at every pixel
+    for (const RECT& r : expected) {
+      for (int y = r.top; y < r.bottom; ++y) pieces.push_back({r.left, y, r.right, y + 1});
+    }
+    std::stable_sort(pieces.begin(), pieces.end(), [](const RECT& a, const RECT& b) { return a.top < b.top; });
+    std::vector<RECT> cut;
+    for (const RECT& r : pieces) {
+      for (int x = r.left; x < r.right; ++x) cut.push_back({x, r.top, x + 1, r.bottom});
+    }
+    for (const std::vector<RECT>* given : {&list, &expected, &cut}) {
+      HRGN made = FromList(*given);
+      ASSERT_NE(made, nullptr);
+      EXPECT_EQ(Corners(RectanglesOf(made)), Corners(expected)) << "round " << round;
+      DeleteObject(made);
+    }
+    DeleteObject(combined);
+  }
+}
+
+TEST_F(RegionTest, RectangleListsOutsideTheirBlockOrWithATransformAreRefused) {
+  struct Case {
+    DWORD bytes, type, count, headerSize;
+    bool transform;
+  } cases[] = {{16, RDH_RECTANGLES, 0, 32, false}, {48, 2, 1, 32, false},  {48, RDH_RECTANGLES, 2, 32, false},
+               {48, RDH_RECTANGLES, 1, 64, false}, {48, RDH_RECTANGLES, 1, 16, false},
+               {48, RDH_RECTANGLES, 1, 32, true}};
+  std::vector<char> block(64, 0);
+  for (const Case& c : cases) {
+    RGNDATAHEADER header{c.headerSize, c.type, c.count, 0, RECT{}};
+    std::memcpy(block.data(), &header, sizeof header);
+    const auto* transform = c.transform ? reinterpret_cast<const XFORM*>(block.data()) : nullptr;
+    EXPECT_EQ(ExtCreateRegion(transform, c.bytes, reinterpret_cast<const RGNDATA*>(block.data())), nullptr)
+        << c.bytes << " " << c.type << " " << c.count << " " << c.headerSize;
+  }
+  EXPECT_EQ(ExtCreateRegion(nullptr, 64, nullptr), nullptr);
 }
