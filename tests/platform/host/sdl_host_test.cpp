@@ -152,6 +152,18 @@ TEST_F(SdlHostTest, CloseBoxArrivesAsCloseCommand) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+// An interrupt from the terminal closes the program as its close box would.
+TEST_F(SdlHostTest, TerminalInterruptArrivesAsCloseCommand) {
+  messages.clear();
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+  Drain();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front(), static_cast<UINT>(WM_SYSCOMMAND));
+  EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(SdlHostTest, PresentsEveryDepth) {
   std::vector<uint32_t> pixels(640 * 480, 0x00336699);
   std::vector<uint32_t> palette(256, 0x00112233);
