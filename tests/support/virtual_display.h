@@ -36,6 +36,7 @@ class VirtualDisplay {
 
   // Top-level windows, by their title: the X window (0 when none is shown).
   unsigned long ShownWindow(const std::string& title);
+  // Gives the keyboard to the window (0: to none).
   void Focus(unsigned long window);
   struct Box {
     int x = 0, y = 0, width = 0, height = 0;

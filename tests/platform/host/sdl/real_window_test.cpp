@@ -17,6 +17,7 @@
 
 #include "core/core_test_support.h"
 #include "input/text_input.h"
+#include "platform/host/input.h"
 #include "platform/host/menu_bar.h"
 #include "platform/host/platform_state.h"
 #include "platform/host/sdl/sdl_host.h"
@@ -401,6 +402,19 @@ TEST_F(PlatformWindowTest, TheMenuDeliversTheCommandChosenByPointerOrKeys) {
     EXPECT_EQ(host::MenuTrackingWindow(), nullptr) << c.what;
     host::EndMenuTracking(nullptr);
   }
+}
+
+// A key held while another window takes the keyboard is let go: its release goes to that window.
+TEST_F(PlatformWindowTest, KeysHeldWhenTheFocusGoesAreLetGo) {
+  const unsigned long xWindow = Show();
+  ASSERT_NE(xWindow, 0u);
+  const int keyCode = display->KeyCode("AC01");
+  display->Key(keyCode, true);
+  EXPECT_TRUE(Until(pump, [] { return host::Input().keyCodes[0x1E] != 0; }));
+  display->Focus(0);
+  EXPECT_TRUE(Until(pump, [] { return host::Input().keyCodes[0x1E] == 0; }));
+  EXPECT_FALSE(host::State().applicationActive);
+  display->Key(keyCode, false);
 }
 
 // A window given a region shows only the region's part under its caption and frame, and is placed as the
