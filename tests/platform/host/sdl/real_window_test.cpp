@@ -455,18 +455,16 @@ class SecondProgram : public ::testing::Environment {
  public:
   void SetUp() override {
     if (!std::getenv("VOMAK_SECOND_PROGRAM")) return;
-    {
-      ScratchDirectory scratch;
-      host::ResetPlatform(host::CreateSdlHost());
-      ResetSystemState();
-      SystemState.noGraphics = 1;
-      SystemState.windowModeFlag = 1;
-      const int started = StartupLibrary();
-      std::printf("started: %d\n", started);
-      std::fflush(stdout);
-      ShutdownLibrary();
-      headless::Start();
-    }
+    // In the working directory of the test that runs it, which removes it: a refused start ends the process.
+    host::ResetPlatform(host::CreateSdlHost());
+    ResetSystemState();
+    SystemState.noGraphics = 1;
+    SystemState.windowModeFlag = 1;
+    const int started = StartupLibrary();
+    std::printf("started: %d\n", started);
+    std::fflush(stdout);
+    ShutdownLibrary();
+    headless::Start();
     std::exit(0);
   }
 };
