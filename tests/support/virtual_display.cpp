@@ -47,7 +47,8 @@ VirtualDisplay::VirtualDisplay() {
   if (server_ == 0) {
     // The server writes the display it found free to descriptor 3 once it takes connections, and goes with us.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    dup2(numbers[1], 3);
+    if (numbers[1] == 3) fcntl(3, F_SETFD, 0);  // kept open across the exec
+    else dup2(numbers[1], 3);
     const int nothing = open("/dev/null", O_RDWR);
     dup2(nothing, 0);
     dup2(nothing, 1);

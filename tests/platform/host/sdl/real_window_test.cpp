@@ -4,11 +4,13 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <time.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -271,7 +273,7 @@ TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
     char program[] = "second";
     char* arguments[] = {program, nullptr};
     int out[2];
-    if (pipe(out) != 0) return run;
+    if (pipe2(out, O_CLOEXEC) != 0) return run;
     const pid_t child = fork();
     if (child == 0) {
       dup2(out[1], 1);
