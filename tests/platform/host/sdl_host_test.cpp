@@ -8,6 +8,7 @@
 #include <atomic>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -262,6 +263,18 @@ TEST(SilentAudioTest, RendersAsTheClockMovesWithoutAnyPump) {
   // Waits for the output's own thread (it wakes every few milliseconds); the bound only stops a broken output.
   for (int i = 0; i < 100000000 && output.mixer().FramesRendered() < quarter; ++i) std::this_thread::yield();
   EXPECT_EQ(output.mixer().FramesRendered(), quarter);
+}
+
+// A sound device pulls the mix as it plays (SDL's own silent device here, whatever the machine has).
+TEST(SdlAudioTest, TheDevicePullsTheMix) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::unique_ptr<media::AudioOutput> output = host::CreateSdlAudio([] { return uint64_t{0}; });
+  EXPECT_STREQ(output->DeviceName(), "SDL dummy");
+  // Waits for the device's own thread; the bound only stops a device that never plays.
+  for (int i = 0; i < 100000000 && output->mixer().FramesRendered() == 0; ++i) std::this_thread::yield();
+  EXPECT_GT(output->mixer().FramesRendered(), 0u);
+  output.reset();
+  unsetenv("SDL_AUDIODRIVER");
 }
 
 // The off-screen driver, like the dummy one, shows nothing another program shares; without video at all there is
