@@ -11,7 +11,9 @@
 int SetMainWindowTitle(const char* title);
 // 1: run in a window (640 x 480 client area), 0: full screen; before start-up it only records the choice.
 int ChangeWindowMode(int flag);
-// Brings the whole library up; 0, or -1 (and everything it started is stopped again).
+// Brings the whole library up; 0, or -1 (and everything it started is stopped again). When another program on the
+// library already runs on the same display for the same user, this one ends at once instead (status 0, the reason
+// on stderr).
 int StartupLibrary();
 // Takes the whole library down in reverse order and frees what the start-up made; 0.
 int ShutdownLibrary();

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -152,6 +153,18 @@ TEST_F(SdlHostTest, CloseBoxArrivesAsCloseCommand) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+// An interrupt from the terminal closes the program as its close box would.
+TEST_F(SdlHostTest, TerminalInterruptArrivesAsCloseCommand) {
+  messages.clear();
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+  Drain();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front(), static_cast<UINT>(WM_SYSCOMMAND));
+  EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(SdlHostTest, PresentsEveryDepth) {
   std::vector<uint32_t> pixels(640 * 480, 0x00336699);
   std::vector<uint32_t> palette(256, 0x00112233);
@@ -250,6 +263,18 @@ TEST(SilentAudioTest, RendersAsTheClockMovesWithoutAnyPump) {
   // Waits for the output's own thread (it wakes every few milliseconds); the bound only stops a broken output.
   for (int i = 0; i < 100000000 && output.mixer().FramesRendered() < quarter; ++i) std::this_thread::yield();
   EXPECT_EQ(output.mixer().FramesRendered(), quarter);
+}
+
+// A sound device pulls the mix as it plays (SDL's own silent device here, whatever the machine has).
+TEST(SdlAudioTest, TheDevicePullsTheMix) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::unique_ptr<media::AudioOutput> output = host::CreateSdlAudio([] { return uint64_t{0}; });
+  EXPECT_STREQ(output->DeviceName(), "SDL dummy");
+  // Waits for the device's own thread; the bound only stops a device that never plays.
+  for (int i = 0; i < 100000000 && output->mixer().FramesRendered() == 0; ++i) std::this_thread::yield();
+  EXPECT_GT(output->mixer().FramesRendered(), 0u);
+  output.reset();
+  unsetenv("SDL_AUDIODRIVER");
 }
 
 // The off-screen driver, like the dummy one, shows nothing another program shares; without video at all there is

@@ -1,9 +1,7 @@
 #include "platform/host/sdl/sdl_host.h"
 
 #include <SDL.h>
-#include <sys/socket.h>
 #include <sys/sysinfo.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <x86intrin.h>
 
@@ -41,7 +39,7 @@ class SdlHost final : public Host {
   ~SdlHost() override {
     windows_.clear();
     for (auto& [name, mark] : marks_) {
-      if (mark.socket >= 0) close(mark.socket);
+      if (mark.file >= 0) close(mark.file);
     }
     if (videoUp_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     else if (eventsUp_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
@@ -200,25 +198,25 @@ class SdlHost final : public Host {
     if (videoUp_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
   }
 
-  // A class of this process holds an abstract local socket named after the user, the desktop session and the
-  // class; another process of the same session finds the name taken. The kernel frees it when the process ends,
-  // however it ends. Without a shared session no name is taken.
+  // A class of this process holds a mark named after the desktop session and the class in the user's own
+  // directory; another process of the same user and session finds it taken. Without a shared session, or without
+  // a safe directory, no mark is taken.
   void ClassWindowAdded(const std::string& className) override {
     ClassMark& mark = marks_[Upper(className)];
-    if (mark.windows++ == 0 && !Session().empty()) mark.socket = BindClassName(className);
+    if (mark.windows++ == 0 && MarksKept()) mark.file = TakeSessionMark(markDirectory_, Session(), className);
   }
   void ClassWindowRemoved(const std::string& className) override {
     auto it = marks_.find(Upper(className));
     if (it == marks_.end() || --it->second.windows > 0) return;
-    if (it->second.socket >= 0) close(it->second.socket);
+    if (it->second.file >= 0) close(it->second.file);
     marks_.erase(it);
   }
   bool OtherProcessHasClassWindow(const std::string& className) override {
     auto it = marks_.find(Upper(className));
-    if (it != marks_.end() && it->second.socket >= 0) return false;  // the name is ours
-    if (Session().empty()) return false;
-    int probe = BindClassName(className);
-    if (probe < 0) return errno == EADDRINUSE;
+    if (it != marks_.end() && it->second.file >= 0) return false;  // the mark is ours
+    if (!MarksKept()) return false;
+    int probe = TakeSessionMark(markDirectory_, Session(), className);
+    if (probe < 0) return errno == EWOULDBLOCK;
     close(probe);
     return false;
   }
@@ -275,7 +273,7 @@ class SdlHost final : public Host {
 
   struct ClassMark {
     int windows = 0;
-    int socket = -1;
+    int file = -1;  // the locked mark, or -1
   };
   static std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -286,27 +284,18 @@ class SdlHost final : public Host {
     sessionKnown_ = true;
     return session_;
   }
-  int BindClassName(const std::string& className) {
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::string name = "vomak-window-" + std::to_string(getuid()) + "-" + Session() + "-" + Upper(className);
-    name = name.substr(0, sizeof(address.sun_path) - 2);
-    std::memcpy(address.sun_path + 1, name.data(), name.size());  // a leading zero byte: the abstract space
-    socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-      int error = errno;
-      close(fd);
-      errno = error;
-      return -1;
-    }
-    return fd;
+  bool MarksKept() {
+    if (Session().empty()) return false;
+    if (!markDirectoryKnown_) markDirectory_ = SessionMarkDirectory();
+    markDirectoryKnown_ = true;
+    return !markDirectory_.empty();
   }
 
   std::map<std::string, ClassMark> marks_;
   std::string session_;
   bool sessionKnown_ = false;
+  std::string markDirectory_;
+  bool markDirectoryKnown_ = false;
   bool videoUp_ = false;
   bool eventsUp_ = false;
   bool interrupted_ = false;

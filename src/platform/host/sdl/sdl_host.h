@@ -14,4 +14,13 @@ std::unique_ptr<Host> CreateSdlHost();
 // no video): each program is then a session of its own. Video must be up when it is asked.
 std::string SdlDesktopSession();
 
+// Where a program keeps its marks: $XDG_RUNTIME_DIR when it is the user's and no one else may write it, else a
+// directory "vomak-<uid>" of $TMPDIR (or /tmp) made for the user alone. Empty, with the reason on stderr, when
+// neither is safe: a mark there could be taken first by another user to stop this user's programs.
+std::string SessionMarkDirectory();
+// The mark of a window class in a session: a file of the directory locked for as long as the returned descriptor
+// is open (the kernel lets it go however the process ends). -1 when another process holds it (errno EWOULDBLOCK)
+// or it cannot be made safely (a link, or not a plain file of the user's, in its place).
+int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className);
+
 }  // namespace host

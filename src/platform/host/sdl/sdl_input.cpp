@@ -102,6 +102,10 @@ Uint8 PadHat(SDL_GameController* c) {
 }  // namespace
 
 SdlInput::SdlInput() {
+  // Pads are read in the background, as the devices are opened: SDL would otherwise drop every stick movement and
+  // button press while no window of the program holds the keyboard, which a desktop without a window manager
+  // never gives it.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   up_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
   if (!up_) return;
   for (int i = 0; i < SDL_NumJoysticks(); ++i) Open(i);

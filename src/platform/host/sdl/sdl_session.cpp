@@ -1,14 +1,56 @@
 // The desktop session a program's windows belong to, named from SDL's video driver and, on X, the display's
-// connection name. Kept apart from the host: the window system's headers define names the substitute uses.
+// connection name; and the marks a program holds on it for its window classes. Kept apart from the host: the
+// window system's headers define names the substitute uses.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/host/sdl/sdl_host.h"
 
 namespace host {
+namespace {
+
+// A directory only this user can write: owned by the user, with none of the `shut` permission bits; `followLinks`
+// false refuses a symbolic link in its place.
+bool PrivateDirectory(const std::string& path, bool followLinks, mode_t shut, std::string& why) {
+  struct stat info {};
+  if ((followLinks ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(info.st_mode)) why = "not a directory";
+  else if (info.st_uid != geteuid()) why = "owned by another user";
+  else if (info.st_mode & shut) why = "open to other users";
+  else return true;
+  return false;
+}
+
+// A file name from any text: letters, digits and ". _ - :" as they are, every other byte as %XX.
+std::string FileNamePart(const std::string& text) {
+  std::string part;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == ':') {
+      part += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      part += escaped;
+    }
+  }
+  return part;
+}
+
+}  // namespace
 
 std::string SdlDesktopSession() {
   const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
@@ -31,6 +73,51 @@ std::string SdlDesktopSession() {
 #endif
   SDL_DestroyWindow(probe);
   return session;
+}
+
+std::string SessionMarkDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string why;
+  if (runtime && runtime[0] == '/') {
+    if (PrivateDirectory(runtime, true, S_IWGRP | S_IWOTH, why)) return runtime;
+    std::fprintf(stderr, "vomak: the runtime directory %s is not used for the marks of running programs (%s)\n",
+                 runtime, why.c_str());
+  }
+  const char* temporary = std::getenv("TMPDIR");
+  std::string directory = (temporary && temporary[0] == '/') ? temporary : "/tmp";
+  directory += "/vomak-" + std::to_string(geteuid());
+  mkdir(directory.c_str(), 0700);
+  // Anyone may have made it first: it is used only as this user's own and shut to everyone else.
+  if (PrivateDirectory(directory, false, S_IRWXG | S_IRWXO, why)) return directory;
+  std::fprintf(stderr,
+               "vomak: %s is not a private directory of this user (%s), so a second program on this display is not "
+               "detected\n",
+               directory.c_str(), why.c_str());
+  return {};
+}
+
+int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className) {
+  std::string upper = className;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string name = "window-" + FileNamePart(session) + "-" + FileNamePart(upper);
+  name = name.substr(0, 240) + ".lock";
+  const std::string path = directory + "/" + name;
+  // Not through a link, and never blocking on something other than a plain file.
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+    close(fd);
+    errno = EACCES;
+    return -1;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;  // EWOULDBLOCK: another process holds it
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace host
