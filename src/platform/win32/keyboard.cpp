@@ -97,6 +97,8 @@ void KeyChanged(int code, bool down) {
   InputState& input = Input();
   const bool wasDown = (input.keyCodes[code] & 0x80) != 0;
   const BYTE virtualKey = VirtualKeyOfKeyCode(code);
+  // A menu being worked holds the keyboard: the key state, the devices and the messages hear nothing.
+  if (MenuTakesKey(code, virtualKey, down)) return;
   if (down != wasDown) {
     input.keyCodes[code] = down ? 0x80 : 0;
     if (virtualKey) {
@@ -120,7 +122,6 @@ void KeyChanged(int code, bool down) {
   } else if (!down) {
     return;  // a release of a key that is up
   }
-  if (MenuTakesKey(code, virtualKey, down)) return;
   PostKeyMessage(code, virtualKey, down, wasDown);
 }
 
