@@ -111,5 +111,8 @@ void EndMenuTracking(HWND window);
 // A key before the program's key state sees it: true when the menu takes it (every key while a menu is worked,
 // and the release of a key whose press it took), so neither the key state nor any message hears of it.
 bool MenuTakesKey(int code, BYTE virtualKey, bool down);
+// Whether the latest key press went to the menu: the text that key types goes there too, even when the press
+// closed the menu.
+bool MenuTookLastPress();
 
 }  // namespace host

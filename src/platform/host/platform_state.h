@@ -39,7 +39,7 @@ struct HWND__ {
   bool shownOnce = false;
   bool topmost = false;
   bool needsPaint = false;
-  int barRows = 1;  // rows of the menu bar the window's rectangle holds (items that do not fit wrap)
+  int barRows = 1;  // rows the menu bar takes (its items wrap where the width ends)
 };
 
 struct MenuItem {
@@ -105,6 +105,7 @@ struct MenuTracking {
   bool byKeyboard = false;
   bool buttonDown = false;
   bool swallowUp[256] = {};
+  bool tookLastPress = false;  // the latest key press went to the menu (so does the text it types)
 };
 
 struct PlatformState {
@@ -169,7 +170,7 @@ HWND__* LiveWindow(HWND window);
 void TellHostOfWindow(HWND window);
 // Gives a window another menu bar (null: none), keeping its outer rectangle: the client area changes by the bar.
 void ChangeWindowMenu(HWND window, HMENU menu);
-// The window's menu bar has other items: it takes the rows they need, the window growing or shrinking by them.
+// The window's menu bar has other items: it takes the rows they need, the client area growing or shrinking by them.
 void MenuBarChanged(HWND window);
 
 // Host events, in window terms. Activation is sent to every visible top-level window; a close request posts

@@ -76,9 +76,9 @@ void TextCommitted(const std::string& utf8) {
   std::string text = Utf8ToShiftJis(utf8);
   if (text.empty()) return;
   InputState& input = Input();
-  // Text typed while a menu is worked, or with Alt held (an access letter), belongs to the menu.
+  // Text typed by a key the menu took, or with Alt held (an access letter), belongs to the menu.
   const bool altChord = (input.virtualKeys[VK_MENU] & 0x80) && !(input.virtualKeys[VK_CONTROL] & 0x80);
-  if (MenuTrackingWindow() || altChord) return;
+  if (MenuTrackingWindow() || MenuTookLastPress() || altChord) return;
   if (input.imeEnabled && input.composing) {
     input.composing = false;
     ImeSnapshot result;

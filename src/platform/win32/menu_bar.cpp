@@ -575,10 +575,13 @@ bool MenuTakesKey(int code, BYTE virtualKey, bool down) {
     return swallowed;
   }
   t.swallowUp[code] = window != nullptr;
+  t.tookLastPress = window != nullptr;
   if (!window) return false;
   OnKey(window, virtualKey == 0xA4 || virtualKey == 0xA5 ? static_cast<BYTE>(VK_MENU) : virtualKey);
   return true;
 }
+
+bool MenuTookLastPress() { return Tracking().tookLastPress; }
 
 bool PointerMoved(HWND window, int x, int y) {
   if (!LiveWindow(window)) return false;

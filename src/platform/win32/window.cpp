@@ -76,16 +76,14 @@ RECT ClientOf(const HWND__& w) {
 
 bool IsTopLevel(const HWND__& w) { return w.parent == nullptr && !(w.style & WS_CHILD); }
 
-// The menu bar takes the rows its items need at the client area's width. The frame holds one row; the window
-// grows or shrinks at the bottom by the others, so the client area keeps its size.
+// The menu bar takes the rows its items need at the client area's width (which the rows do not change); rows
+// beyond the first come out of the client area, as the frame AdjustWindowRectEx measures holds one.
 void FitMenuBar(HWND__& w) {
-  int rows = 1;
+  w.barRows = 1;
   if (w.menu && IsTopLevel(w)) {
     RECT c = ClientOf(w);
-    rows = host::MenuBarRows(w.menu, c.right - c.left);
+    w.barRows = host::MenuBarRows(w.menu, c.right - c.left);
   }
-  w.rect.bottom += (rows - w.barRows) * kMenuBar;
-  w.barRows = rows;
 }
 
 void TellHost(HWND__& w) {
@@ -440,7 +438,6 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
   }
   RECT oldClient = ClientOf(*w);
   w->rect = next;
-  if (!(flags & SWP_NOSIZE)) w->barRows = 1;  // a size given holds one row of the bar, as AdjustWindowRectEx measures
   FitMenuBar(*w);
   return Replaced(*w, oldClient, flags);
 }
