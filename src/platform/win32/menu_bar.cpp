@@ -624,8 +624,9 @@ bool PointerButton(HWND window, int x, int y, bool down) {
       SelectBar(s, h.cell, true, 0);
       t.buttonDown = true;
     } else if (h.panel >= 0 && h.scroll != 0) {
-      // A press on a mark of hidden items scrolls the drop-down by one item.
-      KeepLevels(std::max<size_t>(h.panel + 1, 1));
+      // A press on a mark of hidden items scrolls the drop-down by one item; its selection goes.
+      KeepLevels(h.panel + 1);
+      t.selected[h.panel] = -1;
       t.firstShown[h.panel] = std::max(0, s.panels[h.panel].firstShown + h.scroll);
     } else if (h.panel >= 0) {
       SelectInPanel(s, h.panel, h.cell);
@@ -640,7 +641,7 @@ bool PointerButton(HWND window, int x, int y, bool down) {
   if (!tracking) return true;
   const bool held = t.buttonDown;
   t.buttonDown = false;
-  if (h.panel >= 0 && h.cell >= 0 && s.panels[h.panel].cells[h.cell].Commands()) {
+  if (held && h.panel >= 0 && h.cell >= 0 && s.panels[h.panel].cells[h.cell].Commands()) {
     Choose(window, s.panels[h.panel].cells[h.cell].id);
   } else if (h.panel == -1 && h.cell >= 0 && h.cell == t.bar && held && s.bar[h.cell].Commands()) {
     Choose(window, s.bar[h.cell].id);

@@ -3,9 +3,12 @@
 // goes, and the place and shape a host is given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/host/headless/headless_host.h"
 #include "platform/host/headless/headless_input.h"
 #include "platform/host/input.h"
 #include "platform/host/menu_bar.h"
@@ -407,4 +410,170 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_FALSE(view.shaped);
   for (HRGN r : {region, dot, caption}) DeleteObject(r);
+}
+
+namespace {
+
+constexpr uint32_t kFace = 0xF0F0F0, kLit = 0x316AC5, kShadow = 0xA0A0A0, kDarkShadow = 0x696969, kWhite = 0xFFFFFF,
+                   kBlack = 0x000000;
+
+// What a test reads off the window's picture: a spot found in the scene, and the colour it should have.
+struct PixelCase {
+  const char* name;
+  const char* opened;  // how the menu was opened: "" closed, "keys" F10 and Down, "mouse" a click on File
+  std::function<POINT(const host::MenuScene&)> at;
+  uint32_t rgb;
+};
+
+POINT Corner(const RECT& r, int dx, int dy) { return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy}; }
+
+}  // namespace
+
+TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
+  const PixelCase cases[] = {
+      {"the strip's left column, top", "", [](const host::MenuScene&) { return POINT{0, 0}; }, kFace},
+      {"the strip's left column, bottom", "", [](const host::MenuScene&) { return POINT{0, 18}; }, kFace},
+      {"the strip's right end", "", [](const host::MenuScene& s) { return POINT{s.width - 1, 18}; }, kFace},
+      {"the client area, nothing presented yet", "", [](const host::MenuScene&) { return POINT{0, 19}; }, kBlack},
+      {"no underline while the pointer works the menu", "",
+       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, 0, 0); }, kFace},
+      {"the lit bar item's left column", "keys", [](const host::MenuScene&) { return POINT{0, 0}; }, kLit},
+      {"the lit bar item's underlined F", "keys",
+       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, 0, 0); }, kWhite},
+      {"the underline's last pixel", "keys",
+       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, -1, 0); }, kWhite},
+      {"the selected item's underlined O", "keys",
+       [](const host::MenuScene& s) { return Corner(s.panels[0].cells[0].accessMark, 0, 0); }, kWhite},
+      {"the submenu arrow's tip", "keys",
+       [](const host::MenuScene& s) {
+         const RECT& r = s.panels[0].cells[2].rect;
+         return POINT{r.right - 7, (r.top + r.bottom) / 2};
+       },
+       kBlack},
+      {"the submenu arrow's base", "keys",
+       [](const host::MenuScene& s) {
+         const RECT& r = s.panels[0].cells[2].rect;
+         return POINT{r.right - 10, (r.top + r.bottom) / 2 - 3};
+       },
+       kBlack},
+      {"beside the arrow", "keys",
+       [](const host::MenuScene& s) {
+         const RECT& r = s.panels[0].cells[2].rect;
+         return POINT{r.right - 11, (r.top + r.bottom) / 2};
+       },
+       kFace},
+      {"the drop-down's last row, left", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 0, -1); },
+       kDarkShadow},
+      {"the drop-down's last row, right", "keys",
+       [](const host::MenuScene& s) { return Corner(s.panels[0].rect, -1, -1); }, kDarkShadow},
+      {"the row above it", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 1, -2); }, kShadow},
+      {"the drop-down's top-left", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 0, 0); },
+       kWhite},
+      {"the separator's light line", "keys",
+       [](const host::MenuScene& s) {
+         const RECT& r = s.panels[0].cells[1].rect;
+         return POINT{r.left + 1, (r.top + r.bottom) / 2};
+       },
+       kWhite},
+      {"the lit bar item under the pointer", "mouse", [](const host::MenuScene&) { return POINT{0, 0}; }, kLit},
+      {"no underline in a drop-down the pointer opened", "mouse",
+       [](const host::MenuScene& s) { return Corner(s.panels[0].cells[0].accessMark, 0, 0); }, kFace},
+  };
+  for (const PixelCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    host::EndMenuTracking(nullptr);
+    if (std::string(c.opened) == "keys") {
+      Tap(kF10);
+      Tap(kDown);
+    } else if (std::string(c.opened) == "mouse") {
+      Click(5, 5);
+    }
+    host::MenuScene s = Scene();
+    headless::CapturedFrame picture = headless::WindowPicture(window);
+    ASSERT_EQ(picture.width, 640);
+    ASSERT_EQ(picture.height, 499);
+    POINT at = c.at(s);
+    EXPECT_EQ(picture.Rgb(at.x, at.y), c.rgb) << at.x << "," << at.y;
+  }
+  // Every open drop-down is in the picture: some ink in the last item's row.
+  headless::CapturedFrame picture = headless::WindowPicture(window);
+  const RECT quit = Scene().panels[0].cells[3].rect;
+  int ink = 0;
+  for (int y = quit.top; y < quit.bottom; ++y) {
+    for (int x = quit.left; x < quit.right; ++x) ink += picture.Rgb(x, y) == kBlack;
+  }
+  EXPECT_GT(ink, 10);
+}
+
+TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
+  HMENU tall = CreatePopupMenu();
+  for (int i = 0; i < 40; ++i) AppendMenuA(tall, MF_STRING, 100 + i, ("Row " + std::to_string(i)).c_str());
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tall), "&Tall");
+  DrawMenuBar(window);
+  Tap(kF10);
+  Tap(kLeft);  // Tall, the last bar item
+  Tap(kDown);
+  host::MenuScene s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  const host::MenuPanel* p = &s.panels[0];
+  // Cut at the view's bottom: the rows that fit, then a mark of 12 over the bottom frame.
+  EXPECT_EQ(p->rect.bottom, 499 - (499 - 19 - 2 - 2 - 12) % 18);
+  EXPECT_EQ(p->moreAbove.bottom, 0);
+  EXPECT_EQ(p->moreBelow.bottom - p->moreBelow.top, 12);
+  const int shown = (499 - 19 - 2 - 2 - 12) / 18;
+  EXPECT_TRUE(p->cells[shown - 1].rect.bottom > 0);
+  EXPECT_EQ(p->cells[shown].rect.bottom, 0);
+  headless::CapturedFrame picture = headless::WindowPicture(window);
+  POINT mark = Middle(p->moreBelow);
+  EXPECT_EQ(picture.Rgb(mark.x, mark.y), kBlack);
+  EXPECT_EQ(picture.Rgb(mark.x, mark.y + 1), kBlack);  // a triangle pointing down: widest at its top
+
+  // The keys reach the last row (Up from the first): the drop-down scrolls so that the selection shows, with a
+  // mark above now.
+  EXPECT_EQ(p->selected, 0);
+  Tap(kUp);
+  s = Scene();
+  p = &s.panels[0];
+  EXPECT_EQ(p->selected, 39);
+  EXPECT_GT(p->cells[39].rect.bottom, 0);
+  EXPECT_LE(p->rect.bottom, 499);
+  EXPECT_EQ(p->moreAbove.bottom - p->moreAbove.top, 12);
+  EXPECT_EQ(p->moreBelow.bottom, 0);
+  picture = headless::WindowPicture(window);
+  POINT lastRow = Corner(p->cells[39].rect, 0, 0);
+  EXPECT_EQ(picture.Rgb(lastRow.x, lastRow.y), kLit);
+  // Back down over the end: the first row shows again.
+  Tap(kDown);
+  s = Scene();
+  EXPECT_EQ(s.panels[0].firstShown, 0);
+  EXPECT_GT(s.panels[0].cells[0].rect.bottom, 0);
+  // A press on the lower mark scrolls by one row.
+  const POINT below = Middle(s.panels[0].moreBelow);
+  Click(below.x, below.y);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  EXPECT_EQ(s.panels[0].firstShown, 1);
+  EXPECT_EQ(s.panels[0].cells[0].rect.bottom, 0);
+  Tap(kEnter);  // nothing is selected after a scroll by the pointer
+  EXPECT_EQ(Commands(), std::vector<int>{});
+}
+
+TEST(MenuCanvasTest, FillsOnlyWhatLiesOnTheCanvas) {
+  headless::Start();
+  struct Case {
+    RECT rect;
+    int covered;  // pixels of the 8 x 6 canvas it covers
+  } cases[] = {
+      {{9, 0, 12, 6}, 0},   {{100, 2, 200, 3}, 0}, {{-5, 0, -1, 6}, 0},  {{0, -5, 8, -1}, 0},   {{0, 7, 8, 9}, 0},
+      {{6, 1, 20, 3}, 4},   {{-3, 0, 2, 1}, 2},    {{3, -4, 5, 2}, 4},   {{0, 5, 8, 40}, 8},    {{5, 5, 2, 2}, 0},
+      {{8, 0, 9, 6}, 0},    {{0, 6, 8, 7}, 0},     {{-1000000000, -1000000000, 1000000000, 1000000000}, 48},
+  };
+  for (const Case& c : cases) {
+    host::MenuCanvas canvas(8, 6);
+    canvas.Fill(RECT{0, 0, 8, 6}, 0x111111);
+    canvas.Fill(c.rect, 0xABCDEF);
+    host::MenuPicture picture = canvas.Take(RECT{0, 0, 8, 6});
+    ASSERT_EQ(picture.pixels.size(), 48u);
+    EXPECT_EQ(std::count(picture.pixels.begin(), picture.pixels.end(), 0xABCDEFu), c.covered) << Text(c.rect);
+  }
 }
