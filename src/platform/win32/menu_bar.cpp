@@ -198,23 +198,20 @@ MenuPanel LayOutPanel(HMENU menu, const PanelPlace& place, const Measurer& m) {
   panel.shortcutX = kBorder + kTextLeft + textWidth + kShortcutGap;
   panel.firstShown = first;
   auto row = [&](int y, int h) { return RECT{left + kBorder, y, left + kBorder + inner, y + h}; };
+  // A cut drop-down reaches the view's bottom and keeps a mark row at either end, so the marks stay put as it
+  // scrolls; a mark shows only where items lie hidden.
   int y = top + kBorder;
-  if (first > 0) {
-    panel.moreAbove = row(y, kMarkHeight);
+  if (cut) {
+    if (first > 0) panel.moreAbove = row(y, kMarkHeight);
     y += kMarkHeight;
   }
-  // The room the items from `from` on need.
-  auto rest = [&](int from) {
-    int h = 0;
-    for (int i = from; i < count; ++i) h += RowHeightOf(items[i].cell);
-    return h;
-  };
+  const int limit = cut ? bottom - kMarkHeight : y + natural;
   bool stopped = false;
   for (int i = 0; i < count; ++i) {
     MenuCell& cell = items[i].cell;
     const int h = RowHeightOf(cell);
     if (i >= first && !stopped) {
-      if (!cut || i == first || y + rest(i) <= bottom || y + h + kMarkHeight <= bottom) {
+      if (i == first || y + h <= limit) {
         cell.rect = row(y, h);
         cell.textX = left + kBorder + kTextLeft;
         cell.textY = y + (h - m.Height()) / 2;
@@ -222,12 +219,12 @@ MenuPanel LayOutPanel(HMENU menu, const PanelPlace& place, const Measurer& m) {
         y += h;
       } else {
         stopped = true;
-        panel.moreBelow = row(y, kMarkHeight);
-        y += kMarkHeight;
+        panel.moreBelow = row(limit, kMarkHeight);
       }
     }
     panel.cells.push_back(cell);
   }
+  if (cut) y = bottom;
   panel.rect = {left, top, left + width, y + kBorder};
   return panel;
 }

@@ -516,11 +516,13 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   host::MenuScene s = Scene();
   ASSERT_EQ(s.panels.size(), 1u);
   const host::MenuPanel* p = &s.panels[0];
-  // Cut at the view's bottom: the rows that fit, then a mark of 12 over the bottom frame.
-  EXPECT_EQ(p->rect.bottom, 499 - (499 - 19 - 2 - 2 - 12) % 18);
+  // Cut at the view's bottom: a mark row of 12 at either end (marked only where items lie hidden), the rows that
+  // fit between.
+  EXPECT_EQ(p->rect.bottom, 499);
   EXPECT_EQ(p->moreAbove.bottom, 0);
-  EXPECT_EQ(p->moreBelow.bottom - p->moreBelow.top, 12);
-  const int shown = (499 - 19 - 2 - 2 - 12) / 18;
+  EXPECT_EQ(Text(p->moreBelow), Text(RECT{p->rect.left + 2, 499 - 2 - 12, p->rect.right - 2, 499 - 2}));
+  const int shown = (499 - 19 - 2 - 2 - 12 - 12) / 18;
+  EXPECT_EQ(p->cells[0].rect.top, 19 + 2 + 12);
   EXPECT_TRUE(p->cells[shown - 1].rect.bottom > 0);
   EXPECT_EQ(p->cells[shown].rect.bottom, 0);
   headless::CapturedFrame picture = headless::WindowPicture(window);
@@ -547,13 +549,17 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   s = Scene();
   EXPECT_EQ(s.panels[0].firstShown, 0);
   EXPECT_GT(s.panels[0].cells[0].rect.bottom, 0);
-  // A press on the lower mark scrolls by one row.
+  // Presses on the lower mark scroll by one row each; the marks stay where they are.
   const POINT below = Middle(s.panels[0].moreBelow);
+  Click(below.x, below.y);
   Click(below.x, below.y);
   s = Scene();
   ASSERT_EQ(s.panels.size(), 1u);
-  EXPECT_EQ(s.panels[0].firstShown, 1);
-  EXPECT_EQ(s.panels[0].cells[0].rect.bottom, 0);
+  EXPECT_EQ(s.panels[0].firstShown, 2);
+  EXPECT_EQ(s.panels[0].cells[1].rect.bottom, 0);
+  EXPECT_EQ(s.panels[0].cells[2].rect.top, 19 + 2 + 12);
+  EXPECT_EQ(Middle(s.panels[0].moreBelow).y, below.y);
+  EXPECT_EQ(s.panels[0].moreAbove.bottom, 19 + 2 + 12);
   Tap(kEnter);  // nothing is selected after a scroll by the pointer
   EXPECT_EQ(Commands(), std::vector<int>{});
 }
