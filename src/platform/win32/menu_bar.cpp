@@ -277,12 +277,14 @@ void KeepLevels(size_t levels) {
 void KeepSelectionShown(HWND window) {
   MenuTracking& t = Tracking();
   for (size_t k = 0; k < t.selected.size(); ++k) {
-    for (int guard = 0; guard < 1024; ++guard) {
+    for (int tries = 0; tries < 64; ++tries) {
       MenuScene s = MenuSceneOf(window);
       if (k >= s.panels.size()) return;
       const MenuPanel& p = s.panels[k];
       if (p.selected < 0 || Shown(p.cells[p.selected])) break;
-      t.firstShown[k] = p.selected < p.firstShown ? p.selected : p.firstShown + 1;
+      // Below: as many rows on as the drop-down shows at once brings the selection near its bottom.
+      const int rows = static_cast<int>(std::count_if(p.cells.begin(), p.cells.end(), Shown));
+      t.firstShown[k] = p.selected < p.firstShown ? p.selected : std::max(p.firstShown + 1, p.selected - rows + 1);
     }
   }
 }
