@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -417,87 +416,51 @@ namespace {
 constexpr uint32_t kFace = 0xF0F0F0, kLit = 0x316AC5, kShadow = 0xA0A0A0, kDarkShadow = 0x696969, kWhite = 0xFFFFFF,
                    kBlack = 0x000000;
 
-// What a test reads off the window's picture: a spot found in the scene, and the colour it should have.
-struct PixelCase {
-  const char* name;
-  const char* opened;  // how the menu was opened: "" closed, "keys" F10 and Down, "mouse" a click on File
-  std::function<POINT(const host::MenuScene&)> at;
-  uint32_t rgb;
-};
-
 POINT Corner(const RECT& r, int dx, int dy) { return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy}; }
 
 }  // namespace
 
 TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
-  const PixelCase cases[] = {
-      {"the strip's left column, top", "", [](const host::MenuScene&) { return POINT{0, 0}; }, kFace},
-      {"the strip's left column, bottom", "", [](const host::MenuScene&) { return POINT{0, 18}; }, kFace},
-      {"the strip's right end", "", [](const host::MenuScene& s) { return POINT{s.width - 1, 18}; }, kFace},
-      {"the client area, nothing presented yet", "", [](const host::MenuScene&) { return POINT{0, 19}; }, kBlack},
-      {"no underline while the pointer works the menu", "",
-       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, 0, 0); }, kFace},
-      {"the lit bar item's left column", "keys", [](const host::MenuScene&) { return POINT{0, 0}; }, kLit},
-      {"the lit bar item's underlined F", "keys",
-       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, 0, 0); }, kWhite},
-      {"the underline's last pixel", "keys",
-       [](const host::MenuScene& s) { return Corner(s.bar[0].accessMark, -1, 0); }, kWhite},
-      {"the selected item's underlined O", "keys",
-       [](const host::MenuScene& s) { return Corner(s.panels[0].cells[0].accessMark, 0, 0); }, kWhite},
-      {"the submenu arrow's tip", "keys",
-       [](const host::MenuScene& s) {
-         const RECT& r = s.panels[0].cells[2].rect;
-         return POINT{r.right - 7, (r.top + r.bottom) / 2};
-       },
-       kBlack},
-      {"the submenu arrow's base", "keys",
-       [](const host::MenuScene& s) {
-         const RECT& r = s.panels[0].cells[2].rect;
-         return POINT{r.right - 10, (r.top + r.bottom) / 2 - 3};
-       },
-       kBlack},
-      {"beside the arrow", "keys",
-       [](const host::MenuScene& s) {
-         const RECT& r = s.panels[0].cells[2].rect;
-         return POINT{r.right - 11, (r.top + r.bottom) / 2};
-       },
-       kFace},
-      {"the drop-down's last row, left", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 0, -1); },
-       kDarkShadow},
-      {"the drop-down's last row, right", "keys",
-       [](const host::MenuScene& s) { return Corner(s.panels[0].rect, -1, -1); }, kDarkShadow},
-      {"the row above it", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 1, -2); }, kShadow},
-      {"the drop-down's top-left", "keys", [](const host::MenuScene& s) { return Corner(s.panels[0].rect, 0, 0); },
-       kWhite},
-      {"the separator's light line", "keys",
-       [](const host::MenuScene& s) {
-         const RECT& r = s.panels[0].cells[1].rect;
-         return POINT{r.left + 1, (r.top + r.bottom) / 2};
-       },
-       kWhite},
-      {"the lit bar item under the pointer", "mouse", [](const host::MenuScene&) { return POINT{0, 0}; }, kLit},
-      {"no underline in a drop-down the pointer opened", "mouse",
-       [](const host::MenuScene& s) { return Corner(s.panels[0].cells[0].accessMark, 0, 0); }, kFace},
+  struct Spot {
+    const char* name;
+    POINT at;
+    uint32_t rgb;
   };
-  for (const PixelCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    host::EndMenuTracking(nullptr);
-    if (std::string(c.opened) == "keys") {
-      Tap(kF10);
-      Tap(kDown);
-    } else if (std::string(c.opened) == "mouse") {
-      Click(5, 5);
-    }
-    host::MenuScene s = Scene();
+  auto check = [this](const std::vector<Spot>& spots) {
     headless::CapturedFrame picture = headless::WindowPicture(window);
-    ASSERT_EQ(picture.width, 640);
-    ASSERT_EQ(picture.height, 499);
-    POINT at = c.at(s);
-    EXPECT_EQ(picture.Rgb(at.x, at.y), c.rgb) << at.x << "," << at.y;
-  }
-  // Every open drop-down is in the picture: some ink in the last item's row.
+    ASSERT_EQ(picture.width * 10000 + picture.height, 640 * 10000 + 499);
+    for (const Spot& spot : spots) EXPECT_EQ(picture.Rgb(spot.at.x, spot.at.y), spot.rgb) << spot.name;
+  };
+  host::MenuScene s = Scene();
+  check({{"the strip's left column, top", {0, 0}, kFace},
+         {"the strip's left column, bottom", {0, 18}, kFace},
+         {"the strip's right end", {639, 18}, kFace},
+         {"the client area, nothing presented yet", {0, 19}, kBlack},
+         {"no underline while no key works the menu", Corner(s.bar[0].accessMark, 0, 0), kFace}});
+  Click(5, 5);
+  s = Scene();
+  check({{"the lit bar item's left column", {0, 0}, kLit},
+         {"no underline in a drop-down the pointer opened", Corner(s.panels[0].cells[0].accessMark, 0, 0), kFace}});
+  host::EndMenuTracking(nullptr);
+  Tap(kF10);
+  Tap(kDown);
+  s = Scene();
+  const RECT recent = s.panels[0].cells[2].rect, panel = s.panels[0].rect;
+  const int middle = (recent.top + recent.bottom) / 2;
+  check({{"the lit bar item's underlined F", Corner(s.bar[0].accessMark, 0, 0), kWhite},
+         {"the underline's last pixel", Corner(s.bar[0].accessMark, -1, 0), kWhite},
+         {"the selected item's underlined O", Corner(s.panels[0].cells[0].accessMark, 0, 0), kWhite},
+         {"the submenu arrow's tip", {recent.right - 7, middle}, kBlack},
+         {"the submenu arrow's base", {recent.right - 10, middle - 3}, kBlack},
+         {"beside the arrow", {recent.right - 11, middle}, kFace},
+         {"the drop-down's last row, left", Corner(panel, 0, -1), kDarkShadow},
+         {"the drop-down's last row, right", Corner(panel, -1, -1), kDarkShadow},
+         {"the row above it", Corner(panel, 1, -2), kShadow},
+         {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
+         {"the separator's light line", {s.panels[0].cells[1].rect.left + 1, Middle(s.panels[0].cells[1].rect).y}, kWhite}});
+  // Some ink in the last item's row.
   headless::CapturedFrame picture = headless::WindowPicture(window);
-  const RECT quit = Scene().panels[0].cells[3].rect;
+  const RECT quit = s.panels[0].cells[3].rect;
   int ink = 0;
   for (int y = quit.top; y < quit.bottom; ++y) {
     for (int x = quit.left; x < quit.right; ++x) ink += picture.Rgb(x, y) == kBlack;
