@@ -53,6 +53,7 @@ InputState& Input();
 // window message but changes no state. Focus loss releases every key that is down. While a menu is worked the
 // keys go to it alone (platform/host/menu_bar.h).
 void KeyChanged(int code, bool down);
+// Every key reads released; the next press of any key counts as a press.
 void ReleaseAllKeys();
 // The virtual key a DirectInput key code makes (0 when none).
 BYTE VirtualKeyOfKeyCode(int code);

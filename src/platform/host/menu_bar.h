@@ -108,8 +108,9 @@ HFONT CreateMenuFont();
 HWND MenuTrackingWindow();
 void BeginKeyboardMenu(HWND window, char letter = 0);
 void EndMenuTracking(HWND window);
-// A key before the program's key state sees it: true when the menu takes it (every key while a menu is worked,
-// and the release of a key whose press it took), so neither the key state nor any message hears of it.
+// A key before the program's key state sees it: true when the menu takes it (every key while a menu is worked;
+// after, the repeats and release of a key whose press it took or that was held as it began), so neither the key
+// state nor any message hears of it.
 bool MenuTakesKey(int code, BYTE virtualKey, bool down);
 // Whether the latest key press went to the menu: the text that key types goes there too, even when the press
 // closed the menu.

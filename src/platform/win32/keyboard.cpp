@@ -2,7 +2,9 @@
 // focused window, and the DirectInput devices told of each change.
 #include "platform/win32/keyboard.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/host/input.h"
 #include "platform/host/idle.h"
@@ -129,6 +131,8 @@ void ReleaseAllKeys() {
   for (int code = 1; code < 256; ++code) {
     if (Input().keyCodes[code] & 0x80) KeyChanged(code, false);
   }
+  // No release is awaited any more: the next press of any key is a press.
+  std::fill(std::begin(State().menuTracking.swallowUp), std::end(State().menuTracking.swallowUp), false);
 }
 
 void JoystickChanged(uint32_t id) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "platform/host/input.h"
 #include "platform/host/platform.h"
@@ -307,10 +308,16 @@ void End() {
   if (LiveWindow(window)) Current().MenuChanged(window);
 }
 
-// The menu takes the keyboard from the program: keys held now read as released until pressed again.
+// The menu takes the keyboard from the program: keys held now read as released, and their repeats stay away,
+// until they are let go and pressed again.
 void Track(HWND window) {
   MenuTracking& t = Tracking();
-  if (!t.window) ReleaseAllKeys();
+  if (!t.window) {
+    bool held[256];
+    for (int code = 0; code < 256; ++code) held[code] = (Input().keyCodes[code] & 0x80) || t.swallowUp[code];
+    ReleaseAllKeys();
+    std::copy(std::begin(held), std::end(held), t.swallowUp);
+  }
   t.window = window;
 }
 
@@ -573,9 +580,13 @@ bool MenuTakesKey(int code, BYTE virtualKey, bool down) {
     t.swallowUp[code] = false;
     return swallowed;
   }
-  t.swallowUp[code] = window != nullptr;
-  t.tookLastPress = window != nullptr;
-  if (!window) return false;
+  if (!window) {
+    // A repeat of a key the menu holds (it took the press, or the key was held as the menu began).
+    t.tookLastPress = t.swallowUp[code];
+    return t.swallowUp[code];
+  }
+  t.swallowUp[code] = true;
+  t.tookLastPress = true;
   OnKey(window, virtualKey == 0xA4 || virtualKey == 0xA5 ? static_cast<BYTE>(VK_MENU) : virtualKey);
   return true;
 }
