@@ -500,6 +500,7 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   s = Scene();
   p = &s.panels[0];
   EXPECT_EQ(p->selected, 39);
+  EXPECT_EQ(p->firstShown, 40 - shown);  // as many rows as fit, the selection at the bottom
   EXPECT_GT(p->cells[39].rect.bottom, 0);
   EXPECT_LE(p->rect.bottom, 499);
   EXPECT_EQ(p->moreAbove.bottom - p->moreAbove.top, 12);
