@@ -513,7 +513,16 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   s = Scene();
   EXPECT_EQ(s.panels[0].firstShown, 0);
   EXPECT_GT(s.panels[0].cells[0].rect.bottom, 0);
-  // Presses on the lower mark scroll by one row each; the marks stay where they are.
+  // Down past the last row shown scrolls by one.
+  for (int i = 0; i < shown; ++i) Tap(kDown);
+  s = Scene();
+  EXPECT_EQ(s.panels[0].selected, shown);
+  EXPECT_EQ(s.panels[0].firstShown, 1);
+  // Opened again, from the top. Presses on the lower mark scroll by one row each; the marks stay where they are.
+  Tap(kEscape);
+  Tap(kDown);
+  s = Scene();
+  ASSERT_EQ(s.panels[0].firstShown, 0);
   const POINT below = Middle(s.panels[0].moreBelow);
   Click(below.x, below.y);
   Click(below.x, below.y);
@@ -526,6 +535,18 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   EXPECT_EQ(s.panels[0].moreAbove.bottom, 19 + 2 + 12);
   Tap(kEnter);  // nothing is selected after a scroll by the pointer
   EXPECT_EQ(Commands(), std::vector<int>{});
+
+  // A nested drop-down taller than the view moves up to the view's top, over the bar, and is cut there.
+  HMENU deep = CreatePopupMenu();
+  for (int i = 0; i < 40; ++i) AppendMenuA(deep, MF_STRING, 200 + i, ("Deep " + std::to_string(i)).c_str());
+  AppendMenuA(recent, MF_POPUP, reinterpret_cast<UINT_PTR>(deep), "Deep");
+  host::EndMenuTracking(nullptr);
+  for (int key : {kF10, kDown, kDown, kRight, kDown, kRight}) Tap(key);  // File > Recent > Deep
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 3u);
+  EXPECT_EQ(s.panels[2].rect.top, 0);
+  EXPECT_EQ(s.panels[2].rect.bottom, 499);
+  EXPECT_GT(s.panels[2].moreBelow.bottom, 0);
 }
 
 TEST(MenuCanvasTest, FillsOnlyWhatLiesOnTheCanvas) {
