@@ -23,9 +23,9 @@ const std::map<std::string, int> kKeys = {
 };
 constexpr int kTallItems = 40;  // Zed's drop-down: 40 rows of 18 in a 499-high view
 
-// A window-mode library whose bar holds File (Open, Save, Select, Submenu > One, "&&Literal", a double-byte item
-// marked with '&'), Help (a command), seven long items and Zed (a tall drop-down, ids 100 on), which no longer fit
-// one row of 640.
+// A window-mode library whose bar holds File (Open, Save, Select, Submenu > One and Two, "&&Literal", a
+// double-byte item marked with '&'), Help (a command), seven long items and Zed (a tall drop-down, ids 100 on),
+// which no longer fit one row of 640.
 class MenuKeysTest : public InputTest {
  protected:
   void SetUp() override {
@@ -35,6 +35,7 @@ class MenuKeysTest : public InputTest {
     ASSERT_EQ(EnableMainMenu(1), 0);
     HMENU bar = SystemState.menuHandle, file = CreatePopupMenu(), sub = CreatePopupMenu(), tall = CreatePopupMenu();
     AppendMenuA(sub, MF_STRING, 30, "&One");
+    AppendMenuA(sub, MF_STRING, 31, "&Two");
     AppendMenuA(file, MF_STRING, 10, "&Open");
     AppendMenuA(file, MF_STRING, 11, "&Save");
     AppendMenuA(file, MF_STRING, 12, "&Select");
@@ -133,6 +134,8 @@ const MenuCase kMenuCases[] = {
     {"and the next again", "Alt+f s s Enter", {12}, false, {}, ""},
     {"and wraps among them", "Alt+f s s s Enter", {11}, false, {}, ""},
     {"a letter opens a submenu and chooses in it", "Alt+f m o", {30}, false, {}, ""},
+    {"Enter opens a submenu on its first item", "Alt+f Down Down Down Enter Enter", {30}, false, {}, ""},
+    {"Left and Right open the next drop-down on its first item", "Alt+z Down Right Left Enter", {100}, false, {}, ""},
     {"a literal '&' and a double-byte character mark no letter", "Alt+f l a", {}, true, {}, ""},
     {"a letter works on the bar", "F10 z Enter", {100}, false, {}, ""},
     {"the wrapped row is reached by the arrows", "F10 Left Down Enter", {100}, false, {}, ""},

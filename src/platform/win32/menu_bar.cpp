@@ -373,7 +373,9 @@ AccessMatch MatchAccess(const std::vector<MenuCell>& cells, char letter, int cur
 }
 
 // The letter of a key that can be an access letter (0: none).
-char LetterOfKey(BYTE key) { return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<char>(key) : 0; }
+char LetterOfKey(BYTE key) {
+  return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<char>(key) : 0;
+}
 
 void MoveCursor(HWND window, int x, int y) {
   const HWND__* w = LiveWindow(window);

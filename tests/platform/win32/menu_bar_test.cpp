@@ -416,7 +416,10 @@ namespace {
 constexpr uint32_t kFace = 0xF0F0F0, kLit = 0x316AC5, kShadow = 0xA0A0A0, kDarkShadow = 0x696969, kWhite = 0xFFFFFF,
                    kBlack = 0x000000;
 
-POINT Corner(const RECT& r, int dx, int dy) { return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy}; }
+// A pixel counted from a rectangle's corner: negative offsets count from its right or bottom edge.
+POINT Corner(const RECT& r, int dx, int dy) {
+  return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy};
+}
 
 }  // namespace
 
@@ -445,7 +448,7 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
   Tap(kF10);
   Tap(kDown);
   s = Scene();
-  const RECT recent = s.panels[0].cells[2].rect, panel = s.panels[0].rect;
+  const RECT recent = s.panels[0].cells[2].rect, panel = s.panels[0].rect, separator = s.panels[0].cells[1].rect;
   const int middle = (recent.top + recent.bottom) / 2;
   check({{"the lit bar item's underlined F", Corner(s.bar[0].accessMark, 0, 0), kWhite},
          {"the underline's last pixel", Corner(s.bar[0].accessMark, -1, 0), kWhite},
@@ -457,7 +460,7 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
          {"the drop-down's last row, right", Corner(panel, -1, -1), kDarkShadow},
          {"the row above it", Corner(panel, 1, -2), kShadow},
          {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
-         {"the separator's light line", {s.panels[0].cells[1].rect.left + 1, Middle(s.panels[0].cells[1].rect).y}, kWhite}});
+         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite}});
   // Some ink in the last item's row.
   headless::CapturedFrame picture = headless::WindowPicture(window);
   const RECT quit = s.panels[0].cells[3].rect;
