@@ -267,6 +267,12 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   host::PointerButton(window, 600, 400, false);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  // A press on an item of an open drop-down highlights it at once; letting go there chooses it.
+  Click(fileItem.x, fileItem.y);
+  host::PointerButton(window, quit.x, quit.y, true);
+  EXPECT_EQ(Scene().panels[0].selected, 3);
+  host::PointerButton(window, quit.x, quit.y, false);
+  EXPECT_EQ(Commands(), std::vector<int>{11});
 }
 
 TEST_F(MenuBarTest, TheCursorFollowsThePointerWhileNoMenuIsOpen) {
