@@ -50,8 +50,10 @@ struct InputState {
 InputState& Input();
 
 // Keys by DirectInput key code (1 to 255). A press of a key that is down is an auto-repeat: it repeats the
-// window message but changes no state. Focus loss releases every key that is down.
+// window message but changes no state. Focus loss releases every key that is down. While a menu is worked the
+// keys go to it alone (platform/host/menu_bar.h).
 void KeyChanged(int code, bool down);
+// Every key reads released; the next press of any key counts as a press.
 void ReleaseAllKeys();
 // The virtual key a DirectInput key code makes (0 when none).
 BYTE VirtualKeyOfKeyCode(int code);

@@ -39,6 +39,7 @@ struct HWND__ {
   bool shownOnce = false;
   bool topmost = false;
   bool needsPaint = false;
+  int barRows = 1;  // rows the menu bar takes (its items wrap where the width ends)
 };
 
 struct MenuItem {
@@ -92,15 +93,19 @@ struct IdleWatch {
 };
 
 // The menu a person works: the window, the bar item highlighted and whether its drop-down is open, the item
-// selected in each open drop-down (outermost first), the button held since a press on the menu, and the keys
-// whose release the menu swallows because it took their press.
+// selected and the first item shown in each open drop-down (outermost first), whether the keyboard works it (its
+// access letters are underlined), the button held since a press on the menu, and the keys whose release the menu
+// swallows because it took their press.
 struct MenuTracking {
   HWND window = nullptr;
   int bar = -1;
   bool open = false;
   std::vector<int> selected;
+  std::vector<int> firstShown;
+  bool byKeyboard = false;
   bool buttonDown = false;
   bool swallowUp[256] = {};
+  bool tookLastPress = false;  // the latest key press went to the menu (so does the text it types)
 };
 
 struct PlatformState {
@@ -165,6 +170,8 @@ HWND__* LiveWindow(HWND window);
 void TellHostOfWindow(HWND window);
 // Gives a window another menu bar (null: none), keeping its outer rectangle: the client area changes by the bar.
 void ChangeWindowMenu(HWND window, HMENU menu);
+// The window's menu bar has other items: it takes the rows they need, the client area growing or shrinking by them.
+void MenuBarChanged(HWND window);
 
 // Host events, in window terms. Activation is sent to every visible top-level window; a close request posts
 // WM_SYSCOMMAND/SC_CLOSE as the real close box does.

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/host/input.h"
+#include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 
@@ -75,6 +76,9 @@ void TextCommitted(const std::string& utf8) {
   std::string text = Utf8ToShiftJis(utf8);
   if (text.empty()) return;
   InputState& input = Input();
+  // Text typed by a key the menu took, or with Alt held (an access letter), belongs to the menu.
+  const bool altChord = (input.virtualKeys[VK_MENU] & 0x80) && !(input.virtualKeys[VK_CONTROL] & 0x80);
+  if (MenuTrackingWindow() || MenuTookLastPress() || altChord) return;
   if (input.imeEnabled && input.composing) {
     input.composing = false;
     ImeSnapshot result;

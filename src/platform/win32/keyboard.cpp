@@ -2,7 +2,9 @@
 // focused window, and the DirectInput devices told of each change.
 #include "platform/win32/keyboard.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/host/input.h"
 #include "platform/host/idle.h"
@@ -97,6 +99,8 @@ void KeyChanged(int code, bool down) {
   InputState& input = Input();
   const bool wasDown = (input.keyCodes[code] & 0x80) != 0;
   const BYTE virtualKey = VirtualKeyOfKeyCode(code);
+  // A menu being worked holds the keyboard: the key state, the devices and the messages hear nothing.
+  if (MenuTakesKey(code, virtualKey, down)) return;
   if (down != wasDown) {
     input.keyCodes[code] = down ? 0x80 : 0;
     if (virtualKey) {
@@ -120,7 +124,6 @@ void KeyChanged(int code, bool down) {
   } else if (!down) {
     return;  // a release of a key that is up
   }
-  if (MenuTakesKey(code, virtualKey, down)) return;
   PostKeyMessage(code, virtualKey, down, wasDown);
 }
 
@@ -128,6 +131,8 @@ void ReleaseAllKeys() {
   for (int code = 1; code < 256; ++code) {
     if (Input().keyCodes[code] & 0x80) KeyChanged(code, false);
   }
+  // No release is awaited any more: the next press of any key is a press.
+  std::fill(std::begin(State().menuTracking.swallowUp), std::end(State().menuTracking.swallowUp), false);
 }
 
 void JoystickChanged(uint32_t id) {

@@ -176,6 +176,9 @@ BOOL TranslateMessage(const MSG* msg) {
     return (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) ? TRUE : FALSE;
   }
   int c = CharacterOfKey(msg->wParam);
+  // With Alt, a letter or digit makes a system character: the menu's access letters.
+  const bool letter = (msg->wParam >= 'A' && msg->wParam <= 'Z') || (msg->wParam >= '0' && msg->wParam <= '9');
+  if (msg->message == WM_SYSKEYDOWN && letter && (msg->lParam & (1 << 29))) c = static_cast<int>(msg->wParam) | 0x20;
   if (c >= 0) {
     PostMessageA(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(c),
                  msg->lParam);
@@ -212,13 +215,19 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
           ShowWindow(window, SW_RESTORE);
           return 0;
         case SC_KEYMENU:
-          host::BeginKeyboardMenu(window);
+          host::BeginKeyboardMenu(window, static_cast<char>(lparam & 0xFF));
           return 0;
         default:
           return 0;
       }
     case WM_SYSKEYDOWN:
       if (wparam == VK_F4) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_SYSCHAR:
+      // Alt with a character: the menu bar item whose access letter it is.
+      if (wparam != VK_RETURN && wparam != VK_ESCAPE && (lparam & (1 << 29))) {
+        SendMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wparam));
+      }
       return 0;
     case WM_SYSKEYUP: {
       // F10, or Alt pressed and let go alone, puts the menu bar in the keyboard's hands.

@@ -194,7 +194,7 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR idOrSubMenu, LPCSTR text) {
 
 BOOL DrawMenuBar(HWND window) {
   if (!LiveWindow(window)) return FALSE;
-  host::TellHostOfWindow(window);
+  host::MenuBarChanged(window);
   return TRUE;
 }
 

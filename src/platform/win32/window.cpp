@@ -65,7 +65,9 @@ RECT FrameOf(DWORD style, DWORD exStyle, bool menu) {
 }
 
 RECT ClientOf(const HWND__& w) {
-  RECT f = FrameOf(w.style, w.exStyle, w.menu != nullptr && !(w.style & WS_CHILD));
+  const bool menu = w.menu != nullptr && !(w.style & WS_CHILD);
+  RECT f = FrameOf(w.style, w.exStyle, menu);
+  if (menu) f.top += (w.barRows - 1) * kMenuBar;
   RECT c{w.rect.left + f.left, w.rect.top + f.top, w.rect.right - f.right, w.rect.bottom - f.bottom};
   if (c.right < c.left) c.right = c.left;
   if (c.bottom < c.top) c.bottom = c.top;
@@ -73,6 +75,16 @@ RECT ClientOf(const HWND__& w) {
 }
 
 bool IsTopLevel(const HWND__& w) { return w.parent == nullptr && !(w.style & WS_CHILD); }
+
+// The menu bar takes the rows its items need at the client area's width (which the rows do not change); rows
+// beyond the first come out of the client area, as the frame AdjustWindowRectEx measures holds one.
+void FitMenuBar(HWND__& w) {
+  w.barRows = 1;
+  if (w.menu && IsTopLevel(w)) {
+    RECT c = ClientOf(w);
+    w.barRows = host::MenuBarRows(w.menu, c.right - c.left);
+  }
+}
 
 void TellHost(HWND__& w) {
   if (!IsTopLevel(w)) return;
@@ -84,7 +96,7 @@ void TellHost(HWND__& w) {
   view.clientHeight = c.bottom - c.top;
   view.visible = (w.style & WS_VISIBLE) != 0;
   view.menu = w.menu;
-  view.menuBarHeight = w.menu ? kMenuBar : 0;
+  view.menuBarHeight = w.menu ? w.barRows * kMenuBar : 0;
   view.shaped = w.shaped;
   view.shape = w.shape;
   view.frameLeft = c.left - w.rect.left;
@@ -191,6 +203,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   // Records of destroyed windows are freed here; nothing reads one once its destruction has ended.
   std::erase_if(s.windows, [](const std::unique_ptr<HWND__>& other) { return other->destroyed; });
   s.windows.push_back(std::move(record));
+  FitMenuBar(w);
   if (IsTopLevel(w)) host::Current().ClassWindowAdded(w.className);
 
   CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
@@ -425,6 +438,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
   }
   RECT oldClient = ClientOf(*w);
   w->rect = next;
+  FitMenuBar(*w);
   return Replaced(*w, oldClient, flags);
 }
 
@@ -469,6 +483,16 @@ void host::ChangeWindowMenu(HWND window, HMENU menu) {
   EndMenuTracking(window);
   RECT oldClient = ClientOf(*w);
   w->menu = menu;
+  FitMenuBar(*w);
+  Replaced(*w, oldClient, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+  TellHostOfWindow(window);
+}
+
+void host::MenuBarChanged(HWND window) {
+  HWND__* w = LiveWindow(window);
+  if (!w) return;
+  RECT oldClient = ClientOf(*w);
+  FitMenuBar(*w);
   Replaced(*w, oldClient, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
   TellHostOfWindow(window);
 }

@@ -3,9 +3,11 @@
 // goes, and the place and shape a host is given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/host/headless/headless_host.h"
 #include "platform/host/headless/headless_input.h"
 #include "platform/host/input.h"
 #include "platform/host/menu_bar.h"
@@ -164,12 +166,28 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   EXPECT_TRUE(p.cells[1].separator);
   EXPECT_EQ(p.selected, -1);
 
-  // A window too narrow for every item shows the ones that begin inside it.
+  // A window too narrow for every item wraps them to further rows, each row 19 high; they come out of the client
+  // area (a window that wants its client area whole grows itself, as the library's main window does).
   host::EndMenuTracking(window);
   SetWindowPos(window, nullptr, 0, 0, file + help + 14 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
   s = Scene();
-  ASSERT_EQ(s.bar.size(), 2u);
-  EXPECT_EQ(s.bar[1].text, "Help");
+  ASSERT_EQ(s.bar.size(), 3u);
+  EXPECT_EQ(Text(s.bar[1].rect), Text(RECT{0, 19, help + 14, 38}));
+  EXPECT_EQ(s.bar[1].textY, 22);
+  EXPECT_EQ(s.bar[2].rect.top, gone + 14 > file ? 38 : 19);
+  EXPECT_EQ(s.stripHeight, s.bar[2].rect.bottom);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.bottom, 300 - kAbove - kSide - (s.stripHeight - 19));
+  host::WindowView view;
+  ASSERT_TRUE(headless::FindWindowView(window, &view));
+  EXPECT_EQ(view.menuBarHeight, s.stripHeight);
+  EXPECT_EQ(view.clientHeight + view.menuBarHeight, 300 - kAbove - kSide + 19);
+  // Wide again, one row.
+  SetWindowPos(window, nullptr, 0, 0, 640 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(window, &client);
+  EXPECT_EQ(Scene().stripHeight, 19);
+  EXPECT_EQ(client.bottom, 300 - kAbove - kSide);
 }
 
 TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
@@ -249,6 +267,12 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   host::PointerButton(window, 600, 400, false);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  // A press on an item of an open drop-down highlights it at once; letting go there chooses it.
+  Click(fileItem.x, fileItem.y);
+  host::PointerButton(window, quit.x, quit.y, true);
+  EXPECT_EQ(Scene().panels[0].selected, 3);
+  host::PointerButton(window, quit.x, quit.y, false);
+  EXPECT_EQ(Commands(), std::vector<int>{11});
 }
 
 TEST_F(MenuBarTest, TheCursorFollowsThePointerWhileNoMenuIsOpen) {
@@ -391,4 +415,165 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_FALSE(view.shaped);
   for (HRGN r : {region, dot, caption}) DeleteObject(r);
+}
+
+namespace {
+
+constexpr uint32_t kFace = 0xF0F0F0, kLit = 0x316AC5, kShadow = 0xA0A0A0, kDarkShadow = 0x696969, kWhite = 0xFFFFFF,
+                   kBlack = 0x000000;
+
+// A pixel counted from a rectangle's corner: negative offsets count from its right or bottom edge.
+POINT Corner(const RECT& r, int dx, int dy) {
+  return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy};
+}
+
+}  // namespace
+
+TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
+  struct Spot {
+    const char* name;
+    POINT at;
+    uint32_t rgb;
+  };
+  auto check = [this](const std::vector<Spot>& spots) {
+    headless::CapturedFrame picture = headless::WindowPicture(window);
+    ASSERT_EQ(picture.width * 10000 + picture.height, 640 * 10000 + 499);
+    for (const Spot& spot : spots) EXPECT_EQ(picture.Rgb(spot.at.x, spot.at.y), spot.rgb) << spot.name;
+  };
+  host::MenuScene s = Scene();
+  check({{"the strip's left column, top", {0, 0}, kFace},
+         {"the strip's left column, bottom", {0, 18}, kFace},
+         {"the strip's right end", {639, 18}, kFace},
+         {"the client area, nothing presented yet", {0, 19}, kBlack},
+         {"no underline while no key works the menu", Corner(s.bar[0].accessMark, 0, 0), kFace}});
+  Click(5, 5);
+  s = Scene();
+  check({{"the lit bar item's left column", {0, 0}, kLit},
+         {"no underline in a drop-down the pointer opened", Corner(s.panels[0].cells[0].accessMark, 0, 0), kFace}});
+  host::EndMenuTracking(nullptr);
+  Tap(kF10);
+  Tap(kDown);
+  s = Scene();
+  const RECT recent = s.panels[0].cells[2].rect, panel = s.panels[0].rect, separator = s.panels[0].cells[1].rect;
+  const int middle = (recent.top + recent.bottom) / 2;
+  check({{"the lit bar item's underlined F", Corner(s.bar[0].accessMark, 0, 0), kWhite},
+         {"the underline's last pixel", Corner(s.bar[0].accessMark, -1, 0), kWhite},
+         {"the selected item's underlined O", Corner(s.panels[0].cells[0].accessMark, 0, 0), kWhite},
+         {"the submenu arrow's tip", {recent.right - 7, middle}, kBlack},
+         {"the submenu arrow's base", {recent.right - 10, middle - 3}, kBlack},
+         {"beside the arrow", {recent.right - 11, middle}, kFace},
+         {"the drop-down's last row, left", Corner(panel, 0, -1), kDarkShadow},
+         {"the drop-down's last row, right", Corner(panel, -1, -1), kDarkShadow},
+         {"the row above it", Corner(panel, 1, -2), kShadow},
+         {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
+         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite}});
+  // Some ink in the last item's row.
+  headless::CapturedFrame picture = headless::WindowPicture(window);
+  const RECT quit = s.panels[0].cells[3].rect;
+  int ink = 0;
+  for (int y = quit.top; y < quit.bottom; ++y) {
+    for (int x = quit.left; x < quit.right; ++x) ink += picture.Rgb(x, y) == kBlack;
+  }
+  EXPECT_GT(ink, 10);
+}
+
+TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
+  HMENU tall = CreatePopupMenu();
+  for (int i = 0; i < 40; ++i) AppendMenuA(tall, MF_STRING, 100 + i, ("Row " + std::to_string(i)).c_str());
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tall), "&Tall");
+  DrawMenuBar(window);
+  Tap(kF10);
+  Tap(kLeft);  // Tall, the last bar item
+  Tap(kDown);
+  host::MenuScene s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  const host::MenuPanel* p = &s.panels[0];
+  // Cut at the view's bottom: a mark row of 12 at either end (marked only where items lie hidden), the rows that
+  // fit between.
+  EXPECT_EQ(p->rect.bottom, 499);
+  EXPECT_EQ(p->moreAbove.bottom, 0);
+  EXPECT_EQ(Text(p->moreBelow), Text(RECT{p->rect.left + 2, 499 - 2 - 12, p->rect.right - 2, 499 - 2}));
+  const int shown = (499 - 19 - 2 - 2 - 12 - 12) / 18;
+  EXPECT_EQ(p->cells[0].rect.top, 19 + 2 + 12);
+  EXPECT_TRUE(p->cells[shown - 1].rect.bottom > 0);
+  EXPECT_EQ(p->cells[shown].rect.bottom, 0);
+  headless::CapturedFrame picture = headless::WindowPicture(window);
+  POINT mark = Middle(p->moreBelow);
+  EXPECT_EQ(picture.Rgb(mark.x, mark.y), kBlack);
+  EXPECT_EQ(picture.Rgb(mark.x, mark.y + 1), kBlack);  // a triangle pointing down: widest at its top
+
+  // The keys reach the last row (Up from the first): the drop-down scrolls so that the selection shows, with a
+  // mark above now.
+  EXPECT_EQ(p->selected, 0);
+  Tap(kUp);
+  s = Scene();
+  p = &s.panels[0];
+  EXPECT_EQ(p->selected, 39);
+  EXPECT_EQ(p->firstShown, 40 - shown);  // as many rows as fit, the selection at the bottom
+  EXPECT_GT(p->cells[39].rect.bottom, 0);
+  EXPECT_LE(p->rect.bottom, 499);
+  EXPECT_EQ(p->moreAbove.bottom - p->moreAbove.top, 12);
+  EXPECT_EQ(p->moreBelow.bottom, 0);
+  picture = headless::WindowPicture(window);
+  POINT lastRow = Corner(p->cells[39].rect, 0, 0);
+  EXPECT_EQ(picture.Rgb(lastRow.x, lastRow.y), kLit);
+  // Back down over the end: the first row shows again.
+  Tap(kDown);
+  s = Scene();
+  EXPECT_EQ(s.panels[0].firstShown, 0);
+  EXPECT_GT(s.panels[0].cells[0].rect.bottom, 0);
+  // Down past the last row shown scrolls by one.
+  for (int i = 0; i < shown; ++i) Tap(kDown);
+  s = Scene();
+  EXPECT_EQ(s.panels[0].selected, shown);
+  EXPECT_EQ(s.panels[0].firstShown, 1);
+  // Opened again, from the top. Presses on the lower mark scroll by one row each; the marks stay where they are.
+  Tap(kEscape);
+  Tap(kDown);
+  s = Scene();
+  ASSERT_EQ(s.panels[0].firstShown, 0);
+  const POINT below = Middle(s.panels[0].moreBelow);
+  Click(below.x, below.y);
+  Click(below.x, below.y);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  EXPECT_EQ(s.panels[0].firstShown, 2);
+  EXPECT_EQ(s.panels[0].cells[1].rect.bottom, 0);
+  EXPECT_EQ(s.panels[0].cells[2].rect.top, 19 + 2 + 12);
+  EXPECT_EQ(Middle(s.panels[0].moreBelow).y, below.y);
+  EXPECT_EQ(s.panels[0].moreAbove.bottom, 19 + 2 + 12);
+  Tap(kEnter);  // nothing is selected after a scroll by the pointer
+  EXPECT_EQ(Commands(), std::vector<int>{});
+
+  // A nested drop-down taller than the view moves up to the view's top, over the bar, and is cut there.
+  HMENU deep = CreatePopupMenu();
+  for (int i = 0; i < 40; ++i) AppendMenuA(deep, MF_STRING, 200 + i, ("Deep " + std::to_string(i)).c_str());
+  AppendMenuA(recent, MF_POPUP, reinterpret_cast<UINT_PTR>(deep), "Deep");
+  host::EndMenuTracking(nullptr);
+  for (int key : {kF10, kDown, kDown, kRight, kDown, kRight}) Tap(key);  // File > Recent > Deep
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 3u);
+  EXPECT_EQ(s.panels[2].rect.top, 0);
+  EXPECT_EQ(s.panels[2].rect.bottom, 499);
+  EXPECT_GT(s.panels[2].moreBelow.bottom, 0);
+}
+
+TEST(MenuCanvasTest, FillsOnlyWhatLiesOnTheCanvas) {
+  headless::Start();
+  struct Case {
+    RECT rect;
+    int covered;  // pixels of the 8 x 6 canvas it covers
+  } cases[] = {
+      {{9, 0, 12, 6}, 0},   {{100, 2, 200, 3}, 0}, {{-5, 0, -1, 6}, 0},  {{0, -5, 8, -1}, 0},   {{0, 7, 8, 9}, 0},
+      {{6, 1, 20, 3}, 4},   {{-3, 0, 2, 1}, 2},    {{3, -4, 5, 2}, 4},   {{0, 5, 8, 40}, 8},    {{5, 5, 2, 2}, 0},
+      {{8, 0, 9, 6}, 0},    {{0, 6, 8, 7}, 0},     {{-1000000000, -1000000000, 1000000000, 1000000000}, 48},
+  };
+  for (const Case& c : cases) {
+    host::MenuCanvas canvas(8, 6);
+    canvas.Fill(RECT{0, 0, 8, 6}, 0x111111);
+    canvas.Fill(c.rect, 0xABCDEF);
+    host::MenuPicture picture = canvas.Take(RECT{0, 0, 8, 6});
+    ASSERT_EQ(picture.pixels.size(), 48u);
+    EXPECT_EQ(std::count(picture.pixels.begin(), picture.pixels.end(), 0xABCDEFu), c.covered) << Text(c.rect);
+  }
 }

@@ -9,6 +9,7 @@
 
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_input.h"
+#include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
 #include "platform/media/midi_synth.h"
@@ -356,6 +357,41 @@ uint32_t CapturedFrame::Rgb(int x, int y) const {
 }
 
 const std::vector<CapturedFrame>& Frames() { return Headless()->frames_; }
+
+CapturedFrame WindowPicture(HWND window) {
+  CapturedFrame picture;
+  host::WindowView view;
+  if (!FindWindowView(window, &view)) return picture;
+  const host::ViewPlacement place = host::PlacementOf(view);
+  picture.window = window;
+  picture.width = std::max(place.width, 0);
+  picture.height = std::max(place.height, 0);
+  picture.bitsPerPixel = 32;
+  picture.pitch = picture.width * 4;
+  picture.redMask = 0xFF0000;
+  picture.greenMask = 0x00FF00;
+  picture.blueMask = 0x0000FF;
+  picture.pixels.assign(static_cast<size_t>(picture.pitch) * picture.height, 0);
+  picture.milliseconds = Milliseconds();
+  auto put = [&picture](int x, int y, uint32_t rgb) {
+    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) return;
+    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * picture.pitch + x * 4, &rgb, 4);
+  };
+  const std::vector<CapturedFrame>& frames = Headless()->frames_;
+  for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
+    if (it->window != window) continue;
+    for (int y = 0; y < it->height; ++y) {
+      for (int x = 0; x < it->width; ++x) put(x, place.stripHeight + y, it->Rgb(x, y));
+    }
+    break;
+  }
+  for (const host::MenuPicture& p : host::PaintMenu(host::MenuSceneOf(window))) {
+    for (int y = 0; y < p.Height(); ++y) {
+      for (int x = 0; x < p.Width(); ++x) put(p.place.left + x, p.place.top + y, p.At(x, y));
+    }
+  }
+  return picture;
+}
 void ClearFrames() { Headless()->frames_.clear(); }
 void SetFrameLimit(size_t limit) { Headless()->frameLimit_ = std::max<size_t>(limit, 1); }
 void SetPresentObserver(std::function<void(const CapturedFrame&)> observer) {

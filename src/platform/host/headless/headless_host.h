@@ -89,6 +89,10 @@ struct CapturedFrame {
   uint32_t Rgb(int x, int y) const;
 };
 const std::vector<CapturedFrame>& Frames();
+// The whole view of a window as a person sees it now: the menu bar strip and open drop-downs painted over the
+// last frame presented to it (black where there is none), 32-bit X8R8G8B8. Frames() keep the client area alone.
+// 0 x 0 for a window the host does not know.
+CapturedFrame WindowPicture(HWND window);
 void ClearFrames();
 void SetFrameLimit(size_t limit);  // frames kept (oldest dropped first); 64 by default
 // Called with every frame as it is presented, after it is kept (an empty function: none). A test watches a running

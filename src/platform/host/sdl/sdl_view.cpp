@@ -1,124 +1,14 @@
 // The real window of a top-level window: SDL window and renderer, the presented picture below the menu bar strip,
-// the strip and drop-downs painted through the platform's GDI (so their texts are Shift-JIS drawn in the UI font)
-// and the window's shape and place.
+// the pictures of the strip and drop-downs placed over it, and the window's shape and place.
 #include "platform/host/sdl/sdl_view.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "platform/host/platform.h"
-#include "platform/win32/gdi.h"
-#include "platform/win32/gdi_text.h"
 
 namespace host {
 namespace {
-
-constexpr uint32_t kFace = 0xF0F0F0;
-constexpr uint32_t kHighlight = 0x316AC5;
-constexpr uint32_t kShadow = 0xA0A0A0;
-constexpr uint32_t kDarkShadow = 0x696969;
-constexpr uint32_t kLight = 0xFFFFFF;
-constexpr COLORREF kText = RGB(0, 0, 0);
-constexpr COLORREF kHighlightText = RGB(255, 255, 255);
-constexpr COLORREF kGrayText = RGB(128, 128, 128);
-
-// A 32-bit picture painted with GDI: rectangles by hand, texts in the menu font.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    bitmap_ = dc_ ? CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-    pixels_ = static_cast<uint32_t*>(bits);
-    font_ = CreateMenuFont();
-    if (bitmap_) oldBitmap_ = SelectObject(dc_, bitmap_);
-    if (bitmap_ && font_) oldFont_ = SelectObject(dc_, font_);
-    if (dc_) SetBkMode(dc_, TRANSPARENT);
-  }
-  ~Canvas() {
-    if (oldFont_) SelectObject(dc_, oldFont_);
-    if (oldBitmap_) SelectObject(dc_, oldBitmap_);
-    if (font_) DeleteObject(font_);
-    if (bitmap_) DeleteObject(bitmap_);
-    if (dc_) DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-
-  void Fill(RECT r, uint32_t rgb) {
-    if (!pixels_) return;
-    r = {std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, width_),
-         std::min<LONG>(r.bottom, height_)};
-    for (LONG y = r.top; y < r.bottom; ++y) std::fill(pixels_ + y * width_ + r.left, pixels_ + y * width_ + r.right, rgb);
-  }
-  void Text(int x, int y, const std::string& text, COLORREF color) {
-    if (!oldFont_ || text.empty()) return;
-    SetTextColor(dc_, color);
-    TextOutA(dc_, x, y, text.data(), static_cast<int>(text.size()));
-  }
-  // The arrow of an item that opens a submenu: a small triangle pointing right, centred on (x, y).
-  void Arrow(int x, int y, uint32_t rgb) {
-    for (int i = 0; i < 4; ++i) Fill(RECT{x + i, y - 3 + i, x + i + 1, y + 4 - i}, rgb);
-  }
-  SDL_Texture* Texture(SDL_Renderer* renderer) {
-    if (!pixels_) return nullptr;
-    SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, width_, height_);
-    if (t) SDL_UpdateTexture(t, nullptr, pixels_, width_ * 4);
-    return t;
-  }
-
- private:
-  int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HFONT font_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr, oldFont_ = nullptr;
-  uint32_t* pixels_ = nullptr;
-};
-
-RECT Moved(RECT r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
-
-void PaintStrip(Canvas& c, const MenuScene& scene) {
-  c.Fill(RECT{0, 0, scene.width, scene.stripHeight}, kFace);
-  for (size_t i = 0; i < scene.bar.size(); ++i) {
-    const MenuCell& cell = scene.bar[i];
-    bool lit = static_cast<int>(i) == scene.barSelected;
-    if (lit) c.Fill(cell.rect, kHighlight);
-    c.Text(cell.textX, cell.textY, cell.text, lit ? kHighlightText : cell.grayed ? kGrayText : kText);
-  }
-}
-
-void PaintPanel(Canvas& c, const MenuPanel& panel) {
-  const int dx = -panel.rect.left, dy = -panel.rect.top;
-  const int w = panel.rect.right - panel.rect.left, h = panel.rect.bottom - panel.rect.top;
-  c.Fill(RECT{0, 0, w, h}, kDarkShadow);
-  c.Fill(RECT{0, 0, w - 1, h - 1}, kLight);
-  c.Fill(RECT{1, 1, w - 1, h - 1}, kShadow);
-  c.Fill(RECT{1, 1, w - 2, h - 2}, kFace);
-  for (size_t i = 0; i < panel.cells.size(); ++i) {
-    const MenuCell& cell = panel.cells[i];
-    RECT r = Moved(cell.rect, dx, dy);
-    if (cell.separator) {
-      int mid = (r.top + r.bottom) / 2 - 1;
-      c.Fill(RECT{r.left + 1, mid, r.right - 1, mid + 1}, kShadow);
-      c.Fill(RECT{r.left + 1, mid + 1, r.right - 1, mid + 2}, kLight);
-      continue;
-    }
-    bool lit = static_cast<int>(i) == panel.selected;
-    if (lit) c.Fill(r, kHighlight);
-    COLORREF ink = cell.grayed ? kGrayText : lit ? kHighlightText : kText;
-    c.Text(cell.textX + dx, cell.textY + dy, cell.text, ink);
-    c.Text(panel.shortcutX, cell.textY + dy, cell.shortcut, ink);
-    if (cell.subMenu) c.Arrow(r.right - 10, (r.top + r.bottom) / 2, lit ? 0xFFFFFF : cell.grayed ? 0x808080 : 0);
-  }
-}
 
 bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const RECT& x, const RECT& y) {
@@ -237,16 +127,12 @@ void SdlView::MenuChanged() {
     Show();
     return;
   }
-  MenuScene scene = MenuSceneOf(hwnd_);
-  if (scene.stripHeight > 0 && scene.width > 0) {
-    Canvas strip(scene.width, scene.stripHeight);
-    PaintStrip(strip, scene);
-    if (SDL_Texture* t = strip.Texture(renderer_)) menu_.push_back({t, SDL_Rect{0, 0, scene.width, scene.stripHeight}});
-  }
-  for (const MenuPanel& panel : scene.panels) {
-    Canvas canvas(panel.rect.right - panel.rect.left, panel.rect.bottom - panel.rect.top);
-    PaintPanel(canvas, panel);
-    if (SDL_Texture* t = canvas.Texture(renderer_)) menu_.push_back({t, SdlRect(panel.rect)});
+  for (const MenuPicture& picture : PaintMenu(MenuSceneOf(hwnd_))) {
+    SDL_Texture* t = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, picture.Width(),
+                                       picture.Height());
+    if (!t) continue;
+    SDL_UpdateTexture(t, nullptr, picture.pixels.data(), picture.Width() * 4);
+    menu_.push_back({t, SdlRect(picture.place)});
   }
   Show();
 }
