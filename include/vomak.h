@@ -124,9 +124,9 @@ int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum,
 int CreateEmptyGraphDefault(int width, int height);
 // A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
 int DeriveGraph(int x, int y, int width, int height, int parentHandle);
-// Deletes a graph (logFlag 1 logs it); 0, or -1 for a bad handle.
+// Deletes a graph (logFlag 1 logs it); 0, or -1 for a bad handle. Deleting the draw target selects the back screen.
 int DeleteGraphHandle(int handle, int logFlag);
-// Deletes every graph; 0.
+// Deletes every graph; 0. A graph draw target is deleted too, and the back screen selected.
 int DeleteAllGraphs(int logFlag);
 // Registers an integer set to 0 now and to 1 when the graph is deleted (null unregisters); 0, or -1.
 int SetGraphDeletedFlagPointer(int handle, int32_t* flagPointer);

@@ -66,10 +66,11 @@ int SelectBlendMode(int mode, int parameter) {
   return 0;
 }
 
-int SetDrawClipRect(int x1, int y1, int x2, int y2) {
+namespace {
+
+// The clip setter after its wait for activation.
+void ApplyDrawClipRect(int x1, int y1, int x2, int y2) {
   GraphicsDrawState& s = State();
-  if (s.suspended != 0) return 0;
-  WaitForActivation();
   const int requested[4] = {x1, y1, x2, y2};
   StoreRequestedDrawArea(requested);
   if (x2 < x1) std::swap(x1, x2);
@@ -91,7 +92,7 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
     }
   } else {
     const GraphRecord* graph = GetGraphRecord(s.drawTarget);
-    if (graph == nullptr) return 0;
+    if (graph == nullptr) return;
     width = graph->width;
     height = graph->height;
   }
@@ -105,6 +106,14 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
     if (ThreeDAvailable()) G_D3D_ApplyClipRect(&s.clip);
     G_DDraw_ApplyClipRect(&s.clip);
   }
+}
+
+}  // namespace
+
+int SetDrawClipRect(int x1, int y1, int x2, int y2) {
+  if (State().suspended != 0) return 0;
+  WaitForActivation();
+  ApplyDrawClipRect(x1, y1, x2, y2);
   return 0;
 }
 
@@ -147,18 +156,13 @@ void FitClipToTarget(int previousWidth, int previousHeight) {
   GetGraphSizeOf(s.drawTarget, &w, &h);
   s.targetWidth = w;
   s.targetHeight = h;
-  if (w == previousWidth && h == previousHeight) SetDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
-  else SetDrawClipRect(0, 0, w, h);
+  if (w == previousWidth && h == previousHeight) ApplyDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
+  else ApplyDrawClipRect(0, 0, w, h);
 }
 
-}  // namespace
-
-int SelectDrawTarget(int target) {
+// The target switch after the checks and the wait for activation.
+int SwitchDrawTarget(int target) {
   GraphicsDrawState& s = State();
-  if (GetGraphicsManagerState().started == 0) return -1;
-  if (s.suspended != 0) return 0;
-  if (target != -4 && target != -2 && GetGraphRecord(target) == nullptr) return -1;
-  WaitForActivation();
   const int maskWasOn = GetMaskDrawOn();
   SetMaskDrawOn(0);
   const int previous = s.drawTarget;
@@ -172,6 +176,21 @@ int SelectDrawTarget(int target) {
   FitClipToTarget(previousWidth, previousHeight);
   SetMaskDrawOn(maskWasOn);
   return result;
+}
+
+}  // namespace
+
+int SelectDrawTarget(int target) {
+  if (GetGraphicsManagerState().started == 0) return -1;
+  if (State().suspended != 0) return 0;
+  if (target != -4 && target != -2 && GetGraphRecord(target) == nullptr) return -1;
+  WaitForActivation();
+  return SwitchDrawTarget(target);
+}
+
+// Deletion does not wait for activation: it may run while the library shuts down behind an inactive window.
+void ReleaseDeletedDrawTarget(int graphHandle) {
+  if (State().drawTarget == graphHandle) SwitchDrawTarget(-2);
 }
 
 int SetBackFaceCulling(int flag) {

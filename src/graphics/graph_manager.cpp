@@ -392,6 +392,8 @@ int DeleteGraphHandle(int handle, int logFlag) {
   manager.graphs.Remove(slot);
   if (record->deletedFlag != nullptr) *record->deletedFlag = 1;
   FreeRecord(record);
+  // Drawing must not go on into the released surface.
+  ReleaseDeletedDrawTarget(handle);
   return 0;
 }
 

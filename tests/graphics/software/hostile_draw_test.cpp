@@ -1,0 +1,123 @@
+// Draw calls a hostile caller can make: the draw target deleted under the caller, boxes and circles far larger
+// than the screen, and positions at the ends of the int range.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "graphics/draw_front.h"
+#include "graphics/graphics_test_support.h"
+
+namespace {
+
+class HostileDrawTest : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    ASSERT_EQ(Start(32), 0);
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    font_ = CreateFontToHandle(nullptr, 16, -1, -1, -1, -1, -1, -1);
+    ASSERT_GE(font_, 0);
+  }
+  // The whole back screen, pixel by pixel.
+  static std::vector<uint32_t> BackScreen() {
+    LockedSurface back(QueryBackSurface());
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) pixels.push_back(back.Get(x, y) & 0xFFFFFF);
+    return pixels;
+  }
+  static void ClearBack() {
+    ASSERT_EQ(SetDrawClipRect(0, 0, 640, 480), 0);
+    ASSERT_EQ(DrawFillBox(0, 0, 640, 480, 0), 0);
+  }
+  // A graph of w x h pixels of one colour.
+  static int Graph(int w, int h, uint32_t colour) {
+    const int graph = CreateEmptyGraph(w, h, 0, 0);
+    EXPECT_GT(graph, 0);
+    EXPECT_EQ(PaintGraphWithColor(graph, colour >> 16 & 0xFF, colour >> 8 & 0xFF, colour & 0xFF, 255), 0);
+    return graph;
+  }
+  int font_ = -1;
+};
+
+constexpr uint32_t kRed = 0xFF0000;
+
+// Every route that deletes the selected graph target leaves the back screen selected, and each draw call after it
+// lands there.
+TEST_F(HostileDrawTest, DeletingTheSelectedTargetSelectsTheBackScreen) {
+  struct Route {
+    const char* name;
+    std::function<void(int target, int parent)> remove;
+    bool derived;  // the target is a cell derived from a parent graph
+  };
+  const Route routes[] = {
+      {"DeleteGraphHandle", [](int target, int) { EXPECT_EQ(DeleteGraphHandle(target, 0), 0); }, false},
+      {"DeleteAllGraphs", [](int, int) { EXPECT_EQ(DeleteAllGraphs(0), 0); }, false},
+      {"derived target, then parent", [](int target, int parent) {
+         EXPECT_EQ(DeleteGraphHandle(target, 0), 0);
+         EXPECT_EQ(DeleteGraphHandle(parent, 0), 0);
+       }, true},
+      {"parent, then derived target", [](int target, int parent) {
+         EXPECT_EQ(DeleteGraphHandle(parent, 0), 0);
+         EXPECT_EQ(DeleteGraphHandle(target, 0), 0);
+       }, true},
+      {"derived target, DeleteAllGraphs", [](int, int) { EXPECT_EQ(DeleteAllGraphs(0), 0); }, true},
+  };
+  struct Draw {
+    const char* name;
+    std::function<int()> call;
+    int x, y;  // a pixel the call paints
+  };
+  int sprite = -1;
+  const Draw draws[] = {
+      {"DrawFillBox", [] { return DrawFillBox(10, 10, 20, 20, kRed); }, 15, 15},
+      {"DrawFrameBox", [] { return DrawFrameBox(10, 10, 20, 20, kRed); }, 10, 15},
+      {"DrawBoxShape", [] { return DrawBoxShape(10, 10, 20, 20, kRed, 1); }, 12, 12},
+      {"DrawCircle", [] { return DrawCircle(30, 30, 5, kRed, 1); }, 30, 30},
+      {"DrawGraph", [&] { return DrawGraph(40, 40, sprite, 0); }, 41, 41},
+      {"DrawTextWithFont", [&] { return DrawTextWithFont(100, 100, "\x81\xA1", kRed, font_, 0, 0); }, -1, -1},
+  };
+  for (const Route& route : routes) {
+    for (const Draw& draw : draws) {
+      SCOPED_TRACE(std::string(route.name) + " / " + draw.name);
+      ASSERT_EQ(SelectDrawTarget(-2), 0);
+      ClearBack();
+      const int parent = Graph(64, 64, 0x0000FF);
+      const int target = route.derived ? DeriveGraph(16, 16, 32, 32, parent) : parent;
+      ASSERT_GT(target, 0);
+      ASSERT_EQ(SelectDrawTarget(target), 0);
+      route.remove(target, parent);
+      EXPECT_EQ(GetDrawTarget(), -2);
+      const RECT clip = GetGraphicsDrawState().clip;
+      EXPECT_EQ(clip.right - clip.left, 640);
+      EXPECT_EQ(clip.bottom - clip.top, 480);
+      sprite = Graph(4, 4, kRed);
+      EXPECT_EQ(draw.call(), 0);
+      const std::vector<uint32_t> back = BackScreen();
+      if (draw.x >= 0) {
+        EXPECT_EQ(back[draw.y * 640 + draw.x], kRed);
+      } else {
+        // The filled square glyph paints somewhere inside its line.
+        bool painted = false;
+        for (int y = 100; y < 120; ++y)
+          for (int x = 100; x < 120; ++x) painted = painted || back[y * 640 + x] == kRed;
+        EXPECT_TRUE(painted);
+      }
+      DeleteGraphHandle(sprite, 0);
+    }
+  }
+  // A deleted graph that is not the target leaves the target alone, also the parent of a derived target, whose
+  // pixels live on in the cell; the library then shuts down with a graph target selected.
+  const int parent = Graph(8, 8, 0), cell = DeriveGraph(2, 2, 4, 4, parent);
+  ASSERT_EQ(SelectDrawTarget(cell), 0);
+  EXPECT_EQ(DeleteGraphHandle(parent, 0), 0);
+  EXPECT_EQ(GetDrawTarget(), cell);
+  EXPECT_EQ(DrawFillBox(0, 0, 2, 2, kRed), 0);
+  EXPECT_EQ(LockedSurface(SurfaceOfGraph(cell)->surface).Get(3, 3) & 0xFFFFFF, kRed);
+  EXPECT_EQ(LockedSurface(SurfaceOfGraph(cell)->surface).Get(4, 4) & 0xFFFFFF, 0u);
+}
+
+}  // namespace
