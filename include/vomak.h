@@ -116,7 +116,8 @@ int SelectBlendMode(int mode, int parameter);
 // step per presented frame and pausing with the window.
 int LoadGraphFileSimple(const char* path);
 // The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
-// and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
+// and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure, also when
+// xNum by yNum cells are fewer than allNum or a cell lies outside the picture.
 int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
                                int* handleBuf);
 // An empty graph of width by height pixels (each 1 to 16,384), with an alpha channel when the creation setting says
