@@ -120,4 +120,52 @@ TEST_F(HostileDrawTest, DeletingTheSelectedTargetSelectsTheBackScreen) {
   EXPECT_EQ(LockedSurface(SurfaceOfGraph(cell)->surface).Get(4, 4) & 0xFFFFFF, 0u);
 }
 
+// Boxes reaching far past the screen draw exactly their visible part, whatever their corners; circles far larger
+// than the screen draw their visible part too.
+TEST_F(HostileDrawTest, HugeBoxesDrawTheirVisiblePartOnly) {
+  struct Box {
+    int x1, y1, x2, y2;
+  };
+  const Box boxes[] = {
+      {0, INT_MIN, 100, INT_MAX},      {INT_MIN, INT_MIN, 100000, 100000}, {INT_MAX, INT_MAX, INT_MIN, INT_MIN},
+      {-5, INT_MIN, 3, 200},           {300, 470, INT_MAX, INT_MIN},       {INT_MIN, 5, INT_MAX, 6},
+      {INT_MIN, INT_MIN, INT_MIN, 0},  {50, 60, 700, 500},                 {INT_MIN, INT_MAX, -1, 479},
+  };
+  // The plain box: corners held just outside the screen, so its edges off the screen stay off it.
+  auto hold = [](int v, int limit) { return std::clamp(v, -1, limit + 1); };
+  for (const Box& b : boxes) {
+    for (int kind = 0; kind < 3; ++kind) {
+      SCOPED_TRACE(std::to_string(b.x1) + "," + std::to_string(b.y1) + "," + std::to_string(b.x2) + "," +
+                   std::to_string(b.y2) + " kind " + std::to_string(kind));
+      auto draw = [&](int x1, int y1, int x2, int y2) {
+        return kind == 0 ? DrawFillBox(x1, y1, x2, y2, kRed)
+               : kind == 1 ? DrawFrameBox(x1, y1, x2, y2, kRed)
+                           : DrawBoxShape(x1, y1, x2, y2, kRed, 0);
+      };
+      ClearBack();
+      EXPECT_EQ(draw(b.x1, b.y1, b.x2, b.y2), 0);
+      const std::vector<uint32_t> drawn = BackScreen();
+      ClearBack();
+      EXPECT_EQ(draw(hold(b.x1, 640), hold(b.y1, 480), hold(b.x2, 640), hold(b.y2, 480)), 0);
+      EXPECT_TRUE(drawn == BackScreen());
+    }
+  }
+  // A huge circle whose outline crosses the screen: the outline's top passes through (320, 240).
+  ClearBack();
+  EXPECT_EQ(DrawCircle(320, 240 + 1000000000, 1000000000, kRed, 0), 0);
+  std::vector<uint32_t> back = BackScreen();
+  EXPECT_EQ(back[240 * 640 + 320], kRed);
+  EXPECT_EQ(back[239 * 640 + 320], 0u);
+  EXPECT_EQ(back[241 * 640 + 320], 0u);
+  ClearBack();
+  EXPECT_EQ(DrawCircle(320, 240 + 1000000000, 1000000000, kRed, 1), 0);
+  back = BackScreen();
+  EXPECT_EQ(back[239 * 640 + 320], 0u);
+  EXPECT_EQ(back[479 * 640 + 0], kRed);
+  EXPECT_EQ(back[479 * 640 + 639], kRed);
+  ClearBack();
+  EXPECT_EQ(DrawCircle(INT_MIN, 240, INT_MAX, kRed, 0), 0);
+  EXPECT_EQ(DrawCircle(INT_MAX, INT_MIN, INT_MAX, kRed, 0), 0);
+}
+
 }  // namespace
