@@ -45,7 +45,8 @@ uint32_t PackScreenColor(int red, int green, int blue);
 int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);
 
 // Every draw call answers 0 at once while graphics are suspended or the clip area is empty, and -1 for a bad graph
-// handle (nothing logged). transparent: 1 skips the graph's transparent colour and uses its alpha.
+// handle (nothing logged). transparent: 1 skips the graph's transparent colour and uses its alpha. Positions may lie
+// anywhere in the int range: what falls off the target is not drawn.
 // The graph with its top-left corner at (x, y).
 int DrawGraph(int x, int y, int graph, int transparent);
 // The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive.

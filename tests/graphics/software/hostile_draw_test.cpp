@@ -2,6 +2,7 @@
 // than the screen, and positions at the ends of the int range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <string>
@@ -166,6 +167,80 @@ TEST_F(HostileDrawTest, HugeBoxesDrawTheirVisiblePartOnly) {
   ClearBack();
   EXPECT_EQ(DrawCircle(INT_MIN, 240, INT_MAX, kRed, 0), 0);
   EXPECT_EQ(DrawCircle(INT_MAX, INT_MIN, INT_MAX, kRed, 0), 0);
+}
+
+// Graphs and text placed at the ends of the int range draw nothing and answer what the same call answers a little
+// way off the screen, on the back screen and on the front screen (whose window offset is added to positions), on
+// both depths (a 16-bit screen keeps glyphs in a graph), with and without blending (text through a work surface)
+// and through the mask.
+TEST_F(HostileDrawTest, DrawsAtTheEndsOfTheIntRangeDrawNothing) {
+  for (int bits : {32, 16}) {
+    if (bits == 16) {
+      ShutdownLibrary();
+      ASSERT_EQ(Start(16), 0);
+      font_ = CreateFontToHandle(nullptr, 16, -1, -1, -1, -1, -1, -1);
+      ASSERT_GE(font_, 0);
+    }
+    const int g = Graph(8, 8, kRed);
+    const char* text = "AB\x81\xA1";
+    struct Case {
+      const char* name;
+      std::function<int(int x, int y)> call;
+    };
+    const Case cases[] = {
+        {"DrawGraph", [&](int x, int y) { return DrawGraph(x, y, g, 0); }},
+        {"DrawGraph keyed", [&](int x, int y) { return DrawGraph(x, y, g, 1); }},
+        {"DrawGraphMirrored", [&](int x, int y) { return DrawGraphMirrored(x, y, g, 0); }},
+        {"DrawGraphPart", [&](int x, int y) { return DrawGraphPart(x, y, 2, 2, 4, 4, g, 0, 0); }},
+        {"DrawGraphPart turned", [&](int x, int y) { return DrawGraphPart(x, y, 2, 2, 4, 4, g, 0, 1); }},
+        {"DrawGraphPart far source", [&](int x, int y) { return DrawGraphPart(0, 0, x, y, 4, 4, g, 0, 0); }},
+        {"DrawGraphPart far size", [&](int x, int y) { return DrawGraphPart(x, y, 0, 0, x, y, g, 0, 1); }},
+        {"DrawExtendGraph", [&](int x, int y) { return DrawExtendGraph(x, y, x + (x > 0 ? -9 : 9), y, g, 0); }},
+        {"DrawRotaGraph", [&](int x, int y) { return DrawRotaGraph(x, y, 1.0, 0.3, g, 0, 0); }},
+        {"DrawRotaGraph turned", [&](int x, int y) { return DrawRotaGraph(x, y, 2.0, 0.0, g, 0, 1); }},
+        {"DrawModiGraph",
+         [&](int x, int y) {
+           const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+           return DrawModiGraph(fx, fy, fx + 8, fy, fx + 8, fy + 8, fx, fy + 8, g, 0);
+         }},
+        {"DrawTextWithFont", [&](int x, int y) { return DrawTextWithFont(x, y, text, kRed, font_, 0, 0); }},
+        {"DrawTextWithFont vertical", [&](int x, int y) { return DrawTextWithFont(x, y, text, kRed, font_, 0, 1); }},
+        {"DrawFormattedText", [&](int x, int y) { return DrawFormattedText(x, y, kRed, "%s", text); }},
+    };
+    const std::pair<int, int> farPlaces[] = {{INT_MAX, 0},           {INT_MAX - 3, 100},     {0, INT_MAX - 1},
+                                             {INT_MIN, 0},           {INT_MIN + 2, INT_MIN}, {INT_MAX, INT_MAX},
+                                             {INT_MIN, INT_MAX - 5}};
+    struct Setting {
+      int target, blend, mask;
+    };
+    for (const Setting& at : {Setting{-2, 0, 0}, Setting{-2, 1, 0}, Setting{-4, 0, 0}, Setting{-4, 1, 0},
+                              Setting{-2, 0, 1}, Setting{-2, 1, 1}}) {
+      if (at.mask != 0) {
+        ASSERT_EQ(CreateMaskScreen(), 0);
+      }
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " target " + std::to_string(at.target) + " blend " +
+                     std::to_string(at.blend) + " mask " + std::to_string(at.mask) + " bits " + std::to_string(bits));
+        ASSERT_EQ(SelectDrawTarget(-2), 0);
+        ASSERT_EQ(SelectBlendMode(0, 0), 0);
+        ClearBack();
+        ASSERT_EQ(SelectDrawTarget(at.target), 0);
+        ASSERT_EQ(SelectBlendMode(at.blend, 128), 0);
+        const int offScreenAnswer = c.call(5000, 5000);
+        for (const auto& [x, y] : farPlaces) EXPECT_EQ(c.call(x, y), offScreenAnswer) << x << "," << y;
+        if (at.target == -2) {
+          const std::vector<uint32_t> back = BackScreen();
+          EXPECT_TRUE(std::all_of(back.begin(), back.end(), [](uint32_t p) { return p == 0; }));
+        }
+        const RECT clip = GetGraphicsDrawState().clip;
+        EXPECT_EQ(clip.right - clip.left, 640);
+      }
+      if (at.mask != 0) {
+        ASSERT_EQ(DeleteMaskScreen(), 0);
+      }
+    }
+    ASSERT_EQ(SelectBlendMode(0, 0), 0);
+  }
 }
 
 }  // namespace
