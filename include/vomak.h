@@ -49,11 +49,14 @@ int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);
 // anywhere in the int range: what falls off the target is not drawn.
 // The graph with its top-left corner at (x, y).
 int DrawGraph(int x, int y, int graph, int transparent);
-// The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive.
+// The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive; -1 also when the
+// rectangle has no width or height, or, stretched or mirrored, lies wholly outside the clip area.
 int DrawExtendGraph(int x1, int y1, int x2, int y2, int graph, int transparent);
-// The graph mirrored left to right, its top-left corner at (x, y).
+// The graph mirrored left to right, its top-left corner at (x, y): a DrawExtendGraph, so -1 also when it lies wholly
+// outside the clip area.
 int DrawGraphMirrored(int x, int y, int graph, int transparent);
-// The rectangle (srcX, srcY, width, height) of the graph at (destX, destY); turn 1 mirrors it.
+// The rectangle (srcX, srcY, width, height) of the graph at (destX, destY); turn 1 mirrors it (through
+// DrawGraphMirrored, with its answer).
 int DrawGraphPart(int destX, int destY, int srcX, int srcY, int width, int height, int graph, int transparent,
                   int turn);
 // The graph scaled and turned by angle radians (clockwise) about its centre, which lands on (x, y); turn mirrors.
