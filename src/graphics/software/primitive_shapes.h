@@ -31,23 +31,23 @@ void BoxSpans(int64_t x1, int64_t y1, int64_t x2, int64_t y2, bool fill, Emit em
   }
 }
 
-// floor(sqrt(n)) for 0 <= n < 2^126.
-inline int64_t FloorSqrt(__int128 n) {
-  auto s = static_cast<int64_t>(std::sqrt(static_cast<long double>(n)));
-  while (static_cast<__int128>(s) * s > n) --s;
-  while (static_cast<__int128>(s + 1) * (s + 1) <= n) ++s;
-  return s;
+// floor(sqrt(n)).
+inline int64_t FloorSqrt(uint64_t n) {
+  using Wide = unsigned __int128;
+  auto s = static_cast<uint64_t>(std::sqrt(static_cast<double>(n)));
+  while (static_cast<Wide>(s) * s > n) --s;
+  while (static_cast<Wide>(s + 1) * (s + 1) <= n) ++s;
+  return static_cast<int64_t>(s);
 }
 
 // The midpoint circle's pixels, row by row: only the rows firstRow..endRow - 1 are worked out, so a circle costs
-// the rows it draws, however large its radius. The walk (x = r, y = 0, err = 1 - r) is at column x(y) in row offset
-// y, the largest x with x * (x - 1) < r^2 - y^2; a row offset d holds the walk's first-octant point when d <= x(d),
-// and its second-octant points y = lo..hi, those with x(y) = d and y <= d.
+// the rows it draws, however large its radius (below 2^31). The walk (x = r, y = 0, err = 1 - r) is at column x(y)
+// in row offset y, the largest x with x * (x - 1) < r^2 - y^2; a row offset d holds the walk's first-octant point
+// when d <= x(d), and its second-octant points y = lo..hi, those with x(y) = d and y <= d.
 template <class Emit>
 void CircleSpans(int64_t cx, int64_t cy, int64_t r, bool fill, Emit emit, int64_t firstRow = INT64_MIN,
                  int64_t endRow = INT64_MAX) {
   if (r < 0) return;
-  const __int128 rr = static_cast<__int128>(r) * r;
   for (int64_t y = std::max(cy - r, firstRow), end = std::min(cy + r + 1, endRow); y < end; ++y) {
     const int64_t d = y > cy ? y - cy : cy - y;
     // Columns lo..hi (0 <= lo <= hi) right of the centre, mirrored left without repeating column 0.
@@ -60,20 +60,25 @@ void CircleSpans(int64_t cx, int64_t cy, int64_t r, bool fill, Emit emit, int64_
       run(0, 0);
       continue;
     }
-    const __int128 left = rr - static_cast<__int128>(d) * d;
-    if (left > 0) {
-      int64_t x = (1 + FloorSqrt(4 * left + 1)) / 2;
-      while (static_cast<__int128>(x) * (x - 1) >= left) --x;
-      while (static_cast<__int128>(x + 1) * x < left) ++x;
-      if (d <= x) fill ? run(0, x) : run(x, x);
+    const int64_t left = r * r - d * d;
+    // The first-octant point: x(d) >= d exactly when d * (d - 1) < left.
+    if (d * (d - 1) < left) {
+      int64_t x = (1 + FloorSqrt(4 * static_cast<uint64_t>(left) + 1)) / 2;
+      while (x * (x - 1) >= left) --x;
+      while ((x + 1) * x < left) ++x;
+      fill ? run(0, x) : run(x, x);
     }
-    // x(y) >= d + 1 exactly when y^2 < left - d, and x(y) >= d when y^2 < left + d.
-    if (const __int128 reach = left + d - 1; reach >= 0) {
-      const int64_t lo = left - d <= 0 ? 0 : FloorSqrt(left - d - 1) + 1;
-      const int64_t hi = std::min(FloorSqrt(reach), d);
-      // The diagonal point belongs to the first octant.
-      if (fill && lo <= hi && hi != d) run(0, hi);
-      if (!fill && lo <= (hi == d ? hi - 1 : hi)) run(lo, hi == d ? hi - 1 : hi);
+    // The second-octant points: x(y) >= d + 1 exactly when y^2 < left - d, and x(y) >= d when y^2 < left + d; none
+    // lies at y <= d while d^2 < left - d.
+    if (d * d >= left - d && left + d - 1 >= 0) {
+      const int64_t lo = left - d <= 0 ? 0 : FloorSqrt(static_cast<uint64_t>(left - d - 1)) + 1;
+      const int64_t hi = std::min(FloorSqrt(static_cast<uint64_t>(left + d - 1)), d);
+      // The diagonal point (hi == d) belongs to the first octant.
+      if (fill) {
+        if (lo <= hi && hi != d) run(0, hi);
+      } else if (const int64_t last = hi == d ? hi - 1 : hi; lo <= last) {
+        run(lo, last);
+      }
     }
   }
 }
