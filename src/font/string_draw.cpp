@@ -192,7 +192,8 @@ struct LockedDraw {
     RECT box;
     if (!vertical) {
       const int64_t left = x + pen + slot.xOffset, boxTop = int64_t(y) + slot.yOffset;
-      box = RECT{SaturateToInt(left), SaturateToInt(boxTop), SaturateToInt(left + width), SaturateToInt(boxTop + height)};
+      box = RECT{SaturateToInt(left), SaturateToInt(boxTop), SaturateToInt(left + width),
+                 SaturateToInt(boxTop + height)};
     } else {
       x0 = int64_t(x) + font->cellHeight - slot.yOffset;
       top = y + pen + slot.xOffset;

@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "core/main_window.h"
-#include "core/saturate.h"
 #include "core/message_pump.h"
+#include "core/saturate.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/mask.h"
@@ -151,8 +151,10 @@ void FitClipToTarget(int previousWidth, int previousHeight) {
   GetGraphSizeOf(s.drawTarget, &w, &h);
   s.targetWidth = w;
   s.targetHeight = h;
-  if (w == previousWidth && h == previousHeight) ApplyDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
-  else ApplyDrawClipRect(0, 0, w, h);
+  if (w == previousWidth && h == previousHeight)
+    ApplyDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
+  else
+    ApplyDrawClipRect(0, 0, w, h);
 }
 
 // The target switch after the checks and the wait for activation.

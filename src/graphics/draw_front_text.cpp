@@ -5,8 +5,8 @@
 
 #include "core/log.h"
 #include "core/main_window.h"
-#include "core/saturate.h"
 #include "core/message_pump.h"
+#include "core/saturate.h"
 #include "font/font_record.h"
 #include "font/font_services.h"
 #include "graphics/direct3d/d3d_services.h"

@@ -38,8 +38,9 @@ int G_DDraw_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int
     const POINT& offset = frame.offset;
     RECT clip{frame.clip.left + offset.x, frame.clip.top + offset.y, frame.clip.right + offset.x,
               frame.clip.bottom + offset.y};
-    int drawn = FontCacheStringDraw(1, SaturateToInt(int64_t(x) + offset.x), SaturateToInt(int64_t(y) + offset.y), text, color, frame.destination, nullptr, 0, &clip,
-                                    depth, 1, font, edgeColor, -1, flag, nullptr);
+    const int left = SaturateToInt(int64_t(x) + offset.x), top = SaturateToInt(int64_t(y) + offset.y);
+    int drawn = FontCacheStringDraw(1, left, top, text, color, frame.destination, nullptr, 0, &clip, depth, 1, font,
+                                    edgeColor, -1, flag, nullptr);
     return drawn == -1 ? -1 : 0;
   }
 
