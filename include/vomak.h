@@ -26,7 +26,7 @@ constexpr int kDrawTargetFront = -4;
 constexpr int kDrawTargetBack = -2;
 
 // Selects where draw calls go: kDrawTargetBack, kDrawTargetFront or a graph handle; the clip area becomes the whole
-// target. 0, or -1 for a bad handle.
+// target. 0, or -1 for a bad handle. Deleting a graph target selects the back screen.
 int SelectDrawTarget(int target);
 // Fills the draw target's clip area with black; 0.
 int ClearDrawTarget();
