@@ -28,7 +28,7 @@ constexpr int kDrawTargetFront = -4;
 constexpr int kDrawTargetBack = -2;
 
 // Selects where draw calls go: kDrawTargetBack, kDrawTargetFront or a graph handle; the clip area becomes the whole
-// target. 0, or -1 for a bad handle.
+// target. 0, or -1 for a bad handle. Deleting a graph target selects the back screen.
 int SelectDrawTarget(int target);
 // Fills the draw target's clip area with black; 0.
 int ClearDrawTarget();
@@ -48,14 +48,18 @@ uint32_t PackScreenColor(int red, int green, int blue);
 int UnpackScreenColor(uint32_t value, int* red, int* green, int* blue);
 
 // Every draw call answers 0 at once while graphics are suspended or the clip area is empty, and -1 for a bad graph
-// handle (nothing logged). transparent: 1 skips the graph's transparent colour and uses its alpha.
+// handle (nothing logged). transparent: 1 skips the graph's transparent colour and uses its alpha. Positions may lie
+// anywhere in the int range: what falls off the target is not drawn.
 // The graph with its top-left corner at (x, y).
 int DrawGraph(int x, int y, int graph, int transparent);
-// The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive.
+// The graph stretched onto the rectangle (x1, y1) to (x2, y2), the second corner exclusive; -1 also when the
+// rectangle has no width or height, or, stretched or mirrored, lies wholly outside the clip area.
 int DrawExtendGraph(int x1, int y1, int x2, int y2, int graph, int transparent);
-// The graph mirrored left to right, its top-left corner at (x, y).
+// The graph mirrored left to right, its top-left corner at (x, y): a DrawExtendGraph, so -1 also when it lies wholly
+// outside the clip area.
 int DrawGraphMirrored(int x, int y, int graph, int transparent);
-// The rectangle (srcX, srcY, width, height) of the graph at (destX, destY); turn 1 mirrors it.
+// The rectangle (srcX, srcY, width, height) of the graph at (destX, destY); turn 1 mirrors it (through
+// DrawGraphMirrored, with its answer).
 int DrawGraphPart(int destX, int destY, int srcX, int srcY, int width, int height, int graph, int transparent,
                   int turn);
 // The graph scaled and turned by angle radians (clockwise) about its centre, which lands on (x, y); turn mirrors.
@@ -120,7 +124,8 @@ int SelectBlendMode(int mode, int parameter);
 // step per presented frame and pausing with the window.
 int LoadGraphFileSimple(const char* path);
 // The picture cut into allNum cells of xSize by ySize pixels, xNum to a row and at most yNum rows, read left to right
-// and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure.
+// and top to bottom, their handles written to handleBuf; 0, or -1 (logged, no handle kept) on failure, also when
+// xNum by yNum cells are fewer than allNum or a cell lies outside the picture.
 int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
                                int* handleBuf);
 // An empty graph of width by height pixels (each 1 to 16,384), with an alpha channel when the creation setting says
@@ -128,9 +133,9 @@ int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum,
 int CreateEmptyGraphDefault(int width, int height);
 // A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
 int DeriveGraph(int x, int y, int width, int height, int parentHandle);
-// Deletes a graph (logFlag 1 logs it); 0, or -1 for a bad handle.
+// Deletes a graph (logFlag 1 logs it); 0, or -1 for a bad handle. Deleting the draw target selects the back screen.
 int DeleteGraphHandle(int handle, int logFlag);
-// Deletes every graph; 0.
+// Deletes every graph; 0. A graph draw target is deleted too, and the back screen selected.
 int DeleteAllGraphs(int logFlag);
 // Registers an integer set to 0 now and to 1 when the graph is deleted (null unregisters); 0, or -1.
 int SetGraphDeletedFlagPointer(int handle, int32_t* flagPointer);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/saturate.h"
 #include "font/font_record.h"
 #include "font/font_services.h"
 #include "graphics/color_format.h"
@@ -181,19 +182,22 @@ struct LockedDraw {
   bool mixable;  // the anti-aliased edged type has a channel layout to mix in
   ChannelMix mix;
 
-  void Glyph(const GlyphSlot& slot, int x, int y, int pen) const {
+  void Glyph(const GlyphSlot& slot, int x, int y, int64_t pen) const {
     const int side = font->cellWidth;
     const int cellX = slot.cellNumber / font->cellsPerColumn * side;
     const int cellY = slot.cellNumber % font->cellsPerColumn * side;
     const int width = slot.width, height = slot.height;
+    // Edges held in the int range: a glyph past either end lies off every surface.
+    int64_t x0 = 0, top = 0;
     RECT box;
-    int x0 = 0, top = 0;
     if (!vertical) {
-      box = RECT{x + pen + slot.xOffset, y + slot.yOffset, x + pen + slot.xOffset + width, y + slot.yOffset + height};
+      const int64_t left = x + pen + slot.xOffset, boxTop = int64_t(y) + slot.yOffset;
+      box = RECT{SaturateToInt(left), SaturateToInt(boxTop), SaturateToInt(left + width),
+                 SaturateToInt(boxTop + height)};
     } else {
-      x0 = x + font->cellHeight - slot.yOffset;
+      x0 = int64_t(x) + font->cellHeight - slot.yOffset;
       top = y + pen + slot.xOffset;
-      box = RECT{x0 - height, top, x0, top + width};
+      box = RECT{SaturateToInt(x0 - height), SaturateToInt(top), SaturateToInt(x0), SaturateToInt(top + width)};
     }
     RECT drawn = box;
     ClipRectByRect(&drawn, &clip);
@@ -211,7 +215,7 @@ struct LockedDraw {
       to.alphaColumnStep = 1, to.alphaRowStep = alphaPitch;
     } else {
       // Source row r lies in column x0 - 1 - r, source column c in row top + c.
-      firstRow = x0 - drawn.right, firstColumn = drawn.top - top;
+      firstRow = static_cast<int>(x0 - drawn.right), firstColumn = static_cast<int>(drawn.top - top);
       rows = drawn.right - drawn.left, columns = drawn.bottom - drawn.top;
       to.pixel = pixels + drawn.top * pitch + (drawn.right - 1) * bytesPerPixel;
       to.columnStep = pitch, to.rowStep = -bytesPerPixel;
@@ -236,7 +240,7 @@ struct LockedDraw {
 };
 
 // Draws one glyph as parts of the cache graph with the current blend mode, tinted by the brightness.
-void DrawGlyphFromGraph(const FontRecord* font, const GlyphSlot& slot, int x, int y, int pen, bool vertical,
+void DrawGlyphFromGraph(const FontRecord* font, const GlyphSlot& slot, int x, int y, int64_t pen, bool vertical,
                         const TextColor& color, const TextColor& edge) {
   GraphicsDrawState& state = GetGraphicsDrawState();
   const uint32_t brightness = state.brightnessWord;
@@ -246,7 +250,7 @@ void DrawGlyphFromGraph(const FontRecord* font, const GlyphSlot& slot, int x, in
   const int cellX = slot.cellNumber / font->cellsPerColumn * side;
   const int cellY = slot.cellNumber % font->cellsPerColumn * side;
   if (!vertical) {
-    const int gx = x + pen + slot.xOffset, gy = y + slot.yOffset;
+    const int gx = SaturateToInt(x + pen + slot.xOffset), gy = SaturateToInt(int64_t(y) + slot.yOffset);
     if (edged) {
       state.brightnessWord = edge.argb;
       DrawGraphPart(gx, gy, cellX + font->cacheWidth, cellY, slot.width, slot.height, font->cacheGraph, transparent, 0);
@@ -255,11 +259,14 @@ void DrawGlyphFromGraph(const FontRecord* font, const GlyphSlot& slot, int x, in
     DrawGraphPart(gx, gy, cellX, cellY, slot.width, slot.height, font->cacheGraph, transparent, 0);
   } else {
     const RECT saved = state.clip;
-    const int x0 = x + font->cellHeight - slot.yOffset, top = y + pen + slot.xOffset;
+    const int64_t farX0 = int64_t(x) + font->cellHeight - slot.yOffset, farTop = y + pen + slot.xOffset;
     // The glyph box, cut by the caller's clip rather than replacing it.
-    RECT box{x0 - slot.height - 1, top, x0 + 1, top + slot.width};
+    RECT box{SaturateToInt(farX0 - slot.height - 1), SaturateToInt(farTop), SaturateToInt(farX0 + 1),
+             SaturateToInt(farTop + slot.width)};
     ClipRectByRect(&box, &saved);
     if (box.right > box.left && box.bottom > box.top) {
+      // The box reaches the clip: its corner lies well inside the int range.
+      const int x0 = static_cast<int>(farX0), top = static_cast<int>(farTop);
       SetDrawClipRect(box.left, box.top, box.right, box.bottom);
       int graphWidth = 0, graphHeight = 0;
       GetGraphSizeOf(font->cacheGraph, &graphWidth, &graphHeight);
@@ -345,7 +352,8 @@ int FontCacheStringDraw(int drawFlag, int x, int y, const char* text, uint32_t c
   int count = 0;
   CacheStringGlyphs(handle, text, length, codes.data(), &count);
 
-  int pen = 0;
+  // A string long enough to pass the int range is measured as reaching its end.
+  int64_t pen = 0;
   if (drawFlag == 0) {
     for (int i = 0; i < count; ++i) {
       const GlyphSlot* slot = FindOrRender(font, handle, &codes[i * 3]);
@@ -403,8 +411,8 @@ int FontCacheStringDraw(int drawFlag, int x, int y, const char* text, uint32_t c
     if (locked) surface->Unlock(nullptr);
   }
   if (sizeOut != nullptr) {
-    sizeOut[0] = vertical != 0 ? font->cellHeight : pen;
-    sizeOut[1] = vertical != 0 ? pen : font->cellHeight;
+    sizeOut[0] = vertical != 0 ? font->cellHeight : SaturateToInt(pen);
+    sizeOut[1] = vertical != 0 ? SaturateToInt(pen) : font->cellHeight;
   }
-  return pen;
+  return SaturateToInt(pen);
 }

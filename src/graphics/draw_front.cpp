@@ -5,10 +5,10 @@
 #include "graphics/draw_route.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "core/main_window.h"
 #include "core/message_pump.h"
+#include "core/saturate.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/mask.h"
@@ -27,11 +27,6 @@ GraphicsDrawState& State() { return GetGraphicsDrawState(); }
 bool ThreeDAvailable() { return GetGraphicsManagerState().threeDAvailable != 0; }
 // Boxes and circles go to Direct3D only when it is in use on a screen that is not a software screen.
 bool PrimitivesIn3D() { return State().use3D != 0 && ThreeDAvailable() && GetSoftwareScreenFlag() == 0; }
-
-// A rectangle edge worked out in 64 bits, held in the int range.
-LONG Edge(int64_t v) {
-  return static_cast<LONG>(std::clamp<int64_t>(v, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
-}
 
 RECT Ordered(int x1, int y1, int x2, int y2) {
   return RECT{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
@@ -66,10 +61,11 @@ int SelectBlendMode(int mode, int parameter) {
   return 0;
 }
 
-int SetDrawClipRect(int x1, int y1, int x2, int y2) {
+namespace {
+
+// The clip setter after its wait for activation.
+void ApplyDrawClipRect(int x1, int y1, int x2, int y2) {
   GraphicsDrawState& s = State();
-  if (s.suspended != 0) return 0;
-  WaitForActivation();
   const int requested[4] = {x1, y1, x2, y2};
   StoreRequestedDrawArea(requested);
   if (x2 < x1) std::swap(x1, x2);
@@ -91,7 +87,7 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
     }
   } else {
     const GraphRecord* graph = GetGraphRecord(s.drawTarget);
-    if (graph == nullptr) return 0;
+    if (graph == nullptr) return;
     width = graph->width;
     height = graph->height;
   }
@@ -105,6 +101,14 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
     if (ThreeDAvailable()) G_D3D_ApplyClipRect(&s.clip);
     G_DDraw_ApplyClipRect(&s.clip);
   }
+}
+
+}  // namespace
+
+int SetDrawClipRect(int x1, int y1, int x2, int y2) {
+  if (State().suspended != 0) return 0;
+  WaitForActivation();
+  ApplyDrawClipRect(x1, y1, x2, y2);
   return 0;
 }
 
@@ -147,18 +151,15 @@ void FitClipToTarget(int previousWidth, int previousHeight) {
   GetGraphSizeOf(s.drawTarget, &w, &h);
   s.targetWidth = w;
   s.targetHeight = h;
-  if (w == previousWidth && h == previousHeight) SetDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
-  else SetDrawClipRect(0, 0, w, h);
+  if (w == previousWidth && h == previousHeight)
+    ApplyDrawClipRect(s.clip.left, s.clip.top, s.clip.right, s.clip.bottom);
+  else
+    ApplyDrawClipRect(0, 0, w, h);
 }
 
-}  // namespace
-
-int SelectDrawTarget(int target) {
+// The target switch after the checks and the wait for activation.
+int SwitchDrawTarget(int target) {
   GraphicsDrawState& s = State();
-  if (GetGraphicsManagerState().started == 0) return -1;
-  if (s.suspended != 0) return 0;
-  if (target != -4 && target != -2 && GetGraphRecord(target) == nullptr) return -1;
-  WaitForActivation();
   const int maskWasOn = GetMaskDrawOn();
   SetMaskDrawOn(0);
   const int previous = s.drawTarget;
@@ -172,6 +173,21 @@ int SelectDrawTarget(int target) {
   FitClipToTarget(previousWidth, previousHeight);
   SetMaskDrawOn(maskWasOn);
   return result;
+}
+
+}  // namespace
+
+int SelectDrawTarget(int target) {
+  if (GetGraphicsManagerState().started == 0) return -1;
+  if (State().suspended != 0) return 0;
+  if (target != -4 && target != -2 && GetGraphRecord(target) == nullptr) return -1;
+  WaitForActivation();
+  return SwitchDrawTarget(target);
+}
+
+// Deletion does not wait for activation: it may run while the library shuts down behind an inactive window.
+void ReleaseDeletedDrawTarget(int graphHandle) {
+  if (State().drawTarget == graphHandle) SwitchDrawTarget(-2);
 }
 
 int SetBackFaceCulling(int flag) {
@@ -247,7 +263,7 @@ int DrawGraph(int x, int y, int handle, int transparent) {
   WaitForActivation();
   if (int drawn = 0; DrawnByItsMovie(graph, x, y, 1, &drawn)) return drawn;
   const int t = transparent != 0 ? 1 : 0;
-  const RECT r{x, y, Edge(int64_t(x) + graph->width), Edge(int64_t(y) + graph->height)};
+  const RECT r{x, y, SaturateToInt(int64_t(x) + graph->width), SaturateToInt(int64_t(y) + graph->height)};
   return RouteGraphDraw(graph, r, [&] { return G_DDraw_DrawGraphRecord(x, y, graph, t); },
                     [&] { return G_D3D_DrawGraph(x, y, graph, t); });
 }
@@ -257,7 +273,7 @@ int DrawExtendGraph(int x1, int y1, int x2, int y2, int handle, int transparent)
   GraphRecord* graph = GetGraphRecord(handle);
   if (graph == nullptr) return -1;
   WaitForActivation();
-  const int factor = graph->width != 0 ? static_cast<int>((int64_t(x2) - x1) / graph->width) : 0;
+  const int factor = graph->width != 0 ? SaturateToInt((int64_t(x2) - x1) / graph->width) : 0;
   if (int drawn = 0; DrawnByItsMovie(graph, x1, y1, factor, &drawn)) return drawn;
   const int t = transparent != 0 ? 1 : 0;
   return RouteGraphDraw(graph, Ordered(x1, y1, x2, y2),
@@ -268,21 +284,26 @@ int DrawExtendGraph(int x1, int y1, int x2, int y2, int handle, int transparent)
 int DrawGraphMirrored(int x, int y, int handle, int transparent) {
   const GraphRecord* graph = GetGraphRecord(handle);
   if (graph == nullptr) return -1;
-  return DrawExtendGraph(x + graph->width, y, x, y + graph->height, handle, transparent);
+  return DrawExtendGraph(SaturateToInt(int64_t(x) + graph->width), y, x, SaturateToInt(int64_t(y) + graph->height),
+                         handle, transparent);
 }
 
 int DrawGraphPart(int destX, int destY, int srcX, int srcY, int width, int height, int handle, int transparent,
                   int turn) {
   GraphicsDrawState& s = State();
   const RECT saved = s.clip;
-  RECT part{destX, destY, destX + width, destY + height};
+  RECT part{destX, destY, SaturateToInt(int64_t(destX) + width), SaturateToInt(int64_t(destY) + height)};
   ClipRectByRect(&part, &saved);
   s.clip = part;
   const GraphRecord* graph = GetGraphRecord(handle);
   int result = -1;
   if (graph != nullptr) {
-    result = turn != 0 ? DrawGraphMirrored(destX - (graph->width - srcX - width), destY - srcY, handle, transparent)
-                       : DrawGraph(destX - srcX, destY - srcY, handle, transparent);
+    // A position past the int range is as far off the part's clip as the range's end.
+    const int y = SaturateToInt(int64_t(destY) - srcY);
+    result = turn != 0
+                 ? DrawGraphMirrored(SaturateToInt(int64_t(destX) - (int64_t(graph->width) - srcX - width)), y, handle,
+                                     transparent)
+                 : DrawGraph(SaturateToInt(int64_t(destX) - srcX), y, handle, transparent);
   }
   s.clip = saved;
   return result;
@@ -325,8 +346,8 @@ int DrawCircle(int x, int y, int radius, uint32_t color, int fill) {
   if (DrawCallIdle()) return 0;
   WaitForActivation();
   if (radius < 0) return 0;
-  const RECT r{Edge(int64_t(x) - radius - 1), Edge(int64_t(y) - radius - 1), Edge(int64_t(x) + radius + 1),
-               Edge(int64_t(y) + radius + 1)};
+  const RECT r{SaturateToInt(int64_t(x) - radius - 1), SaturateToInt(int64_t(y) - radius - 1),
+               SaturateToInt(int64_t(x) + radius + 1), SaturateToInt(int64_t(y) + radius + 1)};
   return MaskedDraw(r, [&] {
     return PrimitivesIn3D() ? G_D3D_DrawCircle(x, y, radius, color, fill) : G_DDraw_DrawCircle(x, y, radius, color, fill);
   });

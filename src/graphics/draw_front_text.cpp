@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
+#include "core/saturate.h"
 #include "font/font_record.h"
 #include "font/font_services.h"
 #include "graphics/direct3d/d3d_services.h"
@@ -38,7 +39,8 @@ int DrawTextWithFont(int x, int y, const char* text, uint32_t color, int font, u
   GetFontInfoOfHandle(nullptr, &size, nullptr, font);
   // The line is as deep as the font's cell, which an edge or a tall face makes deeper than the size.
   const int depth = std::max(size + 3, record != nullptr ? record->cellHeight : 0);
-  const RECT line = turn != 0 ? RECT{x, y, x + depth, s.clip.bottom} : RECT{x, y, s.clip.right, y + depth};
+  const RECT line = turn != 0 ? RECT{x, y, SaturateToInt(int64_t(x) + depth), s.clip.bottom}
+                              : RECT{x, y, s.clip.right, SaturateToInt(int64_t(y) + depth)};
   return MaskedDraw(line, draw);
 }
 

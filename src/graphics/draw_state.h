@@ -42,4 +42,6 @@ int SetGraphCreateFlagB(int value);
 int GetGraphCreateFlagB();
 int GetConvertDitherFlag();
 int GetDrawTarget();
+// Called as a graph is deleted: when it is the draw target, the back screen becomes the target.
+void ReleaseDeletedDrawTarget(int graphHandle);
 int GetEffectiveUse3DGraphs();

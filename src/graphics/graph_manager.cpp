@@ -203,6 +203,9 @@ int BuildGraphFromImage(GraphImage* image, GraphImage* alphaImage, int want3D, i
 int CreateDivGraphFromGraphImage(GraphImage* image, GraphImage* alphaImage, int allNum, int xNum, int yNum,
                                  int xSize, int ySize, int* handleBuf, int want3D, int turned, int turnHere) {
   if (allNum > 0 && handleBuf == nullptr) return -1;
+  // Every one of the allNum entries is filled, or none: a grid with fewer cells fails before anything is made.
+  if (allNum < 0 || (allNum > 0 && (xNum <= 0 || yNum <= 0 || static_cast<int64_t>(xNum) * yNum < allNum)))
+    return AppLogWrite("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage\n");
   int base = BuildGraphFromImage(image, alphaImage, want3D, turned, turnHere);
   if (base == -1) return AppLogWrite("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage\n");
   int made = 0;
@@ -327,12 +330,11 @@ int LoadDividedGraphFile(const char* path, int allNum, int xNum, int yNum, int x
   }
   int result = CreateDivGraphFromGraphImage(&image, loaded == 0 ? &alphaImage : nullptr, allNum, xNum, yNum, xSize,
                                             ySize, handleBuf, want3D, turned, 0);
-  // Only the cells made are named, and only when all were made.
+  // The cells are named only when all were made.
   if (result == 0) {
-    int cells = 0;
-    for (int64_t total = static_cast<int64_t>(xNum) * yNum; cells < allNum && cells < total; cells++) {
-      SetGraphFileName(handleBuf[cells], path);
-      if (GraphRecord* record = GetGraphRecord(handleBuf[cells])) record->loadOption = turned == 1 ? 1 : 0;
+    for (int cell = 0; cell < allNum; cell++) {
+      SetGraphFileName(handleBuf[cell], path);
+      if (GraphRecord* record = GetGraphRecord(handleBuf[cell])) record->loadOption = turned == 1 ? 1 : 0;
     }
   }
   DiscardImages(image, alphaImage);
@@ -394,6 +396,8 @@ int DeleteGraphHandle(int handle, int logFlag) {
   manager.graphs.Remove(slot);
   if (record->deletedFlag != nullptr) *record->deletedFlag = 1;
   FreeRecord(record);
+  // Drawing must not go on into the released surface.
+  ReleaseDeletedDrawTarget(handle);
   return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "core/system_state.h"
 #include "graphics/color_format.h"
 #include "graphics/ddraw_layer.h"
+#include "graphics/draw_state.h"
 #include "graphics/graph_manager.h"
 #include "graphics/surface_2d.h"
 #include "graphics/surface_data.h"
@@ -36,6 +37,8 @@ class GraphicsTest : public HeadlessTest {
     }
     ResetSystemState();
     GetDirectDrawLayerState() = DirectDrawLayerState{};
+    // The draw state is zero at process start; no test inherits the clip or target another one left.
+    GetGraphicsDrawState() = GraphicsDrawState{};
   }
   void TearDown() override {
     if (started_) ShutdownLibrary();

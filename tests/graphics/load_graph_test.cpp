@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/file_access.h"
 #include "graphics/graphics_test_support.h"
@@ -69,6 +72,36 @@ TEST_F(LoadGraphTest, DividedLoadNamesNothingWhenACellFails) {
   EXPECT_EQ(LoadDividedGraphFileSimple("sheet.bmp", 3, 3, 1, 4, 4, cells), -1);
   EXPECT_STREQ(GetGraphRecord(bystander)->fileName, nullptr);
   EXPECT_EQ(GetGraphicsManagerState().graphs.count, 1);
+}
+
+// A division answers 0 only with every one of its allNum entries a live, named cell; otherwise -1 and no graph is
+// left behind, the caller's other graphs untouched.
+TEST_F(LoadGraphTest, DividedLoadGivesAllItsCellsOrNone) {
+  WriteBmp24(workDir() + "/sheet.bmp", 8, 4, Pixels(8, 4));
+  struct Case {
+    int allNum, xNum, yNum, answer;
+  };
+  const Case cases[] = {
+      {100, 2, 2, -1}, {5, 2, 2, -1},   {4, 0, 2, -1},       {4, -1, 2, -1},      {4, 2, 0, -1},
+      {4, 2, -3, -1},  {-1, 2, 2, -1},  {3, INT_MAX, 1, -1}, {4, 2, INT_MAX, 0},  {4, 2, 2, 0},
+      {3, 2, 2, 0},    {1, 1, 1, 0},    {0, 2, 2, 0},        {0, 0, 0, 0},
+  };
+  const int bystander = CreateEmptyGraph(2, 2, 0, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.allNum) + " cells, " + std::to_string(c.xNum) + " by " + std::to_string(c.yNum));
+    std::vector<int> cells(8, bystander);
+    EXPECT_EQ(LoadDividedGraphFileSimple("sheet.bmp", c.allNum, c.xNum, c.yNum, 4, 2, cells.data()), c.answer);
+    const int made = c.answer == 0 ? c.allNum : 0;
+    EXPECT_EQ(GetGraphicsManagerState().graphs.count, 1 + made);
+    for (int i = 0; i < made; i++) {
+      ASSERT_NE(GetGraphRecord(cells[i]), nullptr) << i;
+      EXPECT_NE(cells[i], bystander);
+      EXPECT_STREQ(GetGraphRecord(cells[i])->fileName, "sheet.bmp");
+    }
+    for (size_t i = made; i < cells.size() && c.answer == 0; i++) EXPECT_EQ(cells[i], bystander);
+    EXPECT_STREQ(GetGraphRecord(bystander)->fileName, nullptr);
+    for (int i = 0; i < made; i++) DeleteGraphHandle(cells[i], 0);
+  }
 }
 
 TEST_F(LoadGraphTest, MissingAndUndecodableFiles) {

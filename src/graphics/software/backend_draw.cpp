@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/saturate.h"
 #include "font/font_services.h"
 #include "graphics/color_format.h"
 #include "graphics/ddraw_layer.h"
@@ -37,8 +38,9 @@ int G_DDraw_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int
     const POINT& offset = frame.offset;
     RECT clip{frame.clip.left + offset.x, frame.clip.top + offset.y, frame.clip.right + offset.x,
               frame.clip.bottom + offset.y};
-    int drawn = FontCacheStringDraw(1, x + offset.x, y + offset.y, text, color, frame.destination, nullptr, 0, &clip,
-                                    depth, 1, font, edgeColor, -1, flag, nullptr);
+    const int left = SaturateToInt(int64_t(x) + offset.x), top = SaturateToInt(int64_t(y) + offset.y);
+    int drawn = FontCacheStringDraw(1, left, top, text, color, frame.destination, nullptr, 0, &clip, depth, 1, font,
+                                    edgeColor, -1, flag, nullptr);
     return drawn == -1 ? -1 : 0;
   }
 
@@ -76,7 +78,8 @@ int G_DDraw_DrawTextWithFont(int x, int y, const char* text, uint32_t color, int
   uint32_t brightness = drawState.brightnessWord;
   drawState.brightnessWord = 0xFFFFFFFFu;
   LONG left = std::max<LONG>(clip.left, x), top = std::max<LONG>(clip.top, y);
-  LONG right = std::min<LONG>(clip.right, x + size[0]), bottom = std::min<LONG>(clip.bottom, y + size[1]);
+  LONG right = std::min<LONG>(clip.right, SaturateToInt(int64_t(x) + size[0]));
+  LONG bottom = std::min<LONG>(clip.bottom, SaturateToInt(int64_t(y) + size[1]));
   if (right > left && bottom > top) {
     SetDrawClipRect(left, top, right, bottom);
     G_DDraw_DrawGraph(x, y, work, keyed ? 1 : 0);

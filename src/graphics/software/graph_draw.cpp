@@ -2,6 +2,7 @@
 // G_DDraw_DrawExtendGraph (scaled and mirrored, always through the loops), inside the drawing frame.
 #include <algorithm>
 
+#include "core/saturate.h"
 #include "graphics/ddraw_layer.h"
 #include "graphics/direct3d/d3d_services.h"
 #include "graphics/draw_front.h"
@@ -49,7 +50,7 @@ int G_DDraw_DrawGraph(int x, int y, int surface2DHandle, int transparent) {
   const Surface2DRecord* view = GetSurface2DRecord(surface2DHandle);
   SurfaceDataRecord* data = view != nullptr ? GetSurfaceRecord(view->surfaceData) : nullptr;
   if (data == nullptr || data->surface == nullptr) return -1;
-  RECT rect{x, y, x + view->width, y + view->height};
+  RECT rect{x, y, SaturateToInt(int64_t(x) + view->width), SaturateToInt(int64_t(y) + view->height)};
   ClipRectByRect(&rect, &f.clip);
   if (Empty(rect)) return 0;
   const int w = rect.right - rect.left, h = rect.bottom - rect.top;

@@ -1,7 +1,6 @@
 // The software primitives: filled and frame boxes and circles, drawn as spans of one colour through the unscaled
 // loops (the colour is the source pixel: blend mode, parameter and brightness apply; no key, no alpha plane).
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/memory.h"
@@ -59,32 +58,27 @@ int DrawSpans(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t
   return 0;
 }
 
-}  // namespace
-
-int G_DDraw_DrawFillBox(int x1, int y1, int x2, int y2, uint32_t color) {
+// A box walks only its rows inside the clip.
+int DrawBox(int x1, int y1, int x2, int y2, uint32_t color, bool fill) {
   return DrawSpans(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color,
-                   [&](int64_t, int64_t, int64_t, int64_t, auto emit) { shapes::BoxSpans(x1, y1, x2, y2, true, emit); });
+                   [&](int64_t, int64_t top, int64_t, int64_t bottom, auto emit) {
+                     shapes::BoxSpans(x1, y1, x2, y2, fill, emit, top, bottom);
+                   });
 }
 
+}  // namespace
+
+int G_DDraw_DrawFillBox(int x1, int y1, int x2, int y2, uint32_t color) { return DrawBox(x1, y1, x2, y2, color, true); }
+
 int G_DDraw_DrawFrameBox(int x1, int y1, int x2, int y2, uint32_t color) {
-  return DrawSpans(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color,
-                   [&](int64_t, int64_t, int64_t, int64_t, auto emit) { shapes::BoxSpans(x1, y1, x2, y2, false, emit); });
+  return DrawBox(x1, y1, x2, y2, color, false);
 }
 
 int G_DDraw_DrawCircle(int x, int y, int radius, uint32_t color, int fill) {
   if (radius < 0) return 0;
   const int64_t r = radius;
   return DrawSpans(x - r, y - r, x + r + 1, y + r + 1, color,
-                   [&](int64_t l, int64_t t, int64_t rt, int64_t b, auto emit) {
-                     // A visible part that lies wholly inside the disk, clear of the outline, needs no walk round a
-                     // huge circle: the outline misses it and the filled disk covers it.
-                     auto far = [&](int64_t a, int64_t b2) { return std::max(std::abs(a), std::abs(b2)); };
-                     const __int128 dx = far(l - x, rt - 1 - x), dy = far(t - y, b - 1 - y);
-                     if (r > 1 && dx * dx + dy * dy <= __int128(r - 1) * (r - 1)) {
-                       if (fill != 0)
-                         for (int64_t row = t; row < b; ++row) emit(row, l, rt - 1);
-                       return;
-                     }
-                     shapes::CircleSpans(x, y, r, fill != 0, emit);
+                   [&](int64_t, int64_t top, int64_t, int64_t bottom, auto emit) {
+                     shapes::CircleSpans(x, y, r, fill != 0, emit, top, bottom);
                    });
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "graphics/software/primitive_shapes.h"
@@ -87,6 +88,68 @@ TEST(PrimitiveShapes, BoxesAndFrames) {
   EXPECT_EQ(Picture(box(0, 0, 3, 1, false), 0, 0, 3, 1), "###\n");
   EXPECT_TRUE(box(2, 2, 2, 9, true).empty());
   EXPECT_TRUE(box(2, 2, 9, 2, false).empty());
+}
+
+
+// The midpoint walk the row-by-row circle must reproduce span for span: x = r, y = 0, err = 1 - r, stepping y and,
+// when err is not negative, x; the first octant gives one point per row, the second a run of points per row.
+std::multiset<std::tuple<int64_t, int64_t, int64_t>> WalkedCircle(int64_t r, bool fill) {
+  std::multiset<std::tuple<int64_t, int64_t, int64_t>> spans;
+  auto run = [&](int64_t dy, int64_t lo, int64_t hi) {
+    for (int64_t y : {dy, -dy}) {
+      spans.insert({y, lo, hi});
+      if (hi >= std::max<int64_t>(lo, 1)) spans.insert({y, -hi, -std::max<int64_t>(lo, 1)});
+      if (dy == 0) break;
+    }
+  };
+  int64_t x = r, y = 0, err = 1 - r, runRow = -1, runLo = 0, runHi = 0;
+  auto closeRun = [&] {
+    const int64_t hi = runHi == runRow ? runHi - 1 : runHi;
+    if (runRow >= 0 && fill && runHi != runRow) run(runRow, 0, runHi);
+    if (runRow >= 0 && !fill && hi >= runLo) run(runRow, runLo, hi);
+  };
+  while (x >= y) {
+    fill ? run(y, 0, x) : run(y, x, x);
+    if (runRow != x) {
+      closeRun();
+      runRow = x;
+      runLo = y;
+    }
+    runHi = y++;
+    err += err < 0 ? 2 * y + 1 : 2 * (y - --x) + 1;
+  }
+  closeRun();
+  return spans;
+}
+
+TEST(PrimitiveShapes, RowsWorkedOutOneByOneMatchTheWalkAndKeepToTheirWindow) {
+  for (int64_t r : {0, 1, 2, 3, 7, 40, 99, 100, 257, 1000, 4097, 20001}) {
+    for (bool fill : {false, true}) {
+      std::multiset<std::tuple<int64_t, int64_t, int64_t>> rows;
+      shapes::CircleSpans(0, 0, r, fill, [&](int64_t y, int64_t x0, int64_t x1) { rows.insert({y, x0, x1}); });
+      ASSERT_TRUE(rows == WalkedCircle(r, fill)) << "r " << r << " fill " << fill;
+      // A window of rows gives exactly those rows of the whole circle.
+      const int64_t first = -r / 3, end = r / 2 + 1;
+      std::multiset<std::tuple<int64_t, int64_t, int64_t>> window, wanted;
+      shapes::CircleSpans(0, 0, r, fill, [&](int64_t y, int64_t x0, int64_t x1) { window.insert({y, x0, x1}); },
+                          first, end);
+      for (const auto& span : rows)
+        if (std::get<0>(span) >= first && std::get<0>(span) < end) wanted.insert(span);
+      EXPECT_TRUE(window == wanted) << "r " << r << " fill " << fill;
+    }
+  }
+  // The largest radius: a few rows at its top and through its centre lie on the circle, each pixel once.
+  const int64_t big = 2147483647;
+  for (int64_t first : {-big, -big + 1000, int64_t(-5)}) {
+    Pixels outline = Collect([&](auto emit) { shapes::CircleSpans(0, 0, big, false, emit, first, first + 4); });
+    ASSERT_FALSE(outline.empty());
+    for (const auto& [at, n] : outline) {
+      if (std::abs(at.second) > 70000) continue;  // a run along the flat top, checked at its ends below
+      EXPECT_EQ(n, 1);
+      const long double d = std::hypot(static_cast<long double>(at.first), static_cast<long double>(at.second));
+      EXPECT_LT(std::fabs(d - big), 0.75L) << at.first << "," << at.second;
+    }
+  }
 }
 
 }  // namespace
