@@ -118,6 +118,25 @@ TEST_F(IdleTest, ThePumpAfterAWaitEndsKeepsTheNextFrameInItsMillisecond) {
   EXPECT_EQ(timeGetTime(), start + 17);
 }
 
+// The watch belongs to the thread that pumps: another thread's sleeps, clock reads and surface work leave a
+// spin's rests as they were.
+TEST_F(IdleTest, OtherThreadsDoNotTouchThePumpsWatch) {
+  headless::SetReadStepMicroseconds(0);
+  headless::SetMilliseconds(6000);
+  host::NoteSurfaceWork(true);
+  timeGetTime();
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(Empty());
+    std::thread([] {
+      Sleep(0);
+      host::NoteSurfaceWork(false);
+      timeGetTime();
+    }).join();
+    timeGetTime();
+  }
+  EXPECT_EQ(headless::Nanoseconds(), 6002 * kMs);
+}
+
 // Only a spin rests: a loop whose own time between looks is more than a few microseconds (here 50: it loads,
 // decodes or catches up), or that draws, sleeps, or reads no clock, runs on its own time alone.
 TEST_F(IdleTest, LoopsThatWorkDrawSleepOrReadNoClockAreNeverHeld) {
