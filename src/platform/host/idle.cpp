@@ -60,25 +60,34 @@ void SignalChange() {
 
 namespace {
 // WaitForChange from a clock reading the caller has just made; `seen` becomes the count that ended the wait.
-bool WaitFrom(uint64_t now, uint64_t deadline, uint64_t& seen) {
+// Answers the clock's reading when it ended.
+uint64_t WaitFrom(uint64_t now, uint64_t deadline, uint64_t& seen) {
   Host& h = Current();
   const uint64_t interval = h.EventPollInterval();
   for (;;) {
     const uint64_t count = ChangeCount();
     if (count != seen) {
       seen = count;
-      return true;
+      return now;
     }
-    if (now >= deadline) return false;
+    if (now >= deadline) return now;
     // The host's events are due again at the next poll slot: a close or a key turns into a message there.
     const uint64_t until = interval == 0 ? deadline : std::min(deadline, (now / interval + 1) * interval);
     now = h.IdleUntil(until, seen);
     if (now < deadline) PollHostEvents();
   }
 }
+
+bool WaitFromChanged(uint64_t now, uint64_t deadline, uint64_t& seen) {
+  const uint64_t before = seen;
+  WaitFrom(now, deadline, seen);
+  return seen != before;
+}
 }  // namespace
 
-bool WaitForChange(uint64_t deadline, uint64_t seen) { return WaitFrom(Current().Nanoseconds(), deadline, seen); }
+bool WaitForChange(uint64_t deadline, uint64_t seen) {
+  return WaitFromChanged(Current().Nanoseconds(), deadline, seen);
+}
 
 // A change the wait ended on counts as seen, as a look would: a loop of such waits without a look between rests
 // in each.
@@ -87,7 +96,7 @@ bool WaitForNextMillisecond(uint32_t ticks) {
   uint64_t ownSeen = ChangeCount();
   uint64_t& seen = watch ? watch->seenChanges : ownSeen;
   const uint64_t now = Current().Nanoseconds();
-  return WaitFrom(now, (now / kNsPerMs + ticks) * kNsPerMs, seen);
+  return WaitFromChanged(now, (now / kNsPerMs + ticks) * kNsPerMs, seen);
 }
 
 void NoteClockRead() {
@@ -137,8 +146,8 @@ void LookFoundNothing() {
   Host& h = Current();
   uint64_t end = watch->lookStart;
   if (watch->tookHostEvents) end = h.Nanoseconds();
-  if (watch->quickRounds >= 2 && ChangeCount() == watch->seenChanges) {
-    end = std::max(end, h.IdleUntil(std::min((end / kNsPerMs + 1) * kNsPerMs, end + kRestNs), watch->seenChanges));
+  if (watch->quickRounds >= 2) {
+    end = WaitFrom(end, std::min((end / kNsPerMs + 1) * kNsPerMs, end + kRestNs), watch->seenChanges);
   }
   watch->lastRoundEnd = end;
 }
