@@ -174,6 +174,8 @@ void ResetPlatform(std::unique_ptr<Host> newHost);
 
 // Window record lookups: null for a handle that is not a live window.
 HWND__* LiveWindow(HWND window);
+// Throws away the messages posted to a window (it is destroyed).
+void DropPostedMessages(HWND window);
 // Tells the host what a top-level window looks like now (size, title, menu bar, shape, place).
 void TellHostOfWindow(HWND window);
 // Gives a window another menu bar (null: none), keeping its outer rectangle: the client area changes by the bar.

@@ -333,4 +333,11 @@ void SetApplicationActive(bool active) {
 
 void RequestClose(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+void DropPostedMessages(HWND window) {
+  PlatformState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::erase_if(s.posted, [window](const MSG& m) { return m.hwnd == window; });
+  s.postedPerWindow.erase(window);
+}
+
 }  // namespace host

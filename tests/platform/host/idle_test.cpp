@@ -299,4 +299,11 @@ TEST_F(IdleTest, AFullQueueRefusesPosts) {
   EXPECT_TRUE(PostMessageA(nullptr, WM_USER + 1, 0, 0));
   ASSERT_TRUE(PeekMessageA(&m, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
   EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 1));
+  // A destroyed window's messages leave the queue with it.
+  HWND other = CreateWindowExA(0, "Idle", "u", WS_POPUP, 0, 0, 4, 2, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(PostMessageA(other, WM_USER, 0, 0));
+  EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+  DestroyWindow(other);
+  EXPECT_FALSE(PeekMessageA(&m, other, 0, 0, PM_REMOVE));
+  EXPECT_TRUE(PostMessageA(window, WM_USER, 0, 0));
 }
