@@ -2,7 +2,8 @@
 // a loop that works between its looks at the queue, {PumpWindowMessages, GetMillisecondCount, 50 us of work},
 // right after a present and right after a draw; the empty pump; a spin on the pump and the clock after a present
 // (which rests); and how late a sound played to its end (style 0) lets its caller go, against the moment its
-// last frame is due. Each group starts the library and shuts it down again.
+// last frame is due; and a pump with a long backlog of posted messages (headless). Each group starts the library
+// and shuts it down again.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -16,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "core/system_state.h"
+#include "platform/host/headless/headless_host.h"
 #include "platform/host/platform_state.h"
+#include "platform/win32/user.h"
 #include "platform/host/sdl/sdl_host.h"
 #include "vomak.h"
 
@@ -152,5 +156,30 @@ void StyleZeroLateness(benchmark::State& state) {
   state.counters["late_max_ms"] = late.back();
 }
 BENCHMARK(StyleZeroLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A pump that takes six messages posted to the main window by another party, with 10,000 more waiting behind
+// them or none: the backlog does not slow the pump.
+void PumpWithBacklog(benchmark::State& state) {
+  const auto previous = std::filesystem::current_path();
+  const auto dir = std::filesystem::temp_directory_path() / ("vomak-backlog-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::filesystem::current_path(dir);
+  headless::Start();
+  ChangeWindowMode(1);
+  if (StartupLibrary() == 0) {
+    HWND window = SystemState.mainWindow;
+    for (int i = 0; i < state.range(0); ++i) PostMessageA(window, WM_USER, 0, 0);
+    for (auto _ : state) {
+      for (int i = 0; i < 6; ++i) PostMessageA(window, WM_USER, 0, 0);
+      benchmark::DoNotOptimize(PumpWindowMessages());
+    }
+    ShutdownLibrary();
+  } else {
+    state.SkipWithError("the library did not start");
+  }
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(PumpWithBacklog)->Arg(0)->Arg(9990);
 
 }  // namespace
