@@ -120,10 +120,11 @@ void SpinAfterPresent(benchmark::State& state) {
 }
 BENCHMARK(SpinAfterPresent)->Iterations(4000)->Unit(benchmark::kMicrosecond);
 
-// A 100 ms sound played to its end 30 times, each started a different way into the device's period; the
-// counters give how long after its last frame was due (start + 100 ms) the call returned, in ms.
+// A sound one frame longer than four of the device's periods (1,024 frames), so that its last frame is the first
+// of a period: the worst case. It is played to its end 48 times, each started a different way into the period;
+// the counters give how long after its last frame was due (start + its length) the call returned, in ms.
 void StyleZeroLateness(benchmark::State& state) {
-  constexpr int kFrames = 4410;
+  constexpr int kFrames = 4 * 1024 + 1;
   RealWindow window(true);
   if (!window.started()) return state.SkipWithError("the library did not start");
   {
@@ -143,8 +144,8 @@ void StyleZeroLateness(benchmark::State& state) {
   if (sound < 0) return state.SkipWithError("the sound did not load");
   std::vector<double> late;
   for (auto _ : state) {
-    for (int i = 0; i < 30; ++i) {
-      WaitMilliseconds(i % 23);
+    for (int i = 0; i < 48; ++i) {
+      WaitMilliseconds(i % 24);
       const double start = Seconds(CLOCK_MONOTONIC);
       StartSoundPlayback(sound, 0, 1);
       late.push_back((Seconds(CLOCK_MONOTONIC) - start) * 1000 - kFrames * 1000.0 / 44100);
