@@ -137,7 +137,7 @@ struct PlatformState {
   std::vector<WindowClass> classes;
   std::vector<std::unique_ptr<HWND__>> windows;
   std::vector<std::unique_ptr<HMENU__>> menus;
-  DWORD guiThread = 0;
+  std::atomic<DWORD> guiThread{0};  // other threads read it when they post or send
   bool applicationActive = false;
   HWND activeWindow = nullptr;
   HWND focusWindow = nullptr;
