@@ -105,10 +105,7 @@ void NoteClockRead() {
 
 // A loop that sleeps, or draws, is not a spin; a present arms the watch again.
 void NoteSleep() {
-  if (IdleWatch* watch = OwnWatch(false)) {
-    watch->presentedLast = false;
-    ForgetRounds(*watch);
-  }
+  if (IdleWatch* watch = OwnWatch(false)) watch->presentedLast = false;
 }
 
 void NoteSurfaceWork(bool present) {

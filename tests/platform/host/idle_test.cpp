@@ -89,17 +89,20 @@ TEST_F(IdleTest, WithAMovingClockAnEventArrivesWithinAMillisecond) {
 }
 
 // A loop that spins on an empty queue and the clock after a present: once two rounds have come straight back,
-// every later one rests half a millisecond, never past the next whole one.
+// every later one rests half a millisecond, never past the next whole one. Looks without a clock read between
+// them (a pump looks three times) make one round.
 TEST_F(IdleTest, ASpinAfterAPresentRestsAMomentAtATime) {
-  headless::SetReadStepMicroseconds(0);
-  headless::SetMilliseconds(7000);
-  host::NoteSurfaceWork(true);
-  timeGetTime();
-  const uint64_t expected[] = {7000 * kMs, 7000 * kMs, 7000500000, 7001 * kMs, 7001500000, 7002 * kMs};
-  for (uint64_t at : expected) {
-    EXPECT_TRUE(Empty());
+  for (int looks : {1, 3}) {
+    headless::SetReadStepMicroseconds(0);
+    headless::SetMilliseconds(7000);
+    host::NoteSurfaceWork(true);
     timeGetTime();
-    EXPECT_EQ(headless::Nanoseconds(), at);
+    const uint64_t expected[] = {7000 * kMs, 7000 * kMs, 7000500000, 7001 * kMs, 7001500000, 7002 * kMs};
+    for (uint64_t at : expected) {
+      for (int i = 0; i < looks; ++i) EXPECT_TRUE(Empty());
+      timeGetTime();
+      EXPECT_EQ(headless::Nanoseconds(), at) << looks;
+    }
   }
 }
 
