@@ -50,6 +50,7 @@ constexpr size_t kPostedLimit = 10000;
 // Takes the first posted message the filters let through (under the queue's lock). A look for a window with
 // nothing posted, the pump's usual case, does not walk the queue.
 bool TakePosted(host::PlatformState& s, MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+  if (s.posted.empty()) return false;
   if (window != nullptr) {
     const auto count = s.postedPerWindow.find(window == kThreadOnly ? nullptr : window);
     if (count == s.postedPerWindow.end()) return false;
