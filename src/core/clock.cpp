@@ -24,7 +24,7 @@ int WaitMilliseconds(int ms) {
     if (PumpWindowMessages() != 0) break;
     uint32_t elapsed = static_cast<uint32_t>(GetMillisecondCount(0)) - start;
     if (ms <= 0 || elapsed >= static_cast<uint32_t>(ms)) break;
-    Sleep(1);
+    RestUntilNextMillisecond();
   }
   return 0;
 }

@@ -99,14 +99,14 @@ int PumpWindowMessages() {
   while (BlockingWhileInactive() || (passIdle == 0 && s.quitFlag == 0)) {
     passIdle = 1;
     bool inactive = s.activeFlag == 0 && s.alwaysRun == 0;
-    if (inactive) Sleep(1);
+    if (inactive) RestUntilNextMillisecond();
     if (TakeMessages(count, passIdle) == TakeResult::Dropped) break;
     if (s.activeFlag == 0) {
       // The background work of every pass while the application is inactive, in this order.
       PumpNetWorkMessagesClosingLost();
       ProcessDownloads();
       RefillAllStreamSounds();
-      Sleep(1);
+      RestUntilNextMillisecond();
     }
     if (s.quitFlag) break;
   }
@@ -115,9 +115,11 @@ int PumpWindowMessages() {
   return s.quitFlag ? -1 : 0;
 }
 
+void RestUntilNextMillisecond() { MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT); }
+
 int PumpWaitStep() {
   const int result = PumpWindowMessages();
-  if (result == 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  if (result == 0) RestUntilNextMillisecond();
   return result;
 }
 

@@ -104,6 +104,7 @@ TEST_F(PlaybackTest, StyleZeroReturnsWhenTheSoundHasEnded) {
   while (Left(first) != 1 && first < start + 100) ++first;
   EXPECT_EQ(Left(first + 4409), 4410);
   EXPECT_GE(Now(), first + 4410);
+  EXPECT_LE(Now(), first + 4410 + 44);  // within a millisecond of the last frame
 }
 
 TEST_F(PlaybackTest, TheHandleTableReusesTheHighestSlotAndRefusesWhatItMust) {

@@ -330,7 +330,7 @@ int G_DDraw_WaitFrameInterval() {
   if (directDraw == nullptr) return -1;
   int interval = Layer().presentInterval == -1 ? 5 : Layer().presentInterval;
   if (interval < 0) interval = 0;
-  while (Now() - backEnd.lastPresentTime < static_cast<uint32_t>(interval)) Sleep(1);
+  while (Now() - backEnd.lastPresentTime < static_cast<uint32_t>(interval)) RestUntilNextMillisecond();
   BOOL inBlank = FALSE;
   directDraw->GetVerticalBlankStatus(&inBlank);
   if (inBlank == 0) directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);

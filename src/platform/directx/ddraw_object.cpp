@@ -283,7 +283,7 @@ class DirectDrawObject final : public ComObject<IDirectDraw7> {
         if ((line >= kVisibleLines) != state || line < last) return;
         if (spins >= 4000000 || DisplayMilliseconds() - start >= 100) return;
         last = line;
-        host::IdleUntilNextMillisecond();
+        host::WaitForNextMillisecond();
       }
     };
     if (flags & DDWAITVB_BLOCKEND) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/media/mixer.h"
 
@@ -71,8 +72,7 @@ class Voice final : public media::MixerSource {
       uint64_t index = position_ >> 32;
       if (index >= frames_) {
         if (!looping_) {
-          playing_ = false;
-          position_ = 0;
+          Ended();
           return;
         }
         position_ %= frames_ << 32;  // a step may be longer than a tiny buffer
@@ -101,10 +101,16 @@ class Voice final : public media::MixerSource {
       if (looping_) {
         position_ %= frames_ << 32;
       } else {
-        playing_ = false;
-        position_ = 0;
+        Ended();
       }
     }
+  }
+
+  // A sound that plays once has played its last frame: it rewinds, and whoever waits for its end is woken.
+  void Ended() {
+    playing_ = false;
+    position_ = 0;
+    host::SignalChange();
   }
 
   // The same movement as mixing `frames` frames, without reading a sample.
@@ -118,8 +124,7 @@ class Voice final : public media::MixerSource {
     if (looping_) {
       position_ = static_cast<uint64_t>(after % end);
     } else if (lastTaken >= end || after >= end) {
-      playing_ = false;
-      position_ = 0;
+      Ended();
     } else {
       position_ = static_cast<uint64_t>(after);
     }

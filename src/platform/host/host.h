@@ -121,9 +121,11 @@ class Host {
   virtual void PumpEvents() = 0;
   // The shortest time between two takes of the host's events, in nanoseconds of its clock (0: every look).
   virtual uint64_t EventPollInterval() { return 0; }
-  // Waits, without using the processor, until the clock reaches `nanoseconds` or a message is newly posted or
-  // sent to the queue (platform/host/idle.h). The headless host moves its virtual clock instead.
-  virtual void IdleUntil(uint64_t nanoseconds) = 0;
+  // Waits, without using the processor, until this host's clock (Nanoseconds) reaches `nanoseconds` or the
+  // platform's change count differs from `seen`, as checked under the platform's lock (platform/host/idle.h).
+  // It may end early; the caller checks again. Answers the clock's reading when it ended. The headless host
+  // moves its virtual clock instead.
+  virtual uint64_t IdleUntil(uint64_t nanoseconds, uint64_t seen) = 0;
 
   // Output to people.
   virtual int MessageBox(const char* text, const char* caption, UINT type) = 0;  // Shift-JIS

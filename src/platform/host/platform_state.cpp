@@ -22,6 +22,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
   {
     std::lock_guard<std::mutex> guard(s.lock);
     s.posted.clear();
+    s.postedPerWindow.clear();
     for (CrossThreadSend* send : s.sent) send->done = true;
     s.sent.clear();
     s.quitPending = false;
@@ -50,11 +51,15 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
   s.periodsBegun = 0;
   s.processor = nullptr;
   s.input = {};
+  s.idle.owner = std::thread::id{};
   s.idle.polled = false;
+  s.idle.seenChanges = s.changes.load();
   s.idle.clockReads = 0;
-  s.idle.clockReadsAtIdleLook = 0;
+  s.idle.clockReadsAtRound = 0;
   s.idle.presentedLast = false;
-  s.idle.waitingLooks = 0;
+  s.idle.timedLook = false;
+  s.idle.lastRoundEnd = 0;
+  s.idle.quickRounds = 0;
   s.menuTracking = {};
   s.host = std::move(newHost);
 }

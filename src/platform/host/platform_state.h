@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/host/cpu.h"
@@ -81,15 +82,22 @@ struct FailureRule {
   int times = -1;
 };
 
-// What tells a loop that waits from one that works: the host's last poll, clock reads, and whether anything
-// was drawn since the last present (see platform/host/idle.h).
+// What the pumping thread's waits and rests go by (see platform/host/idle.h): the host's last poll, the change
+// count at its last look at the queue, and what tells a spin from a loop that works. Only the thread that looks
+// at the queue writes it; notes from other threads are ignored.
 struct IdleWatch {
+  std::atomic<std::thread::id> owner{};  // the thread that last looked at the queue
   bool polled = false;
   uint64_t lastPollSlot = 0;
-  std::atomic<uint64_t> clockReads{0};  // any thread reads the clock (a message's time when posted)
-  uint64_t clockReadsAtIdleLook = 0;
-  bool presentedLast = false;  // the last surface work was a present of the DirectDraw primary
-  int waitingLooks = 0;        // empty looks at the queue since then, each after a clock read
+  bool tookHostEvents = false;   // the host's events were taken since the look under way began
+  uint64_t seenChanges = 0;      // PlatformState::changes at the owner's last look
+  uint64_t clockReads = 0;       // the owner's clock reads
+  uint64_t clockReadsAtRound = 0;
+  bool presentedLast = false;    // the last surface work was a present of the DirectDraw primary
+  bool timedLook = false;        // the look under way may be a round of a spin: lookStart holds its start
+  uint64_t lookStart = 0;
+  uint64_t lastRoundEnd = 0;     // when the last round's look ended (0: no round since the last present)
+  int quickRounds = 0;           // rounds in a row that came back within the spin gap
 };
 
 // The menu a person works: the window, the bar item highlighted and whether its drop-down is open, the item
@@ -115,9 +123,14 @@ struct PlatformState {
   // calls never run while it is held.
   std::mutex lock;
   std::condition_variable sendDone;
-  std::condition_variable queueChanged;  // a message was posted or sent: wakes an idle wait
-  uint64_t queueGeneration = 0;          // counts those posts and sends
+  std::condition_variable queueChanged;  // the change count moved: wakes a wait
+  // Counts posts, sends, quits and the ends of sounds: whatever a wait on the queue ends for. Changed under the
+  // lock (so a wait under the lock misses none), read anywhere.
+  std::atomic<uint64_t> changes{0};
   std::deque<MSG> posted;
+  // Posted messages by window (null: the thread's own), so a look for a window that has none costs nothing
+  // however long the queue.
+  std::map<HWND, size_t> postedPerWindow;
   std::deque<CrossThreadSend*> sent;
   bool quitPending = false;
   int quitCode = 0;
@@ -129,7 +142,7 @@ struct PlatformState {
   std::vector<WindowClass> classes;
   std::vector<std::unique_ptr<HWND__>> windows;
   std::vector<std::unique_ptr<HMENU__>> menus;
-  DWORD guiThread = 0;
+  std::atomic<DWORD> guiThread{0};  // other threads read it when they post or send
   bool applicationActive = false;
   HWND activeWindow = nullptr;
   HWND focusWindow = nullptr;
@@ -166,6 +179,8 @@ void ResetPlatform(std::unique_ptr<Host> newHost);
 
 // Window record lookups: null for a handle that is not a live window.
 HWND__* LiveWindow(HWND window);
+// Throws away the messages posted to a window (it is destroyed).
+void DropPostedMessages(HWND window);
 // Tells the host what a top-level window looks like now (size, title, menu bar, shape, place).
 void TellHostOfWindow(HWND window);
 // Gives a window another menu bar (null: none), keeping its outer rectangle: the client area changes by the bar.

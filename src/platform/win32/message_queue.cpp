@@ -45,6 +45,29 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return m;
 }
 
+constexpr size_t kPostedLimit = 10000;
+
+// Takes the first posted message the filters let through (under the queue's lock). A look for a window with
+// nothing posted, the pump's usual case, does not walk the queue.
+bool TakePosted(host::PlatformState& s, MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+  if (s.posted.empty()) return false;
+  if (window != nullptr) {
+    const auto count = s.postedPerWindow.find(window == kThreadOnly ? nullptr : window);
+    if (count == s.postedPerWindow.end()) return false;
+  }
+  for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
+    if (!WindowMatches(it->hwnd, window) || !InRange(it->message, filterMin, filterMax)) continue;
+    if (msg) *msg = *it;
+    if (remove) {
+      const auto count = s.postedPerWindow.find(it->hwnd);
+      if (--count->second == 0) s.postedPerWindow.erase(count);
+      s.posted.erase(it);
+    }
+    return true;
+  }
+  return false;
+}
+
 // Runs the procedures of messages other threads sent, as the original platform does inside its queue calls.
 void RunCrossThreadSends() {
   host::PlatformState& s = State();
@@ -96,8 +119,12 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   MSG m = MakeMessage(window, message, wparam, lparam);
   {
     std::lock_guard<std::mutex> guard(s.lock);
+    // A queue holds so many posts at most, as the original platform's does: a poster that outruns the pump is
+    // refused instead of growing the queue without end.
+    if (s.posted.size() >= kPostedLimit) return FALSE;
     s.posted.push_back(m);
-    ++s.queueGeneration;
+    ++s.postedPerWindow[window];
+    s.changes.fetch_add(1, std::memory_order_release);
   }
   s.queueChanged.notify_all();
   return TRUE;
@@ -113,7 +140,7 @@ void PostQuitMessage(int exitCode) {
     std::lock_guard<std::mutex> guard(s.lock);
     s.quitPending = true;
     s.quitCode = exitCode;
-    ++s.queueGeneration;
+    s.changes.fetch_add(1, std::memory_order_release);
   }
   s.queueChanged.notify_all();
 }
@@ -129,7 +156,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   host::CrossThreadSend send{window, message, wparam, lparam};
   std::unique_lock<std::mutex> guard(s.lock);
   s.sent.push_back(&send);
-  ++s.queueGeneration;
+  s.changes.fetch_add(1, std::memory_order_release);
   s.queueChanged.notify_all();
   s.sendDone.wait(guard, [&] { return send.done; });
   return send.result;
@@ -138,18 +165,15 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
   host::PlatformState& s = State();
   if (s.guiThread == 0) s.guiThread = GetCurrentThreadId();
+  host::LookBegins();
   RunCrossThreadSends();
   host::PollHostEvents();
   RunCrossThreadSends();
   bool remove = (removeFlags & PM_REMOVE) != 0;
   {
     std::lock_guard<std::mutex> guard(s.lock);
-    for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
-      if (!WindowMatches(it->hwnd, window) || !InRange(it->message, filterMin, filterMax)) continue;
-      if (msg) *msg = *it;
-      if (remove) s.posted.erase(it);
-      return TRUE;
-    }
+    host::LookSaw(s.changes.load(std::memory_order_relaxed));
+    if (TakePosted(s, msg, window, filterMin, filterMax, remove)) return TRUE;
     if (s.quitPending && (window == nullptr || window == kThreadOnly)) {
       if (msg) *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(s.quitCode), 0);
       if (remove) s.quitPending = false;
@@ -166,7 +190,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
       return TRUE;
     }
   }
-  host::IdleIfWaiting();
+  host::LookFoundNothing();
   return FALSE;
 }
 
@@ -267,17 +291,15 @@ BOOL IsDialogMessageA(HWND, MSG*) { return FALSE; }
 
 DWORD GetMessageTime() { return timeGetTime(); }
 
+// Waits from the pumping thread's last look at the queue: a post since then ends the wait at once.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD milliseconds, DWORD) {
   if (count != 0) return WAIT_FAILED;
-  host::PlatformState& s = State();
-  auto generation = [&s] {
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.queueGeneration;
-  };
-  const uint64_t before = generation();
   host::NoteSleep();
-  if (milliseconds != 0) host::IdleUntilNextMillisecond(milliseconds);
-  return generation() != before ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  if (milliseconds == 0 || !host::WaitForNextMillisecond(milliseconds)) return WAIT_TIMEOUT;
+  // The change may have been a sound's end rather than input.
+  host::PlatformState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.posted.empty() && s.sent.empty() && !s.quitPending ? WAIT_TIMEOUT : WAIT_OBJECT_0;
 }
 
 namespace host {
@@ -320,5 +342,12 @@ void SetApplicationActive(bool active) {
 }
 
 void RequestClose(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void DropPostedMessages(HWND window) {
+  PlatformState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::erase_if(s.posted, [window](const MSG& m) { return m.hwnd == window; });
+  s.postedPerWindow.erase(window);
+}
 
 }  // namespace host

@@ -245,10 +245,7 @@ BOOL DestroyWindow(HWND window) {
   SendMessageA(w, WM_NCDESTROY, 0, 0);
   w->destroyed = true;
   ForgetWindowPicture(w);
-  {
-    std::lock_guard<std::mutex> guard(s.lock);
-    std::erase_if(s.posted, [w](const MSG& m) { return m.hwnd == w; });
-  }
+  host::DropPostedMessages(w);
   if (IsTopLevel(*w)) {
     host::Current().WindowDestroyed(w);
     host::Current().ClassWindowRemoved(w->className);

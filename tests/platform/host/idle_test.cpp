@@ -1,9 +1,13 @@
 // The host's events taken once per poll interval, and loops that wait held until the next millisecond.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "platform/directx/dsound.h"
 #include "platform/host/headless/headless_input.h"
 #include "platform/host/idle.h"
 #include "platform/host/platform.h"
+#include "platform/win32/com.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/keyboard.h"
 #include "platform/win32/sync.h"
@@ -84,19 +88,21 @@ TEST_F(IdleTest, WithAMovingClockAnEventArrivesWithinAMillisecond) {
   while (!CloseSeen()) ASSERT_LT(headless::Nanoseconds() - posted, 1200000u);
 }
 
-// A loop that looks at an empty queue and reads the clock after a present: the first two rounds run, every
-// later one rests half a millisecond, never past the next whole one.
-TEST_F(IdleTest, AWaitingLoopAfterAPresentRestsAMomentAtATime) {
-  headless::SetReadStepMicroseconds(700);
-  headless::SetMilliseconds(7000);
-  timeGetTime();
-  headless::SetReadStepMicroseconds(0);
-  host::NoteSurfaceWork(true);
-  const uint64_t expected[] = {7000700000, 7000700000, 7001 * kMs, 7001500000, 7002 * kMs, 7002500000};
-  for (uint64_t at : expected) {
-    EXPECT_TRUE(Empty());
+// A loop that spins on an empty queue and the clock after a present: once two rounds have come straight back,
+// every later one rests half a millisecond, never past the next whole one. Looks without a clock read between
+// them (a pump looks three times) make one round.
+TEST_F(IdleTest, ASpinAfterAPresentRestsAMomentAtATime) {
+  for (int looks : {1, 3}) {
+    headless::SetReadStepMicroseconds(0);
+    headless::SetMilliseconds(7000);
+    host::NoteSurfaceWork(true);
     timeGetTime();
-    EXPECT_EQ(headless::Nanoseconds(), at);
+    const uint64_t expected[] = {7000 * kMs, 7000 * kMs, 7000500000, 7001 * kMs, 7001500000, 7002 * kMs};
+    for (uint64_t at : expected) {
+      for (int i = 0; i < looks; ++i) EXPECT_TRUE(Empty());
+      timeGetTime();
+      EXPECT_EQ(headless::Nanoseconds(), at) << looks;
+    }
   }
 }
 
@@ -115,26 +121,60 @@ TEST_F(IdleTest, ThePumpAfterAWaitEndsKeepsTheNextFrameInItsMillisecond) {
   EXPECT_EQ(timeGetTime(), start + 17);
 }
 
-TEST_F(IdleTest, LoopsThatDrawSleepOrReadNoClockAreNeverHeld) {
+// The watch belongs to the thread that pumps: another thread's sleeps, clock reads and surface work leave a
+// spin's rests as they were.
+TEST_F(IdleTest, OtherThreadsDoNotTouchThePumpsWatch) {
   headless::SetReadStepMicroseconds(0);
+  headless::SetMilliseconds(6000);
+  host::NoteSurfaceWork(true);
+  timeGetTime();
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(Empty());
+    std::thread([] {
+      Sleep(0);
+      host::NoteSurfaceWork(false);
+      timeGetTime();
+    }).join();
+    timeGetTime();
+  }
+  EXPECT_EQ(headless::Nanoseconds(), 6002 * kMs);
+}
+
+// Only a spin rests: a loop whose own time between looks is more than a few microseconds (here 50: it loads,
+// decodes or catches up), or that draws, sleeps, or reads no clock, runs on its own time alone.
+TEST_F(IdleTest, LoopsThatWorkDrawSleepOrReadNoClockAreNeverHeld) {
   headless::SetMilliseconds(7000);
   struct Case {
     const char* name;
+    uint32_t workMicroseconds;
     void (*between)();
     bool presented;
+    bool held;
   } cases[] = {
-      {"drawing", [] { host::NoteSurfaceWork(false); timeGetTime(); }, true},
-      {"no present", [] { timeGetTime(); }, false},
-      {"no clock read", [] {}, true},
-      {"sleeping", [] { timeGetTime(); Sleep(0); }, true},
+      {"spinning", 5, [] { timeGetTime(); }, true, true},
+      {"working", 50, [] { timeGetTime(); }, true, false},
+      {"drawing", 0, [] { host::NoteSurfaceWork(false); timeGetTime(); }, true, false},
+      {"no present", 0, [] { timeGetTime(); }, false, false},
+      {"no clock read", 0, [] {}, true, false},
+      {"sleeping", 0, [] { timeGetTime(); Sleep(0); }, true, false},
   };
   for (const Case& c : cases) {
+    headless::SetReadStepMicroseconds(0);
+    const uint64_t start = headless::Nanoseconds();
     host::NoteSurfaceWork(c.presented);
     for (int i = 0; i < 10; ++i) {
       EXPECT_TRUE(Empty());
+      headless::SetReadStepMicroseconds(c.workMicroseconds);  // the work: the clock moves on while it runs
+      host::Current().Nanoseconds();
+      headless::SetReadStepMicroseconds(0);
       c.between();
     }
-    EXPECT_EQ(headless::Nanoseconds(), 7000 * kMs) << c.name;
+    const uint64_t own = 10u * c.workMicroseconds * 1000;
+    if (c.held) {
+      EXPECT_GT(headless::Nanoseconds() - start, own + 2 * kMs) << c.name;
+    } else {
+      EXPECT_EQ(headless::Nanoseconds() - start, own) << c.name;
+    }
   }
 }
 
@@ -150,6 +190,7 @@ TEST_F(IdleTest, AnEventDuringARestIsSeenOnTheNextLook) {
     headless::SetPollIntervalMicroseconds(c.interval);
     headless::SetMilliseconds(9000);
     host::NoteSurfaceWork(true);
+    timeGetTime();
     for (int i = 0; i < 3; ++i) {
       Empty();
       timeGetTime();
@@ -186,4 +227,86 @@ TEST_F(IdleTest, MessageWaitsRestWholeMillisecondsOnTheQueueAlone) {
   HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 3, QS_ALLINPUT), WAIT_FAILED);
   CloseHandle(event);
+}
+
+// The wait goes from the last look at the queue: a post between that look and the wait (here from another
+// thread) ends it at once, and a wait that ended on a change counts it as seen, so the next one rests.
+TEST_F(IdleTest, APostSinceTheLastLookEndsAWaitAtOnce) {
+  headless::SetReadStepMicroseconds(0);
+  headless::SetMilliseconds(4000);
+  EXPECT_TRUE(Empty());
+  std::thread([this] { PostMessageA(window, WM_USER, 0, 0); }).join();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT), WAIT_OBJECT_0);
+  EXPECT_EQ(headless::Nanoseconds(), 4000 * kMs);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT), WAIT_TIMEOUT);
+  EXPECT_EQ(headless::Nanoseconds(), 4002 * kMs);
+}
+
+// A long wait still takes the host's events once per poll interval: a close due inside it ends it at the next
+// take, as a message.
+TEST_F(IdleTest, ALongWaitTakesTheHostsEventsEveryInterval) {
+  headless::SetReadStepMicroseconds(0);
+  headless::SetPollIntervalMicroseconds(1000);
+  headless::SetMilliseconds(5000);
+  EXPECT_TRUE(Empty());
+  headless::SetReadStepMicroseconds(300);
+  host::Current().Nanoseconds();
+  headless::SetReadStepMicroseconds(0);
+  headless::Close(window, 2);  // due at 5002.3 ms
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT), WAIT_OBJECT_0);
+  EXPECT_EQ(headless::Nanoseconds(), 5003 * kMs);
+  EXPECT_TRUE(CloseSeen());
+}
+
+// A sound that plays to its end wakes a wait: the waiter learns of it within a millisecond of its last frame,
+// not at the wait's limit.
+TEST_F(IdleTest, ASoundsEndEndsAWait) {
+  headless::SetReadStepMicroseconds(0);
+  CoInitialize(nullptr);
+  IDirectSound* sound = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_ALL, IID_IDirectSound,
+                             reinterpret_cast<void**>(&sound)), S_OK);
+  sound->Initialize(nullptr);
+  sound->SetCooperativeLevel(window, DSSCL_PRIORITY);
+  WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+  DSBUFFERDESC description{sizeof description, DSBCAPS_STATIC, 441 * 4, 0, &format, {}};  // 10 ms
+  IDirectSoundBuffer* buffer = nullptr;
+  ASSERT_EQ(sound->CreateSoundBuffer(&description, &buffer, nullptr), S_OK);
+  EXPECT_TRUE(Empty());
+  const uint64_t start = headless::Nanoseconds();
+  buffer->Play(0, 0, 0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT), WAIT_TIMEOUT);
+  const uint64_t waited = headless::Nanoseconds() - start;
+  EXPECT_GE(waited, 10 * kMs);
+  EXPECT_LE(waited, 11 * kMs);
+  DWORD status = 1;
+  buffer->GetStatus(&status);
+  EXPECT_EQ(status, 0u);
+  buffer->Release();
+  sound->Release();
+  CoUninitialize();
+}
+
+// A queue holds 10,000 posts: the next is refused, from any thread, until the pump takes one.
+TEST_F(IdleTest, AFullQueueRefusesPosts) {
+  for (int i = 0; i < 10000; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER, static_cast<WPARAM>(i), 0));
+  EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+  BOOL fromThread = TRUE;
+  std::thread([&] { fromThread = PostMessageA(nullptr, WM_USER, 0, 0); }).join();
+  EXPECT_FALSE(fromThread);
+  MSG m;
+  // A look for a window with nothing posted passes the backlog by.
+  EXPECT_FALSE(PeekMessageA(&m, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&m, window, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 0u);
+  EXPECT_TRUE(PostMessageA(nullptr, WM_USER + 1, 0, 0));
+  ASSERT_TRUE(PeekMessageA(&m, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 1));
+  // A destroyed window's messages leave the queue with it.
+  HWND other = CreateWindowExA(0, "Idle", "u", WS_POPUP, 0, 0, 4, 2, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(PostMessageA(other, WM_USER, 0, 0));
+  EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
+  DestroyWindow(other);
+  EXPECT_FALSE(PeekMessageA(&m, other, 0, 0, PM_REMOVE));
+  EXPECT_TRUE(PostMessageA(window, WM_USER, 0, 0));
 }

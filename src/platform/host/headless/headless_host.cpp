@@ -9,6 +9,7 @@
 
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_input.h"
+#include "platform/host/idle.h"
 #include "platform/host/menu_bar.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
@@ -46,14 +47,22 @@ class HeadlessHost final : public host::Host {
   uint64_t Nanoseconds() override { return now_.fetch_add(step_.load()) + step_.load(); }
   void SleepMilliseconds(uint32_t milliseconds) override { now_ += uint64_t{milliseconds} * kNsPerMs; }
   uint64_t EventPollInterval() override { return uint64_t{config_.pollIntervalMicroseconds} * 1000; }
-  // An idle wait ends early at the first scripted event due before its end, as a real one wakes for it.
-  void IdleUntil(uint64_t nanoseconds) override {
+  // An idle wait ends early at the first scripted event due before its end, as a real one wakes for it. Sound
+  // is mixed as the clock moves, a millisecond at a time, so a sound that ends meanwhile ends the wait within
+  // a millisecond of its last frame, as a device that mixes on its own thread ends it.
+  uint64_t IdleUntil(uint64_t nanoseconds, uint64_t seen) override {
     uint64_t now = now_.load();
     for (const Event& e : events_) {
       if (e.dueNs > now) nanoseconds = std::min(nanoseconds, e.dueNs);
     }
-    while (now < nanoseconds && !now_.compare_exchange_weak(now, nanoseconds)) {
+    while (now < nanoseconds && host::ChangeCount() == seen) {
+      const uint64_t next = audio_ ? std::min(nanoseconds, (now / kNsPerMs + 1) * kNsPerMs) : nanoseconds;
+      while (now < next && !now_.compare_exchange_weak(now, next)) {
+      }
+      if (audio_) audio_->UpdateUntilToldEnd();
+      now = now_.load();
     }
+    return now;
   }
   // A 1 GHz counter that follows the virtual clock.
   uint64_t TimeStampCounter() override { return now_.load(); }

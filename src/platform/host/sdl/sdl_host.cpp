@@ -57,14 +57,18 @@ class SdlHost final : public Host {
     while (nanosleep(&t, &t) != 0) {
     }
   }
-  // Held on the queue's signal, so a message posted from another thread ends the wait at once; the host's own
-  // events are taken by the next poll, which is due by then.
-  void IdleUntil(uint64_t nanoseconds) override {
+  // Held on the queue's signal, so a message posted from another thread ends the wait at once. The condition
+  // variable keeps its own clock, so the deadline on ours is handed to it as a span.
+  uint64_t IdleUntil(uint64_t nanoseconds, uint64_t seen) override {
     PlatformState& s = State();
-    const std::chrono::steady_clock::time_point end{std::chrono::nanoseconds(nanoseconds)};
-    std::unique_lock<std::mutex> guard(s.lock);
-    const uint64_t generation = s.queueGeneration;
-    s.queueChanged.wait_until(guard, end, [&] { return s.queueGeneration != generation; });
+    {
+      std::unique_lock<std::mutex> guard(s.lock);
+      const uint64_t now = Nanoseconds();
+      if (nanoseconds <= now) return now;
+      s.queueChanged.wait_for(guard, std::chrono::nanoseconds(nanoseconds - now),
+                              [&] { return s.changes.load(std::memory_order_relaxed) != seen; });
+    }
+    return Nanoseconds();
   }
   uint64_t TimeStampCounter() override { return __rdtsc(); }
   uint64_t PerformanceFrequency() override { return 1000000000u; }
