@@ -37,32 +37,63 @@ inline T CeilDiv(T n, T d) {  // d > 0
   return (n % d != 0 && n > 0) ? q + 1 : q;
 }
 
-// Narrows [n0, n1) to the n with lo < a + n * d < hi, working in T (which holds a - hi, hi - a, a - lo, lo - a).
+// Division by one positive divisor d, exact in T.
 template <class T>
-inline void NarrowIn(T a, T d, T lo, T hi, Wide& n0, Wide& n1) {
+struct ExactDivisor {
+  T d;
+  T Floor(T n) const { return FloorDiv<T>(n, d); }
+  T Ceil(T n) const { return CeilDiv<T>(n, d); }
+};
+
+// The same for operands below 2^50 without a division instruction per quotient: the product with the reciprocal is
+// within two of the quotient, and the remainder's correction makes it exact.
+struct ReciprocalDivisor {
+  int64_t d;
+  double inverse;
+  int64_t Floor(int64_t n) const {
+    int64_t q = static_cast<int64_t>(static_cast<double>(n) * inverse);
+    int64_t r = n - q * d;
+    for (; r < 0; r += d) --q;
+    for (; r >= d; r -= d) ++q;
+    return q;
+  }
+  int64_t Ceil(int64_t n) const { return -Floor(-n); }
+};
+
+// Narrows [n0, n1) to the n with lo < a + n * d < hi, working in T (which holds a - hi, hi - a, a - lo, lo - a);
+// divisor(e) divides by e = |d|.
+template <class T, class MakeDivisor>
+inline void NarrowIn(T a, T d, T lo, T hi, Wide& n0, Wide& n1, MakeDivisor divisor) {
   if (d == 0) {
     if (!(lo < a && a < hi)) n1 = n0;
     return;
   }
   T first, end;
   if (d > 0) {
-    first = FloorDiv<T>(lo - a, d) + 1;
-    end = CeilDiv<T>(hi - a, d);
+    const auto div = divisor(d);
+    first = div.Floor(lo - a) + 1;
+    end = div.Ceil(hi - a);
   } else {
-    first = FloorDiv<T>(a - hi, -d) + 1;
-    end = CeilDiv<T>(a - lo, -d);
+    const auto div = divisor(-d);
+    first = div.Floor(a - hi) + 1;
+    end = div.Ceil(a - lo);
   }
   if (first > n0) n0 = first;
   if (end < n1) n1 = end;
 }
 
-// The same in 64 bits where the operands allow (every draw of a sane size), else in 128.
+// The same by reciprocals where the operands allow (every draw of a sane size), else exactly in 64 or 128 bits.
 inline void Narrow(Wide a, int64_t d, Wide lo, Wide hi, Wide& n0, Wide& n1) {
-  constexpr Wide kLimit = Wide{1} << 61;
-  if (a > -kLimit && a < kLimit && lo > -kLimit && lo < kLimit && hi > -kLimit && hi < kLimit && d > INT64_MIN)
-    NarrowIn<int64_t>(static_cast<int64_t>(a), d, static_cast<int64_t>(lo), static_cast<int64_t>(hi), n0, n1);
+  auto within = [&](Wide limit) { return a > -limit && a < limit && lo > -limit && lo < limit && hi > -limit && hi < limit; };
+  constexpr int64_t kSmall = int64_t{1} << 48;
+  if (within(kSmall) && d > -kSmall && d < kSmall)
+    NarrowIn<int64_t>(static_cast<int64_t>(a), d, static_cast<int64_t>(lo), static_cast<int64_t>(hi), n0, n1,
+                      [](int64_t e) { return ReciprocalDivisor{e, 1.0 / static_cast<double>(e)}; });
+  else if (within(Wide{1} << 61) && d > INT64_MIN)
+    NarrowIn<int64_t>(static_cast<int64_t>(a), d, static_cast<int64_t>(lo), static_cast<int64_t>(hi), n0, n1,
+                      [](int64_t e) { return ExactDivisor<int64_t>{e}; });
   else
-    NarrowIn<Wide>(a, d, lo, hi, n0, n1);
+    NarrowIn<Wide>(a, d, lo, hi, n0, n1, [](Wide e) { return ExactDivisor<Wide>{e}; });
 }
 
 }  // namespace rotaspan

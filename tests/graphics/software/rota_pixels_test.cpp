@@ -553,3 +553,20 @@ TEST(RotatedPixels, VectorRowsMatchThePlainLoop) {
     }
   }
 }
+
+// Spans are narrowed by reciprocals where the positions are small enough: every quotient must still be the exact
+// floor and ceiling, at multiples of the divisor and one either side, for small and large operands of both signs.
+TEST(RotatedPixels, ReciprocalNarrowingIsExact) {
+  std::mt19937_64 rng(7);
+  const int64_t divisors[] = {1, 2, 3, 7, 262143, 262144, 262145, 226995, 151310, (int64_t{1} << 48) - 1};
+  for (int64_t d : divisors) {
+    const rotaspan::ReciprocalDivisor div{d, 1.0 / static_cast<double>(d)};
+    for (int i = 0; i < 2000; ++i) {
+      const int64_t bound = i % 2 ? (int64_t{1} << 49) : 1 << 20;
+      int64_t n = static_cast<int64_t>(rng() % static_cast<uint64_t>(2 * bound)) - bound;
+      if (i % 3 == 0) n = (n / d) * d + static_cast<int64_t>(i % 5) - 2;  // at and beside multiples
+      ASSERT_EQ(div.Floor(n), rotaspan::FloorDiv<int64_t>(n, d)) << n << " / " << d;
+      ASSERT_EQ(div.Ceil(n), rotaspan::CeilDiv<int64_t>(n, d)) << n << " / " << d;
+    }
+  }
+}
