@@ -1,8 +1,8 @@
 // Drawing through the public calls a game makes, on a started library (headless host, 640x480 back screen at 32
 // bits and at 5:6:5): a 64x64 alpha sprite and a keyed sprite by DrawGraph at random places, the opaque background,
-// DrawExtendGraph to 128x128, DrawRotaGraph at 30 degrees, and a frame of the game's shape. Each is set beside SDL2
-// and pixman doing the same pixels in the same run, and memcpy as the bandwidth bound (bench_main.cpp prints the
-// ratios). Times are per draw (per frame for the frame).
+// DrawExtendGraph to 128x128, DrawRotaGraph at 30 degrees (also mirrored, as the game turns its shots), and a frame
+// of the game's shape. Each is set beside SDL2 and pixman doing the same pixels in the same run, and memcpy as the
+// bandwidth bound (bench_main.cpp prints the ratios). Times are per draw (per frame for the frame).
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <png.h>
@@ -131,7 +131,7 @@ struct Library {
   }
 };
 
-enum Task { kAlphaSprite, kKeyedSprite, kBackground, kExtend, kRotated, kFrame };
+enum Task { kAlphaSprite, kKeyedSprite, kBackground, kExtend, kRotated, kFrame, kRotatedMirror };
 
 // The game's frame: backdrop, 200 keyed ships, 300 alpha bullets, 20 rotated shots, present.
 template <class Backdrop, class Ship, class Bullet, class Shot, class Present>
@@ -160,6 +160,7 @@ void Vomak(benchmark::State& state, int depth, Task task) {
       case kBackground: DrawGraph(0, 0, lib.background, 0); break;
       case kExtend: DrawExtendGraph(p.x, p.y, p.x + 128, p.y + 128, lib.alpha, 1); break;
       case kRotated: DrawRotaGraph(p.x + 32, p.y + 32, 1.0, kAngle, lib.alpha, 1, 0); break;
+      case kRotatedMirror: DrawRotaGraph(p.x + 32, p.y + 32, 1.0, kAngle, lib.alpha, 1, 1); break;
       case kFrame:
         GameFrame([&] { DrawGraph(0, 0, lib.background, 0); }, [&](int x, int y) { DrawGraph(x, y, lib.ship, 1); },
                   [&](int x, int y) { DrawGraph(x, y, lib.bullet, 1); },
@@ -221,6 +222,9 @@ void Sdl2(benchmark::State& state, int depth, Task task) {
       case kBackground: SDL_BlitSurface(s.background, nullptr, s.screen, nullptr); break;
       case kExtend: SDL_BlitScaled(s.alpha, nullptr, s.screen, &big); break;
       case kRotated: SDL_RenderCopyEx(s.renderer, s.tAlpha, nullptr, &at, 30.0, nullptr, SDL_FLIP_NONE); break;
+      case kRotatedMirror:
+        SDL_RenderCopyEx(s.renderer, s.tAlpha, nullptr, &at, 30.0, nullptr, SDL_FLIP_HORIZONTAL);
+        break;
       case kFrame:
         GameFrame([&] { SDL_RenderCopy(s.renderer, s.tBackground, nullptr, nullptr); },
                   [&](int x, int y) {
@@ -291,11 +295,21 @@ void Pixman(benchmark::State& state, int depth, Task task) {
   pixman_transform_from_pixman_f_transform(&rotation, &f);
   pixman_image_set_transform(turned, &rotation);
   pixman_image_set_filter(turned, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  // The box our turned draw covers, from its centre; pixman composites the same box.
+  // The box our turned draw covers, from its centre; pixman composites the same box, turned or mirrored.
   RotaGeometry turnedBox;
   RotaComputeGeometry(kW / 2, kH / 2, 1.0, kAngle, kSprite, kSprite, false, {0, 0, kW, kH}, &turnedBox);
   const int boxLeft = turnedBox.box.left - kW / 2, boxTop = turnedBox.box.top - kH / 2;
   const int boxWidth = turnedBox.box.right - turnedBox.box.left, boxHeight = turnedBox.box.bottom - turnedBox.box.top;
+  // The same turn of the sprite mirrored left to right about its middle.
+  pixman_image_t* mirrored = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSprite, kSprite, alpha.data(), kSprite * 4);
+  pixman_transform_t mirroredRotation;
+  pixman_f_transform_init_translate(&f, -32, -32);
+  pixman_f_transform_rotate(&f, nullptr, std::cos(kAngle), -std::sin(kAngle));
+  pixman_f_transform_scale(&f, nullptr, -1, 1);
+  pixman_f_transform_translate(&f, nullptr, 32, 32);
+  pixman_transform_from_pixman_f_transform(&mirroredRotation, &f);
+  pixman_image_set_transform(mirrored, &mirroredRotation);
+  pixman_image_set_filter(mirrored, PIXMAN_FILTER_NEAREST, nullptr, 0);
   const auto& places = Places();
   size_t i = 0;
   for (auto _ : state) {
@@ -311,10 +325,14 @@ void Pixman(benchmark::State& state, int depth, Task task) {
         pixman_image_composite32(PIXMAN_OP_OVER, turned, nullptr, screen, 32 + boxLeft, 32 + boxTop, 0, 0,
                                  p.x + 32 + boxLeft, p.y + 32 + boxTop, boxWidth, boxHeight);
         break;
+      case kRotatedMirror:
+        pixman_image_composite32(PIXMAN_OP_OVER, mirrored, nullptr, screen, 32 + boxLeft, 32 + boxTop, 0, 0,
+                                 p.x + 32 + boxLeft, p.y + 32 + boxTop, boxWidth, boxHeight);
+        break;
       default: break;
     }
   }
-  for (pixman_image_t* image : {screen, a, k, b, scaled, turned}) pixman_image_unref(image);
+  for (pixman_image_t* image : {screen, a, k, b, scaled, turned, mirrored}) pixman_image_unref(image);
 }
 #endif
 
@@ -333,7 +351,8 @@ void Register() {
     const char* name;
     Task task;
   } tasks[] = {{"alpha", kAlphaSprite}, {"keyed", kKeyedSprite}, {"background", kBackground},
-               {"extend128", kExtend},  {"rota30", kRotated},     {"frame", kFrame}};
+               {"extend128", kExtend},  {"rota30", kRotated},     {"frame", kFrame},
+               {"rota30mirror", kRotatedMirror}};
   for (int depth : {32, 16}) {
     for (const auto& t : tasks) {
       const std::string base = std::string("DrawCall_") + t.name + (depth == 32 ? "32" : "565");
@@ -353,7 +372,7 @@ void Register() {
           Pixman(s, depth, task);
         });
 #endif
-      if (task != kRotated && task != kFrame)
+      if (task != kRotated && task != kRotatedMirror && task != kFrame)
         benchmark::RegisterBenchmark((base + "/memcpy").c_str(), [=](benchmark::State& s) { Memcpy(s, depth, task); });
     }
   }

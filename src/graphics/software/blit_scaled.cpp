@@ -134,10 +134,19 @@ void RunScaledCopy(const ScaledJob& j, const int32_t* cols, KeyTest kt) {
     }
   }
 }
+
+// The copy's vector walk: each source row is gathered once (by the AVX2 plan where there is one), then copied, keyed
+// or not, to every destination row that shows it.
 template <class P>
-void RunScaledCopyAny(const ScaledJob& j, const int32_t* cols, bool key, KeyTest kt) {
-  if (key) RunScaledCopy<P, true>(j, cols, kt);
-  else RunScaledCopy<P, false>(j, cols, kt);
+void RunScaledCopyGathered(const ScaledJob& j, const Scratch& sc, bool key, KeyTest kt) {
+  ScaledRowsGathered<P>(j, sc, false, [&](const Job& u) { CopyPixels(u, sizeof(P), key, kt.key, kt.mask, true); });
+}
+
+template <class P>
+void RunScaledCopyAny(const ScaledJob& j, const Scratch& sc, bool key, KeyTest kt, bool simd) {
+  if (simd) RunScaledCopyGathered<P>(j, sc, key, kt);
+  else if (key) RunScaledCopy<P, true>(j, sc.cols, kt);
+  else RunScaledCopy<P, false>(j, sc.cols, kt);
 }
 
 template <class P, class Fn>
@@ -290,7 +299,7 @@ void ScaledBlend(const ScaledJob& j, const Scratch& sc, const Settings& st, cons
       } else if (bright) {
         run(key, false, [&](uint32_t s, uint32_t, uint32_t) { return bri(s); });
       } else {
-        RunScaledCopyAny<P>(j, cols, key, kt);
+        RunScaledCopyAny<P>(j, sc, key, kt, st.simd);
       }
       return;
     case 4:
@@ -387,7 +396,7 @@ void RunScaled(const ScaledJob& j, const Settings& given, const Nest& n) {
   sc.planned = depth == 32 && st.simd && st.avx2 && HaveAvx2();
   if (sc.planned) PlanGather(sc.cols, j.w, sc.plan);
   if (depth == 8) {
-    RunScaledCopyAny<uint8_t>(j, sc.cols, n.key, KeyTest{0xFF, 0});
+    RunScaledCopyAny<uint8_t>(j, sc, n.key, KeyTest{0xFF, 0}, st.simd);
   } else if (depth == 16) {
     const bool general = ClassifyLayout16(*st.screen) == Layout16::General;
     const Model16 m{MakeFmt16(*st.screen, !general), general};

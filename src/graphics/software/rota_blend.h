@@ -34,6 +34,7 @@ struct RotaNest {
   bool plane = false;
   RotaVar var = RotaVar::Plain;
   bool key = false;
+  bool simd = true;  // vector rows where the nest has them; off runs the plain per-pixel loop
 };
 
 // The layout of a screen format, or draw == false for a depth the loops do not draw.
@@ -270,6 +271,17 @@ struct TexRule {
   }
 };
 
+// The copy through an alpha plane without brightness on the fixed layouts: the same rule, run by the vector rows over
+// gathered texels (rota_gather.cpp) instead of pixel by pixel.
+template <class F, bool Key>
+struct GatherRule : TexRule<F, 0, true, RotaVar::Plain, Key> {
+  static constexpr bool kGathered = true;
+  static constexpr bool kKey = Key;
+  static constexpr RotaLayout kLayout = std::is_same_v<F, F32>    ? RotaLayout::X8R8G8B8
+                                        : std::is_same_v<F, F565> ? RotaLayout::R565
+                                                                  : RotaLayout::R555;
+};
+
 // 8-bit: the index is copied whatever the blend; with the key on, index 0 is left out.
 template <bool Key>
 struct IndexRule {
@@ -390,6 +402,18 @@ inline void RotaVisitTexNest(const RotaNest& n, Vis&& vis) {
       vis.template operator()<IndexRule<true>>();
     else
       vis.template operator()<IndexRule<false>>();
+    return;
+  }
+  const bool fixedLayout = n.layout != RotaLayout::Generic16;
+  if (n.simd && fixedLayout && n.mode == 0 && n.plane && n.var == RotaVar::Plain) {
+    WithFormat(n.layout, [&]<class F>() {
+      if constexpr (!std::is_same_v<F, FGen16>) {
+        if (n.key)
+          vis.template operator()<GatherRule<F, true>>();
+        else
+          vis.template operator()<GatherRule<F, false>>();
+      }
+    });
     return;
   }
   WithFormat(n.layout, [&]<class F>() {

@@ -26,35 +26,83 @@ namespace rotaspan {
 
 using Wide = __int128;
 
-inline Wide FloorDiv(Wide n, Wide d) {  // d > 0
-  Wide q = n / d;
+template <class T>
+inline T FloorDiv(T n, T d) {  // d > 0
+  T q = n / d;
   return (n % d != 0 && n < 0) ? q - 1 : q;
 }
-inline Wide CeilDiv(Wide n, Wide d) {  // d > 0
-  Wide q = n / d;
+template <class T>
+inline T CeilDiv(T n, T d) {  // d > 0
+  T q = n / d;
   return (n % d != 0 && n > 0) ? q + 1 : q;
 }
 
-// Narrows [n0, n1) to the n with lo < a + n * d < hi.
-inline void Narrow(Wide a, int64_t d, Wide lo, Wide hi, Wide& n0, Wide& n1) {
+// Division by one positive divisor d, exact in T.
+template <class T>
+struct ExactDivisor {
+  T d;
+  T Floor(T n) const { return FloorDiv<T>(n, d); }
+  T Ceil(T n) const { return CeilDiv<T>(n, d); }
+};
+
+// The same for operands below 2^50 without a division instruction per quotient: the product with the reciprocal is
+// within two of the quotient, and the remainder's correction makes it exact.
+struct ReciprocalDivisor {
+  int64_t d;
+  double inverse;
+  int64_t Floor(int64_t n) const {
+    int64_t q = static_cast<int64_t>(static_cast<double>(n) * inverse);
+    int64_t r = n - q * d;
+    for (; r < 0; r += d) --q;
+    for (; r >= d; r -= d) ++q;
+    return q;
+  }
+  int64_t Ceil(int64_t n) const { return -Floor(-n); }
+};
+
+// Narrows [n0, n1) to the n with lo < a + n * d < hi, working in T (which holds a - hi, hi - a, a - lo, lo - a);
+// divisor(e) divides by e = |d|.
+template <class T, class MakeDivisor>
+inline void NarrowIn(T a, T d, T lo, T hi, Wide& n0, Wide& n1, MakeDivisor divisor) {
   if (d == 0) {
     if (!(lo < a && a < hi)) n1 = n0;
     return;
   }
-  Wide first, end;
+  T first, end;
   if (d > 0) {
-    first = FloorDiv(lo - a, d) + 1;
-    end = CeilDiv(hi - a, d);
+    const auto div = divisor(d);
+    first = div.Floor(lo - a) + 1;
+    end = div.Ceil(hi - a);
   } else {
-    Wide e = -static_cast<Wide>(d);
-    first = FloorDiv(a - hi, e) + 1;
-    end = CeilDiv(a - lo, e);
+    const auto div = divisor(-d);
+    first = div.Floor(a - hi) + 1;
+    end = div.Ceil(a - lo);
   }
   if (first > n0) n0 = first;
   if (end < n1) n1 = end;
 }
 
+// The same by reciprocals where the operands allow (every draw of a sane size), else exactly in 64 or 128 bits.
+inline void Narrow(Wide a, int64_t d, Wide lo, Wide hi, Wide& n0, Wide& n1) {
+  auto within = [&](Wide limit) { return a > -limit && a < limit && lo > -limit && lo < limit && hi > -limit && hi < limit; };
+  constexpr int64_t kSmall = int64_t{1} << 48;
+  if (within(kSmall) && d > -kSmall && d < kSmall)
+    NarrowIn<int64_t>(static_cast<int64_t>(a), d, static_cast<int64_t>(lo), static_cast<int64_t>(hi), n0, n1,
+                      [](int64_t e) { return ReciprocalDivisor{e, 1.0 / static_cast<double>(e)}; });
+  else if (within(Wide{1} << 61) && d > INT64_MIN)
+    NarrowIn<int64_t>(static_cast<int64_t>(a), d, static_cast<int64_t>(lo), static_cast<int64_t>(hi), n0, n1,
+                      [](int64_t e) { return ExactDivisor<int64_t>{e}; });
+  else
+    NarrowIn<Wide>(a, d, lo, hi, n0, n1, [](Wide e) { return ExactDivisor<Wide>{e}; });
+}
+
 }  // namespace rotaspan
+
+// Runs the copy through the alpha plane (key tested when key) over the n pixels from dst and bg, whose texel
+// positions start at (u, v), lie inside the graph and step by (du, dv): gathered in pieces, then blended by the
+// vector rows.
+void RotaGatheredSpan(RotaLayout layout, bool key, const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg,
+                      int64_t n, const RotaTexView& t, uint64_t u, int64_t du, uint64_t v, int64_t dv);
 
 // Runs rule R over the pixels 0 .. count-1 of a row whose texel position starts at (u, v) and steps by (du, dv);
 // a pixel is drawn when lo < u < width << 18 and lo < v < height << 18 (lo is -2^18 where the whole texel is
@@ -74,6 +122,10 @@ inline void RotaTexSpan(const RotaBlendContext& c, uint8_t* dst, const uint8_t* 
   uint64_t vv = static_cast<uint64_t>(static_cast<int64_t>(v + n0 * dv));
   dst += first * kB;
   bg += first * kB;
+  if constexpr (requires { R::kGathered; }) {
+    RotaGatheredSpan(R::kLayout, R::kKey, c, dst, bg, n, t, uu, du, vv, dv);
+    return;
+  }
   for (; n > 0; --n) {
     int64_t su = static_cast<int64_t>(uu), sv = static_cast<int64_t>(vv);
     int64_t iu = su < 0 ? 0 : su >> 18, iv = sv < 0 ? 0 : sv >> 18;

@@ -37,6 +37,23 @@ void FillLoop(const PixelBlock& dst, const RECT& r, uint32_t value) {
   }
 }
 
+// A plain row copy, 64 bytes a step: on rows of a screen's width it runs ahead of the library copy, which picks
+// a slower string move for them on some processors.
+void CopyRow(uint8_t* d, const uint8_t* s, size_t bytes) {
+  size_t i = 0;
+  for (; i + 64 <= bytes; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 32));
+    const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 48));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 32), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 48), e);
+  }
+  if (i < bytes) std::memcpy(d + i, s + i, bytes - i);
+}
+
 // Keyed row copies: a source pixel whose colour bits equal the key leaves the destination pixel as it was. The
 // vector bodies select between the two per lane; the tails go pixel by pixel.
 template <int Bytes>
@@ -123,7 +140,7 @@ void CopyLoop(const PixelBlock& dst, const RECT& dstFull, const RECT& clip, cons
     if (!stretch) {
       const uint8_t* s = srow + static_cast<long>(srcFull.left + (int64_t{clip.left} - dstFull.left)) * Bytes;
       if (!key.on) {
-        std::memcpy(d, s, static_cast<size_t>(width) * Bytes);
+        CopyRow(d, s, static_cast<size_t>(width) * Bytes);
         continue;
       }
       keyedRow(d, s, width, key.mask, keyValue);

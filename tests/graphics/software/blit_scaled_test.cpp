@@ -107,14 +107,15 @@ TEST(BlitScaled, EveryNestDrawsItsFormula555) { Sweep(ref::Format555()); }
 TEST(BlitScaled, EveryNestDrawsItsFormulaGeneral16) { Sweep(ref::Format16(4, 8, 4, 4, 4, 0)); }
 TEST(BlitScaled, EveryNestDrawsItsFormula8) { Sweep(ref::Format8()); }
 
-// The vector walks (SSE2, and AVX2 where the processor has it) and the plain loops on every destination width
-// from 1 to 40, enlarged, shrunk (also by a little, so eight columns span nine source pixels) and mirrored, with and
-// without a plane and a key.
+// The vector walks (SSE2, and AVX2 where the processor has it; the copy gathering each source row once) and the
+// plain loops on every destination width from 1 to 40, enlarged, shrunk (also by a little, so eight columns span
+// nine source pixels) and mirrored, with and without a plane and a key.
 TEST(BlitScaled, FastPathsOnEveryRowWidth) {
   Scene sc;
   const int clip[4] = {0, 0, 64, 48};
   const int modes[][2] = {{0, 255}, {1, 77}, {1, 254}};
-  for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format555(), ref::Format16(4, 8, 4, 4, 4, 0)})
+  for (const ColorFormat& fmt :
+       {ref::Format32(), ref::Format565(), ref::Format555(), ref::Format16(4, 8, 4, 4, 4, 0), ref::Format8()})
     for (const auto& mp : modes)
       for (int flags = 0; flags < 16; ++flags)
         for (int w = 1; w <= 40; ++w) {

@@ -507,3 +507,66 @@ TEST(RotatedPixels, WideGenericChannelsAndPlaneWithBrightnessDraw) {
 }
 
 }  // namespace
+
+// The copy through an alpha plane runs vector rows over gathered texels; the plain per-pixel loop of the same nest
+// must draw the same pixels, turned or mirrored (two triangles), keyed or not, onto the destination or a separate
+// background, for every graph width from 1 to 40 and positions across the clip's edges.
+TEST(RotatedPixels, VectorRowsMatchThePlainLoop) {
+  struct Row {
+    ref::Format f;
+    int trans;
+    bool mirrored, separateBg;
+  };
+  const Row rows[] = {
+      {ref::F32(), 0, false, false}, {ref::F32(), 1, false, true},  {ref::F32(), 1, true, false},
+      {ref::F32(), 0, true, true},   {ref::F565(), 1, false, false}, {ref::F565(), 0, false, true},
+      {ref::F565(), 1, true, true},  {ref::F565(), 0, true, false},  {ref::F555(), 1, false, true},
+      {ref::F555(), 0, true, false},
+  };
+  std::mt19937 rng(2024);
+  for (const Row& row : rows) {
+    for (int width = 1; width <= 40; ++width) {
+      Case k{row.f, {}, true};
+      k.st.trans = row.trans;
+      Scene s = MakeScene(rng, k, width, 1 + static_cast<int>(rng() % 40));
+      ref::Surface plainDst = s.dst;
+      Impl vector(k), plain(k);
+      ASSERT_TRUE(vector.nest.draw);
+      plain.nest.simd = false;
+      const int x = static_cast<int>(rng() % 64) - 8, y = static_cast<int>(rng() % 56) - 8;
+      const double scale = 0.4 + (rng() % 1000) / 400.0, angle = (static_cast<double>(rng() % 6284)) / 1000.0;
+      const RotaTexView tex = TexOf(s.tex, &s.plane);
+      const RotaRect clip = ToRect(s.clip);
+      auto draw = [&](const Impl& im, ref::Surface& dst) {
+        const RotaSurfaceView bg = row.separateBg ? View(s.bg) : View(dst);
+        RotaGeometry g;
+        RotaComputeGeometry(x, y, scale, angle, tex.width, tex.height, row.mirrored, clip, &g);
+        if (!row.mirrored) return RotaScanPixels(g, im.nest, im.c, View(dst), bg, tex);
+        TriangleVertex v[4];
+        RotaQuadVertices(g.modiX, g.modiY, static_cast<int32_t>(tex.width), static_cast<int32_t>(tex.height), v);
+        for (int first = 0; first < 2; ++first) RotaRasterTriangle(v + first, &tex, im.nest, im.c, View(dst), bg, 0, clip);
+      };
+      draw(vector, s.dst);
+      draw(plain, plainDst);
+      ASSERT_EQ(s.dst.mem, plainDst.mem) << "depth " << row.f.depth << " kind " << row.f.kind << " key " << row.trans
+                                         << " mirrored " << row.mirrored << " width " << width;
+    }
+  }
+}
+
+// Spans are narrowed by reciprocals where the positions are small enough: every quotient must still be the exact
+// floor and ceiling, at multiples of the divisor and one either side, for small and large operands of both signs.
+TEST(RotatedPixels, ReciprocalNarrowingIsExact) {
+  std::mt19937_64 rng(7);
+  const int64_t divisors[] = {1, 2, 3, 7, 262143, 262144, 262145, 226995, 151310, (int64_t{1} << 48) - 1};
+  for (int64_t d : divisors) {
+    const rotaspan::ReciprocalDivisor div{d, 1.0 / static_cast<double>(d)};
+    for (int i = 0; i < 2000; ++i) {
+      const int64_t bound = i % 2 ? (int64_t{1} << 49) : 1 << 20;
+      int64_t n = static_cast<int64_t>(rng() % static_cast<uint64_t>(2 * bound)) - bound;
+      if (i % 3 == 0) n = (n / d) * d + static_cast<int64_t>(i % 5) - 2;  // at and beside multiples
+      ASSERT_EQ(div.Floor(n), rotaspan::FloorDiv<int64_t>(n, d)) << n << " / " << d;
+      ASSERT_EQ(div.Ceil(n), rotaspan::CeilDiv<int64_t>(n, d)) << n << " / " << d;
+    }
+  }
+}

@@ -641,3 +641,24 @@ TEST_F(SurfaceTest, KeyedRowsOfEveryWidthMatchThePlainLoop) {
     }
   }
 }
+
+// The plain copy's 64-byte steps and their tails: every width up to 67 pixels, from an odd column of the source,
+// leaves the pixels beside the rectangle alone.
+TEST_F(SurfaceTest, PlainRowsOfEveryWidthCopyExactly) {
+  std::mt19937 rng(4);
+  for (int bits : {16, 32}) {
+    Desktop(640, 480, bits);
+    const uint32_t mask = bits == 16 ? 0xFFFF : ~0u;
+    for (DWORD width = 1; width <= 67; ++width) {
+      IDirectDrawSurface7* src = Make(width + 3, 2);
+      IDirectDrawSurface7* dst = Make(width + 2, 2);
+      std::vector<uint32_t> from(width + 3), to(width + 2);
+      for (DWORD x = 0; x < width + 3; ++x) Put(src, x, 1, from[x] = rng() & mask);
+      for (DWORD x = 0; x < width + 2; ++x) Put(dst, x, 1, to[x] = rng() & mask);
+      RECT rect{3, 1, static_cast<LONG>(width) + 3, 2};
+      ASSERT_EQ(dst->BltFast(1, 1, src, &rect, DDBLTFAST_NOCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+      for (DWORD x = 0; x < width + 2; ++x)
+        ASSERT_EQ(Get(dst, x, 1), x >= 1 && x <= width ? from[x + 2] : to[x]) << bits << " " << width << " " << x;
+    }
+  }
+}
