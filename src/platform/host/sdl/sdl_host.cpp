@@ -31,6 +31,10 @@ namespace {
 class SdlHost final : public Host {
  public:
   SdlHost() {
+    // A click on an inactive window both activates it and acts, as on the desktops the library was made for; X
+    // without a window manager would otherwise drop a click that comes just after the focus. The user's own
+    // setting of the variable wins.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     videoUp_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp_) std::fprintf(stderr, "vomak: no video output: %s\n", SDL_GetError());
     // Without video the events still carry an interrupt from the terminal.

@@ -49,8 +49,6 @@ class RealWindowTest : public ::testing::Test {
     setenv("SDL_VIDEODRIVER", "x11", 1);
     // Sound goes to SDL's own silent device, whatever the machine has.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    // A click within a few milliseconds of the window taking the focus is SDL's to drop, unless told otherwise.
-    setenv("SDL_MOUSE_FOCUS_CLICKTHROUGH", "1", 1);
   }
   static void TearDownTestSuite() {
     delete runtime;
