@@ -37,6 +37,7 @@ class SdlHost final : public Host {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     videoUp_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp_) std::fprintf(stderr, "vomak: no video output: %s\n", SDL_GetError());
+    else EndProgramWhenDisplayIsLost();
     // Without video the events still carry an interrupt from the terminal.
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
@@ -186,7 +187,7 @@ class SdlHost final : public Host {
           break;
       }
     }
-    // An interrupt from the terminal closes the program as the close box would, once it has a window.
+    // SIGINT and SIGTERM (SDL's quit event) close the program as the close box would, once it has a window.
     if (interrupted_) {
       for (auto& w : State().windows) {
         if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) {
