@@ -53,8 +53,8 @@ std::string FileNamePart(const std::string& text) {
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 // Called by Xlib, on whichever thread made the call that found the connection closed. Xlib's own answer, exit(),
-// runs the destructors, and SDL's teardown waits for an event that can no longer come: the process spun there
-// for ever, holding its double-start mark. Nor can the call return: every later call on the connection fails the
+// runs the destructors, and SDL's teardown waits for an event that can no longer come: the process would spin
+// there for ever, holding its double-start mark. Nor can the call return: every later call on the connection fails the
 // same way, and some of SDL's wait. So the process ends here; the kernel lets the mark go with it, and the log is
 // closed after each line.
 int EndOnLostDisplay(Display* display) {
