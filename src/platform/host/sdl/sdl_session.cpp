@@ -54,9 +54,9 @@ std::string FileNamePart(const std::string& text) {
 #if defined(SDL_VIDEO_DRIVER_X11)
 // Called by Xlib, on whichever thread made the call that found the connection closed. Xlib's own answer, exit(),
 // runs the destructors, and SDL's teardown waits for an event that can no longer come: the process would spin
-// there for ever, holding its double-start mark. Nor can the call return: every later call on the connection fails the
-// same way, and some of SDL's wait. So the process ends here; the kernel lets the mark go with it, and the log is
-// closed after each line.
+// there for ever, holding its double-start mark. Nor can the call return: every later call on the connection
+// fails the same way, and some of SDL's wait. So the process ends here; the kernel lets the mark go with it, and
+// the log is closed after each line.
 int EndOnLostDisplay(Display* display) {
   std::fprintf(stderr, "vomak: the connection to the display %s is lost; the program ends\n", DisplayString(display));
   std::fflush(nullptr);
