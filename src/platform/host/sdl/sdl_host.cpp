@@ -31,8 +31,13 @@ namespace {
 class SdlHost final : public Host {
  public:
   SdlHost() {
+    // A click on an inactive window both activates it and acts, as on the desktops the library was made for; X
+    // without a window manager would otherwise drop a click that comes just after the focus. The user's own
+    // setting of the variable wins.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     videoUp_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp_) std::fprintf(stderr, "vomak: no video output: %s\n", SDL_GetError());
+    else EndProgramWhenDisplayIsLost();
     // Without video the events still carry an interrupt from the terminal.
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
@@ -186,7 +191,7 @@ class SdlHost final : public Host {
           break;
       }
     }
-    // An interrupt from the terminal closes the program as the close box would, once it has a window.
+    // SIGINT and SIGTERM (SDL's quit event) close the program as the close box would, once it has a window.
     if (interrupted_) {
       for (auto& w : State().windows) {
         if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) {

@@ -13,6 +13,10 @@ std::unique_ptr<Host> CreateSdlHost();
 // driver and, on X, the display ("x11-:0"). Empty where no display is shared (SDL's dummy and offscreen drivers,
 // no video): each program is then a session of its own. Video must be up when it is asked.
 std::string SdlDesktopSession();
+// On X, from now on a lost connection to the display ends the process at once: the reason on stderr, status 1.
+// A program cannot show anything any more, and every later call on the connection would fail again or wait for
+// ever. Nothing on other drivers. Video must be up.
+void EndProgramWhenDisplayIsLost();
 
 // Where a program keeps its marks: $XDG_RUNTIME_DIR when it is the user's and no one else may write it, else a
 // directory "vomak-<uid>" of $TMPDIR (or /tmp) made for the user alone. Empty, with the reason on stderr, when

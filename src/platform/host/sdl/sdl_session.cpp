@@ -1,8 +1,9 @@
 // The desktop session a program's windows belong to, named from SDL's video driver and, on X, the display's
-// connection name; and the marks a program holds on it for its window classes. Kept apart from the host: the
-// window system's headers define names the substitute uses.
+// connection name; the marks a program holds on it for its window classes; and the end of a program whose
+// session is gone. Kept apart from the host: the window system's headers define names the substitute uses.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -50,7 +51,33 @@ std::string FileNamePart(const std::string& text) {
   return part;
 }
 
+#if defined(SDL_VIDEO_DRIVER_X11)
+// Called by Xlib, on whichever thread made the call that found the connection closed. Xlib's own answer, exit(),
+// runs the destructors, and SDL's teardown waits for an event that can no longer come: the process would spin
+// there for ever, holding its double-start mark. Nor can the call return: every later call on the connection
+// fails the same way, and some of SDL's wait. So the process ends here; the kernel lets the mark go with it, and
+// the log is closed after each line.
+int EndOnLostDisplay(Display* display) {
+  std::fprintf(stderr, "vomak: the connection to the display %s is lost; the program ends\n", DisplayString(display));
+  std::fflush(nullptr);
+  _exit(1);
+}
+#endif
+
 }  // namespace
+
+void EndProgramWhenDisplayIsLost() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
+  if (!driver || std::strcmp(driver, "x11") != 0) return;
+  // SDL loads Xlib for itself; the library does not link it.
+  void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+  if (!xlib) return;
+  using SetHandler = XIOErrorHandler (*)(XIOErrorHandler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(xlib, "XSetIOErrorHandler"))) set(&EndOnLostDisplay);
+  dlclose(xlib);
+#endif
+}
 
 std::string SdlDesktopSession() {
   const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,114 @@ int CountReleases(void*, SDL_Event* event) {
   return 0;
 }
 
+double Seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// This test program run again as a program on the library (SecondProgram, below) on a display of the test's
+// choosing, its stdout and stderr read back. `mode` "start": it starts the library and ends; "run": it runs a
+// frame loop until the pump answers -1, then says "closed". A child that has not ended twenty seconds after it
+// was asked to is taken to hang and killed.
+class ChildProgram {
+ public:
+  ChildProgram(const std::string& displayName, const std::string& mode) {
+    // The environment is made before the fork: the child of a program with threads only execs.
+    // It talks to the X server, whose libraries leave allocations behind that the leak checker cannot name.
+    std::vector<std::string> settings{"DISPLAY=" + displayName, "VOMAK_SECOND_PROGRAM=" + mode,
+                                      "LSAN_OPTIONS=detect_leaks=0"};
+    for (char** e = environ; *e; ++e) {
+      const std::string setting = *e;
+      if (setting.rfind("DISPLAY=", 0) != 0 && setting.rfind("LSAN_OPTIONS=", 0) != 0 &&
+          setting.rfind("VOMAK_SECOND_PROGRAM=", 0) != 0) {
+        settings.push_back(setting);
+      }
+    }
+    std::vector<char*> environment;
+    for (std::string& setting : settings) environment.push_back(setting.data());
+    environment.push_back(nullptr);
+    char program[] = "second";
+    char* arguments[] = {program, nullptr};
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      dup2(out[1], 1);
+      dup2(out[1], 2);
+      signal(SIGINT, SIG_DFL);  // a shell may have left it ignored, and SDL then leaves it so
+      execve("/proc/self/exe", arguments, environment.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+    if (child_ < 0) Close();
+  }
+  ~ChildProgram() {
+    if (child_ > 0) Kill();
+    Close();
+  }
+  ChildProgram(const ChildProgram&) = delete;
+  ChildProgram& operator=(const ChildProgram&) = delete;
+
+  // Reads until the output holds the text: false when the child ended, or hung, first.
+  bool Said(const std::string& text) {
+    const double end = Seconds() + 20;
+    while (output_.find(text) == std::string::npos) {
+      if (!ReadSome(end)) return false;
+    }
+    return true;
+  }
+  void Signal(int number) const { kill(child_, number); }
+  // The exit status once the child ends; -1 when a signal ended it or it hung.
+  int Ended() {
+    const double end = Seconds() + 20;
+    while (ReadSome(end)) {
+    }
+    if (out_ >= 0) {
+      Kill();  // still running with its output open
+      return -1;
+    }
+    int status = 0;
+    while (waitpid(child_, &status, 0) < 0 && errno == EINTR) {
+    }
+    child_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const std::string& output() const { return output_; }
+
+ private:
+  // Takes what the child wrote by the deadline; false at its end of output (the descriptor then closed) or at
+  // the deadline.
+  bool ReadSome(double end) {
+    if (out_ < 0) return false;
+    const double left = end - Seconds();
+    pollfd p{out_, POLLIN, 0};
+    if (left <= 0 || poll(&p, 1, static_cast<int>(left * 1000) + 1) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) {
+      Close();
+      return false;
+    }
+    output_.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+  void Kill() {
+    kill(child_, SIGKILL);
+    while (waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    child_ = -1;
+  }
+  void Close() {
+    if (out_ >= 0) close(out_);
+    out_ = -1;
+  }
+  pid_t child_ = -1;
+  int out_ = -1;
+  std::string output_;
+};
+
 class RealWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -49,8 +159,6 @@ class RealWindowTest : public ::testing::Test {
     setenv("SDL_VIDEODRIVER", "x11", 1);
     // Sound goes to SDL's own silent device, whatever the machine has.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    // A click within a few milliseconds of the window taking the focus is SDL's to drop, unless told otherwise.
-    setenv("SDL_MOUSE_FOCUS_CLICKTHROUGH", "1", 1);
   }
   static void TearDownTestSuite() {
     delete runtime;
@@ -92,11 +200,6 @@ class RealWindowTest : public ::testing::Test {
   // A title no window of an earlier test had: the server may not have seen that one go yet.
   static std::string Title(const char* what) { return what + std::to_string(++windowsMade); }
   static inline int windowsMade = 0;
-  static double Seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-  }
   // A key pressed and let go, or the pointer pressed and let go at a point, and taken by the host.
   void Tap(const std::function<void()>& pump, int keyCode) {
     const int before = releasesSeen;
@@ -259,36 +362,10 @@ TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
     std::string output;
   };
   auto runSecond = [](const std::string& displayName) {
+    ChildProgram second(displayName, "start");
     Run run;
-    // The environment is made before the fork: the child of a program with threads only execs.
-    // It talks to the X server, whose libraries leave allocations behind that the leak checker cannot name.
-    std::vector<std::string> settings{"DISPLAY=" + displayName, "VOMAK_SECOND_PROGRAM=1", "LSAN_OPTIONS=detect_leaks=0"};
-    for (char** e = environ; *e; ++e) {
-      const std::string setting = *e;
-      if (setting.rfind("DISPLAY=", 0) != 0 && setting.rfind("LSAN_OPTIONS=", 0) != 0) settings.push_back(setting);
-    }
-    std::vector<char*> environment;
-    for (std::string& setting : settings) environment.push_back(setting.data());
-    environment.push_back(nullptr);
-    char program[] = "second";
-    char* arguments[] = {program, nullptr};
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return run;
-    const pid_t child = fork();
-    if (child == 0) {
-      dup2(out[1], 1);
-      dup2(out[1], 2);
-      execve("/proc/self/exe", arguments, environment.data());
-      _exit(127);
-    }
-    close(out[1]);
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<size_t>(n));
-    close(out[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = second.Ended();
+    run.output = second.output();
     return run;
   };
   const std::string refused = "another program on this library is already running";
@@ -304,6 +381,31 @@ TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
   EXPECT_EQ(beside.status, 0);
   EXPECT_NE(beside.output.find("started: 0"), std::string::npos) << beside.output;
   EXPECT_EQ(beside.output.find(refused), std::string::npos);
+}
+
+// A program asked to end by a signal closes its window as the close box does, and its loop ends through the pump;
+// a program whose display goes away ends at once, saying why, and does not spin on the lost connection.
+TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
+  struct Case {
+    const char* what;
+    int signal;  // 0: the display goes
+    int status;
+    const char* said;
+  } cases[] = {
+      {"terminated", SIGTERM, 0, "closed"},
+      {"interrupted", SIGINT, 0, "closed"},
+      {"its display gone", 0, 1, "vomak: the connection to the display :"},
+  };
+  for (const Case& c : cases) {
+    auto own = std::make_unique<VirtualDisplay>();
+    ASSERT_TRUE(own->started()) << own->failure();
+    ChildProgram child(own->name(), "run");
+    ASSERT_TRUE(child.Said("started: 0\n")) << c.what << ": " << child.output();
+    if (c.signal) child.Signal(c.signal);
+    else own.reset();
+    EXPECT_EQ(child.Ended(), c.status) << c.what << ": " << child.output();
+    EXPECT_NE(child.output().find(c.said), std::string::npos) << c.what << ": " << child.output();
+  }
 }
 
 // ---- A window of the platform's own: its menu bar and its shape ----
@@ -454,20 +556,31 @@ TEST_F(PlatformWindowTest, AShapedWindowShowsItsRegion) {
 
 }  // namespace
 
-// The second program of the double-start test: the test runs this program again with VOMAK_SECOND_PROGRAM set,
-// and it starts the library, says how that went and ends before any test runs.
+// The program the tests run beside themselves (ChildProgram): the test runs this program again with
+// VOMAK_SECOND_PROGRAM set, and it starts the library, says how that went, in "run" mode draws frames until the
+// pump ends its loop, and ends before any test runs.
 class SecondProgram : public ::testing::Environment {
  public:
   void SetUp() override {
-    if (!std::getenv("VOMAK_SECOND_PROGRAM")) return;
+    const char* mode = std::getenv("VOMAK_SECOND_PROGRAM");
+    if (!mode) return;
+    const bool run = std::string(mode) == "run";
     // In the working directory of the test that runs it, which removes it: a refused start ends the process.
     host::ResetPlatform(host::CreateSdlHost());
     ResetSystemState();
-    SystemState.noGraphics = 1;
+    SystemState.noGraphics = run ? 0 : 1;
     SystemState.windowModeFlag = 1;
     const int started = StartupLibrary();
     std::printf("started: %d\n", started);
     std::fflush(stdout);
+    if (run && started == 0) {
+      while (PumpWindowMessages() == 0) {
+        ClearDrawTarget();
+        G_DDraw_FlipScreen();
+      }
+      std::printf("closed\n");
+      std::fflush(stdout);
+    }
     ShutdownLibrary();
     headless::Start();
     std::exit(0);
