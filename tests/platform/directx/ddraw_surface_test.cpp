@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "ddraw_test_host.h"
@@ -660,5 +662,60 @@ TEST_F(SurfaceTest, PlainRowsOfEveryWidthCopyExactly) {
       for (DWORD x = 0; x < width + 2; ++x)
         ASSERT_EQ(Get(dst, x, 1), x >= 1 && x <= width ? from[x + 2] : to[x]) << bits << " " << width << " " << x;
     }
+  }
+}
+
+// Plain copies of many rows: random rectangles by BltFast between offscreen surfaces of unlike pitches, and by Blt
+// onto a primary whose window clipper cuts the rectangle's top and left, against a reference; the rest stays.
+TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
+  std::mt19937 rng(5);
+  // Copies src's rectangle from to dst at (dx, dy) with pixel size bytes; only pixels inside keep may change.
+  auto check = [&](IDirectDrawSurface7* dst, IDirectDrawSurface7* src, RECT from, LONG dx, LONG dy, RECT keep,
+                   int bytes, const std::function<HRESULT()>& copy) {
+    for (IDirectDrawSurface7* s : {src, dst}) {
+      DDSURFACEDESC2 desc{};
+      desc.dwSize = sizeof desc;
+      ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+      for (size_t i = 0; i < size_t(desc.lPitch) * desc.dwHeight; ++i) static_cast<uint8_t*>(desc.lpSurface)[i] = uint8_t(rng());
+      s->Unlock(nullptr);
+    }
+    DDSURFACEDESC2 d{}, f{};
+    d.dwSize = f.dwSize = sizeof d;
+    ASSERT_EQ(dst->GetSurfaceDesc(&d), DD_OK);
+    ASSERT_EQ(src->GetSurfaceDesc(&f), DD_OK);
+    std::vector<uint8_t> want = Bytes(dst);
+    const std::vector<uint8_t> pixels = Bytes(src);
+    for (LONG y = std::max(dy, keep.top); y < std::min(dy + from.bottom - from.top, keep.bottom); ++y)
+      for (LONG x = std::max(dx, keep.left); x < std::min(dx + from.right - from.left, keep.right); ++x)
+        std::memcpy(&want[(size_t(y) * d.dwWidth + x) * bytes],
+                    &pixels[(size_t(from.top + y - dy) * f.dwWidth + from.left + x - dx) * bytes], bytes);
+    ASSERT_EQ(copy(), DD_OK);
+    EXPECT_EQ(Bytes(dst), want) << from.right - from.left << "x" << from.bottom - from.top << " at " << dx << "," << dy;
+  };
+  for (int bits : {16, 32}) {
+    Desktop(320, 240, bits);
+    for (int trial = 0; trial < 12; ++trial) {
+      const DWORD sw = 1 + rng() % 90, sh = 1 + rng() % 6, dw = 1 + rng() % 90, dh = 1 + rng() % 6;
+      IDirectDrawSurface7 *src = Make(sw, sh), *dst = Make(dw, dh);
+      const LONG w = 1 + rng() % std::min(sw, dw), h = 1 + rng() % std::min(sh, dh);
+      const LONG sx = rng() % (sw - w + 1), sy = rng() % (sh - h + 1), dx = rng() % (dw - w + 1), dy = rng() % (dh - h + 1);
+      RECT from{sx, sy, sx + w, sy + h};
+      check(dst, src, from, dx, dy, RECT{0, 0, LONG(dw), LONG(dh)}, bits / 8,
+            [&] { return dst->BltFast(dx, dy, src, &from, DDBLTFAST_NOCOLORKEY | DDBLTFAST_WAIT); });
+    }
+  }
+  HWND window = Window(RECT{100, 50, 200, 150});
+  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+  IDirectDrawSurface7 *primary = MakePrimary(), *src = Make(80, 40);
+  IDirectDrawClipper* clipper = nullptr;
+  ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+  ASSERT_EQ(clipper->SetHWnd(0, window), DD_OK);
+  ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+  clipper->Release();
+  for (int trial = 0; trial < 4; ++trial) {
+    const LONG w = 20 + rng() % 60, h = 2 + rng() % 38, dx = 100 - LONG(rng() % 15), dy = 50 - LONG(rng() % 4);
+    RECT from{0, 0, w, h}, to{dx, dy, dx + w, dy + h};
+    check(primary, src, from, dx, dy, RECT{100, 50, 200, 150}, 4,
+          [&] { return primary->Blt(&to, src, &from, DDBLT_WAIT, nullptr); });
   }
 }
