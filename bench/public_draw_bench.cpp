@@ -337,12 +337,16 @@ void Pixman(benchmark::State& state, int depth, Task task) {
 #endif
 
 void Memcpy(benchmark::State& state, int depth, Task task) {
-  static std::vector<uint8_t> from(size_t(kW) * kH * 4), to(from.size());
+  // Two equal heap blocks lie a whole number of pages apart, so every store of a row would alias a load at the
+  // same offset in its page and slow the copy by half; the destination starts a quarter page on.
+  constexpr size_t kStagger = 1024;
+  static std::vector<uint8_t> from(size_t(kW) * kH * 4), toBlock(from.size() + kStagger);
+  uint8_t* const to = toBlock.data() + kStagger;
   const int bpp = depth / 8, rows = task == kBackground ? kH : task == kExtend ? 128 : kSprite;
   const int rowBytes = (task == kBackground ? kW : task == kExtend ? 128 : kSprite) * bpp;
   for (auto _ : state) {
-    for (int y = 0; y < rows; ++y) std::memcpy(&to[size_t(y) * kW * bpp], &from[size_t(y) * kW * bpp], rowBytes);
-    benchmark::DoNotOptimize(to.data());
+    for (int y = 0; y < rows; ++y) std::memcpy(to + size_t(y) * kW * bpp, &from[size_t(y) * kW * bpp], rowBytes);
+    benchmark::DoNotOptimize(to);
   }
 }
 
