@@ -11,3 +11,5 @@ inline constexpr const char* kInnerLoop = "inner loop";
 inline constexpr const char* kSubstituteCall = "substitute call";
 // The sound device's mixing of playing buffers, counted in the process's processor time (every thread).
 inline constexpr const char* kDeviceMix = "device mix, process time";
+// A public call timed on the caller's thread alone, while a peer may do part of the same work on another thread.
+inline constexpr const char* kCallersThread = "public call, caller's thread";
