@@ -129,6 +129,7 @@ void BM_StartMusic_sdl2(benchmark::State& state) {
       state.ResumeTiming();
     }
     state.counters["held_MiB"] = held / (1 << 20);
+    state.SetLabel(kCallersThread);
     Mix_CloseAudio();
   }
   Mix_Quit();
