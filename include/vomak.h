@@ -129,7 +129,7 @@ int LoadGraphFileSimple(const char* path);
 int LoadDividedGraphFileSimple(const char* path, int allNum, int xNum, int yNum, int xSize, int ySize,
                                int* handleBuf);
 // An empty graph of width by height pixels (each 1 to 16,384), with an alpha channel when the creation setting says
-// so; the handle, or -1 for a size out of range and before start-up.
+// so; the handle, or -1 for a size out of range or while the library is down.
 int CreateEmptyGraphDefault(int width, int height);
 // A graph that shows the rectangle (x, y, width, height) of the parent and shares its pixels; the handle, or -1.
 int DeriveGraph(int x, int y, int width, int height, int parentHandle);
@@ -156,8 +156,8 @@ int SetGraphRefillCallback(GraphRefillCallback callback);
 // A screen-sized byte mask: while mask drawing is on, draws reach only the pixels whose mask byte is 0, and nothing
 // beyond the mask's extent (the screen's size, from the target's top-left corner) of a larger graph target. The
 // bytes outlive display changes.
-// Makes the mask screen (every byte 0); mask drawing is on from start-up, so it applies at once. 0, or -1 before
-// start-up or when its memory cannot be had.
+// Makes the mask screen (every byte 0); mask drawing is on from start-up, so it applies at once. 0, or -1 while
+// the library is down or when its memory cannot be had.
 int CreateMaskScreen();
 // Ends the mask screen and mask drawing; 0.
 int DeleteMaskScreen();
