@@ -89,6 +89,26 @@ TEST_F(GraphManagerTest, CreationSettingsAreCopiedIntoTheGraph) {
   EXPECT_EQ(CreateEmptyGraph(70000, 4, 0, 0), -1);
 }
 
+// The creation settings are plain stores that answer 0 and read back as set (the create flag as v != 1 twice over).
+TEST_F(GraphManagerTest, CreationSettingsReadBackAsSet) {
+  struct Setting {
+    int (*set)(int);
+    int (*get)();
+  };
+  const Setting settings[] = {{SetGraphAlphaTestFlag, GetGraphAlphaTestFlag},
+                              {SetGraphAlphaFlag, GetGraphAlphaFlag},
+                              {SetGraphBitDepth, GetGraphBitDepth},
+                              {SetGraphCreateFlagB, GetGraphCreateFlagB}};
+  for (const Setting& s : settings) {
+    const int kept = s.get();
+    for (int v : {0, 1, 16}) {
+      EXPECT_EQ(s.set(v), 0) << v;
+      EXPECT_EQ(s.get(), s.set == SetGraphCreateFlagB ? int(v == 1) : v) << v;
+    }
+    EXPECT_EQ(s.set(kept), 0);
+  }
+}
+
 TEST_F(GraphManagerTest, RefusedVideoMemorySurfaceFallsBackToSystemMemory) {
   SetGraphCreateFlagB(0);
   int video = CreateEmptyGraph(16, 16, 0, 0);
