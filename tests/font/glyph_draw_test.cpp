@@ -369,3 +369,58 @@ TEST_F(GlyphTest, VerticalTextOnAGraphCacheLandsLikeTheLockedPath) {
     EXPECT_EQ(drawn[16], drawn[32]) << c.text << " " << c.type;
   }
 }
+
+namespace {
+
+// Locked drawing straight onto a surface: an opaque draw writes the glyph box's empty pixels as 0 and a transparent
+// one leaves them, neither writes past the clip, a glyph reaches the surface's first row, and the alpha bytes of
+// vertical text lie under the pixels it draws.
+TEST_F(GlyphTest, LockedTextKeepsToItsBoxClipAndAlphaPlane) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  IDirectDrawSurface7* back = QueryBackSurface();
+  const uint32_t ground = 0x123456, white = 0xFFFFFF;
+  struct Case {
+    int type, x, y, transparent, vertical;
+    RECT clip;
+    int paintedX, paintedY, holeX, holeY;  // a ring pixel, and its hole (0 when opaque)
+  };
+  const Case cases[] = {
+      {0, 100, 50, 0, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {0, 100, 50, 1, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {2, 100, 50, 0, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {0, 100, -4, 1, 0, {0, 0, 640, 480}, 101, 0, 101, 1},
+      {2, 100, 50, 1, 1, {0, 0, 640, 480}, -1, -1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    ASSERT_EQ(SetDrawClipRect(0, 0, 640, 480), 0);
+    ASSERT_EQ(DrawFillBox(0, 0, 640, 480, ground), 0);
+    const int font = Font(c.type);
+    std::vector<uint8_t> alpha(640 * 480, 0);
+    ASSERT_GT(FontCacheStringDraw(1, c.x, c.y, "A", white, back, alpha.data(), 640, &c.clip, 32, c.transparent, font,
+                                  0, -1, c.vertical, nullptr),
+              0);
+    LockedSurface locked(back);
+    auto at = [&](int x, int y) { return locked.Get(x, y) & 0xFFFFFF; };
+    int painted = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        if (x >= c.clip.right) {
+          ASSERT_EQ(at(x, y), ground) << x << "," << y;
+        }
+        painted += at(x, y) == white;
+        if (c.vertical) {
+          ASSERT_EQ(alpha[y * 640 + x] != 0, at(x, y) == white) << x << "," << y;
+        }
+      }
+    EXPECT_EQ(painted, c.clip.right == 102 ? 5 : 8);
+    if (c.paintedX >= 0) {
+      EXPECT_EQ(at(c.paintedX, c.paintedY), white);
+      EXPECT_EQ(at(c.holeX, c.holeY), c.transparent ? ground : 0u);
+    }
+    DeleteFontHandle(font);
+  }
+}
+
+}  // namespace
