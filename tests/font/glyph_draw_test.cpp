@@ -423,4 +423,28 @@ TEST_F(GlyphTest, LockedTextKeepsToItsBoxClipAndAlphaPlane) {
   }
 }
 
+// Anti-aliased edged text mixes its edge and body colours channel by channel: with a red edge and a green body
+// every pixel's red and green add up to full (less one for rounding), and blue stays empty.
+TEST_F(GlyphTest, AntiAliasedEdgesMixTheirTwoColours) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  ClearDrawTarget();
+  const int font = CreateFontToHandle(nullptr, 24, 4, 3, -1, 1, -1, -1);
+  ASSERT_NE(font, -1);
+  // Straight onto the surface, without the alpha plane that would fade the mix into the ground.
+  ASSERT_GT(FontCacheStringDraw(1, 20, 20, "を初", PackScreenColor(0, 255, 0), QueryBackSurface(), nullptr, 0, nullptr,
+                                32, 1, font, PackScreenColor(255, 0, 0), -1, 0, nullptr),
+            0);
+  LockedSurface back(QueryBackSurface());
+  int mixed = 0;
+  for (int y = 10; y < 60; ++y)
+    for (int x = 10; x < 90; ++x) {
+      const uint32_t v = back.Get(x, y) & 0xFFFFFF, red = v >> 16, green = (v >> 8) & 0xFF;
+      if (v == 0) continue;
+      ASSERT_TRUE((red + green == 255 || red + green == 254) && (v & 0xFF) == 0) << std::hex << v;
+      mixed += red != 0 && green != 0;
+    }
+  EXPECT_GT(mixed, 10);
+}
+
 }  // namespace
