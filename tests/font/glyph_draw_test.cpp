@@ -1,5 +1,6 @@
 // The glyph cache and string drawing: cache sizes, round-robin reuse, the coverage encodings and edge shapes on
 // exact bytes, string edge cases, and text through the public call on every screen depth.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
@@ -445,6 +446,42 @@ TEST_F(GlyphTest, AntiAliasedEdgesMixTheirTwoColours) {
       mixed += red != 0 && green != 0;
     }
   EXPECT_GT(mixed, 10);
+}
+
+// A clip window cutting a wide glyph anywhere, across the bytes of its cache row, shows exactly that window of the
+// unclipped glyph, on each cache encoding.
+TEST_F(GlyphTest, ClippedGlyphsShowTheirWindowOfTheWholeGlyph) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  IDirectDrawSurface7* back = QueryBackSurface();
+  const uint32_t ground = 0x123456, white = 0xFFFFFF;
+  for (int type : {0, 1, 2}) {
+    const int font = CreateFontToHandle(nullptr, 24, 4, type, -1, -1, -1, -1);
+    ASSERT_NE(font, -1);
+    auto draw = [&](RECT clip) {
+      std::vector<uint32_t> pixels;
+      EXPECT_EQ(SetDrawClipRect(0, 0, 640, 480), 0);
+      EXPECT_EQ(DrawFillBox(0, 0, 640, 480, ground), 0);
+      EXPECT_GT(FontCacheStringDraw(1, 200, 100, "をを", white, back, nullptr, 0, &clip, 32, 1, font, 0, -1, 0, nullptr),
+                0);
+      LockedSurface locked(back);
+      for (int y = 95; y < 135; ++y)
+        for (int x = 195; x < 255; ++x) pixels.push_back(locked.Get(x, y) & 0xFFFFFF);
+      return pixels;
+    };
+    const std::vector<uint32_t> whole = draw(RECT{0, 0, 640, 480});
+    EXPECT_GT(std::count(whole.begin(), whole.end(), white), 40);
+    for (int left = 201; left < 240; left += 5)
+      for (int width : {1, 3, 9, 14}) {
+        const std::vector<uint32_t> cut = draw(RECT{left, 0, left + width, 480});
+        for (size_t i = 0; i < cut.size(); ++i) {
+          const int x = 195 + static_cast<int>(i % 60);
+          ASSERT_EQ(cut[i], x >= left && x < left + width ? whole[i] : ground)
+              << "type " << type << " window " << left << "+" << width << " at " << x << "," << 95 + i / 60;
+        }
+      }
+    DeleteFontHandle(font);
+  }
 }
 
 }  // namespace
