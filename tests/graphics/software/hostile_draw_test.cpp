@@ -6,6 +6,7 @@
 #include <climits>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/draw_front.h"
@@ -268,6 +269,24 @@ TEST_F(HostileDrawTest, BlackPrimitivesAndRadiusZeroCirclesPaint) {
     const std::vector<uint32_t> back = BackScreen();
     EXPECT_NE(back[c.y * 640 + c.x], c.ground);
     EXPECT_EQ(back[c.offY * 640 + c.offX], c.ground);
+  }
+}
+
+// A new target keeps the clip only when both its width and its height match the old one; else the clip is the
+// whole new target.
+TEST_F(HostileDrawTest, ANewTargetOfAnotherSizeClipsToItsWhole) {
+  for (auto [w, h, kept] : {std::tuple{640, 100, false}, std::tuple{100, 480, false}, std::tuple{640, 480, true}}) {
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    ASSERT_EQ(SetDrawClipRect(10, 10, 50, 50), 0);
+    const int graph = CreateEmptyGraph(w, h, 0, 0);
+    ASSERT_EQ(SelectDrawTarget(graph), 0);
+    const RECT clip = GetGraphicsDrawState().clip;
+    const RECT want = kept ? RECT{10, 10, 50, 50} : RECT{0, 0, w, h};
+    EXPECT_TRUE(clip.left == want.left && clip.top == want.top && clip.right == want.right &&
+                clip.bottom == want.bottom)
+        << w << "x" << h << ": " << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    DeleteGraphHandle(graph, 0);
   }
 }
 
