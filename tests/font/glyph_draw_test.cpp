@@ -1,5 +1,6 @@
 // The glyph cache and string drawing: cache sizes, round-robin reuse, the coverage encodings and edge shapes on
 // exact bytes, string edge cases, and text through the public call on every screen depth.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
@@ -369,3 +370,118 @@ TEST_F(GlyphTest, VerticalTextOnAGraphCacheLandsLikeTheLockedPath) {
     EXPECT_EQ(drawn[16], drawn[32]) << c.text << " " << c.type;
   }
 }
+
+namespace {
+
+// Locked drawing straight onto a surface: an opaque draw writes the glyph box's empty pixels as 0 and a transparent
+// one leaves them, neither writes past the clip, a glyph reaches the surface's first row, and the alpha bytes of
+// vertical text lie under the pixels it draws.
+TEST_F(GlyphTest, LockedTextKeepsToItsBoxClipAndAlphaPlane) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  IDirectDrawSurface7* back = QueryBackSurface();
+  const uint32_t ground = 0x123456, white = 0xFFFFFF;
+  struct Case {
+    int type, x, y, transparent, vertical;
+    RECT clip;
+    int paintedX, paintedY, holeX, holeY;  // a ring pixel, and its hole (0 when opaque)
+  };
+  const Case cases[] = {
+      {0, 100, 50, 0, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {0, 100, 50, 1, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {2, 100, 50, 0, 0, {0, 0, 102, 480}, 100, 54, 101, 55},
+      {0, 100, -4, 1, 0, {0, 0, 640, 480}, 101, 0, 101, 1},
+      {2, 100, 50, 1, 1, {0, 0, 640, 480}, -1, -1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    ASSERT_EQ(SetDrawClipRect(0, 0, 640, 480), 0);
+    ASSERT_EQ(DrawFillBox(0, 0, 640, 480, ground), 0);
+    const int font = Font(c.type);
+    std::vector<uint8_t> alpha(640 * 480, 0);
+    ASSERT_GT(FontCacheStringDraw(1, c.x, c.y, "A", white, back, alpha.data(), 640, &c.clip, 32, c.transparent, font,
+                                  0, -1, c.vertical, nullptr),
+              0);
+    LockedSurface locked(back);
+    auto at = [&](int x, int y) { return locked.Get(x, y) & 0xFFFFFF; };
+    int painted = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        if (x >= c.clip.right) {
+          ASSERT_EQ(at(x, y), ground) << x << "," << y;
+        }
+        painted += at(x, y) == white;
+        if (c.vertical) {
+          ASSERT_EQ(alpha[y * 640 + x] != 0, at(x, y) == white) << x << "," << y;
+        }
+      }
+    EXPECT_EQ(painted, c.clip.right == 102 ? 5 : 8);
+    if (c.paintedX >= 0) {
+      EXPECT_EQ(at(c.paintedX, c.paintedY), white);
+      EXPECT_EQ(at(c.holeX, c.holeY), c.transparent ? ground : 0u);
+    }
+    DeleteFontHandle(font);
+  }
+}
+
+// Anti-aliased edged text mixes its edge and body colours channel by channel: with a red edge and a green body
+// every pixel's red and green add up to full (less one for rounding), and blue stays empty.
+TEST_F(GlyphTest, AntiAliasedEdgesMixTheirTwoColours) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  ClearDrawTarget();
+  const int font = CreateFontToHandle(nullptr, 24, 4, 3, -1, 1, -1, -1);
+  ASSERT_NE(font, -1);
+  // Straight onto the surface, without the alpha plane that would fade the mix into the ground.
+  ASSERT_GT(FontCacheStringDraw(1, 20, 20, "を初", PackScreenColor(0, 255, 0), QueryBackSurface(), nullptr, 0, nullptr,
+                                32, 1, font, PackScreenColor(255, 0, 0), -1, 0, nullptr),
+            0);
+  LockedSurface back(QueryBackSurface());
+  int mixed = 0;
+  for (int y = 10; y < 60; ++y)
+    for (int x = 10; x < 90; ++x) {
+      const uint32_t v = back.Get(x, y) & 0xFFFFFF, red = v >> 16, green = (v >> 8) & 0xFF;
+      if (v == 0) continue;
+      ASSERT_TRUE((red + green == 255 || red + green == 254) && (v & 0xFF) == 0) << std::hex << v;
+      mixed += red != 0 && green != 0;
+    }
+  EXPECT_GT(mixed, 10);
+}
+
+// A clip window cutting a wide glyph anywhere, across the bytes of its cache row, shows exactly that window of the
+// unclipped glyph, on each cache encoding.
+TEST_F(GlyphTest, ClippedGlyphsShowTheirWindowOfTheWholeGlyph) {
+  StartSynthetic(32);
+  ASSERT_EQ(SelectDrawTarget(-2), 0);
+  IDirectDrawSurface7* back = QueryBackSurface();
+  const uint32_t ground = 0x123456, white = 0xFFFFFF;
+  for (int type : {0, 1, 2}) {
+    const int font = CreateFontToHandle(nullptr, 24, 4, type, -1, -1, -1, -1);
+    ASSERT_NE(font, -1);
+    auto draw = [&](RECT clip) {
+      std::vector<uint32_t> pixels;
+      EXPECT_EQ(SetDrawClipRect(0, 0, 640, 480), 0);
+      EXPECT_EQ(DrawFillBox(0, 0, 640, 480, ground), 0);
+      EXPECT_GT(FontCacheStringDraw(1, 200, 100, "をを", white, back, nullptr, 0, &clip, 32, 1, font, 0, -1, 0, nullptr),
+                0);
+      LockedSurface locked(back);
+      for (int y = 95; y < 135; ++y)
+        for (int x = 195; x < 255; ++x) pixels.push_back(locked.Get(x, y) & 0xFFFFFF);
+      return pixels;
+    };
+    const std::vector<uint32_t> whole = draw(RECT{0, 0, 640, 480});
+    EXPECT_GT(std::count(whole.begin(), whole.end(), white), 40);
+    for (int left = 201; left < 240; left += 5)
+      for (int width : {1, 3, 9, 14}) {
+        const std::vector<uint32_t> cut = draw(RECT{left, 0, left + width, 480});
+        for (size_t i = 0; i < cut.size(); ++i) {
+          const int x = 195 + static_cast<int>(i % 60);
+          ASSERT_EQ(cut[i], x >= left && x < left + width ? whole[i] : ground)
+              << "type " << type << " window " << left << "+" << width << " at " << x << "," << 95 + i / 60;
+        }
+      }
+    DeleteFontHandle(font);
+  }
+}
+
+}  // namespace

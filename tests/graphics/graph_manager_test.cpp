@@ -34,6 +34,7 @@ TEST_F(GraphManagerTest, HandlesCarryKindSlotAndCheckNumber) {
   EXPECT_EQ(HandleSlot(third), 2);  // the high-water slot first
   EXPECT_EQ(GetGraphRecord(first), nullptr);
   EXPECT_EQ(SetGraphDeletedFlagPointer(first, nullptr), -1);
+  EXPECT_EQ(SetGraphFileName(first, "gone.bmp"), -1);
   EXPECT_EQ(DeriveGraph(0, 0, 1, 1, first), -1);
   EXPECT_EQ(GetGraphRecord(-1), nullptr);
   EXPECT_EQ(GetGraphRecord(third | 0x10000000), nullptr);
@@ -87,6 +88,40 @@ TEST_F(GraphManagerTest, CreationSettingsAreCopiedIntoTheGraph) {
   EXPECT_EQ(CreateEmptyGraph(0, 4, 0, 0), -1);
   EXPECT_EQ(CreateEmptyGraph(4, -1, 0, 0), -1);
   EXPECT_EQ(CreateEmptyGraph(70000, 4, 0, 0), -1);
+}
+
+// A restart clears the manager but keeps the front-end setting and the refill callback.
+TEST_F(GraphManagerTest, RestartKeepsTheFrontEndSetting) {
+  GraphicsManagerState& manager = GetGraphicsManagerState();
+  manager.keptFrontEndSetting = 1;
+  const GraphRefillCallback refill = manager.refill;
+  CreateEmptyGraph(4, 4, 0, 0);
+  ASSERT_EQ(StopGraphicsManager(), 0);
+  ASSERT_EQ(StartGraphicsManager(), 0);
+  EXPECT_EQ(manager.keptFrontEndSetting, 1);
+  EXPECT_EQ(manager.refill, refill);
+  EXPECT_EQ(manager.graphs.count, 0);
+  manager.keptFrontEndSetting = 0;
+}
+
+// The creation settings are plain stores that answer 0 and read back as set (the create flag as v != 1 twice over).
+TEST_F(GraphManagerTest, CreationSettingsReadBackAsSet) {
+  struct Setting {
+    int (*set)(int);
+    int (*get)();
+  };
+  const Setting settings[] = {{SetGraphAlphaTestFlag, GetGraphAlphaTestFlag},
+                              {SetGraphAlphaFlag, GetGraphAlphaFlag},
+                              {SetGraphBitDepth, GetGraphBitDepth},
+                              {SetGraphCreateFlagB, GetGraphCreateFlagB}};
+  for (const Setting& s : settings) {
+    const int kept = s.get();
+    for (int v : {0, 1, 16}) {
+      EXPECT_EQ(s.set(v), 0) << v;
+      EXPECT_EQ(s.get(), s.set == SetGraphCreateFlagB ? int(v == 1) : v) << v;
+    }
+    EXPECT_EQ(s.set(kept), 0);
+  }
 }
 
 TEST_F(GraphManagerTest, RefusedVideoMemorySurfaceFallsBackToSystemMemory) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "blit_reference.h"
 #include "graphics/software/blit_loops.h"
@@ -15,13 +16,14 @@ using blit::Var;
 struct Scene {
   std::mt19937 rng{99};
   std::vector<uint32_t> mul = ref::MulTable();
+  int dstW = 64, dstH = 48;
 
   // Draws a gw by gh view (at (vx, vy) of a larger surface) into (x1, y1)-(x2, y2), corners in any order, clipped to
   // clip; compares with the reference. Returns the number of mismatching pixels.
   int run(const ColorFormat& fmt, blit::Settings st, bool plane, int gw, int gh, int x1, int y1, int x2, int y2,
           const int clip[4], std::string* where) {
     const int bpp = fmt.bytesPerPixel, vx = 3, vy = 2;
-    ref::Image surf(gw + 7, gh + 5, bpp, rng, 4), alpha(gw + 7, gh + 5, 1, rng, 2), dst(64, 48, bpp, rng, 8);
+    ref::Image surf(gw + 7, gh + 5, bpp, rng, 4), alpha(gw + 7, gh + 5, 1, rng, 2), dst(dstW, dstH, bpp, rng, 8);
     const uint32_t colour = blit::ColourBits(fmt), width = bpp == 4 ? 0xFFFFFFFF : bpp == 2 ? 0xFFFF : 0xFF;
     st.key = fmt.bitDepth == 8 ? 0 : (surf.get(vx, vy) & colour) | (fmt.bitDepth == 32 ? 0xAB000000 : 0);
     for (int y = 0; y < surf.h; ++y)
@@ -133,6 +135,29 @@ TEST(BlitScaled, FastPathsOnEveryRowWidth) {
                 << " flags " << flags << " width " << w << " graph " << gw << ": " << where;
           }
         }
+}
+
+// Spans wider than the drawer's stack buffers take their working memory from the heap and draw the same (sizes in
+// whole ratios, where the 16.16 steps are the plain proportion).
+TEST(BlitScaled, SpansWiderThanTheLocalBuffers) {
+  Scene sc;
+  sc.dstW = 1600;
+  sc.dstH = 12;
+  const int clip[4] = {0, 0, 1600, 12};
+  for (const ColorFormat& fmt : {ref::Format32(), ref::Format565(), ref::Format8()})
+    for (int flags = 0; flags < 16; ++flags) {
+      blit::Settings st;
+      st.blendMode = flags & 2 ? 1 : 0;
+      st.param = 77;
+      st.trans = 1;
+      st.simd = flags & 4;
+      st.avx2 = flags & 8;
+      for (const auto& [x1, x2, gw] : {std::tuple{1, 1501, 500}, std::tuple{1590, 490, 2200}}) {
+        std::string where;
+        EXPECT_EQ(sc.run(fmt, st, flags & 1, gw, 3, x1, 2, x2, 9, clip, &where), 0)
+            << "depth " << fmt.bitDepth << " flags " << flags << " graph " << gw << ": " << where;
+      }
+    }
 }
 
 TEST(BlitScaled, NestChoice) {

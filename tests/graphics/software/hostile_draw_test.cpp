@@ -6,6 +6,7 @@
 #include <climits>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/draw_front.h"
@@ -240,6 +241,52 @@ TEST_F(HostileDrawTest, DrawsAtTheEndsOfTheIntRangeDrawNothing) {
       }
     }
     ASSERT_EQ(SelectBlendMode(0, 0), 0);
+  }
+}
+
+// A primitive in black (the colour key of graphs) still paints, also blended, and a circle of radius 0 paints its
+// centre alone.
+TEST_F(HostileDrawTest, BlackPrimitivesAndRadiusZeroCirclesPaint) {
+  struct Case {
+    std::function<int()> draw;
+    uint32_t ground;  // the screen's colour before the draw
+    int x, y;         // painted
+    int offX, offY;   // beside it, left alone
+  };
+  const Case cases[] = {
+      {[] { return DrawFillBox(10, 10, 12, 12, 0); }, kRed, 11, 11, 12, 11},
+      {[] { return DrawFrameBox(10, 10, 14, 14, 0); }, kRed, 10, 13, 11, 12},
+      {[] { return DrawCircle(30, 30, 3, 0, 1); }, kRed, 30, 30, 34, 30},
+      {[] { return SelectBlendMode(1, 128) + DrawFillBox(10, 10, 12, 12, 0) + SelectBlendMode(0, 0); }, kRed, 10, 10,
+       9, 10},
+      {[] { return DrawCircle(30, 30, 0, kRed, 0); }, 0, 30, 30, 31, 30},
+      {[] { return DrawCircle(30, 30, 0, kRed, 1); }, 0, 30, 30, 30, 29},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    ASSERT_EQ(DrawFillBox(0, 0, 640, 480, c.ground), 0);
+    EXPECT_EQ(c.draw(), 0);
+    const std::vector<uint32_t> back = BackScreen();
+    EXPECT_NE(back[c.y * 640 + c.x], c.ground);
+    EXPECT_EQ(back[c.offY * 640 + c.offX], c.ground);
+  }
+}
+
+// A new target keeps the clip only when both its width and its height match the old one; else the clip is the
+// whole new target.
+TEST_F(HostileDrawTest, ANewTargetOfAnotherSizeClipsToItsWhole) {
+  for (auto [w, h, kept] : {std::tuple{640, 100, false}, std::tuple{100, 480, false}, std::tuple{640, 480, true}}) {
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    ASSERT_EQ(SetDrawClipRect(10, 10, 50, 50), 0);
+    const int graph = CreateEmptyGraph(w, h, 0, 0);
+    ASSERT_EQ(SelectDrawTarget(graph), 0);
+    const RECT clip = GetGraphicsDrawState().clip;
+    const RECT want = kept ? RECT{10, 10, 50, 50} : RECT{0, 0, w, h};
+    EXPECT_TRUE(clip.left == want.left && clip.top == want.top && clip.right == want.right &&
+                clip.bottom == want.bottom)
+        << w << "x" << h << ": " << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+    ASSERT_EQ(SelectDrawTarget(-2), 0);
+    DeleteGraphHandle(graph, 0);
   }
 }
 
