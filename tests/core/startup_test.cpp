@@ -11,10 +11,14 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
+#include "core/memory.h"
+#include "core/menu_cursor.h"
 #include "core/system_info.h"
 #include "graphics/graphics_system.h"
 #include "platform/host/cpu.h"
 #include "platform/host/headless/headless_host.h"
+#include "platform/win32/gdi.h"
+#include "platform/win32/region.h"
 #include "platform/win32/user.h"
 
 namespace {
@@ -581,4 +585,28 @@ TEST_F(StartupTest, WindowModeChangesBackAndForthWithGraphics) {
   EXPECT_EQ(SystemState.displayChangeArrived, 1);
   EXPECT_EQ(SystemState.closingRequested, 0);
   EXPECT_EQ(ShutdownLibrary(), 0);
+}
+
+// The window's belongings go with it: the cursor a full-screen start hid comes back, and the shape's region, the
+// menu and the dropped-file names are freed.
+TEST_F(StartupTest, ShutdownFreesWhatTheWindowHeld) {
+  SystemState.noGraphics = 1;
+  ChangeWindowMode(0);
+  ASSERT_EQ(StartupLibrary(), 0);
+  ASSERT_EQ(SystemState.systemCursorShown, 0);
+  ASSERT_EQ(EnableMainMenu(1), 0);
+  HRGN shape = CreateRectRgn(0, 0, 2, 2);
+  SystemState.windowShapeRegion = shape;
+  HMENU menu = SystemState.menuHandle;
+  ASSERT_NE(menu, nullptr);
+  SystemState.droppedFiles[0] = static_cast<char*>(MemAlloc(8));
+  SystemState.droppedFileCount = 1;
+  EXPECT_EQ(ShutdownLibrary(), 0);
+  EXPECT_EQ(SystemState.droppedFileCount, 0);
+  EXPECT_EQ(SystemState.systemCursorShown, 1);
+  EXPECT_EQ(IsWindowClosing(), 1);
+  EXPECT_EQ(HasWindowShapeRegion(), 0);
+  EXPECT_FALSE(DeleteObject(shape));
+  EXPECT_EQ(SystemState.menuHandle, nullptr);
+  EXPECT_FALSE(DestroyMenu(menu));
 }
