@@ -12,6 +12,7 @@
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/memory.h"
+#include "core/random.h"
 #include "core/menu_cursor.h"
 #include "core/system_info.h"
 #include "graphics/graphics_system.h"
@@ -609,4 +610,22 @@ TEST_F(StartupTest, ShutdownFreesWhatTheWindowHeld) {
   EXPECT_FALSE(DeleteObject(shape));
   EXPECT_EQ(SystemState.menuHandle, nullptr);
   EXPECT_FALSE(DestroyMenu(menu));
+}
+
+// The start-up seeds the random numbers from the clock: two starts at the same moment draw the same numbers.
+TEST_F(StartupTest, TheStartSeedsTheRandomNumbersFromTheClock) {
+  auto firstWords = [this](uint64_t startMilliseconds) {
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    host::SetProcessorProvider(&kTestProcessor);
+    headless::SetMilliseconds(startMilliseconds);
+    SystemState.noGraphics = 1;
+    EXPECT_EQ(StartupLibrary(), 0);
+    const uint64_t words = uint64_t{NextRandomWord()} << 32 | NextRandomWord();
+    ShutdownLibrary();
+    return words;
+  };
+  const uint64_t first = firstWords(5000);
+  EXPECT_EQ(firstWords(5000), first);
+  EXPECT_NE(firstWords(6000), first);
 }
