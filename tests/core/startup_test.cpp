@@ -526,6 +526,7 @@ TEST_F(StartupTest, AWindowThatNeverActivatesDoesNotHoldStartOrShutdown) {
 
 TEST_F(StartupTest, ModeChangeThatBringsNoDisplayChangeStopsWaiting) {
   ASSERT_EQ(StartLikeTheGame(), 0);
+  SystemState.displayChangeArrived = 1;  // left from an earlier change: this one waits for its own
   uint64_t start = headless::Milliseconds();
   EXPECT_EQ(ChangeWindowMode(0), 0);
   EXPECT_GE(headless::Milliseconds() - start, 3000u);
