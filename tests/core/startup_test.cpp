@@ -11,10 +11,15 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
+#include "core/memory.h"
+#include "core/random.h"
+#include "core/menu_cursor.h"
 #include "core/system_info.h"
 #include "graphics/graphics_system.h"
 #include "platform/host/cpu.h"
 #include "platform/host/headless/headless_host.h"
+#include "platform/win32/gdi.h"
+#include "platform/win32/region.h"
 #include "platform/win32/user.h"
 
 namespace {
@@ -521,6 +526,7 @@ TEST_F(StartupTest, AWindowThatNeverActivatesDoesNotHoldStartOrShutdown) {
 
 TEST_F(StartupTest, ModeChangeThatBringsNoDisplayChangeStopsWaiting) {
   ASSERT_EQ(StartLikeTheGame(), 0);
+  SystemState.displayChangeArrived = 1;  // left from an earlier change: this one waits for its own
   uint64_t start = headless::Milliseconds();
   EXPECT_EQ(ChangeWindowMode(0), 0);
   EXPECT_GE(headless::Milliseconds() - start, 3000u);
@@ -581,4 +587,46 @@ TEST_F(StartupTest, WindowModeChangesBackAndForthWithGraphics) {
   EXPECT_EQ(SystemState.displayChangeArrived, 1);
   EXPECT_EQ(SystemState.closingRequested, 0);
   EXPECT_EQ(ShutdownLibrary(), 0);
+}
+
+// The window's belongings go with it: the cursor a full-screen start hid comes back, and the shape's region, the
+// menu and the dropped-file names are freed.
+TEST_F(StartupTest, ShutdownFreesWhatTheWindowHeld) {
+  SystemState.noGraphics = 1;
+  ChangeWindowMode(0);
+  ASSERT_EQ(StartupLibrary(), 0);
+  ASSERT_EQ(SystemState.systemCursorShown, 0);
+  ASSERT_EQ(EnableMainMenu(1), 0);
+  HRGN shape = CreateRectRgn(0, 0, 2, 2);
+  SystemState.windowShapeRegion = shape;
+  HMENU menu = SystemState.menuHandle;
+  ASSERT_NE(menu, nullptr);
+  SystemState.droppedFiles[0] = static_cast<char*>(MemAlloc(8));
+  SystemState.droppedFileCount = 1;
+  EXPECT_EQ(ShutdownLibrary(), 0);
+  EXPECT_EQ(SystemState.droppedFileCount, 0);
+  EXPECT_EQ(SystemState.systemCursorShown, 1);
+  EXPECT_EQ(IsWindowClosing(), 1);
+  EXPECT_EQ(HasWindowShapeRegion(), 0);
+  EXPECT_FALSE(DeleteObject(shape));
+  EXPECT_EQ(SystemState.menuHandle, nullptr);
+  EXPECT_FALSE(DestroyMenu(menu));
+}
+
+// The start-up seeds the random numbers from the clock: two starts at the same moment draw the same numbers.
+TEST_F(StartupTest, TheStartSeedsTheRandomNumbersFromTheClock) {
+  auto firstWords = [this](uint64_t startMilliseconds) {
+    RestartHeadless(headless::Config{});
+    ResetSystemState();
+    host::SetProcessorProvider(&kTestProcessor);
+    headless::SetMilliseconds(startMilliseconds);
+    SystemState.noGraphics = 1;
+    EXPECT_EQ(StartupLibrary(), 0);
+    const uint64_t words = uint64_t{NextRandomWord()} << 32 | NextRandomWord();
+    ShutdownLibrary();
+    return words;
+  };
+  const uint64_t first = firstWords(5000);
+  EXPECT_EQ(firstWords(5000), first);
+  EXPECT_NE(firstWords(6000), first);
 }

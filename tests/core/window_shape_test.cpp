@@ -108,3 +108,21 @@ TEST_F(WindowShapeTest, ShapesPastTheRectangleBoundAreRefusedWithALogLine) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T:ウインドウの形は作成できません（形を作る矩形は 8192 個まで）"),
             lines.end());
 }
+
+// The library holds one region at a time: the one a new shape replaces, and the last when the shape is let go, are
+// freed (a second delete finds nothing).
+TEST_F(WindowShapeTest, AReplacedShapeRegionIsFreed) {
+  WriteShapePicture("left.bmp", 4, 4, [](int x, int) { return x < 2; });
+  WriteShapePicture("top.bmp", 4, 4, [](int, int y) { return y < 2; });
+  ASSERT_EQ(SetWindowShapeFromBitmap("left.bmp"), 0);
+  const HGDIOBJ first = static_cast<HGDIOBJ>(SystemState.windowShapeRegion);
+  ASSERT_EQ(SetWindowShapeFromBitmap("top.bmp"), 0);
+  const HGDIOBJ second = static_cast<HGDIOBJ>(SystemState.windowShapeRegion);
+  ASSERT_NE(second, first);
+  EXPECT_FALSE(DeleteObject(first));
+  ASSERT_EQ(SetWindowShapeFromBitmap(nullptr), 0);
+  EXPECT_FALSE(DeleteObject(second));
+  const std::vector<RECT> kept = Shape();  // the window's own copy stays
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].bottom, 2);
+}

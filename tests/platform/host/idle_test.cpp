@@ -106,6 +106,29 @@ TEST_F(IdleTest, ASpinAfterAPresentRestsAMomentAtATime) {
   }
 }
 
+// Taking the host's events is the platform's time, not the loop's: a take that costs 30 us neither breaks a
+// spin's count of quick rounds nor is rested through.
+TEST_F(IdleTest, TakingTheHostsEventsIsNotTheSpinsOwnTime) {
+  headless::SetReadStepMicroseconds(0);
+  headless::SetPollIntervalMicroseconds(1000);
+  headless::SetMilliseconds(7000);
+  EXPECT_TRUE(Empty());
+  headless::ScheduleAction(1, [] {
+    headless::SetReadStepMicroseconds(30);
+    host::Current().Nanoseconds();
+    headless::SetReadStepMicroseconds(0);
+  });
+  headless::SetMilliseconds(7001);
+  host::NoteSurfaceWork(true);
+  timeGetTime();
+  const uint64_t expected[] = {7001030000, 7001030000, 7001530000, 7002 * kMs, 7002500000, 7003 * kMs};
+  for (uint64_t at : expected) {
+    EXPECT_TRUE(Empty());
+    timeGetTime();
+    EXPECT_EQ(headless::Nanoseconds(), at);
+  }
+}
+
 // A 17 ms pacing wait, then the one pump of the loop's own test before the next frame starts: that pump may
 // rest, but the next frame still starts in the seventeenth millisecond.
 TEST_F(IdleTest, ThePumpAfterAWaitEndsKeepsTheNextFrameInItsMillisecond) {
@@ -152,6 +175,8 @@ TEST_F(IdleTest, LoopsThatWorkDrawSleepOrReadNoClockAreNeverHeld) {
     bool held;
   } cases[] = {
       {"spinning", 5, [] { timeGetTime(); }, true, true},
+      {"spinning at the limit", 10, [] { timeGetTime(); }, true, true},
+      {"working just past the limit", 11, [] { timeGetTime(); }, true, false},
       {"working", 50, [] { timeGetTime(); }, true, false},
       {"drawing", 0, [] { host::NoteSurfaceWork(false); timeGetTime(); }, true, false},
       {"no present", 0, [] { timeGetTime(); }, false, false},
@@ -281,6 +306,15 @@ TEST_F(IdleTest, ASoundsEndEndsAWait) {
   EXPECT_LE(waited, 11 * kMs);
   DWORD status = 1;
   buffer->GetStatus(&status);
+  EXPECT_EQ(status, 0u);
+  // A loop that only pumps sees the end too: taking the host's events reads the clock as any reader does.
+  headless::SetReadStepMicroseconds(100);
+  buffer->Play(0, 0, 0);
+  int looks = 0;
+  do {
+    Empty();
+    buffer->GetStatus(&status);
+  } while (status != 0 && ++looks < 1000);
   EXPECT_EQ(status, 0u);
   buffer->Release();
   sound->Release();

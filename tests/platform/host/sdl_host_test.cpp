@@ -24,9 +24,11 @@
 namespace {
 
 std::vector<UINT>* seen = nullptr;
+bool keepOpen = false;  // the program answers a close by staying, as one that asks first does
 
 LRESULT Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (seen) seen->push_back(message);
+  if (message == WM_CLOSE && keepOpen) return 0;
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
@@ -153,16 +155,27 @@ TEST_F(SdlHostTest, CloseBoxArrivesAsCloseCommand) {
   EXPECT_FALSE(IsWindow(window));
 }
 
-// An interrupt from the terminal closes the program as its close box would.
+// An interrupt from the terminal closes the program as its close box would, once: a program that stays open is
+// not asked again.
 TEST_F(SdlHostTest, TerminalInterruptArrivesAsCloseCommand) {
-  messages.clear();
-  SDL_Event e{};
-  e.type = SDL_QUIT;
-  SDL_PushEvent(&e);
-  Drain();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.front(), static_cast<UINT>(WM_SYSCOMMAND));
-  EXPECT_FALSE(IsWindow(window));
+  for (bool stays : {false, true}) {
+    keepOpen = stays;
+    messages.clear();
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    Drain();
+    Drain();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), static_cast<UINT>(WM_SYSCOMMAND)), 1) << stays;
+    EXPECT_EQ(IsWindow(window) != FALSE, stays);
+    if (!stays) {
+      window = CreateWindowExA(0, "SdlTest", "Qelt Ver1.03", WS_POPUP | WS_CAPTION, 0, 0, 646, 505, nullptr,
+                               nullptr, nullptr, nullptr);
+      ShowWindow(window, SW_SHOW);
+      Drain();
+    }
+  }
+  keepOpen = false;
 }
 
 TEST_F(SdlHostTest, PresentsEveryDepth) {

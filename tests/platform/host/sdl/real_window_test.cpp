@@ -355,7 +355,8 @@ TEST_F(LibraryWindowTest, TheRealWindowLiesOverTheClientArea) {
 }
 
 // The double-start check is made between programs: a second program on the same display ends at once with
-// status 0 and says why; one on another display runs beside it.
+// status 0 and says why; one on another display runs beside it, and one on the same display once the first's
+// window has gone.
 TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
   struct Run {
     int status = -1;
@@ -381,6 +382,10 @@ TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
   EXPECT_EQ(beside.status, 0);
   EXPECT_NE(beside.output.find("started: 0"), std::string::npos) << beside.output;
   EXPECT_EQ(beside.output.find(refused), std::string::npos);
+  // The mark goes with this program's window: the next program on the display runs.
+  ShutdownLibrary();
+  Run after = runSecond(display->name());
+  EXPECT_NE(after.output.find("started: 0"), std::string::npos) << after.output;
 }
 
 // A program asked to end by a signal closes its window as the close box does, and its loop ends through the pump;

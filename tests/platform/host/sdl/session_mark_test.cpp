@@ -154,6 +154,39 @@ TEST_F(SessionMarkTest, OneProcessHoldsAClassOfASession) {
   errno = 0;
   EXPECT_EQ(host::TakeSessionMark(dir, "x11-:8", "Vomak"), -1);
   EXPECT_NE(errno, EWOULDBLOCK);
+  // A pipe opens and locks as a file would; another user's file opens for root.
+  ASSERT_EQ(mkfifo((dir + "/window-x11-:9-VOMAK.lock").c_str(), 0600), 0);
+  errno = 0;
+  EXPECT_EQ(host::TakeSessionMark(dir, "x11-:9", "Vomak"), -1);
+  EXPECT_EQ(errno, EACCES);
+  if (geteuid() == 0) {
+    const std::string foreign = dir + "/window-x11-:10-VOMAK.lock";
+    close(open(foreign.c_str(), O_CREAT | O_WRONLY, 0600));
+    ASSERT_EQ(chown(foreign.c_str(), 4321, 4321), 0);
+    errno = 0;
+    EXPECT_EQ(host::TakeSessionMark(dir, "x11-:10", "Vomak"), -1);
+    EXPECT_EQ(errno, EACCES);
+  }
+}
+
+// Programs of any build find each other's marks: the name keeps letters, digits and ". _ - :", escapes every other
+// byte, and is cut to 240 bytes before its ending.
+TEST_F(SessionMarkTest, MarkNamesAreStable) {
+  const std::string dir = Directory("own", 0700);
+  const struct {
+    const char* session;
+    std::string className;
+    std::string file;
+  } cases[] = {
+      {"x11-host.example_1:0", "My Class/\xC3\xA9", "window-x11-host.example_1:0-MY%20CLASS%2F%C3%A9.lock"},
+      {"x11-:5", std::string(300, 'q'), "window-x11-:5-" + std::string(226, 'Q') + ".lock"},
+  };
+  for (const auto& c : cases) {
+    const int mark = host::TakeSessionMark(dir, c.session, c.className);
+    EXPECT_GE(mark, 0) << c.file;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir + "/" + c.file)) << c.file;
+    close(mark);
+  }
 }
 
 }  // namespace
