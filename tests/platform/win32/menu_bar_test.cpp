@@ -81,7 +81,9 @@ class MenuBarTest : public HeadlessTest {
     Drain();
     std::vector<int> ids;
     for (const Seen& s : messages) {
-      if (s.message == WM_COMMAND) ids.push_back(static_cast<int>(s.wparam));
+      if (s.message != WM_COMMAND) continue;
+      ids.push_back(static_cast<int>(s.wparam));
+      EXPECT_EQ(s.lparam, 0) << "a menu's command names no control";
     }
     messages.clear();
     return ids;
