@@ -273,6 +273,32 @@ TEST_F(MessageQueueTest, TranslateMakesCharactersOfControlKeys) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_SYSCHAR));
   EXPECT_EQ(msg.wParam, static_cast<WPARAM>('\r'));
   EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  // With Alt held a letter or digit makes the small system character that access letters are matched by; without
+  // Alt, or as a plain key (Ctrl with Alt), none.
+  constexpr LPARAM kAltHeld = 1 << 29;
+  struct Case {
+    UINT message;
+    WPARAM key;
+    LPARAM flags;
+    int character;  // -1: none
+  } cases[] = {{WM_SYSKEYDOWN, 'F', kAltHeld, 'f'},  {WM_SYSKEYDOWN, '7', kAltHeld, '7'},
+               {WM_SYSKEYDOWN, 'F', 0, -1},          {WM_KEYDOWN, 'F', kAltHeld, -1},
+               {WM_SYSKEYDOWN, VK_LEFT, kAltHeld, -1}, {WM_SYSKEYUP, 'F', kAltHeld, -1}};
+  for (const Case& c : cases) {
+    MSG key{w, c.message, c.key, c.flags, 0, {}};
+    EXPECT_TRUE(TranslateMessage(&key));
+    if (c.character < 0) {
+      EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE)) << c.message << " " << c.key;
+      continue;
+    }
+    ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE)) << c.key;
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_SYSCHAR));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(c.character));
+    EXPECT_EQ(msg.lParam, c.flags);
+  }
+  MSG other{w, WM_USER, 'F', 0, 0, {}};
+  EXPECT_FALSE(TranslateMessage(&other));
+  EXPECT_FALSE(TranslateMessage(nullptr));
 }
 
 TEST_F(MessageQueueTest, ScriptedActivationArrivesWhenItsTimeComes) {
