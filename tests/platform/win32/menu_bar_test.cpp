@@ -429,6 +429,15 @@ POINT Corner(const RECT& r, int dx, int dy) {
   return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy};
 }
 
+// The pixels of one colour inside a rectangle of a picture.
+int PixelsOf(const headless::CapturedFrame& picture, const RECT& r, uint32_t rgb) {
+  int n = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) n += picture.Rgb(x, y) == rgb;
+  }
+  return n;
+}
+
 }  // namespace
 
 TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
@@ -469,14 +478,15 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
          {"the row above it", Corner(panel, 1, -2), kShadow},
          {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
          {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite}});
-  // Some ink in the last item's row.
+  // Some ink in the last item's row, the selected item's shortcut in its light ink, and the grayed bar item's text
+  // in gray alone.
   headless::CapturedFrame picture = headless::WindowPicture(window);
-  const RECT quit = s.panels[0].cells[3].rect;
-  int ink = 0;
-  for (int y = quit.top; y < quit.bottom; ++y) {
-    for (int x = quit.left; x < quit.right; ++x) ink += picture.Rgb(x, y) == kBlack;
-  }
-  EXPECT_GT(ink, 10);
+  EXPECT_GT(PixelsOf(picture, s.panels[0].cells[3].rect, kBlack), 10);
+  RECT shortcut = s.panels[0].cells[0].rect;
+  shortcut.left = panel.left + s.panels[0].shortcutX;
+  EXPECT_GT(PixelsOf(picture, shortcut, kWhite), 10);
+  EXPECT_GT(PixelsOf(picture, s.bar[2].rect, 0x808080), 10);
+  EXPECT_EQ(PixelsOf(picture, s.bar[2].rect, kBlack), 0);
 }
 
 TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
@@ -519,6 +529,9 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   picture = headless::WindowPicture(window);
   POINT lastRow = Corner(p->cells[39].rect, 0, 0);
   EXPECT_EQ(picture.Rgb(lastRow.x, lastRow.y), kLit);
+  mark = Middle(p->moreAbove);  // a triangle pointing up: widest at its bottom
+  EXPECT_EQ(picture.Rgb(mark.x - 3, mark.y + 1), kBlack);
+  EXPECT_EQ(picture.Rgb(mark.x - 3, mark.y - 2), kFace);
   // Back down over the end: the first row shows again.
   Tap(kDown);
   s = Scene();
