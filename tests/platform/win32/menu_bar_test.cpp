@@ -197,8 +197,11 @@ TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
     const char* raw;
     const char* text;
     const char* shortcut;
-  } cases[] = {{"&Save", "Save", ""},         {"A && B", "A & B", ""},     {"Go\tF5", "Go", "F5"},
-               {"Tab\tA\tB", "Tab", "A\tB"},  {"End&", "End", ""},         {"\x83\x74\x83\x40\x83\x43\x83\x8B", "\x83\x74\x83\x40\x83\x43\x83\x8B", ""}};
+    char access;  // the access letter, in capitals (0: none)
+  } cases[] = {{"&Save", "Save", "", 'S'},       {"A && B", "A & B", "", 0},  {"Go\tF5", "Go", "F5", 0},
+               {"Tab\tA\tB", "Tab", "A\tB", 0},  {"End&", "End", "", 0},      {"a&b&c", "abc", "", 'B'},
+               {"& x", " x", "", 0},             {"x\t&Y", "x", "Y", 0},     {"&\x83\x41", "\x83\x41", "", 0},
+               {"\x83\x74\x83\x40\x83\x43\x83\x8B", "\x83\x74\x83\x40\x83\x43\x83\x8B", "", 0}};
   for (const Case& c : cases) {
     HMENU m = CreateMenu();
     AppendMenuA(m, MF_STRING, 1, c.raw);
@@ -207,6 +210,7 @@ TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
     ASSERT_EQ(s.bar.size(), 1u) << c.raw;
     EXPECT_EQ(s.bar[0].text, c.text) << c.raw;
     EXPECT_EQ(s.bar[0].shortcut, c.shortcut) << c.raw;
+    EXPECT_EQ(s.bar[0].access, c.access) << c.raw;
   }
   SetMenu(window, nullptr);
   host::MenuScene s = Scene();
@@ -557,6 +561,9 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   EXPECT_EQ(s.panels[0].cells[2].rect.top, 19 + 2 + 12);
   EXPECT_EQ(Middle(s.panels[0].moreBelow).y, below.y);
   EXPECT_EQ(s.panels[0].moreAbove.bottom, 19 + 2 + 12);
+  const POINT above = Middle(s.panels[0].moreAbove);
+  Click(above.x, above.y);  // back up by one
+  EXPECT_EQ(Scene().panels[0].firstShown, 1);
   Tap(kEnter);  // nothing is selected after a scroll by the pointer
   EXPECT_EQ(Commands(), std::vector<int>{});
 
