@@ -185,6 +185,12 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_EQ(view.menuBarHeight, s.stripHeight);
   EXPECT_EQ(view.clientHeight + view.menuBarHeight, 300 - kAbove - kSide + 19);
+  // The pointer under every row is in the client area.
+  host::PointerMoved(window, 3, s.stripHeight + 10);
+  POINT cursor{}, expected{3, 10};
+  GetCursorPos(&cursor);
+  ClientToScreen(window, &expected);
+  EXPECT_EQ(cursor.x * 10000 + cursor.y, expected.x * 10000 + expected.y);
   // Wide again, one row.
   SetWindowPos(window, nullptr, 0, 0, 640 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
   GetClientRect(window, &client);
