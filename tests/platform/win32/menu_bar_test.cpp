@@ -196,6 +196,14 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   GetClientRect(window, &client);
   EXPECT_EQ(Scene().stripHeight, 19);
   EXPECT_EQ(client.bottom, 300 - kAbove - kSide);
+  // A drop-down that would pass the right edge moves left to end there.
+  const int narrow = width + 20;
+  SetWindowPos(window, nullptr, 0, 0, narrow + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  for (int key : {kF10, kDown, kDown, kRight}) Tap(key);  // File > Recent
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 2u);
+  EXPECT_EQ(Text(s.panels[1].rect), Text(RECT{narrow - (2 + 18 + Width("One") + 18 + 2), 45, narrow, 45 + 2 + 18 + 2}));
+  host::EndMenuTracking(window);
 }
 
 TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
