@@ -364,6 +364,24 @@ TEST_F(MenuBarTest, KeysMoveThroughTheMenuAndPostNothingElse) {
   // Losing the focus folds the menu.
   host::SetApplicationActive(false);
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  host::SetApplicationActive(true);
+
+  // A letter two bar items share moves between them (wrapping) and opens nothing; Down opens the one selected.
+  constexpr int kF = 0x21;
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(recent), "&Far");
+  DrawMenuBar(window);
+  Tap(kF10);
+  for (int expected : {3, 0, 3}) {
+    Tap(kF);
+    s = Scene();
+    EXPECT_EQ(s.barSelected, expected);
+    EXPECT_TRUE(s.panels.empty());
+  }
+  Tap(kDown);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  EXPECT_EQ(s.panels[0].menu, recent);
+  EXPECT_EQ(Commands(), std::vector<int>{});
 }
 
 TEST_F(MenuBarTest, TheClientAreaChangesByTheBarAndTheWindowHearsOfIt) {
