@@ -434,8 +434,10 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   HRGN region = CreateRectRgn(0, 0, 650, 30);  // caption and the strip's first 6 rows
   HRGN dot = CreateRectRgn(10, 200, 20, 210);
   HRGN caption = CreateRectRgn(0, 0, 650, 20);
+  HRGN edge = CreateRectRgn(0, 100, 3, 110);  // in the left frame alone
   CombineRgn(region, region, dot, RGN_OR);
   CombineRgn(region, region, caption, RGN_OR);
+  CombineRgn(region, region, edge, RGN_OR);
   ASSERT_EQ(SetWindowRgn(window, region, TRUE), 1);
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   ASSERT_TRUE(view.shaped);
@@ -452,7 +454,7 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   ASSERT_EQ(SetWindowRgn(window, nullptr, TRUE), 1);
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_FALSE(view.shaped);
-  for (HRGN r : {region, dot, caption}) DeleteObject(r);
+  for (HRGN r : {region, dot, caption, edge}) DeleteObject(r);
 }
 
 namespace {
