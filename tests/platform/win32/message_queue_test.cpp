@@ -254,6 +254,24 @@ TEST_F(MessageQueueTest, DefaultProcedureClosePaths) {
   EXPECT_TRUE(Saw(WM_NCDESTROY));
 }
 
+// What the default procedure answers for the messages a window leaves to it.
+TEST_F(MessageQueueTest, DefaultProcedureAnswers) {
+  HWND w = MakeWindow();
+  RECT place{};
+  struct Case {
+    UINT message;
+    LRESULT result;
+  } cases[] = {{WM_NCCREATE, TRUE}, {WM_NCACTIVATE, TRUE}, {WM_SIZING, TRUE}, {WM_MOVING, TRUE},
+               {WM_SETCURSOR, FALSE}, {WM_ERASEBKGND, 0},  {WM_USER, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(DefWindowProcA(w, c.message, 0, reinterpret_cast<LPARAM>(&place)), c.result) << c.message;
+  }
+  EXPECT_EQ(DefWindowProcA(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("renamed")), TRUE);
+  char title[16] = {};
+  GetWindowTextA(w, title, sizeof title);
+  EXPECT_STREQ(title, "renamed");
+}
+
 // Printable characters come from the host's text input, so a letter key makes none here.
 TEST_F(MessageQueueTest, TranslateMakesCharactersOfControlKeys) {
   HWND w = MakeWindow();
