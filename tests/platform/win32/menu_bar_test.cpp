@@ -226,6 +226,12 @@ TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
     EXPECT_EQ(s.bar[0].shortcut, c.shortcut) << c.raw;
     EXPECT_EQ(s.bar[0].access, c.access) << c.raw;
   }
+  HMENU empty = CreateMenu();  // a menu without items still has its strip
+  SetMenu(window, empty);
+  EXPECT_EQ(Scene().stripHeight, 19);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.bottom, 480);
   SetMenu(window, nullptr);
   host::MenuScene s = Scene();
   EXPECT_EQ(s.stripHeight, 0);
