@@ -191,6 +191,12 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   GetCursorPos(&cursor);
   ClientToScreen(window, &expected);
   EXPECT_EQ(cursor.x * 10000 + cursor.y, expected.x * 10000 + expected.y);
+  // Narrower than any item: each has a row of its own, the first at the top.
+  SetWindowPos(window, nullptr, 0, 0, 10 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  s = Scene();
+  ASSERT_EQ(s.bar.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Text(s.bar[i].rect), Text(RECT{0, 19 * i, widths[i] + 14, 19 * i + 19}));
+  EXPECT_EQ(s.stripHeight, 57);
   // Wide again, one row.
   SetWindowPos(window, nullptr, 0, 0, 640 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
   GetClientRect(window, &client);
