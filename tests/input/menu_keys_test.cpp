@@ -127,6 +127,7 @@ const MenuCase kMenuCases[] = {
     {"a key held as the menu opens reads released", "+Space F10 Esc", {}, false, {}, ""},
     {"its repeats after the menu stay away", "+Space F10 Esc +Space +Space", {}, false, {}, ""},
     {"until it is pressed again", "+Space F10 Esc +Space -Space +Space", {}, false, {0x39}, ""},
+    {"nor do the characters of its repeats", "+x F10 Esc +x", {}, false, {}, "x"},
     {"or the focus went away and came back", "+Space F10 Esc Away +Space", {}, false, {0x39}, ""},
     {"a click opens the menu over a held key", "+Space @File Down Esc Esc", {}, false, {}, ""},
     {"Enter held after choosing stays away from the program", "F10 Down +Enter +Enter", {10}, false, {}, ""},
