@@ -527,7 +527,9 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
          {"the drop-down's last row, right", Corner(panel, -1, -1), kDarkShadow},
          {"the row above it", Corner(panel, 1, -2), kShadow},
          {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
-         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite}});
+         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite},
+         {"the separator's dark line", {separator.right - 2, Middle(separator).y - 1}, kShadow},
+         {"beside the separator", {separator.left, Middle(separator).y - 1}, kFace}});
   // Some ink in the last item's row, the selected item's shortcut in its light ink, and the grayed bar item's text
   // in gray alone.
   headless::CapturedFrame picture = headless::WindowPicture(window);
