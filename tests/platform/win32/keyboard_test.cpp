@@ -70,6 +70,8 @@ TEST_F(KeyboardTest, KeysPostTheirMessagesWithTheirFlags) {
       {kLeftCtrl, false, WM_KEYUP, VK_CONTROL, kWasDown | kUp},
       {kF10, true, WM_SYSKEYDOWN, VK_F10, 0},
       {kF10, false, WM_SYSKEYUP, VK_F10, kWasDown | kUp},
+      {0x54, true, 0, 0, 0},  // a key without a virtual key names nothing to the window
+      {0x54, false, 0, 0, 0},
       {0, true, 0, 0, 0},
       {256, true, 0, 0, 0},
   };
