@@ -197,9 +197,16 @@ TEST_F(MessageQueueTest, QuitComesAfterPostedMessagesAndPaintLast) {
 }
 
 TEST_F(MessageQueueTest, PaintStaysUntilValidated) {
+  HWND hidden = MakeWindow();
+  InvalidateRect(hidden, nullptr, FALSE);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // a hidden window is not painted
   HWND w = MakeWindow();
   ShowWindow(w, SW_SHOW);
-  MSG msg;
+  // Neither a look for thread messages nor a range without WM_PAINT takes the paint.
+  EXPECT_FALSE(PeekMessageA(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&msg, w, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&msg, hidden, 0, 0, PM_REMOVE));
   ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
   ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));  // not dispatched, so still invalid
