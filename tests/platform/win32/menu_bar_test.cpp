@@ -294,8 +294,10 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   host::PointerButton(window, fileItem.x, fileItem.y, true);
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
   EXPECT_EQ(Commands(), std::vector<int>{});
-  // Pressed on Help and let go elsewhere: nothing.
+  // Pressed on Help, dragged over File (which opens) and let go elsewhere: nothing.
   host::PointerButton(window, help.x, help.y, true);
+  host::PointerMoved(window, fileItem.x, fileItem.y);
+  EXPECT_TRUE(Scene().barOpen);
   host::PointerButton(window, 600, 400, false);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
