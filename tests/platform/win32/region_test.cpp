@@ -162,6 +162,29 @@ TEST_F(RegionTest, RectangleListsMakeTheRegionOfTheirUnion) {
   }
 }
 
+// Lists that leave the regions' order part way (overlapping or backward in a band, a band above the last) still
+// give their union.
+TEST_F(RegionTest, RectangleListsOutOfOrderGiveTheirUnion) {
+  using Corners4 = std::vector<std::array<int, 4>>;
+  struct Case {
+    std::vector<RECT> list;
+    Corners4 expected;
+  } cases[] = {
+      {{{0, 0, 4, 2}, {2, 0, 6, 2}}, {{0, 0, 6, 2}}},
+      {{{4, 0, 6, 2}, {0, 0, 2, 2}}, {{0, 0, 2, 2}, {4, 0, 6, 2}}},
+      {{{0, 0, 2, 2}, {0, 1, 2, 3}}, {{0, 0, 2, 3}}},
+      {{{0, 2, 2, 4}, {0, 0, 2, 2}}, {{0, 0, 2, 4}}},
+      {{{0, 0, 2, 2}, {2, 0, 4, 2}, {0, 2, 4, 4}}, {{0, 0, 4, 4}}},
+      {{{0, 0, 2, 1}, {0, 1, 2, 3}, {3, 1, 4, 3}}, {{0, 0, 2, 1}, {0, 1, 2, 3}, {3, 1, 4, 3}}},
+  };
+  for (const Case& c : cases) {
+    HRGN made = FromList(c.list);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(Corners(RectanglesOf(made)), c.expected) << "case " << &c - cases;
+    DeleteObject(made);
+  }
+}
+
 TEST_F(RegionTest, RectangleListsOutsideTheirBlockOrWithATransformAreRefused) {
   struct Case {
     DWORD bytes, type, count, headerSize;
