@@ -271,6 +271,7 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   // Separator and frame choose nothing; the item of the nested drop-down is chosen.
   POINT separator = Middle(fileMenu.cells[1].rect);
   Click(separator.x, separator.y);
+  EXPECT_EQ(Scene().panels[0].selected, -1);  // a separator is never selected
   Click(fileMenu.rect.left, fileMenu.rect.top);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), window);
