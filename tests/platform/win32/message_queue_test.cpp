@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "support/headless_fixture.h"
+#include "platform/host/headless/headless_input.h"
+#include "platform/host/platform_state.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
 
@@ -161,6 +163,25 @@ TEST_F(MessageQueueTest, MessageSentFromAnotherThreadRunsBeforePostedOnesAreTake
   EXPECT_FALSE(Saw(WM_USER + 1));
   Drain();
   EXPECT_LT(IndexOf(WM_USER + 2), IndexOf(WM_USER + 1));
+}
+
+// A send that arrives while the host's events are taken runs in the same look, not the next one.
+TEST_F(MessageQueueTest, AMessageSentWhileTheHostIsPolledRunsInTheSameLook) {
+  HWND w = MakeWindow();
+  std::thread other;
+  headless::ScheduleAction(0, [&] {
+    other = std::thread([&] { SendMessageA(w, WM_USER + 2, 0, 0); });
+    host::PlatformState& s = host::State();
+    for (bool queued = false; !queued; std::this_thread::yield()) {
+      std::lock_guard<std::mutex> guard(s.lock);
+      queued = !s.sent.empty();
+    }
+  });
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_NOREMOVE));
+  EXPECT_TRUE(Saw(WM_USER + 2));
+  PeekMessageA(&msg, w, 0, 0, PM_NOREMOVE);  // the send is done by now either way
+  other.join();
 }
 
 TEST_F(MessageQueueTest, OtherThreadsPostIntoTheQueue) {
