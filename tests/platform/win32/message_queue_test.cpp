@@ -276,7 +276,7 @@ TEST_F(MessageQueueTest, DefaultProcedureClosePaths) {
   messages.clear();
   EXPECT_EQ(DefWindowProcA(second, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
   EXPECT_TRUE(IsWindow(second));
-  SendMessageA(second, WM_CLOSE, 0, 0);
+  EXPECT_EQ(SendMessageA(second, WM_CLOSE, 0, 0), 0);
   EXPECT_FALSE(IsWindow(second));
   EXPECT_TRUE(Saw(WM_DESTROY));
   EXPECT_TRUE(Saw(WM_NCDESTROY));
