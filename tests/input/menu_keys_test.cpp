@@ -74,7 +74,8 @@ class MenuKeysTest : public InputTest {
   }
   static POINT Middle(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
   // One step of a script: "Name" taps a key, "+Name" and "-Name" press and release it, "Alt+x" taps x with Alt
-  // held, "@Text" clicks the bar item of that text, "#n" clicks item n of the deepest drop-down.
+  // held, "@Text" clicks the bar item of that text, "#n" clicks item n of the deepest drop-down, "Away" is the focus
+  // lost and back (every key let go).
   void Step(const std::string& step, std::vector<int>& pressed) {
     host::MenuScene scene = headless::MenuSceneOf(window);
     if (step[0] == '@') {
@@ -82,6 +83,10 @@ class MenuKeysTest : public InputTest {
         if (cell.text == step.substr(1)) return Click(Middle(cell.rect));
       }
       FAIL() << "no bar item " << step;
+    }
+    if (step == "Away") {
+      host::ReleaseAllKeys();
+      return Pump(4);
     }
     if (step[0] == '#') {
       ASSERT_FALSE(scene.panels.empty()) << step;
@@ -122,9 +127,12 @@ const MenuCase kMenuCases[] = {
     {"a key held as the menu opens reads released", "+Space F10 Esc", {}, false, {}, ""},
     {"its repeats after the menu stay away", "+Space F10 Esc +Space +Space", {}, false, {}, ""},
     {"until it is pressed again", "+Space F10 Esc +Space -Space +Space", {}, false, {0x39}, ""},
+    {"nor do the characters of its repeats", "+x F10 Esc +x", {}, false, {}, "x"},
+    {"or the focus went away and came back", "+Space F10 Esc Away +Space", {}, false, {0x39}, ""},
     {"a click opens the menu over a held key", "+Space @File Down Esc Esc", {}, false, {}, ""},
     {"Enter held after choosing stays away from the program", "F10 Down +Enter +Enter", {10}, false, {}, ""},
     {"a key pressed in the menu is taken until let go", "F10 +Right Esc", {}, false, {}, ""},
+    {"Alt alone puts the bar in the keys' hands, and again takes it back", "Alt Down Alt z", {}, false, {}, "z"},
     {"Alt with an access letter opens its drop-down", "Alt+f", {}, true, {}, ""},
     {"the drop-down opens on its first item", "Alt+f Enter", {10}, false, {}, ""},
     {"Alt with a bar command's letter chooses it", "Alt+h", {20}, false, {}, ""},

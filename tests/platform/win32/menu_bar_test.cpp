@@ -81,7 +81,9 @@ class MenuBarTest : public HeadlessTest {
     Drain();
     std::vector<int> ids;
     for (const Seen& s : messages) {
-      if (s.message == WM_COMMAND) ids.push_back(static_cast<int>(s.wparam));
+      if (s.message != WM_COMMAND) continue;
+      ids.push_back(static_cast<int>(s.wparam));
+      EXPECT_EQ(s.lparam, 0) << "a menu's command names no control";
     }
     messages.clear();
     return ids;
@@ -183,11 +185,31 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_EQ(view.menuBarHeight, s.stripHeight);
   EXPECT_EQ(view.clientHeight + view.menuBarHeight, 300 - kAbove - kSide + 19);
+  // The pointer under every row is in the client area.
+  host::PointerMoved(window, 3, s.stripHeight + 10);
+  POINT cursor{}, expected{3, 10};
+  GetCursorPos(&cursor);
+  ClientToScreen(window, &expected);
+  EXPECT_EQ(cursor.x * 10000 + cursor.y, expected.x * 10000 + expected.y);
+  // Narrower than any item: each has a row of its own, the first at the top.
+  SetWindowPos(window, nullptr, 0, 0, 10 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  s = Scene();
+  ASSERT_EQ(s.bar.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Text(s.bar[i].rect), Text(RECT{0, 19 * i, widths[i] + 14, 19 * i + 19}));
+  EXPECT_EQ(s.stripHeight, 57);
   // Wide again, one row.
   SetWindowPos(window, nullptr, 0, 0, 640 + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
   GetClientRect(window, &client);
   EXPECT_EQ(Scene().stripHeight, 19);
   EXPECT_EQ(client.bottom, 300 - kAbove - kSide);
+  // A drop-down that would pass the right edge moves left to end there.
+  const int narrow = width + 20;
+  SetWindowPos(window, nullptr, 0, 0, narrow + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+  for (int key : {kF10, kDown, kDown, kRight}) Tap(key);  // File > Recent
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 2u);
+  EXPECT_EQ(Text(s.panels[1].rect), Text(RECT{narrow - (2 + 18 + Width("One") + 18 + 2), 45, narrow, 45 + 2 + 18 + 2}));
+  host::EndMenuTracking(window);
 }
 
 TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
@@ -195,8 +217,11 @@ TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
     const char* raw;
     const char* text;
     const char* shortcut;
-  } cases[] = {{"&Save", "Save", ""},         {"A && B", "A & B", ""},     {"Go\tF5", "Go", "F5"},
-               {"Tab\tA\tB", "Tab", "A\tB"},  {"End&", "End", ""},         {"\x83\x74\x83\x40\x83\x43\x83\x8B", "\x83\x74\x83\x40\x83\x43\x83\x8B", ""}};
+    char access;  // the access letter, in capitals (0: none)
+  } cases[] = {{"&Save", "Save", "", 'S'},       {"A && B", "A & B", "", 0},  {"Go\tF5", "Go", "F5", 0},
+               {"Tab\tA\tB", "Tab", "A\tB", 0},  {"End&", "End", "", 0},      {"a&b&c", "abc", "", 'B'},
+               {"& x", " x", "", 0},             {"x\t&Y", "x", "Y", 0},     {"&\x83\x41", "\x83\x41", "", 0},
+               {"\x83\x74\x83\x40\x83\x43\x83\x8B", "\x83\x74\x83\x40\x83\x43\x83\x8B", "", 0}};
   for (const Case& c : cases) {
     HMENU m = CreateMenu();
     AppendMenuA(m, MF_STRING, 1, c.raw);
@@ -205,7 +230,14 @@ TEST_F(MenuBarTest, TheStripIsOnlyShownWithAMenuAndTexts) {
     ASSERT_EQ(s.bar.size(), 1u) << c.raw;
     EXPECT_EQ(s.bar[0].text, c.text) << c.raw;
     EXPECT_EQ(s.bar[0].shortcut, c.shortcut) << c.raw;
+    EXPECT_EQ(s.bar[0].access, c.access) << c.raw;
   }
+  HMENU empty = CreateMenu();  // a menu without items still has its strip
+  SetMenu(window, empty);
+  EXPECT_EQ(Scene().stripHeight, 19);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.bottom, 480);
   SetMenu(window, nullptr);
   host::MenuScene s = Scene();
   EXPECT_EQ(s.stripHeight, 0);
@@ -239,6 +271,7 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   // Separator and frame choose nothing; the item of the nested drop-down is chosen.
   POINT separator = Middle(fileMenu.cells[1].rect);
   Click(separator.x, separator.y);
+  EXPECT_EQ(Scene().panels[0].selected, -1);  // a separator is never selected
   Click(fileMenu.rect.left, fileMenu.rect.top);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), window);
@@ -262,8 +295,10 @@ TEST_F(MenuBarTest, ThePointerChoosesItemsAndFoldsTheMenu) {
   host::PointerButton(window, fileItem.x, fileItem.y, true);
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
   EXPECT_EQ(Commands(), std::vector<int>{});
-  // Pressed on Help and let go elsewhere: nothing.
+  // Pressed on Help, dragged over File (which opens) and let go elsewhere: nothing.
   host::PointerButton(window, help.x, help.y, true);
+  host::PointerMoved(window, fileItem.x, fileItem.y);
+  EXPECT_TRUE(Scene().barOpen);
   host::PointerButton(window, 600, 400, false);
   EXPECT_EQ(Commands(), std::vector<int>{});
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
@@ -344,6 +379,24 @@ TEST_F(MenuBarTest, KeysMoveThroughTheMenuAndPostNothingElse) {
   // Losing the focus folds the menu.
   host::SetApplicationActive(false);
   EXPECT_EQ(host::MenuTrackingWindow(), nullptr);
+  host::SetApplicationActive(true);
+
+  // A letter two bar items share moves between them (wrapping) and opens nothing; Down opens the one selected.
+  constexpr int kF = 0x21;
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(recent), "&Far");
+  DrawMenuBar(window);
+  Tap(kF10);
+  for (int expected : {3, 0, 3}) {
+    Tap(kF);
+    s = Scene();
+    EXPECT_EQ(s.barSelected, expected);
+    EXPECT_TRUE(s.panels.empty());
+  }
+  Tap(kDown);
+  s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  EXPECT_EQ(s.panels[0].menu, recent);
+  EXPECT_EQ(Commands(), std::vector<int>{});
 }
 
 TEST_F(MenuBarTest, TheClientAreaChangesByTheBarAndTheWindowHearsOfIt) {
@@ -396,8 +449,10 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   HRGN region = CreateRectRgn(0, 0, 650, 30);  // caption and the strip's first 6 rows
   HRGN dot = CreateRectRgn(10, 200, 20, 210);
   HRGN caption = CreateRectRgn(0, 0, 650, 20);
+  HRGN edge = CreateRectRgn(0, 100, 3, 110);  // in the left frame alone
   CombineRgn(region, region, dot, RGN_OR);
   CombineRgn(region, region, caption, RGN_OR);
+  CombineRgn(region, region, edge, RGN_OR);
   ASSERT_EQ(SetWindowRgn(window, region, TRUE), 1);
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   ASSERT_TRUE(view.shaped);
@@ -414,7 +469,7 @@ TEST_F(MenuBarTest, TheHostLearnsThePlaceAndTheShapeInItsOwnTerms) {
   ASSERT_EQ(SetWindowRgn(window, nullptr, TRUE), 1);
   ASSERT_TRUE(headless::FindWindowView(window, &view));
   EXPECT_FALSE(view.shaped);
-  for (HRGN r : {region, dot, caption}) DeleteObject(r);
+  for (HRGN r : {region, dot, caption, edge}) DeleteObject(r);
 }
 
 namespace {
@@ -425,6 +480,15 @@ constexpr uint32_t kFace = 0xF0F0F0, kLit = 0x316AC5, kShadow = 0xA0A0A0, kDarkS
 // A pixel counted from a rectangle's corner: negative offsets count from its right or bottom edge.
 POINT Corner(const RECT& r, int dx, int dy) {
   return {(dx < 0 ? r.right : r.left) + dx, (dy < 0 ? r.bottom : r.top) + dy};
+}
+
+// The pixels of one colour inside a rectangle of a picture.
+int PixelsOf(const headless::CapturedFrame& picture, const RECT& r, uint32_t rgb) {
+  int n = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) n += picture.Rgb(x, y) == rgb;
+  }
+  return n;
 }
 
 }  // namespace
@@ -466,15 +530,18 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
          {"the drop-down's last row, right", Corner(panel, -1, -1), kDarkShadow},
          {"the row above it", Corner(panel, 1, -2), kShadow},
          {"the drop-down's top-left", Corner(panel, 0, 0), kWhite},
-         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite}});
-  // Some ink in the last item's row.
+         {"the separator's light line", {separator.left + 1, Middle(separator).y}, kWhite},
+         {"the separator's dark line", {separator.right - 2, Middle(separator).y - 1}, kShadow},
+         {"beside the separator", {separator.left, Middle(separator).y - 1}, kFace}});
+  // Some ink in the last item's row, the selected item's shortcut in its light ink, and the grayed bar item's text
+  // in gray alone.
   headless::CapturedFrame picture = headless::WindowPicture(window);
-  const RECT quit = s.panels[0].cells[3].rect;
-  int ink = 0;
-  for (int y = quit.top; y < quit.bottom; ++y) {
-    for (int x = quit.left; x < quit.right; ++x) ink += picture.Rgb(x, y) == kBlack;
-  }
-  EXPECT_GT(ink, 10);
+  EXPECT_GT(PixelsOf(picture, s.panels[0].cells[3].rect, kBlack), 10);
+  RECT shortcut = s.panels[0].cells[0].rect;
+  shortcut.left = panel.left + s.panels[0].shortcutX;
+  EXPECT_GT(PixelsOf(picture, shortcut, kWhite), 10);
+  EXPECT_GT(PixelsOf(picture, s.bar[2].rect, 0x808080), 10);
+  EXPECT_EQ(PixelsOf(picture, s.bar[2].rect, kBlack), 0);
 }
 
 TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
@@ -517,6 +584,9 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   picture = headless::WindowPicture(window);
   POINT lastRow = Corner(p->cells[39].rect, 0, 0);
   EXPECT_EQ(picture.Rgb(lastRow.x, lastRow.y), kLit);
+  mark = Middle(p->moreAbove);  // a triangle pointing up: widest at its bottom
+  EXPECT_EQ(picture.Rgb(mark.x - 3, mark.y + 1), kBlack);
+  EXPECT_EQ(picture.Rgb(mark.x - 3, mark.y - 2), kFace);
   // Back down over the end: the first row shows again.
   Tap(kDown);
   s = Scene();
@@ -542,6 +612,9 @@ TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {
   EXPECT_EQ(s.panels[0].cells[2].rect.top, 19 + 2 + 12);
   EXPECT_EQ(Middle(s.panels[0].moreBelow).y, below.y);
   EXPECT_EQ(s.panels[0].moreAbove.bottom, 19 + 2 + 12);
+  const POINT above = Middle(s.panels[0].moreAbove);
+  Click(above.x, above.y);  // back up by one
+  EXPECT_EQ(Scene().panels[0].firstShown, 1);
   Tap(kEnter);  // nothing is selected after a scroll by the pointer
   EXPECT_EQ(Commands(), std::vector<int>{});
 

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "support/headless_fixture.h"
+#include "platform/host/headless/headless_input.h"
+#include "platform/host/platform_state.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/user.h"
 
@@ -163,6 +165,25 @@ TEST_F(MessageQueueTest, MessageSentFromAnotherThreadRunsBeforePostedOnesAreTake
   EXPECT_LT(IndexOf(WM_USER + 2), IndexOf(WM_USER + 1));
 }
 
+// A send that arrives while the host's events are taken runs in the same look, not the next one.
+TEST_F(MessageQueueTest, AMessageSentWhileTheHostIsPolledRunsInTheSameLook) {
+  HWND w = MakeWindow();
+  std::thread other;
+  headless::ScheduleAction(0, [&] {
+    other = std::thread([&] { SendMessageA(w, WM_USER + 2, 0, 0); });
+    host::PlatformState& s = host::State();
+    for (bool queued = false; !queued; std::this_thread::yield()) {
+      std::lock_guard<std::mutex> guard(s.lock);
+      queued = !s.sent.empty();
+    }
+  });
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_NOREMOVE));
+  EXPECT_TRUE(Saw(WM_USER + 2));
+  PeekMessageA(&msg, w, 0, 0, PM_NOREMOVE);  // the send is done by now either way
+  other.join();
+}
+
 TEST_F(MessageQueueTest, OtherThreadsPostIntoTheQueue) {
   HWND w = MakeWindow();
   std::vector<std::thread> threads;
@@ -197,9 +218,16 @@ TEST_F(MessageQueueTest, QuitComesAfterPostedMessagesAndPaintLast) {
 }
 
 TEST_F(MessageQueueTest, PaintStaysUntilValidated) {
+  HWND hidden = MakeWindow();
+  InvalidateRect(hidden, nullptr, FALSE);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // a hidden window is not painted
   HWND w = MakeWindow();
   ShowWindow(w, SW_SHOW);
-  MSG msg;
+  // Neither a look for thread messages nor a range without WM_PAINT takes the paint.
+  EXPECT_FALSE(PeekMessageA(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&msg, w, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&msg, hidden, 0, 0, PM_REMOVE));
   ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
   ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));  // not dispatched, so still invalid
@@ -248,10 +276,28 @@ TEST_F(MessageQueueTest, DefaultProcedureClosePaths) {
   messages.clear();
   EXPECT_EQ(DefWindowProcA(second, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
   EXPECT_TRUE(IsWindow(second));
-  SendMessageA(second, WM_CLOSE, 0, 0);
+  EXPECT_EQ(SendMessageA(second, WM_CLOSE, 0, 0), 0);
   EXPECT_FALSE(IsWindow(second));
   EXPECT_TRUE(Saw(WM_DESTROY));
   EXPECT_TRUE(Saw(WM_NCDESTROY));
+}
+
+// What the default procedure answers for the messages a window leaves to it.
+TEST_F(MessageQueueTest, DefaultProcedureAnswers) {
+  HWND w = MakeWindow();
+  RECT place{};
+  struct Case {
+    UINT message;
+    LRESULT result;
+  } cases[] = {{WM_NCCREATE, TRUE}, {WM_NCACTIVATE, TRUE}, {WM_SIZING, TRUE}, {WM_MOVING, TRUE},
+               {WM_SETCURSOR, FALSE}, {WM_ERASEBKGND, 0},  {WM_USER, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(DefWindowProcA(w, c.message, 0, reinterpret_cast<LPARAM>(&place)), c.result) << c.message;
+  }
+  EXPECT_EQ(DefWindowProcA(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("renamed")), TRUE);
+  char title[16] = {};
+  GetWindowTextA(w, title, sizeof title);
+  EXPECT_STREQ(title, "renamed");
 }
 
 // Printable characters come from the host's text input, so a letter key makes none here.
@@ -273,6 +319,32 @@ TEST_F(MessageQueueTest, TranslateMakesCharactersOfControlKeys) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_SYSCHAR));
   EXPECT_EQ(msg.wParam, static_cast<WPARAM>('\r'));
   EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE));
+  // With Alt held a letter or digit makes the small system character that access letters are matched by; without
+  // Alt, or as a plain key (Ctrl with Alt), none.
+  constexpr LPARAM kAltHeld = 1 << 29;
+  struct Case {
+    UINT message;
+    WPARAM key;
+    LPARAM flags;
+    int character;  // -1: none
+  } cases[] = {{WM_SYSKEYDOWN, 'F', kAltHeld, 'f'},  {WM_SYSKEYDOWN, '7', kAltHeld, '7'},
+               {WM_SYSKEYDOWN, 'F', 0, -1},          {WM_KEYDOWN, 'F', kAltHeld, -1},
+               {WM_SYSKEYDOWN, VK_LEFT, kAltHeld, -1}, {WM_SYSKEYUP, 'F', kAltHeld, -1}};
+  for (const Case& c : cases) {
+    MSG key{w, c.message, c.key, c.flags, 0, {}};
+    EXPECT_TRUE(TranslateMessage(&key));
+    if (c.character < 0) {
+      EXPECT_FALSE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE)) << c.message << " " << c.key;
+      continue;
+    }
+    ASSERT_TRUE(PeekMessageA(&msg, w, 0, 0, PM_REMOVE)) << c.key;
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_SYSCHAR));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(c.character));
+    EXPECT_EQ(msg.lParam, c.flags);
+  }
+  MSG other{w, WM_USER, 'F', 0, 0, {}};
+  EXPECT_FALSE(TranslateMessage(&other));
+  EXPECT_FALSE(TranslateMessage(nullptr));
 }
 
 TEST_F(MessageQueueTest, ScriptedActivationArrivesWhenItsTimeComes) {
