@@ -105,6 +105,54 @@ TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
   }
 }
 
+// Raw MPEG audio of every version, layer, bit rate and sample rate, padded or not, is recognised by its first
+// frame confirmed by the header where the next frame begins; the frames carry no sound.
+TEST_F(MusicStreamTest, RawMpegOfEveryVersionLayerAndBitRateIsRecognised) {
+  static constexpr int kBitrates[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  struct Version {
+    int bits;  // of the header's second byte
+    int rates[3];
+  };
+  const Version versions[] = {{3, {44100, 48000, 32000}}, {2, {22050, 24000, 16000}}, {0, {11025, 12000, 8000}}};
+  const std::string path = workDir() + "/raw.mp3";
+  for (const Version& version : versions) {
+    for (int layer = 1; layer <= 3; ++layer) {
+      for (int bitrateIndex = 1; bitrateIndex < 15; ++bitrateIndex) {
+        for (int rateIndex = 0; rateIndex < 3; ++rateIndex) {
+          const bool mpeg1 = version.bits == 3;
+          const int padding = (bitrateIndex + rateIndex) & 1;
+          const int rate = version.rates[rateIndex];
+          const int bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrateIndex] * 1000;
+          const int samples = layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;  // per frame
+          const int slot = layer == 1 ? 4 : 1;
+          const auto length = static_cast<size_t>((samples / 8 * bitrate / rate / slot + padding) * slot);
+          Bytes file;
+          for (int frame = 0; frame < 12; ++frame) {
+            Bytes body(length, 0);
+            body[0] = 0xFF;
+            body[1] = static_cast<uint8_t>(0xE1 | version.bits << 3 | (4 - layer) << 1);
+            body[2] = static_cast<uint8_t>(bitrateIndex << 4 | rateIndex << 2 | padding << 1);
+            body[3] = (bitrateIndex & 2) ? 0xC0 : 0x00;  // mono or stereo
+            file.insert(file.end(), body.begin(), body.end());
+          }
+          WriteBytes(path, file);
+          SCOPED_TRACE(testing::Message() << "version " << version.bits << " layer " << layer << " bit rate "
+                                          << bitrate << " rate " << rate);
+          std::unique_ptr<media::MusicDecoder> decoder;
+          EXPECT_EQ(media::MusicDecoder::Open(path, &decoder), media::MusicOpenResult::kOpened);
+        }
+      }
+    }
+  }
+  std::remove(path.c_str());
+}
+
 // An hour of music, far past the quarter-hour the whole decode once allowed, starts at once in bounded memory
 // and ends at its length.
 TEST_F(MusicStreamTest, AnHourLongFilePlaysInBoundedMemoryToItsEnd) {
