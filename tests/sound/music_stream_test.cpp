@@ -105,6 +105,39 @@ TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
   }
 }
 
+// A seek lands on its frame even when the pump has asked for the end and so decoded ahead; a volume set on the
+// graph before its file is heard once it runs.
+TEST_F(MusicStreamTest, ASeekDropsWhatWasDecodedAheadAndAnEarlyVolumeHolds) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(30000));
+  const headless::CapturedAudio& audio = headless::Audio();
+  ASSERT_EQ(StartMusicFile("ramp.wav", 1), 0);
+  Wait(100);
+  LONGLONG quarter = 2500000;  // frame 11,025
+  ASSERT_EQ(DirectShowMusicState.seeking->SetPositions(&quarter, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                       AM_SEEKING_NoPositioning),
+            S_OK);
+  uint64_t at = FrameNow();
+  Wait(50);
+  for (uint64_t f = 0; f < 2000; ++f) ASSERT_EQ(audio.Sample(at + f, 0), 11025 + static_cast<int>(f)) << f;
+  StopCurrentMusic();
+
+  IGraphBuilder* graph = nullptr;
+  ASSERT_EQ(CreateFilterGraphInstance(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
+  IBasicAudio* volume = nullptr;
+  IMediaControl* control = nullptr;
+  ASSERT_EQ(graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&volume)), S_OK);
+  ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
+  ASSERT_EQ(volume->put_Volume(-2000), S_OK);  // a tenth
+  std::u16string path;
+  for (char c : FullPath("ramp.wav")) path += static_cast<char16_t>(c);
+  ASSERT_EQ(graph->RenderFile(path.c_str(), nullptr), S_OK);
+  ASSERT_EQ(control->Run(), S_OK);
+  at = FrameNow();
+  Wait(50);
+  for (uint64_t f = 1000; f < 2000; f += 100) EXPECT_NEAR(audio.Sample(at + f, 0), static_cast<int>(f) / 10, 1) << f;
+  control->Release(), volume->Release(), graph->Release();
+}
+
 // Raw MPEG audio of every version, layer, bit rate and sample rate, padded or not, is recognised by its first
 // frame confirmed by the header where the next frame begins; the frames carry no sound.
 TEST_F(MusicStreamTest, RawMpegOfEveryVersionLayerAndBitRateIsRecognised) {
