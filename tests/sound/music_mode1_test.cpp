@@ -224,7 +224,7 @@ TEST_F(MusicModeOneTest, MusicHandleEntriesArePolledHaltedAndReleased) {
   MusicHandleTable& table = MusicHandles();
   const int handle = table.Insert(table.FreeSlot(), entry);
 
-  PumpWindowMessages();  // not played yet: waiting for its start
+  EXPECT_EQ(PollMusicHandles(), 0);  // not played yet: waiting for its start
   EXPECT_EQ(entry->startedFlag, 0);
   EXPECT_EQ(entry->playingFlag, 1);
   ASSERT_EQ(performance->PlaySegmentEx(segment, nullptr, nullptr, DMUS_SEGF_REFTIME, 0, nullptr, nullptr, nullptr),

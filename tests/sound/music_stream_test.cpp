@@ -105,6 +105,87 @@ TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
   }
 }
 
+// A seek lands on its frame even when the pump has asked for the end and so decoded ahead; a volume set on the
+// graph before its file is heard once it runs.
+TEST_F(MusicStreamTest, ASeekDropsWhatWasDecodedAheadAndAnEarlyVolumeHolds) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(30000));
+  const headless::CapturedAudio& audio = headless::Audio();
+  ASSERT_EQ(StartMusicFile("ramp.wav", 1), 0);
+  Wait(100);
+  LONGLONG quarter = 2500000;  // frame 11,025
+  ASSERT_EQ(DirectShowMusicState.seeking->SetPositions(&quarter, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                       AM_SEEKING_NoPositioning),
+            S_OK);
+  uint64_t at = FrameNow();
+  Wait(50);
+  for (uint64_t f = 0; f < 2000; ++f) ASSERT_EQ(audio.Sample(at + f, 0), 11025 + static_cast<int>(f)) << f;
+  StopCurrentMusic();
+
+  IGraphBuilder* graph = nullptr;
+  ASSERT_EQ(CreateFilterGraphInstance(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
+  IBasicAudio* volume = nullptr;
+  IMediaControl* control = nullptr;
+  ASSERT_EQ(graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&volume)), S_OK);
+  ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
+  ASSERT_EQ(volume->put_Volume(-2000), S_OK);  // a tenth
+  std::u16string path;
+  for (char c : FullPath("ramp.wav")) path += static_cast<char16_t>(c);
+  ASSERT_EQ(graph->RenderFile(path.c_str(), nullptr), S_OK);
+  ASSERT_EQ(control->Run(), S_OK);
+  at = FrameNow();
+  Wait(50);
+  for (uint64_t f = 1000; f < 2000; f += 100) EXPECT_NEAR(audio.Sample(at + f, 0), static_cast<int>(f) / 10, 1) << f;
+  control->Release(), volume->Release(), graph->Release();
+}
+
+// Raw MPEG audio of every version, layer, bit rate and sample rate, padded or not, is recognised by its first
+// frame confirmed by the header where the next frame begins; the frames carry no sound.
+TEST_F(MusicStreamTest, RawMpegOfEveryVersionLayerAndBitRateIsRecognised) {
+  static constexpr int kBitrates[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  struct Version {
+    int bits;  // of the header's second byte
+    int rates[3];
+  };
+  const Version versions[] = {{3, {44100, 48000, 32000}}, {2, {22050, 24000, 16000}}, {0, {11025, 12000, 8000}}};
+  const std::string path = workDir() + "/raw.mp3";
+  for (const Version& version : versions) {
+    for (int layer = 1; layer <= 3; ++layer) {
+      for (int bitrateIndex = 1; bitrateIndex < 15; ++bitrateIndex) {
+        for (int rateIndex = 0; rateIndex < 3; ++rateIndex) {
+          const bool mpeg1 = version.bits == 3;
+          const int padding = (bitrateIndex + rateIndex) & 1;
+          const int rate = version.rates[rateIndex];
+          const int bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrateIndex] * 1000;
+          const int samples = layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;  // per frame
+          const int slot = layer == 1 ? 4 : 1;
+          const auto length = static_cast<size_t>((samples / 8 * bitrate / rate / slot + padding) * slot);
+          Bytes file;
+          for (int frame = 0; frame < 12; ++frame) {
+            Bytes body(length, 0);
+            body[0] = 0xFF;
+            body[1] = static_cast<uint8_t>(0xE1 | version.bits << 3 | (4 - layer) << 1);
+            body[2] = static_cast<uint8_t>(bitrateIndex << 4 | rateIndex << 2 | padding << 1);
+            body[3] = (bitrateIndex & 2) ? 0xC0 : 0x00;  // mono or stereo
+            file.insert(file.end(), body.begin(), body.end());
+          }
+          WriteBytes(path, file);
+          SCOPED_TRACE(testing::Message() << "version " << version.bits << " layer " << layer << " bit rate "
+                                          << bitrate << " rate " << rate);
+          std::unique_ptr<media::MusicDecoder> decoder;
+          EXPECT_EQ(media::MusicDecoder::Open(path, &decoder), media::MusicOpenResult::kOpened);
+        }
+      }
+    }
+  }
+  std::remove(path.c_str());
+}
+
 // An hour of music, far past the quarter-hour the whole decode once allowed, starts at once in bounded memory
 // and ends at its length.
 TEST_F(MusicStreamTest, AnHourLongFilePlaysInBoundedMemoryToItsEnd) {

@@ -3,9 +3,11 @@
 // music graph playing WAV and Ogg files, and the path helpers' pinned examples.
 #include <cstdlib>
 
+#include "core/memory.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
 #include "sound/music_test_support.h"
+#include "sound/sound_services.h"
 #include "support/ogg_writers.h"
 
 using namespace testing_support;
@@ -262,4 +264,38 @@ TEST_F(CoreTest, MusicPathsWalkHangeulCharactersUnderCodePage949) {
   EXPECT_STREQ(file, "\xC7\x5C");
   EXPECT_STREQ(dir, "");
   ShutdownLibrary();
+}
+
+// In mode 0 a music handle answers for the current music: it plays while that plays, halting or releasing it while
+// it plays stops it, and polling changes nothing; without a sound device every handle call answers -1.
+TEST_F(MusicTest, MusicHandlesInModeZeroAnswerForTheCurrentMusic) {
+  MusicHandleTable& table = MusicHandles();
+  auto add = [&table] {
+    auto* entry = static_cast<MusicEntry*>(MemAllocZeroed(sizeof(MusicEntry)));
+    entry->playingFlag = 1;
+    return table.Insert(table.FreeSlot(), entry);
+  };
+  const int first = add(), second = add();
+  EXPECT_EQ(QueryMusicHandlePlaying(first), 0);
+  ASSERT_EQ(StartMusicFile("song.mid", 3), 0);
+  EXPECT_EQ(QueryMusicHandlePlaying(second), 1);
+  EXPECT_EQ(PollMusicHandles(), 0);
+  EXPECT_EQ(table.Find(second)->playingFlag, 1);
+  EXPECT_EQ(HaltMusicHandle(first), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  ASSERT_EQ(StartMusicFile("song.mid", 3), 0);
+  EXPECT_EQ(ReleaseMusicHandle(first), 0);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  EXPECT_EQ(table.count, 1);
+  EXPECT_EQ(ReleaseMusicHandle(first), -1);
+
+  IDirectSound* device = SoundSystem.directSound;
+  SoundSystem.directSound = nullptr;
+  const int answers[] = {QueryMusicHandlePlaying(second), HaltMusicHandle(second), ReleaseMusicHandle(second),
+                         ReleaseAllMusicHandles(), PollMusicHandles()};
+  SoundSystem.directSound = device;
+  for (int answer : answers) EXPECT_EQ(answer, -1);
+  EXPECT_EQ(table.count, 1);
+  EXPECT_EQ(ReleaseAllMusicHandles(), 0);
+  EXPECT_EQ(table.count, 0);
 }
