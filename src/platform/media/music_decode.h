@@ -33,6 +33,9 @@ class MusicDecoder {
   void Seek(uint64_t frame);
   // Bytes held in the decoder's buffers.
   size_t BufferedBytes() const;
+  // Whether the sound stopped short of its end because the file is damaged past what the reader can skip, or a
+  // rewind or seek could not be done: what is left cannot be played, and the music ends there.
+  bool Failed() const { return failed_; }
 
  private:
   explicit MusicDecoder(std::unique_ptr<MusicReader> reader);
@@ -45,6 +48,7 @@ class MusicDecoder {
   uint64_t base_ = 0;
   size_t held_ = 0;       // frames in the window
   bool ended_ = false;    // the file has no frames after the window's
+  bool failed_ = false;   // ended on damage, not at the file's end
   uint64_t position_ = 0;  // the next frame at the mix rate
 };
 
