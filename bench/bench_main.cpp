@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
+  std::fflush(stdout);  // the table is the report's end: it must reach a file even if the exit went wrong
   benchmark::Shutdown();
   return 0;
 }

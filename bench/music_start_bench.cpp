@@ -28,35 +28,41 @@ namespace {
 
 constexpr int kSeconds = 180;
 
-// The scratch directory holding the file, made once; empty when the encoder failed.
-const std::filesystem::path& MusicFile() {
-  static const std::filesystem::path path = [] {
+// The scratch directory holding the file: made at the first use and removed with the program. It owns its own
+// path, so nothing it reads at exit can have been destroyed before it.
+class MusicScratch {
+ public:
+  MusicScratch() {
     std::vector<testing_support::VorbisPacket> headers, audio;
     int longBlock = 0;
     auto signal = [](int i, int channel) {
       return static_cast<float>(0.3 * std::sin(i * (channel ? 0.031 : 0.029)) + 0.1 * std::sin(i * 0.0007));
     };
-    if (!testing_support::EncodeVorbis(2, 44100, 44100 * kSeconds, signal, &headers, &audio, &longBlock)) {
-      return std::filesystem::path();
-    }
+    if (!testing_support::EncodeVorbis(2, 44100, 44100 * kSeconds, signal, &headers, &audio, &longBlock)) return;
     const std::vector<uint8_t> bytes = testing_support::PageVorbis(headers, audio);
-    const auto dir = std::filesystem::temp_directory_path() / ("vomak-music-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto file = dir / "music.ogg";
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return file;
-  }();
-  return path;
-}
-
-// The directory goes when the program ends.
-struct RemoveAtExit {
-  ~RemoveAtExit() {
-    std::error_code ec;
-    if (!MusicFile().empty()) std::filesystem::remove_all(MusicFile().parent_path(), ec);
+    dir_ = std::filesystem::temp_directory_path() / ("vomak-music-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    file_ = dir_ / "music.ogg";
+    std::ofstream(file_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
   }
-} removeAtExit;
+  ~MusicScratch() {
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+  }
+  MusicScratch(const MusicScratch&) = delete;
+  MusicScratch& operator=(const MusicScratch&) = delete;
+  // Empty when the encoder failed.
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  std::filesystem::path dir_, file_;
+};
+
+const std::filesystem::path& MusicFile() {
+  static const MusicScratch scratch;
+  return scratch.file();
+}
 
 size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();

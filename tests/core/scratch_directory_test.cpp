@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -32,4 +35,19 @@ TEST(ScratchDirectory, AChildEndingThroughExitLeavesNoScratch) {
   GTEST_FLAG_SET(death_test_style, previousStyle);
   if (saved) setenv("TMPDIR", saved->c_str(), 1);
   else unsetenv("TMPDIR");
+}
+
+// A library call that ends the process through exit with status 0 while a test runs (the double-start exit) fails
+// the test program instead of passing it: the test runs itself in a child that takes that exit.
+TEST(TestSupport, AnExitWhileATestRunsFailsTheProgram) {
+  if (std::getenv("VOMAK_EXIT_GUARD_CHILD")) std::exit(0);
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(length, 0);
+  self[length] = 0;
+  const std::string command = std::string("VOMAK_EXIT_GUARD_CHILD=1 '") + self +
+                              "' --gtest_filter=TestSupport.AnExitWhileATestRunsFailsTheProgram >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
 }
