@@ -200,9 +200,9 @@ void PlaceSubmenu(const PanelPlace& place, int width, int height, int& left, int
 
 int RowHeightOf(const MenuCell& cell) { return cell.separator ? kSeparatorHeight : kRowHeight; }
 
-// A drop-down, placed beside its parent or moved left to stay inside the view's width, and up (no higher than allowed) to stay inside its
-// height. One that still does not fit is cut at the view's bottom: it shows the items from the first shown on,
-// with marks where items lie hidden above or below.
+// A drop-down, placed beside its parent or moved left to stay inside the view's width, and up (no higher than
+// allowed) to stay inside its height. One that still does not fit is cut at the view's bottom: it shows the items
+// from the first shown on, with marks where items lie hidden above or below.
 MenuPanel LayOutPanel(HMENU menu, const PanelPlace& place, const Measurer& m) {
   MenuPanel panel;
   panel.menu = menu;

@@ -637,8 +637,9 @@ TEST_F(MenuBarTest, AppendedStateFlagsRuleTheLookAndTheChoice) {
   Click(subItem.x, subItem.y);
   EXPECT_EQ(Scene().panels.size(), 1u);
   Tap(0x1F);
-  Tap(kRight);
-  EXPECT_EQ(Scene().panels.size(), 1u);
+  Tap(kEnter);
+  ASSERT_EQ(Scene().panels.size(), 1u);
+  EXPECT_EQ(Scene().panels[0].menu, look);
   host::EndMenuTracking(nullptr);
 }
 
