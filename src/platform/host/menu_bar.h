@@ -28,14 +28,16 @@ struct MenuCell {
   UINT id = 0;
   HMENU subMenu = nullptr;
   bool separator = false;
-  bool grayed = false;
+  bool grayed = false;    // drawn grey (and inert)
+  bool disabled = false;  // inert: chooses and opens nothing
+  bool checked = false;   // a check mark in the drop-down's left margin
   std::string text;      // Shift-JIS, without the '&' marks, up to a tab
   std::string shortcut;  // what follows a tab, shown on the right
   int textX = 0, textY = 0;      // where the text's cell begins
   char access = 0;       // the access letter marked by '&', in capitals (0: none)
   RECT accessMark{};     // the line under it
-  bool Opens() const { return subMenu != nullptr && !grayed; }
-  bool Commands() const { return !separator && !grayed && subMenu == nullptr; }
+  bool Opens() const { return subMenu != nullptr && !disabled; }
+  bool Commands() const { return !separator && !disabled && subMenu == nullptr; }
 };
 
 // An open drop-down: its frame and items, and the item selected (-1: none). One taller than the view is cut:
@@ -86,6 +88,8 @@ class MenuCanvas {
   void Text(int x, int y, const std::string& text, COLORREF color);
   // The arrow of an item that opens a submenu: a small triangle pointing right, centred on (x, y).
   void Arrow(int x, int y, uint32_t rgb);
+  // The mark of a checked item: a tick 7 pixels wide, centred on (x, y).
+  void Check(int x, int y, uint32_t rgb);
   // A mark of hidden items: a small triangle pointing up or down, centred on (x, y).
   void Pointer(int x, int y, bool up, uint32_t rgb);
   MenuPicture Take(RECT place);  // the pixels, placed (their size is the canvas's)

@@ -129,7 +129,9 @@ std::vector<ReadItem> ReadItems(HMENU menu) {
     cell.id = info.wID;
     cell.subMenu = info.hSubMenu;
     cell.separator = (info.fType & MFT_SEPARATOR) != 0;
-    cell.grayed = (info.fState & MFS_GRAYED) != 0;
+    cell.grayed = (info.fState & MF_GRAYED) != 0;
+    cell.disabled = (info.fState & (MF_GRAYED | MF_DISABLED)) != 0;
+    cell.checked = (info.fState & MFS_CHECKED) != 0;
     AccessLetter access;
     if (!cell.separator) access = SplitText(text.data(), cell);
     items.push_back({cell, access});
@@ -165,18 +167,42 @@ int RowsOf(const std::vector<MenuCell>& bar, int rowHeight) {
 }
 
 // Where a drop-down may lie: its first place, the highest top it may move up to when it does not fit below, the
-// view's size, and the first item shown should it be cut.
+// view's size, and the first item shown should it be cut. A submenu's also names the drop-down it opens from
+// and that drop-down's item, and whether the path has turned left.
 struct PanelPlace {
   int left = 0, top = 0, highestTop = 0;
   int viewWidth = 0, viewHeight = 0;
   int firstShown = 0;
+  RECT parent{}, opener{};  // empty for the bar's drop-down
+  bool leftward = false;
 };
+
+bool Overlap(int left, int right, int otherLeft, int otherRight) { return left < otherRight && otherLeft < right; }
+
+// A submenu lies beside its parent, so the path to it stays in sight: on the right, or on the left where the right
+// has no room (and first on the left once the path has turned there). Where neither side has room it keeps inside
+// the view on the side with more room, below or above the item that opens it when it fits there.
+void PlaceSubmenu(const PanelPlace& place, int width, int height, int& left, int& top) {
+  const RECT& parent = place.parent;
+  const int right = parent.right - kBorder, onLeft = parent.left - width;
+  const bool fitsRight = right + width <= place.viewWidth, fitsLeft = onLeft >= 0;
+  if (fitsLeft && (place.leftward || !fitsRight)) {
+    left = onLeft;
+  } else if (fitsRight) {
+    left = right;
+  } else {
+    left = place.viewWidth - parent.right >= parent.left ? std::max(0, place.viewWidth - width) : 0;
+    if (!Overlap(left, left + width, place.opener.left, place.opener.right)) return;
+    if (place.opener.bottom + height <= place.viewHeight) top = place.opener.bottom;
+    else if (place.opener.top - height >= place.highestTop) top = place.opener.top - height;
+  }
+}
 
 int RowHeightOf(const MenuCell& cell) { return cell.separator ? kSeparatorHeight : kRowHeight; }
 
-// A drop-down, moved left to stay inside the view's width and up (no higher than allowed) to stay inside its
-// height. One that still does not fit is cut at the view's bottom: it shows the items from the first shown on,
-// with marks where items lie hidden above or below.
+// A drop-down, placed beside its parent or moved left to stay inside the view's width, and up (no higher than
+// allowed) to stay inside its height. One that still does not fit is cut at the view's bottom: it shows the items
+// from the first shown on, with marks where items lie hidden above or below.
 MenuPanel LayOutPanel(HMENU menu, const PanelPlace& place, const Measurer& m) {
   MenuPanel panel;
   panel.menu = menu;
@@ -191,7 +217,8 @@ MenuPanel LayOutPanel(HMENU menu, const PanelPlace& place, const Measurer& m) {
   int inner = kTextLeft + textWidth + (shortcutWidth > 0 ? kShortcutGap + shortcutWidth : 0) + kTextRight;
   int width = inner + 2 * kBorder;
   int left = place.left, top = place.top;
-  if (left + width > place.viewWidth) left = std::max(0, place.viewWidth - width);
+  if (place.parent.right > place.parent.left) PlaceSubmenu(place, width, natural, left, top);
+  else if (left + width > place.viewWidth) left = std::max(0, place.viewWidth - width);
   if (top + natural > place.viewHeight) top = std::max(place.highestTop, place.viewHeight - natural);
   const bool cut = top + natural > place.viewHeight && count > 0;
   const int first = cut ? std::clamp(place.firstShown, 0, count - 1) : 0;
@@ -527,6 +554,7 @@ MenuScene MenuSceneOf(HWND window) {
   for (size_t k = 0; k < t.selected.size(); ++k) {
     place.firstShown = k < t.firstShown.size() ? t.firstShown[k] : 0;
     MenuPanel panel = LayOutPanel(sub, place, m);
+    if (k > 0) place.leftward = panel.rect.left < place.parent.left;
     int selected = t.selected[k];
     panel.selected = selected >= 0 && selected < static_cast<int>(panel.cells.size()) ? selected : -1;
     scene.panels.push_back(panel);
@@ -534,7 +562,8 @@ MenuScene MenuSceneOf(HWND window) {
     const MenuCell& cell = scene.panels.back().cells[panel.selected];
     if (!cell.Opens() || !Shown(cell)) break;
     sub = cell.subMenu;
-    place.left = scene.panels.back().rect.right - kBorder;
+    place.parent = scene.panels.back().rect;
+    place.opener = cell.rect;
     place.top = cell.rect.top - kBorder;
     place.highestTop = 0;
   }

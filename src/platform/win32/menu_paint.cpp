@@ -67,6 +67,7 @@ MenuPicture PaintPanel(const MenuPanel& panel, bool showAccess) {
     if (lit) c.Fill(r, kHighlight);
     uint32_t ink = cell.grayed ? kGrayInk : lit ? kHighlightInk : kInk;
     PaintLabel(c, cell, dx, dy, ink, showAccess);
+    if (cell.checked) c.Check((r.left + cell.textX + dx) / 2, (r.top + r.bottom) / 2, ink);
     c.Text(panel.shortcutX, cell.textY + dy, cell.shortcut, ColorOf(ink));
     if (cell.subMenu) c.Arrow(r.right - 10, (r.top + r.bottom) / 2, ink);
   }
@@ -119,6 +120,14 @@ void MenuCanvas::Text(int x, int y, const std::string& text, COLORREF color) {
 
 void MenuCanvas::Arrow(int x, int y, uint32_t rgb) {
   for (int i = 0; i < 4; ++i) Fill(RECT{x + i, y - 3 + i, x + i + 1, y + 4 - i}, rgb);
+}
+
+// Seven columns three pixels tall, down to the third and up from there.
+void MenuCanvas::Check(int x, int y, uint32_t rgb) {
+  for (int i = 0; i < 7; ++i) {
+    const int top = i <= 2 ? y - 1 + i : y + 3 - i;
+    Fill(RECT{x - 3 + i, top, x - 2 + i, top + 3}, rgb);
+  }
 }
 
 void MenuCanvas::Pointer(int x, int y, bool up, uint32_t rgb) {

@@ -178,6 +178,7 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR idOrSubMenu, LPCSTR text) {
   HMENU__* m = LiveMenu(menu);
   if (!m) return FALSE;
   MenuItem item;
+  item.state = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED);  // the same bits as MFS_GRAYED and MFS_CHECKED
   if (flags & MF_SEPARATOR) {
     item.type = MFT_SEPARATOR;
   } else {

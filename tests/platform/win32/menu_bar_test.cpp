@@ -202,13 +202,14 @@ TEST_F(MenuBarTest, TheStripLaysItsItemsOutByTheirTexts) {
   GetClientRect(window, &client);
   EXPECT_EQ(Scene().stripHeight, 19);
   EXPECT_EQ(client.bottom, 300 - kAbove - kSide);
-  // A drop-down that would pass the right edge moves left to end there.
+  // A submenu with room on neither side of its parent moves left to end at the right edge, below the item that
+  // opens it.
   const int narrow = width + 20;
   SetWindowPos(window, nullptr, 0, 0, narrow + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
   for (int key : {kF10, kDown, kDown, kRight}) Tap(key);  // File > Recent
   s = Scene();
   ASSERT_EQ(s.panels.size(), 2u);
-  EXPECT_EQ(Text(s.panels[1].rect), Text(RECT{narrow - (2 + 18 + Width("One") + 18 + 2), 45, narrow, 45 + 2 + 18 + 2}));
+  EXPECT_EQ(Text(s.panels[1].rect), Text(RECT{narrow - (2 + 18 + Width("One") + 18 + 2), 65, narrow, 65 + 2 + 18 + 2}));
   host::EndMenuTracking(window);
 }
 
@@ -542,6 +543,155 @@ TEST_F(MenuBarTest, TheWindowPictureShowsTheMenu) {
   EXPECT_GT(PixelsOf(picture, shortcut, kWhite), 10);
   EXPECT_GT(PixelsOf(picture, s.bar[2].rect, 0x808080), 10);
   EXPECT_EQ(PixelsOf(picture, s.bar[2].rect, kBlack), 0);
+}
+
+// Items appended grayed, disabled or checked: the state the item-info call reads, what the drop-down draws (the
+// text's ink, a check mark in the left margin, the text in its place) and whether the pointer, the access letter
+// or the headless host's choice sends the command. A twin made through the item-info calls with the same state
+// reads and draws alike.
+TEST_F(MenuBarTest, AppendedStateFlagsRuleTheLookAndTheChoice) {
+  constexpr uint32_t kGrayInk = 0x808080;
+  struct Case {
+    const char* text;
+    UINT flags;
+    int key;          // its access letter
+    UINT state;       // as GetMenuItemInfoA reads it
+    uint32_t ink;     // of its text and its mark, while not selected
+    bool checked;     // a mark in the margin
+    bool commands;    // chosen by a click, its letter or the headless host
+  } cases[] = {
+      {"&Plain", MF_STRING, 0x19, 0, kBlack, false, true},
+      {"&Grayed", MF_GRAYED, 0x22, MF_GRAYED, kGrayInk, false, false},
+      {"&Disabled", MF_DISABLED, 0x20, MF_DISABLED, kBlack, false, false},
+      {"&Checked", MF_CHECKED, 0x2E, MFS_CHECKED, kBlack, true, true},
+      {"&Both", MF_GRAYED | MF_CHECKED, 0x30, MF_GRAYED | MFS_CHECKED, kGrayInk, true, false},
+  };
+  const int n = static_cast<int>(std::size(cases));
+  HMENU look = CreatePopupMenu();
+  for (int i = 0; i < n; ++i) ASSERT_TRUE(AppendMenuA(look, cases[i].flags, 50 + i, cases[i].text));
+  for (int i = 0; i < n; ++i) {
+    MENUITEMINFOA twin{};
+    twin.cbSize = sizeof twin;
+    twin.fMask = MIIM_STATE | MIIM_ID | MIIM_STRING;
+    twin.fState = cases[i].state;
+    twin.wID = 70 + i;
+    twin.dwTypeData = const_cast<char*>(cases[i].text + 1);
+    ASSERT_TRUE(InsertMenuItemA(look, n + i, TRUE, &twin));
+  }
+  HMENU sub = CreatePopupMenu();
+  AppendMenuA(sub, MF_STRING, 90, "Inside");
+  AppendMenuA(look, MF_POPUP | MF_GRAYED, reinterpret_cast<UINT_PTR>(sub), "&Sub");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(look), "&Look");
+  DrawMenuBar(window);
+  const POINT lookItem = Middle(Scene().bar[3].rect);
+  Click(lookItem.x, lookItem.y);
+  const host::MenuScene s = Scene();
+  ASSERT_EQ(s.panels.size(), 1u);
+  const host::MenuPanel panel = s.panels[0];
+  const headless::CapturedFrame picture = headless::WindowPicture(window);
+  auto margin = [&](const host::MenuCell& cell, uint32_t rgb) {
+    return PixelsOf(picture, RECT{cell.rect.left, cell.rect.top, cell.textX, cell.rect.bottom}, rgb);
+  };
+  for (int i = 0; i < n; ++i) {
+    const Case& c = cases[i];
+    for (int row : {i, n + i}) {
+      const host::MenuCell& cell = panel.cells[row];
+      MENUITEMINFOA info{};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_STATE;
+      ASSERT_TRUE(GetMenuItemInfoA(look, row, TRUE, &info));
+      EXPECT_EQ(info.fState, c.state) << c.text << " " << row;
+      EXPECT_EQ(cell.textX, panel.rect.left + 2 + 18) << c.text << " " << row;
+      // The mark, seven columns of three, all in the margin; nothing there without it.
+      EXPECT_EQ(margin(cell, c.ink), c.checked ? 21 : 0) << c.text << " " << row;
+      EXPECT_EQ(margin(cell, kFace), (cell.textX - cell.rect.left) * 18 - (c.checked ? 21 : 0)) << c.text << " " << row;
+      RECT text = cell.rect;
+      text.left = cell.textX;
+      EXPECT_GT(PixelsOf(picture, text, c.ink), 10) << c.text << " " << row;
+      EXPECT_EQ(PixelsOf(picture, text, c.ink == kBlack ? kGrayInk : kBlack), 0) << c.text << " " << row;
+    }
+  }
+  const std::vector<int> none;
+  for (int i = 0; i < n; ++i) {
+    const Case& c = cases[i];
+    const std::vector<int> chosen = c.commands ? std::vector<int>{50 + i} : none;
+    for (int row : {i, n + i}) {
+      host::EndMenuTracking(nullptr);
+      Click(lookItem.x, lookItem.y);
+      const POINT at = Middle(panel.cells[row].rect);
+      Click(at.x, at.y);
+      const int id = row == i ? 50 + i : 70 + i;
+      EXPECT_EQ(Commands(), c.commands ? std::vector<int>{id} : none) << c.text << " " << row;
+    }
+    host::EndMenuTracking(nullptr);
+    Click(lookItem.x, lookItem.y);
+    Tap(c.key);
+    EXPECT_EQ(Commands(), chosen) << c.text << " by its letter";
+    EXPECT_EQ(headless::ChooseMenuItem(window, 50 + i), c.commands) << c.text;
+    EXPECT_EQ(Commands(), chosen) << c.text << " by the headless host";
+  }
+  // A grayed submenu's item opens nothing, by the pointer or the keys.
+  host::EndMenuTracking(nullptr);
+  Click(lookItem.x, lookItem.y);
+  const POINT subItem = Middle(panel.cells[2 * n].rect);
+  Click(subItem.x, subItem.y);
+  EXPECT_EQ(Scene().panels.size(), 1u);
+  Tap(0x1F);
+  Tap(kEnter);
+  ASSERT_EQ(Scene().panels.size(), 1u);
+  EXPECT_EQ(Scene().panels[0].menu, look);
+  host::EndMenuTracking(nullptr);
+}
+
+// Three levels of submenu from a bar item near the middle, in views of several widths: each level opens on its
+// parent's right while it fits there, else on its left (and stays left once turned), never over its parent.
+TEST_F(MenuBarTest, ASubmenuWithoutRoomOnTheRightOpensOnTheLeft) {
+  HMENU nest = CreatePopupMenu(), second = CreatePopupMenu(), third = CreatePopupMenu();
+  AppendMenuA(third, MF_STRING, 60, "X");
+  AppendMenuA(second, MF_POPUP, reinterpret_cast<UINT_PTR>(third), "In");
+  AppendMenuA(nest, MF_POPUP, reinterpret_cast<UINT_PTR>(second), "Sub");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(nest), "&Nest");
+  DrawMenuBar(window);
+  auto open = [&](int viewWidth) {
+    host::EndMenuTracking(nullptr);
+    SetWindowPos(window, nullptr, 0, 0, viewWidth + 2 * kSide, 300, SWP_NOMOVE | SWP_NOZORDER);
+    for (int key : {kF10, kLeft, kDown, kRight, kRight}) Tap(key);  // Nest > Sub > In
+    return Scene();
+  };
+  host::MenuScene s = open(640);
+  ASSERT_EQ(s.panels.size(), 3u);
+  const RECT first = s.panels[0].rect;
+  const int secondWidth = s.panels[1].rect.right - s.panels[1].rect.left;
+  const int thirdWidth = s.panels[2].rect.right - s.panels[2].rect.left;
+  ASSERT_GE(first.left, secondWidth + thirdWidth);  // room on the left for both
+  struct Case {
+    const char* what;
+    int viewWidth;
+    const char* sides;  // of the second and third levels: R right of the parent, L left of it
+  } cases[] = {
+      {"wide", 640, "RR"},
+      {"room for the second level alone", static_cast<int>(first.right) - 2 + secondWidth, "RL"},
+      {"room for neither on the right", static_cast<int>(first.right) - 2 + secondWidth - 1, "LL"},
+      {"the first level at the right edge", static_cast<int>(first.right), "LL"},
+  };
+  for (const Case& c : cases) {
+    s = open(c.viewWidth);
+    ASSERT_EQ(s.panels.size(), 3u) << c.what;
+    EXPECT_EQ(Text(s.panels[0].rect), Text(first)) << c.what;
+    for (int k = 1; k <= 2; ++k) {
+      const RECT& parent = s.panels[k - 1].rect;
+      const RECT& child = s.panels[k].rect;
+      const bool right = c.sides[k - 1] == 'R';
+      EXPECT_EQ(child.left, right ? parent.right - 2 : parent.left - (child.right - child.left)) << c.what << k;
+      EXPECT_EQ(child.top, s.panels[k - 1].cells[0].rect.top - 2) << c.what << k;
+      EXPECT_GE(child.left, 0) << c.what << k;
+      EXPECT_LE(child.right, c.viewWidth) << c.what << k;
+      if (!right) {
+        EXPECT_LE(child.right, parent.left) << c.what << k << ": over its parent";
+      }
+    }
+  }
+  host::EndMenuTracking(nullptr);
 }
 
 TEST_F(MenuBarTest, ADropDownTallerThanTheViewIsCutWithMarksAndScrolls) {

@@ -126,7 +126,8 @@ void SetAudioLimitFrames(size_t frames);    // at least the newest frames kept (
 // What the host knows of a window (title, client size, visibility, menu bar, shape), for checks of the window code.
 bool FindWindowView(HWND window, host::WindowView* view);
 // A person choosing the menu item of this id in the window's menu bar: WM_COMMAND is posted as the real menu
-// sends it. False (nothing posted) when the window's menu has no such item, or it is grayed or opens a submenu.
+// sends it. False (nothing posted) when the window's menu has no such item, or it is grayed, disabled or opens
+// a submenu.
 bool ChooseMenuItem(HWND window, UINT id);
 
 }  // namespace headless
