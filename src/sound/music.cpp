@@ -3,6 +3,8 @@
 // its events on message 0x522, loops restarted from either.
 #include "sound/music.h"
 
+#include <cstdio>
+
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
@@ -207,6 +209,7 @@ int PlayFileViaDirectShow(const char* fullPath, int style) {
   ds.control->Run();
   ds.playingFlag = 1;
   ds.style = style;
+  std::snprintf(ds.path, sizeof ds.path, "%s", fullPath);
   ds.events->SetNotifyWindow(reinterpret_cast<OAHWND>(GetLibraryWindowHandle()), kDirectShowMusicMessage, 0);
   if (style == 0) PumpWhile([] { return DirectShowMusicState.playingFlag == 1; });
   return 0;
@@ -221,10 +224,14 @@ int OnDirectShowMusicEvent() {
     if (ds.events->GetEvent(&code, &first, &second, 1) != S_OK) continue;
     ds.events->FreeEventParams(code, first, second);
     switch (code) {
-      case EC_COMPLETE:
-      case EC_USERABORT:
       case EC_ERRORABORT:
       case EC_STREAM_ERROR_STOPPED:
+        // Rewinding a stream that failed would fail again, for ever.
+        AppLogWriteFormat("ミュージックファイル %s の演奏に失敗しました", ds.path);
+        StopDirectShowMusic();
+        return 0;
+      case EC_COMPLETE:
+      case EC_USERABORT:
       case EC_STREAM_ERROR_STILLPLAYING:
       case EC_ERROR_STILLPLAYING:
       case EC_END_OF_SEGMENT:

@@ -34,6 +34,7 @@ struct DirectShowMusicStateRecord {
   IMediaEventEx* events;
   int32_t playingFlag;
   int32_t style;  // PlaybackStyle of the current DirectShow music
+  char path[kMusicPathSize];  // its full path, for the log line of a failure while it plays
 };
 
 extern MidiMusicStateRecord MidiMusicState;
@@ -59,7 +60,8 @@ int QueryMusicPlaying();
 int OnMciNotify(WPARAM status, LPARAM device);
 // Plays a file through the DirectShow graph; 0 or -1 (logged).
 int PlayFileViaDirectShow(const char* fullPath, int style);
-// The main window's message 0x522: takes up to 10 graph events; rewinds looped music at its end, else stops.
+// The main window's message 0x522: takes up to 10 graph events; rewinds looped music at its end, else stops; an
+// error that stopped the stream stops the music, whatever its style, with its log line.
 int OnDirectShowMusicEvent();
 int StopDirectShowMusic();
 int HaltDirectShowMusic();

@@ -8,6 +8,7 @@
 
 #include "platform/media/dshow.h"
 #include "platform/media/music_decode.h"
+#include "platform/win32/user.h"
 #include "sound/music_test_support.h"
 #include "support/ogg_writers.h"
 
@@ -198,6 +199,39 @@ TEST_F(MusicStreamTest, AnHourLongFilePlaysInBoundedMemoryToItsEnd) {
   EXPECT_LT(Buffered(), kMostBufferedBytes);
   Wait(20);
   EXPECT_EQ(QueryMusicPlaying(), 0);
+}
+
+// A looped file whose decoder fails at its end (here its rewind) ends the music there with its log line, once:
+// the graph does not rewind it again and again, nor does the library seek a failing stream back to its start.
+TEST_F(MusicStreamTest, AStreamThatFailsAtItsLoopEndsTheMusicWithItsLogLine) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(22050));
+  headless::FailCall("MusicDecoder::Rewind");
+  ASSERT_EQ(StartMusicFile("ramp.wav", 3), 0);
+  const uint64_t start = FrameNow();
+  Wait(1000);
+  EXPECT_EQ(QueryMusicPlaying(), 0);
+  EXPECT_EQ(Logged("ミュージックファイル " + FullPath("ramp.wav") + " の演奏に失敗しました"), 1);
+  const headless::CapturedAudio& audio = headless::Audio();
+  EXPECT_EQ(audio.Sample(start + 22049, 0), 22049);
+  for (uint64_t f = start + 22050; f < start + 44100; ++f) ASSERT_EQ(audio.Sample(f, 0), 0) << f - start;
+}
+
+// An end told while the queue is full is refused, kept and posted once the pump has made room: the music still
+// ends, whether the graph or the sequencer plays it.
+TEST_F(MusicStreamTest, AnEndToldWhileTheQueueIsFullIsPostedOnceThereIsRoom) {
+  WriteBytes(workDir() + "/ramp.wav", RampWave(4410));
+  for (const char* name : {"ramp.wav", "half.mid"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(StartMusicFile(name, 1), 0);
+    while (PostMessageA(window, WM_USER, 0, 0)) {
+    }
+    headless::AdvanceMilliseconds(1100);
+    MSG m;
+    EXPECT_TRUE(PeekMessageA(&m, window, 0, 0, PM_NOREMOVE));  // the end comes now, to a full queue
+    EXPECT_EQ(QueryMusicPlaying(), 1);
+    PlayOut(60000);
+    EXPECT_EQ(QueryMusicPlaying(), 0);
+  }
 }
 
 // A looped song on the sequencer repeats at its end inside the device, while the program pumps nothing.

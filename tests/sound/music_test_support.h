@@ -78,23 +78,13 @@ class MusicTest : public StartedCoreTest {
     }
     return peak;
   }
-  bool Logged(const std::string& line) {
-    for (const std::string& l : ReadLogLines(workDir())) {
-      if (l.find(line) != std::string::npos) return true;
-    }
-    return false;
+  // How many log lines hold `line`.
+  int Logged(const std::string& line) {
+    int count = 0;
+    for (const std::string& l : ReadLogLines(workDir())) count += l.find(line) != std::string::npos ? 1 : 0;
+    return count;
   }
   std::string FullPath(const char* name) { return workDir() + "\\" + name; }
 };
-
-// 16-bit stereo PCM at 44,100 Hz: frame i holds (i, -i) modulo 30000.
-inline Bytes RampWave(int frames) {
-  Bytes fmt, data, form, file;
-  PutLe(fmt, 1, 2), PutLe(fmt, 2, 2), PutLe(fmt, 44100, 4), PutLe(fmt, 176400, 4), PutLe(fmt, 4, 2), PutLe(fmt, 16, 2);
-  for (int i = 0; i < frames; ++i) PutLe(data, (i % 30000) & 0xFFFF, 2), PutLe(data, -(i % 30000) & 0xFFFF, 2);
-  PutText(form, "WAVE"), PutChunk(form, "fmt ", fmt, true), PutChunk(form, "data", data, true);
-  PutChunk(file, "RIFF", form, true);
-  return file;
-}
 
 }  // namespace testing_support

@@ -1,5 +1,5 @@
-// Test files for music: Standard MIDI Files built event by event, and a tiny SoundFont (one looped square
-// wave on program 0 of bank 0) so the synthesiser loads in a moment.
+// Test files for music: Standard MIDI Files built event by event, a tiny SoundFont (one looped square wave on
+// program 0 of bank 0) so the synthesiser loads in a moment, and a wave file of a ramp.
 #pragma once
 #include <cstdint>
 #include <fstream>
@@ -91,6 +91,16 @@ inline Bytes TinySoundFont() {
   }
   PutText(form, "sfbk"), PutChunk(form, "LIST", info, true), PutChunk(form, "LIST", sdta, true);
   PutChunk(form, "LIST", pdta, true);
+  PutChunk(file, "RIFF", form, true);
+  return file;
+}
+
+// 16-bit stereo PCM at 44,100 Hz: frame i holds (i, -i) modulo 30000.
+inline Bytes RampWave(int frames) {
+  Bytes fmt, data, form, file;
+  PutLe(fmt, 1, 2), PutLe(fmt, 2, 2), PutLe(fmt, 44100, 4), PutLe(fmt, 176400, 4), PutLe(fmt, 4, 2), PutLe(fmt, 16, 2);
+  for (int i = 0; i < frames; ++i) PutLe(data, (i % 30000) & 0xFFFF, 2), PutLe(data, -(i % 30000) & 0xFFFF, 2);
+  PutText(form, "WAVE"), PutChunk(form, "fmt ", fmt, true), PutChunk(form, "data", data, true);
   PutChunk(file, "RIFF", form, true);
   return file;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/media/mixer.h"
 
 namespace host {
 namespace {
@@ -56,6 +57,18 @@ void SignalChange() {
     s.changes.fetch_add(1, std::memory_order_release);
   }
   s.queueChanged.notify_all();
+}
+
+void SignalNotice() {
+  State().noticesMarked.store(true, std::memory_order_release);
+  SignalChange();
+}
+
+void PostMarkedNotices() {
+  PlatformState& s = State();
+  if (!s.noticesMarked.exchange(false, std::memory_order_acq_rel)) return;
+  // A source that marked one lives in the output's mixer, so the output is made already.
+  if (!Current().Audio().mixer().PostNotices()) s.noticesMarked.store(true, std::memory_order_relaxed);
 }
 
 namespace {
@@ -144,7 +157,10 @@ void LookFoundNothing() {
   uint64_t end = watch->lookStart;
   if (watch->tookHostEvents) end = h.Nanoseconds();
   if (watch->quickRounds >= 2) {
-    end = WaitFrom(end, std::min((end / kNsPerMs + 1) * kNsPerMs, end + kRestNs), watch->seenChanges);
+    // A change that ends the rest has not been looked at: what the last look saw stays, so the next wait ends
+    // at once for it.
+    uint64_t seen = watch->seenChanges;
+    end = WaitFrom(end, std::min((end / kNsPerMs + 1) * kNsPerMs, end + kRestNs), seen);
   }
   watch->lastRoundEnd = end;
 }

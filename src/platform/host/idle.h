@@ -23,6 +23,12 @@ void PollHostEvents();
 uint64_t ChangeCount();
 // Moves the change count (the lock must not be held): wakes every wait. Any thread.
 void SignalChange();
+// A mixer source marked a notice to post (media::MarkedNotices): wakes every wait, and the pumping thread
+// posts it when it next looks at the queue or answers a wait. Any thread.
+void SignalNotice();
+// The pumping thread's side: has the mixer's sources post what they marked; one the queue refused is tried
+// again at the next call.
+void PostMarkedNotices();
 
 // Holds the caller until the host's clock reaches `deadline` or the change count differs from `seen`; answers
 // whether it ended on a change.

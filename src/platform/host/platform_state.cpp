@@ -30,6 +30,7 @@ void ResetPlatform(std::unique_ptr<Host> newHost) {
     s.failures.clear();
     s.failuresArmed.store(false, std::memory_order_relaxed);
     s.events.clear();
+    s.noticesMarked.store(false, std::memory_order_relaxed);
   }
   s.sendDone.notify_all();
   s.classes.clear();

@@ -127,6 +127,8 @@ struct PlatformState {
   // Counts posts, sends, quits and the ends of sounds: whatever a wait on the queue ends for. Changed under the
   // lock (so a wait under the lock misses none), read anywhere.
   std::atomic<uint64_t> changes{0};
+  // A mixer source marked a notice since the pump last had them posted (platform/host/idle.h).
+  std::atomic<bool> noticesMarked{false};
   std::deque<MSG> posted;
   // Posted messages by window (null: the thread's own), so a look for a window that has none costs nothing
   // however long the queue.

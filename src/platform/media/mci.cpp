@@ -1,6 +1,7 @@
 // The MCI "sequencer": each open device holds a parsed Standard MIDI File and is a source of the host's mixer,
-// where it feeds the synthesiser as the mixer pulls samples. The song's end is found while mixing and posted to
-// the waiting window as MM_MCINOTIFY, so headless runs see it at the same virtual time on every run.
+// where it feeds the synthesiser as the mixer pulls samples. The song's end is found while mixing and marked for
+// the waiting window as MM_MCINOTIFY, posted by the pump, so headless runs see it at the same virtual time on
+// every run.
 #include "platform/media/mci.h"
 
 #include <strings.h>
@@ -34,6 +35,7 @@ class SequencerDevice final : public SongVoice {
   // dropped without MCI_NOTIFY).
   void Play(bool fromGiven, int64_t fromMicroseconds, bool repeat, HWND notifyWindow) {
     std::lock_guard<std::mutex> guard(lock_);
+    ended_.Post();  // an end marked before comes first
     EndNotice(MCI_NOTIFY_SUPERSEDED);
     SetRepeatsLocked(repeat ? media::kEndlessRepeats : 0);
     PlayLocked(fromGiven ? fromMicroseconds : PositionLocked());
@@ -43,13 +45,23 @@ class SequencerDevice final : public SongVoice {
   // Stops for good: a pending notice is aborted.
   void Close() {
     std::lock_guard<std::mutex> guard(lock_);
+    ended_.Post();  // out of the mixer now: the pump no longer asks
     EndNotice(MCI_NOTIFY_ABORTED);
     StopLocked();
   }
 
+  bool PostNotices() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    return ended_.Post();
+  }
+
  private:
   bool TellsEnd() const override { return notifyWindow_ != nullptr; }
-  void Ended() override { EndNotice(MCI_NOTIFY_SUCCESSFUL); }
+  // While mixing, maybe on the device's thread: marked, and posted by the pump.
+  void Ended() override {
+    if (notifyWindow_) ended_.Mark(notifyWindow_, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(id_));
+    notifyWindow_ = nullptr;
+  }
 
   void EndNotice(WPARAM status) {
     if (notifyWindow_) PostMessageA(notifyWindow_, MM_MCINOTIFY, status, static_cast<LPARAM>(id_));
@@ -58,6 +70,7 @@ class SequencerDevice final : public SongVoice {
 
   MCIDEVICEID id_;
   HWND notifyWindow_ = nullptr;
+  media::MarkedNotices ended_;
 };
 
 }  // namespace media

@@ -1,7 +1,11 @@
-// The mixer: sums every source into 32-bit accumulators and clamps once per sample; the clock-paced output.
+// The mixer: sums every source into 32-bit accumulators and clamps once per sample; the notices its sources
+// mark; the clock-paced output.
 #include "platform/media/mixer.h"
 
 #include <algorithm>
+
+#include "platform/host/idle.h"
+#include "platform/win32/user.h"
 
 namespace media {
 
@@ -58,6 +62,34 @@ uint64_t Mixer::FramesBeforeToldEnd() {
   uint64_t fewest = MixerSource::kNoToldEnd;
   for (const auto& s : sources_) fewest = std::min(fewest, s->FramesBeforeToldEnd());
   return fewest;
+}
+
+bool Mixer::PostNotices() {
+  std::vector<std::shared_ptr<MixerSource>> sources;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    sources = sources_;
+  }
+  bool all = true;
+  for (const auto& s : sources) all = s->PostNotices() && all;
+  return all;
+}
+
+void MarkedNotices::Mark(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  marked_.push_back({window, message, wparam, lparam});
+  host::SignalNotice();
+}
+
+// A notice to a window that is gone is dropped, as its post would have been; only a full queue keeps one.
+bool MarkedNotices::Post() {
+  size_t done = 0;
+  while (done < marked_.size()) {
+    const Notice& n = marked_[done];
+    if (!PostMessageA(n.window, n.message, n.wparam, n.lparam) && IsWindow(n.window)) break;
+    ++done;
+  }
+  marked_.erase(marked_.begin(), marked_.begin() + static_cast<ptrdiff_t>(done));
+  return marked_.empty();
 }
 
 uint64_t Mixer::FramesRendered() const {

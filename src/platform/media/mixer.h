@@ -18,6 +18,8 @@
 // mixer's lock held, never concurrently with Add or Remove, and must not block or call back into the mixer. A
 // device thread never waits for the program: a looped sound repeats inside its source, and a source that reads
 // files does so ahead, on a thread of its own, when the output pulls on its own thread (PullsOnItsOwnThread).
+// Nor does it touch the message queue: a source marks the window messages it tells the program by
+// (MarkedNotices) and the pumping thread posts them.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +27,8 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "platform/win32/types.h"
 
 namespace media {
 
@@ -47,6 +51,30 @@ class MixerSource {
   // kToldEndLookahead frames. Only clock-driven outputs ask (see ToldEnd).
   virtual uint64_t FramesBeforeToldEnd() { return kNoToldEnd; }
   static constexpr uint64_t kNoToldEnd = ~uint64_t{0};
+  // Posts the notices this source marked while mixing (MarkedNotices); false when the queue refused one, which
+  // is kept for the next call. The pumping thread calls it, without the mixer's lock.
+  virtual bool PostNotices() { return true; }
+};
+
+// Window messages a source tells the program by (the end of a song or of a graph's music), marked on whatever
+// thread mixes and posted by the pumping thread when it next looks at the queue or answers a wait
+// (host::PostMarkedNotices), so a device's thread never reads the queue's or the windows' state. Kept under the
+// source's own lock.
+class MarkedNotices {
+ public:
+  // Marks a notice and wakes every wait.
+  void Mark(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  // Posts the marked notices in order; false when the queue refused one, which stays marked with those after it.
+  bool Post();
+
+ private:
+  struct Notice {
+    HWND window;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+  };
+  std::vector<Notice> marked_;
 };
 
 // Where a source stands to an end it tells the program of (a notice posted to a window). A clock-driven output
@@ -92,6 +120,9 @@ class Mixer {
   void Skip(uint64_t frames);
   // The fewest frames any source plays before an end it tells of (MixerSource::kNoToldEnd: none).
   uint64_t FramesBeforeToldEnd();
+  // Has every source post what it marked (MixerSource::PostNotices), outside the mixer's lock; false when the
+  // queue refused a notice.
+  bool PostNotices();
   // Frames rendered since the mixer was made: the output's clock.
   uint64_t FramesRendered() const;
   // Sources in the mix.

@@ -3,8 +3,10 @@
 // a thread of its own a decoding thread keeps the ring ahead, so the device never reads the file nor waits; a
 // clock-driven output decodes into the ring as it mixes, so what it renders is the same on every run. A looped
 // graph starts again from the beginning at the frame after the end. Otherwise reaching the end queues
-// EC_COMPLETE and posts the notify message; the graph stays running, so seeking back to the start plays it
-// again, from the frame after the end when the seek answers the end's event.
+// EC_COMPLETE and marks the notify message for the pump to post; the graph stays running, so seeking back to
+// the start plays it again, from the frame after the end when the seek answers the end's event. A sound cut
+// short by its decoder's failure (a damaged file, a rewind or seek that could not be done) is not started again
+// for a loop: it queues EC_ERRORABORT instead.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -22,7 +24,6 @@
 #include "platform/media/music_decode.h"
 #include "platform/win32/file_paths.h"
 #include "platform/win32/kernel.h"
-#include "platform/win32/user.h"
 
 const CLSID CLSID_FilterGraph = {0xE436EBB3, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 const IID IID_IGraphBuilder = {0x56A868A9, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
@@ -39,11 +40,16 @@ constexpr size_t kRingFrames = 32768;
 constexpr size_t kBlockFrames = 4096;
 constexpr size_t kFirstFrames = 1024;
 
-// Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at the end of
-// one that is not looped, or of one that has nothing left to play from its beginning.
-size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, bool loop) {
+// Why a decode stopped short: the end of a sound that is not looped, a sound with nothing left to play from its
+// beginning, or a decoder that failed.
+enum class DecodeEnd { kNone, kEnd, kEmpty, kFailed };
+
+// Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at an end
+// `*end` names. A failed decoder is never rewound; the named failure "MusicDecoder::Rewind" fails a rewind.
+size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, bool loop, DecodeEnd* end) {
   size_t done = 0;
   bool fromStart = false;
+  *end = DecodeEnd::kNone;
   while (done < frames) {
     const size_t got = decoder.Read(out + 2 * done, frames - done);
     done += got;
@@ -51,9 +57,18 @@ size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, 
       fromStart = false;
       continue;
     }
-    if (!loop || fromStart) break;
-    decoder.Rewind();
-    fromStart = true;
+    if (decoder.Failed() || (loop && !fromStart && host::ShouldFail("MusicDecoder::Rewind"))) {
+      *end = DecodeEnd::kFailed;
+    } else if (!loop) {
+      *end = DecodeEnd::kEnd;
+    } else if (fromStart) {
+      *end = DecodeEnd::kEmpty;
+    } else {
+      decoder.Rewind();
+      fromStart = true;
+      continue;
+    }
+    break;
   }
   return done;
 }
@@ -101,7 +116,7 @@ class GraphSound final : public media::MixerSource {
     if (held_ == 0 && decodedEnd_ && !completeSent_) {
       completeSent_ = true;
       toldEnd_.Reached(done == count, window_ != nullptr);
-      QueueEvent(EC_COMPLETE);
+      QueueEvent(decodeFailed_ ? EC_ERRORABORT : EC_COMPLETE);
     }
   }
 
@@ -126,14 +141,15 @@ class GraphSound final : public media::MixerSource {
   void SetLooping(bool looping) {
     std::lock_guard<std::mutex> guard(lock_);
     looping_ = looping;
-    if (looping && !completeSent_) decodedEnd_ = false;  // an end decoded already is followed by the beginning
+    // An end decoded already is followed by the beginning, unless the decoder failed there.
+    if (looping && !completeSent_ && !decodeFailed_) decodedEnd_ = false;
     if (decodeAhead_) wake_.notify_one();
   }
   void Seek(LONGLONG hundredNanoseconds) {
     std::lock_guard<std::mutex> guard(lock_);
     const auto frame = static_cast<uint64_t>(static_cast<__int128>(hundredNanoseconds) * media::kMixRate / 10000000);
     head_ = held_ = 0;
-    decodedEnd_ = completeSent_ = false;
+    decodedEnd_ = decodeFailed_ = completeSent_ = false;
     toldEnd_.Answered();
     ++generation_;
     if (decodeAhead_) {
@@ -163,10 +179,21 @@ class GraphSound final : public media::MixerSource {
   }
   size_t BufferedBytes() const { return heldBytes_; }
 
+  bool PostNotices() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    return notices_.Post();
+  }
+
  private:
+  // While mixing, maybe on the device's thread: the notify message is marked, and posted by the pump.
   void QueueEvent(long code) {
     events_.push_back(code);
-    if (window_) PostMessageA(window_, message_, 0, instance_);
+    if (window_) notices_.Mark(window_, message_, 0, instance_);
+  }
+
+  void EndDecodedLocked(DecodeEnd end) {
+    decodedEnd_ = true;
+    decodeFailed_ = end == DecodeEnd::kFailed;
   }
 
   // Adds decoded frames at the ring's tail.
@@ -186,14 +213,15 @@ class GraphSound final : public media::MixerSource {
     while (held_ < frames && !decodedEnd_) {
       const size_t tail = (head_ + held_) % kRingFrames;
       const size_t want = std::min(frames - held_, kRingFrames - tail);
-      const size_t got = DecodeLooping(*decoder_, ring_.data() + 2 * tail, want, looping_);
-      held_ += got;
-      if (got < want) decodedEnd_ = true;
+      DecodeEnd end;
+      held_ += DecodeLooping(*decoder_, ring_.data() + 2 * tail, want, looping_, &end);
+      if (end != DecodeEnd::kNone) EndDecodedLocked(end);
     }
   }
 
   // The decoding thread: keeps the ring ahead of the mix, a block at a time, decoding with lock_ released; a
-  // block decoded across a seek is of the old place and dropped.
+  // block decoded across a seek is of the old place and dropped. A loop switched on while a block decoded past
+  // the end is not lost: the next block starts from the beginning.
   void DecodeAhead() {
     std::vector<int16_t> block(kBlockFrames * 2);
     std::unique_lock<std::mutex> guard(lock_);
@@ -209,11 +237,12 @@ class GraphSound final : public media::MixerSource {
       seekPending_ = false;
       guard.unlock();
       if (seek) decoder_->Seek(seekTo);
-      const size_t got = DecodeLooping(*decoder_, block.data(), kBlockFrames, loop);
+      DecodeEnd end;
+      const size_t got = DecodeLooping(*decoder_, block.data(), kBlockFrames, loop, &end);
       guard.lock();
       if (generation != generation_) continue;
       PushLocked(block.data(), got);
-      if (got < kBlockFrames) decodedEnd_ = true;
+      if (end != DecodeEnd::kNone && !(end == DecodeEnd::kEnd && looping_)) EndDecodedLocked(end);
     }
   }
 
@@ -226,6 +255,7 @@ class GraphSound final : public media::MixerSource {
   size_t held_ = 0;
   const size_t heldBytes_;  // the ring, the decoding thread's block and the decoder's buffers, all made up front
   bool decodedEnd_ = false;  // the ring holds the sound's last frame
+  bool decodeFailed_ = false;  // that frame is where the decoder failed
   bool looping_ = false;
   bool running_ = false;
   bool completeSent_ = false;
@@ -236,6 +266,7 @@ class GraphSound final : public media::MixerSource {
   media::ToldEnd toldEnd_;
   int32_t gain_ = 65536;  // 16.16 fixed point
   std::deque<long> events_;
+  media::MarkedNotices notices_;
   HWND window_ = nullptr;
   UINT message_ = 0;
   LONG_PTR instance_ = 0;

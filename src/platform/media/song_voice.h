@@ -47,7 +47,7 @@ class SongVoice : public MixerSource {
 
  protected:
   // Whether the end is told to the program now; it is told through Ended, called while mixing with lock_
-  // held once the song has ended for good.
+  // held once the song has ended for good, on whatever thread mixes: it marks its notice (MarkedNotices).
   virtual bool TellsEnd() const { return false; }
   virtual void Ended() {}
   // The same operations for a caller that holds lock_.

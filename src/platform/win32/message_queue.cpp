@@ -168,11 +168,15 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
   host::LookBegins();
   RunCrossThreadSends();
   host::PollHostEvents();
+  // What the look saw is the count before its last run of notices and sends: one that lands after that run
+  // ends the next wait at once instead of counting as seen.
+  const uint64_t seen = host::ChangeCount();
+  host::PostMarkedNotices();
   RunCrossThreadSends();
   bool remove = (removeFlags & PM_REMOVE) != 0;
   {
     std::lock_guard<std::mutex> guard(s.lock);
-    host::LookSaw(s.changes.load(std::memory_order_relaxed));
+    host::LookSaw(seen);
     if (TakePosted(s, msg, window, filterMin, filterMax, remove)) return TRUE;
     if (s.quitPending && (window == nullptr || window == kThreadOnly)) {
       if (msg) *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(s.quitCode), 0);
@@ -296,7 +300,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD millisec
   if (count != 0) return WAIT_FAILED;
   host::NoteSleep();
   if (milliseconds == 0 || !host::WaitForNextMillisecond(milliseconds)) return WAIT_TIMEOUT;
-  // The change may have been a sound's end rather than input.
+  // The change may have been a sound's end rather than input, or a notice marked to post.
+  host::PostMarkedNotices();
   host::PlatformState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   return s.posted.empty() && s.sent.empty() && !s.quitPending ? WAIT_TIMEOUT : WAIT_OBJECT_0;

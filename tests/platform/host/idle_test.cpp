@@ -7,6 +7,7 @@
 #include "platform/host/headless/headless_input.h"
 #include "platform/host/idle.h"
 #include "platform/host/platform.h"
+#include "platform/host/platform_state.h"
 #include "platform/win32/com.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/keyboard.h"
@@ -44,6 +45,11 @@ class IdleTest : public HeadlessTest {
   static bool CloseSeen() {
     MSG m;
     return PeekMessageA(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (m.wParam & 0xFFF0) == SC_CLOSE;
+  }
+  static bool Posted() {
+    host::PlatformState& s = host::State();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return !s.posted.empty();
   }
   static bool KeyZDown() {
     BYTE keys[256];
@@ -227,6 +233,15 @@ TEST_F(IdleTest, AnEventDuringARestIsSeenOnTheNextLook) {
     headless::Close(window, 1);  // due at 9002.25 ms
     headless::PressKey(kKeyZ, 1);
     int looks = 0;
+    if (c.interval == 0) {
+      // The rest itself takes the close, and it is not looked at: the wait after that look ends at once.
+      while (!Posted()) {
+        Empty();
+        timeGetTime();
+        ASSERT_LT(++looks, 10);
+      }
+      EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT), WAIT_OBJECT_0);
+    }
     while (!CloseSeen()) {
       timeGetTime();
       ASSERT_LT(++looks, 10) << c.interval;

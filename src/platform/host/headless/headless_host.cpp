@@ -160,10 +160,12 @@ class HeadlessHost final : public host::Host {
   void PumpEvents() override {
     // Sound mixed up to now first: what it notifies (a song's end) is due now too. The output reads the clock
     // as any reader does, so a loop that pumps until a sound ends sees its end. It stops at an end it tells
-    // of, so that a rewind in answer follows that end without a gap.
+    // of, so that a rewind in answer follows that end without a gap. What it notifies is posted before the
+    // events due now.
     if (audio_) {
       Nanoseconds();
       audio_->UpdateUntilToldEnd();
+      host::PostMarkedNotices();
     }
     // Due events in time order; an event's own messages may schedule nothing further here.
     for (;;) {
