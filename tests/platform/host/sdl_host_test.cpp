@@ -340,6 +340,7 @@ TEST(SdlHostStartTest, WithoutADisplayStartupFailsUnlessADriverThatShowsNothingI
     host::ResetPlatform(host::CreateSdlHost());
     ResetSystemState();
     SystemState.noGraphics = 1;
+    SystemState.hiddenWindow = 1;  // nothing to draw with: the off-screen driver's would be OpenGL's
     ChangeWindowMode(1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(StartupLibrary(), c.started) << what;

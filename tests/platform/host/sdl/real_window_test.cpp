@@ -378,18 +378,16 @@ TEST_F(RealWindowTest, TheMainWindowIsShownAtItsSizeAndKeepsIt) {
     if (SDL_Window* w = SDL_GetWindowFromID(id)) real = w;
   }
   VirtualDisplay::AwaitSdl(real);
-  int width = 0, height = 0, maps = 0;
-  std::vector<std::string> sizes;  // each size the window had once mapped
+  int size = 0, maps = 0;
+  std::vector<int> sizes;  // width * 10000 + height, each time it changed once the window was mapped
   for (const VirtualDisplay::WindowEvent& e : display->WindowEvents()) {
     if (e.window != shown) continue;
     if (e.mapped) ++maps;
-    else width = e.width, height = e.height;
-    if (maps > 0 && (sizes.empty() || sizes.back() != std::to_string(width) + "x" + std::to_string(height))) {
-      sizes.push_back(std::to_string(width) + "x" + std::to_string(height));
-    }
+    else size = e.width * 10000 + e.height;
+    if (maps > 0 && (sizes.empty() || sizes.back() != size)) sizes.push_back(size);
   }
   EXPECT_EQ(maps, 1);
-  EXPECT_EQ(sizes, std::vector<std::string>{"640x480"});
+  EXPECT_EQ(sizes, std::vector<int>{640 * 10000 + 480});
   ShutdownLibrary();
 }
 
