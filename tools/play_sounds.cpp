@@ -1,6 +1,7 @@
 // Plays the sound files named on the command line one after another through the library, each to its end
 // (style 0). With SDL_AUDIODRIVER=disk and SDL_DISKAUDIOFILE set, SDL writes what was heard to that file.
 #include <cstdio>
+#include <cstdlib>
 
 #include "vomak.h"
 
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s sound-file...\n", argv[0]);
     return 2;
   }
+  // Sounds need no display: without one, the window is SDL's dummy one, named as the library asks.
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "dummy", 0);
   SetMainWindowTitle("vomak_play");
   ChangeWindowMode(1);
   if (StartupLibrary() != 0) return 1;

@@ -103,6 +103,9 @@ class Host {
     return {};
   }
 
+  // Whether windows shown now can be seen: false, with the reason and the way out on standard error, where the
+  // host found no display. The library's start-up then fails as when its window cannot be made.
+  virtual bool HasDisplay() { return true; }
   // Windows: created hidden; the host learns of every change of a top-level window.
   virtual void WindowChanged(const WindowView& view) = 0;
   virtual void WindowDestroyed(HWND window) = 0;

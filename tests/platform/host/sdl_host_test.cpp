@@ -9,8 +9,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include "core/core_test_support.h"
 
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
@@ -20,6 +24,7 @@
 #include "platform/win32/sync.h"
 #include "platform/win32/user.h"
 #include "support/headless_fixture.h"
+#include "vomak.h"
 
 namespace {
 
@@ -215,6 +220,7 @@ TEST_F(SdlHostTest, TheRealWindowShowsTheMenuBarAboveTheClientAreaAndTakesItsCli
   SetMenu(window, bar);
   // A frame of 3 a side and a 19-pixel caption: 646 x 524 leaves 640 x 480 under the 19-pixel strip.
   SetWindowPos(window, nullptr, 40, 30, 646, 524, SWP_NOZORDER);
+  Drain();  // the real window follows when the host next takes its events
   SDL_Window* w = RealWindow();
   ASSERT_NE(w, nullptr);
   int width = 0, height = 0, x = 0, y = 0;
@@ -237,16 +243,20 @@ TEST_F(SdlHostTest, TheRealWindowShowsTheMenuBarAboveTheClientAreaAndTakesItsCli
   // An emulated display mode is centred on the desktop, and so is the window on it.
   const host::DisplayMode desktop = host::Current().DesktopMode();
   ASSERT_TRUE(host::SetDisplayMode(640, 480, 32, 0));
+  Drain();
   SDL_GetWindowPosition(w, &x, &y);
   EXPECT_EQ(x * 10000 + y, ((desktop.width - 640) / 2 + 43) * 10000 + (desktop.height - 480) / 2 + 52);
   host::RestoreDisplayMode();
+  Drain();
   SDL_GetWindowPosition(w, &x, &y);
   EXPECT_EQ(x * 10000 + y, 43 * 10000 + 52);
   // Without the bar the window is the client area alone.
   SetMenu(window, nullptr);
+  Drain();
   SDL_GetWindowSize(w, &width, &height);
   EXPECT_EQ(width * 10000 + height, 640 * 10000 + 499);
   SetWindowPos(window, nullptr, 0, 0, 646, 505, SWP_NOZORDER | SWP_NOMOVE);
+  Drain();
   SDL_GetWindowSize(w, &width, &height);
   EXPECT_EQ(width * 10000 + height, 640 * 10000 + 480);
 }
@@ -302,4 +312,47 @@ TEST(SdlSessionTest, TheOffscreenDriverNamesNoSession) {
   EXPECT_EQ(host::SdlDesktopSession(), "");
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
+
+// Without a display SDL falls back to a video driver that shows nothing. The library takes one only when
+// SDL_VIDEODRIVER names it; otherwise start-up fails as when its window cannot be made, and standard error tells
+// how to run the program under a virtual X server.
+TEST(SdlHostStartTest, WithoutADisplayStartupFailsUnlessADriverThatShowsNothingIsNamed) {
+  std::vector<std::pair<std::string, std::string>> kept;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "SDL_AUDIODRIVER"}) {
+    if (const char* value = std::getenv(name)) kept.emplace_back(name, value);
+    unsetenv(name);
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  const std::string found = SDL_GetCurrentVideoDriver();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (found != "offscreen") GTEST_SKIP() << "SDL reaches a display without X here: " << found;
+  struct Case {
+    const char* named;  // SDL_VIDEODRIVER, or null
+    int started;
+    bool toldWayOut;
+  } cases[] = {{nullptr, -1, true}, {"x11,offscreen", 0, false}};
+  for (const Case& c : cases) {
+    const std::string what = c.named ? c.named : "no driver named";
+    if (c.named) setenv("SDL_VIDEODRIVER", c.named, 1);
+    ScratchDirectory scratch;
+    host::ResetPlatform(host::CreateSdlHost());
+    ResetSystemState();
+    SystemState.noGraphics = 1;
+    SystemState.hiddenWindow = 1;  // nothing to draw with: the off-screen driver's would be OpenGL's
+    ChangeWindowMode(1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(StartupLibrary(), c.started) << what;
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (c.started == 0) ShutdownLibrary();
+    EXPECT_EQ(said.find("no display was found") != std::string::npos, c.toldWayOut) << what << ": " << said;
+    EXPECT_EQ(said.find("xvfb-run -a ") != std::string::npos, c.toldWayOut) << what << ": " << said;
+    const std::vector<std::string> lines = ReadLogLines(scratch.path());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "T:ウインドウの作成に失敗しました"), c.toldWayOut ? 1 : 0) << what;
+    headless::Start();
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  unsetenv("SDL_AUDIODRIVER");
+  for (const auto& [name, value] : kept) setenv(name.c_str(), value.c_str(), 1);
 }

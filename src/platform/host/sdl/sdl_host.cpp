@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/host/input.h"
@@ -28,6 +30,22 @@
 namespace host {
 namespace {
 
+// The driver SDL's video took when it shows nothing (offscreen, dummy) and no one named it in SDL_VIDEODRIVER
+// (SDL's hint, which may list several); null otherwise.
+const char* UnaskedBlindDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (SDL_strcasecmp(driver, "offscreen") != 0 && SDL_strcasecmp(driver, "dummy") != 0)) return nullptr;
+  const char* named = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const std::string list = named ? named : "";
+  for (size_t start = 0; start <= list.size();) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    if (SDL_strcasecmp(list.substr(start, end - start).c_str(), driver) == 0) return nullptr;
+    start = end + 1;
+  }
+  return driver;
+}
+
 class SdlHost final : public Host {
  public:
   SdlHost() {
@@ -36,8 +54,17 @@ class SdlHost final : public Host {
     // setting of the variable wins.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     videoUp_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!videoUp_) std::fprintf(stderr, "vomak: no video output: %s\n", SDL_GetError());
-    else EndProgramWhenDisplayIsLost();
+    if (!videoUp_) {
+      noDisplay_ = SDL_GetError();
+    } else if (const char* blind = UnaskedBlindDriver()) {
+      // SDL falls back to a driver that shows nothing when it finds no display: a program would run unseen.
+      noDisplay_ = std::string("SDL reached only its ") + blind +
+                   " video driver, which shows nothing (it is used when SDL_VIDEODRIVER names it)";
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      videoUp_ = false;
+    } else {
+      EndProgramWhenDisplayIsLost();
+    }
     // Without video the events still carry an interrupt from the terminal.
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
@@ -141,6 +168,15 @@ class SdlHost final : public Host {
 
   void WindowDestroyed(HWND window) override { windows_.erase(window); }
 
+  bool HasDisplay() override {
+    if (videoUp_) return true;
+    std::fprintf(stderr,
+                 "vomak: no display was found, so the window cannot be shown: %s. Run the program under a virtual "
+                 "X server: xvfb-run -a %s\n",
+                 noDisplay_.c_str(), program_invocation_name);
+    return false;
+  }
+
   void MenuChanged(HWND window) override {
     auto it = windows_.find(window);
     if (it != windows_.end()) it->second->MenuChanged();
@@ -156,6 +192,7 @@ class SdlHost final : public Host {
 
   void PumpEvents() override {
     if (!eventsUp_) return;
+    for (auto& [h, w] : windows_) w->Settle();
     SDL_PumpEvents();
     SDL_Event e;
     while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
@@ -212,7 +249,7 @@ class SdlHost final : public Host {
   // a safe directory, no mark is taken.
   void ClassWindowAdded(const std::string& className) override {
     ClassMark& mark = marks_[Upper(className)];
-    if (mark.windows++ == 0 && MarksKept()) mark.file = TakeSessionMark(markDirectory_, Session(), className);
+    if (mark.windows++ == 0 && MarksKept()) mark.file = TakeMark(className);
   }
   void ClassWindowRemoved(const std::string& className) override {
     auto it = marks_.find(Upper(className));
@@ -224,7 +261,7 @@ class SdlHost final : public Host {
     auto it = marks_.find(Upper(className));
     if (it != marks_.end() && it->second.file >= 0) return false;  // the mark is ours
     if (!MarksKept()) return false;
-    int probe = TakeSessionMark(markDirectory_, Session(), className);
+    int probe = TakeMark(className);
     if (probe < 0) return errno == EWOULDBLOCK;
     close(probe);
     return false;
@@ -293,6 +330,18 @@ class SdlHost final : public Host {
     sessionKnown_ = true;
     return session_;
   }
+  // The class's mark; where something other than a mark of this user's stands in its place, the check is off for
+  // the class, and standard error says so once.
+  int TakeMark(const std::string& className) {
+    std::string trouble;
+    const int mark = TakeSessionMark(markDirectory_, Session(), className, &trouble);
+    const int error = errno;
+    if (mark < 0 && error != EWOULDBLOCK && unchecked_.insert(Upper(className)).second) {
+      std::fprintf(stderr, "vomak: %s, so a second program on this display is not detected\n", trouble.c_str());
+    }
+    errno = error;
+    return mark;
+  }
   bool MarksKept() {
     if (Session().empty()) return false;
     if (!markDirectoryKnown_) markDirectory_ = SessionMarkDirectory();
@@ -301,11 +350,13 @@ class SdlHost final : public Host {
   }
 
   std::map<std::string, ClassMark> marks_;
+  std::set<std::string> unchecked_;  // classes whose mark could not be used
   std::string session_;
   bool sessionKnown_ = false;
   std::string markDirectory_;
   bool markDirectoryKnown_ = false;
   bool videoUp_ = false;
+  std::string noDisplay_;  // why there is no display to show windows on
   bool eventsUp_ = false;
   bool interrupted_ = false;
   std::map<HWND, std::unique_ptr<SdlView>> windows_;

@@ -24,7 +24,9 @@ void EndProgramWhenDisplayIsLost();
 std::string SessionMarkDirectory();
 // The mark of a window class in a session: a file of the directory locked for as long as the returned descriptor
 // is open (the kernel lets it go however the process ends). -1 when another process holds it (errno EWOULDBLOCK)
-// or it cannot be made safely (a link, or not a plain file of the user's, in its place).
-int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className);
+// or it cannot be made safely (a link, or not a plain file of the user's, in its place); then `trouble`, when
+// given, names the mark's path and what stands there.
+int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className,
+                    std::string* trouble = nullptr);
 
 }  // namespace host

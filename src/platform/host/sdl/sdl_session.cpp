@@ -123,26 +123,40 @@ std::string SessionMarkDirectory() {
   return {};
 }
 
-int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className) {
+int TakeSessionMark(const std::string& directory, const std::string& session, const std::string& className,
+                    std::string* trouble) {
   std::string upper = className;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string name = "window-" + FileNamePart(session) + "-" + FileNamePart(upper);
   name = name.substr(0, 240) + ".lock";
   const std::string path = directory + "/" + name;
+  const auto fail = [&](int error, const char* why) {
+    if (trouble) *trouble = "the mark of running programs " + path + " cannot be used (" + why + ")";
+    errno = error;
+    return -1;
+  };
   // Not through a link, and never blocking on something other than a plain file.
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    const int error = errno;
+    return fail(error, error == ELOOP    ? "a symbolic link stands there"
+                       : error == EISDIR ? "a directory stands there"
+                                         : std::strerror(error));
+  }
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+    const bool plain = S_ISREG(info.st_mode);
     close(fd);
-    errno = EACCES;
-    return -1;
+    return fail(EACCES, plain ? "another user's file stands there" : "something other than a plain file stands there");
   }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;  // EWOULDBLOCK: another process holds it
     close(fd);
-    errno = error;
-    return -1;
+    if (error == EWOULDBLOCK) {
+      errno = error;
+      return -1;
+    }
+    return fail(error, std::strerror(error));
   }
   return fd;
 }

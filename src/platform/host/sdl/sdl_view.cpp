@@ -40,17 +40,20 @@ void SdlView::DropMenuPieces() {
   menu_.clear();
 }
 
-bool SdlView::Open(const WindowView& view, const ViewPlacement& place, POINT offset) {
-  std::string title = ShiftJisToUtf8(view.title.c_str());
+bool SdlView::Open() {
+  const ViewPlacement& place = wanted_.place;
+  const POINT offset = wanted_.offset;
   const int x = place.left + offset.x, y = place.top + offset.y;
   if (shaped_) {
     // A shaped window stays off the screen until its first shape is set. It is made for OpenGL, so the renderer
     // does not make the window anew, which would lose its shape.
-    window_ = SDL_CreateShapedWindow(title.c_str(), static_cast<unsigned>(std::max(x, 0)),
+    window_ = SDL_CreateShapedWindow(wanted_.title.c_str(), static_cast<unsigned>(std::max(x, 0)),
                                      static_cast<unsigned>(std::max(y, 0)), place.width, place.height,
                                      SDL_WINDOW_SHOWN | SDL_WINDOW_OPENGL);
   }
-  if (!window_) window_ = SDL_CreateWindow(title.c_str(), x, y, place.width, place.height, SDL_WINDOW_SHOWN);
+  // Made hidden: a renderer that needs another kind of window makes it anew, which a window manager would see as
+  // a window come, go and come again.
+  if (!window_) window_ = SDL_CreateWindow(wanted_.title.c_str(), x, y, place.width, place.height, SDL_WINDOW_HIDDEN);
   if (!window_) {
     std::fprintf(stderr, "vomak: cannot open a window: %s\n", SDL_GetError());
     return false;
@@ -60,10 +63,12 @@ bool SdlView::Open(const WindowView& view, const ViewPlacement& place, POINT off
     std::fprintf(stderr, "vomak: the display cannot shape windows; the window stays whole\n");
   }
   if (renderer_) SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  title_ = wanted_.title;
   place_ = place;
   offset_ = offset;
   Reshape();
   SDL_SetWindowPosition(window_, x, y);
+  SDL_ShowWindow(window_);
   return true;
 }
 
@@ -84,20 +89,39 @@ bool SdlView::Reshape() {
   return result == 0;
 }
 
-bool SdlView::Change(const WindowView& view, POINT offset) {
+void SdlView::Change(const WindowView& view, POINT offset) {
   hwnd_ = view.window;
-  ViewPlacement place = PlacementOf(view);
-  std::vector<RECT> shape = view.shaped ? ShapeInView(view) : std::vector<RECT>{};
-  if (window_ && view.shaped != shaped_) Close();  // a window takes or loses its shape only when it is made
-  const bool reshape = view.shaped && (!Same(shape, shape_) || place.width != place_.width ||
-                                       place.height != place_.height);
-  shaped_ = view.shaped;
-  shape_ = std::move(shape);
+  wanted_.title = ShiftJisToUtf8(view.title.c_str());
+  wanted_.place = PlacementOf(view);
+  wanted_.offset = offset;
+  wanted_.visible = view.visible;
+  wanted_.shaped = view.shaped;
+  wanted_.shape = view.shaped ? ShapeInView(view) : std::vector<RECT>{};
+  unsettled_ = true;
+}
+
+void SdlView::Offset(POINT offset) {
+  if (offset.x == wanted_.offset.x && offset.y == wanted_.offset.y) return;
+  wanted_.offset = offset;
+  unsettled_ = true;
+}
+
+void SdlView::Settle() {
+  if (!unsettled_) return;
+  unsettled_ = false;
+  const ViewPlacement& place = wanted_.place;
+  const POINT offset = wanted_.offset;
+  if (window_ && wanted_.shaped != shaped_) Close();  // a window takes or loses its shape only when it is made
+  const bool reshape = wanted_.shaped && (!Same(wanted_.shape, shape_) || place.width != place_.width ||
+                                          place.height != place_.height);
+  shaped_ = wanted_.shaped;
+  shape_ = wanted_.shape;
   if (!window_) {
-    if (!view.visible || place.width <= 0 || place.height <= 0) return false;
-    if (!Open(view, place, offset)) return false;
+    if (!wanted_.visible || place.width <= 0 || place.height <= 0) return;
+    if (!Open()) return;
   } else {
-    SDL_SetWindowTitle(window_, ShiftJisToUtf8(view.title.c_str()).c_str());
+    if (wanted_.title != title_) SDL_SetWindowTitle(window_, wanted_.title.c_str());
+    title_ = wanted_.title;
     if (place.width > 0 && place.height > 0 && (place.width != place_.width || place.height != place_.height)) {
       SDL_SetWindowSize(window_, place.width, place.height);
     }
@@ -107,18 +131,10 @@ bool SdlView::Change(const WindowView& view, POINT offset) {
     place_ = place;
     offset_ = offset;
     if (reshape) Reshape();
-    if (view.visible) SDL_ShowWindow(window_);
+    if (wanted_.visible) SDL_ShowWindow(window_);
     else SDL_HideWindow(window_);
   }
   MenuChanged();
-  return true;
-}
-
-void SdlView::Offset(POINT offset) {
-  if (window_ && (offset.x != offset_.x || offset.y != offset_.y)) {
-    SDL_SetWindowPosition(window_, place_.left + offset.x, place_.top + offset.y);
-  }
-  offset_ = offset;
 }
 
 void SdlView::MenuChanged() {
@@ -138,6 +154,7 @@ void SdlView::MenuChanged() {
 }
 
 void SdlView::Present(const Frame& frame) {
+  Settle();
   if (!renderer_) return;
   const void* pixels = frame.pixels;
   int pitch = frame.pitch;

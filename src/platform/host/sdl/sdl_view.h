@@ -19,12 +19,15 @@ class SdlView {
   SdlView(const SdlView&) = delete;
   SdlView& operator=(const SdlView&) = delete;
 
-  // Follows the window's title, size, place, menu bar and shape; `offset` moves screen coordinates onto the
-  // desktop (an emulated display mode is centred on it). Opens the real window once the view is visible and has
-  // a size; false while there is none.
-  bool Change(const WindowView& view, POINT offset);
-  // Moves the real window by a new offset (the display mode changed).
+  // Takes the window's title, size, place, visibility, menu bar and shape; `offset` moves screen coordinates onto
+  // the desktop (an emulated display mode is centred on it). They reach the real window at the next Settle.
+  void Change(const WindowView& view, POINT offset);
+  // A new offset (the display mode changed), also at the next Settle.
   void Offset(POINT offset);
+  // Brings the real window to what it was last told, opening it once the view is visible and has a size. The
+  // window code sizes a window several times in one call (made with room for a menu bar, then fitted to its
+  // client area); the host settles between calls, so a window is shown once, at its size.
+  void Settle();
   // Redraws the menu bar and its drop-downs.
   void MenuChanged();
   void Present(const Frame& frame);
@@ -34,7 +37,7 @@ class SdlView {
   bool hadFocus = false;
 
  private:
-  bool Open(const WindowView& view, const ViewPlacement& place, POINT offset);
+  bool Open();
   void Close();
   bool Reshape();
   struct Piece {
@@ -44,6 +47,17 @@ class SdlView {
   void DropMenuPieces();
 
   HWND hwnd_ = nullptr;
+  // What the window was last told, and whether the real window has yet to follow it.
+  struct Wanted {
+    std::string title;  // UTF-8
+    ViewPlacement place;
+    POINT offset{};
+    bool visible = false;
+    bool shaped = false;
+    std::vector<RECT> shape;  // view coordinates
+  };
+  Wanted wanted_;
+  bool unsettled_ = false;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
@@ -51,6 +65,8 @@ class SdlView {
   int textureWidth_ = 0, textureHeight_ = 0;
   std::vector<uint32_t> converted_;
   std::vector<Piece> menu_;
+  // What the real window has.
+  std::string title_;
   ViewPlacement place_;
   POINT offset_{};
   bool shaped_ = false;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -354,6 +356,41 @@ TEST_F(LibraryWindowTest, TheRealWindowLiesOverTheClientArea) {
   }));
 }
 
+// The main window started as the game starts it is shown at its size: from its map through the start-up and its
+// first frames the server shows it 640 x 480, and its size never changes.
+TEST_F(RealWindowTest, TheMainWindowIsShownAtItsSizeAndKeepsIt) {
+  ResetSystemState();
+  const std::string title = Title("Sized window ");
+  ASSERT_EQ(SetMainWindowTitle(title.c_str()), 0);
+  ChangeWindowMode(1);
+  display->WindowEvents();
+  ASSERT_EQ(StartupLibrary(), 0);
+  const std::function<void()> frame = [] {
+    ClearDrawTarget();
+    G_DDraw_FlipScreen();
+    PumpWindowMessages();
+  };
+  unsigned long shown = 0;
+  EXPECT_TRUE(Until(frame, [&] { return (shown = display->ShownWindow(title)) != 0; }));
+  for (int i = 0; i < 5; ++i) frame();
+  SDL_Window* real = nullptr;
+  for (Uint32 id = 1; id < 1000; ++id) {
+    if (SDL_Window* w = SDL_GetWindowFromID(id)) real = w;
+  }
+  VirtualDisplay::AwaitSdl(real);
+  int size = 0, maps = 0;
+  std::vector<int> sizes;  // width * 10000 + height, each time it changed once the window was mapped
+  for (const VirtualDisplay::WindowEvent& e : display->WindowEvents()) {
+    if (e.window != shown) continue;
+    if (e.mapped) ++maps;
+    else size = e.width * 10000 + e.height;
+    if (maps > 0 && (sizes.empty() || sizes.back() != size)) sizes.push_back(size);
+  }
+  EXPECT_EQ(maps, 1);
+  EXPECT_EQ(sizes, std::vector<int>{640 * 10000 + 480});
+  ShutdownLibrary();
+}
+
 // The double-start check is made between programs: a second program on the same display ends at once with
 // status 0 and says why; one on another display runs beside it, and one on the same display once the first's
 // window has gone.
@@ -386,6 +423,43 @@ TEST_F(LibraryWindowTest, ASecondProgramOnTheDisplayEndsAndOneOnAnotherRuns) {
   ShutdownLibrary();
   Run after = runSecond(display->name());
   EXPECT_NE(after.output.find("started: 0"), std::string::npos) << after.output;
+}
+
+// Whatever stands in the place of a class's mark that is not a mark of this user's turns the double-start check off
+// for the class: the window is made, and standard error says so, once.
+TEST_F(RealWindowTest, AMarkThatCannotBeTakenTurnsTheCheckOffAndSaysSo) {
+  const std::string mark = runtime->path() + "/window-x11-" + display->name() + "-MARKTEST.lock";
+  const std::string target = scratch->path() + "/target";
+  close(open(target.c_str(), O_CREAT | O_WRONLY, 0600));
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* why;  // null: nothing is said
+  } cases[] = {
+      {"a plain file of the user's", [&] { close(open(mark.c_str(), O_CREAT | O_WRONLY, 0600)); }, nullptr},
+      {"a link", [&] { ASSERT_EQ(symlink(target.c_str(), mark.c_str()), 0); }, "a symbolic link stands there"},
+      {"a pipe", [&] { ASSERT_EQ(mkfifo(mark.c_str(), 0600), 0); }, "something other than a plain file stands there"},
+      {"a directory", [&] { ASSERT_EQ(mkdir(mark.c_str(), 0700), 0); }, "a directory stands there"},
+  };
+  for (const Case& c : cases) {
+    host::ResetPlatform(host::CreateSdlHost());
+    WNDCLASSEXA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "MarkTest";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    c.make();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FindWindowA("MarkTest", nullptr), nullptr) << c.what;
+    HWND window = CreateWindowExA(0, "MarkTest", "mark", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(window, nullptr) << c.what;
+    DestroyWindow(window);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string expected = c.why ? "vomak: the mark of running programs " + mark + " cannot be used (" + c.why +
+                                             "), so a second program on this display is not detected\n"
+                                       : "";
+    EXPECT_EQ(said, expected) << c.what;
+    std::filesystem::remove(mark);
+  }
 }
 
 // A program asked to end by a signal closes its window as the close box does, and its loop ends through the pump;
