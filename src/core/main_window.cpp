@@ -80,8 +80,6 @@ HWND CreateWindowForMode(int screenWidth, int screenHeight) {
   if (s.windowModeFlag) {
     AppLogWrite("ウインドウモード起動用のウインドウを作成します\n");
     s.cursorShownRequest = 1;
-    // A window nobody can see would leave the program running unseen.
-    if (!host::Current().HasDisplay()) return nullptr;
     DWORD style = WindowModeStyle(), exStyle = WindowModeExStyle();
     RECT rect{0, 0, screenWidth, screenHeight};
     AdjustWindowRectEx(&rect, style, TRUE, exStyle);
@@ -101,7 +99,6 @@ HWND CreateWindowForMode(int screenWidth, int screenHeight) {
   }
   AppLogWrite("フルスクリーンモード用のウインドウを作成します\n");
   s.cursorShownRequest = 0;
-  if (!host::Current().HasDisplay()) return nullptr;
   return CreateWindowExA(Style().fullExStyle, kWindowClassName, s.title, Style().fullStyle, 0, 0, screenWidth,
                          screenHeight, nullptr, nullptr, s.instance, nullptr);
 }

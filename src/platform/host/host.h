@@ -104,7 +104,7 @@ class Host {
   }
 
   // Whether windows shown now can be seen: false, with the reason and the way out on standard error, where the
-  // host found no display. The library's start-up then fails as when its window cannot be made.
+  // host found no display. A top-level window is then not made, so a program's start-up fails.
   virtual bool HasDisplay() { return true; }
   // Windows: created hidden; the host learns of every change of a top-level window.
   virtual void WindowChanged(const WindowView& view) = 0;

@@ -183,6 +183,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   host::WindowClass* c = FindClass(className);
   if (!c || host::ShouldFail("CreateWindowExA")) return nullptr;
   if (parent && !LiveWindow(parent)) return nullptr;
+  // A top-level window nobody can see would leave its program running unseen.
+  if (!parent && !(style & WS_CHILD) && !host::Current().HasDisplay()) return nullptr;
   host::PlatformState& s = State();
   if (s.guiThread == 0) s.guiThread = GetCurrentThreadId();
   auto record = std::make_unique<HWND__>();
