@@ -1,6 +1,9 @@
 // Crafted and damaged sound files through the public calls: a small Ogg that decodes past the sound bound, an
 // MP3 whose frames change rate, a short PCM fmt body that only the compressed-WAV set-up takes; and the answers
 // of the handle calls for a stopped sound system and for static handles.
+#include <unistd.h>
+
+#include "platform/media/acm.h"
 #include "sound/sound_system.h"
 #include "sound/stream_sound.h"
 #include "sound_test_support.h"
@@ -83,6 +86,58 @@ TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
   const int whole = LoadSoundFromMemImage(steady.data(), static_cast<int>(steady.size()), 1);
   ASSERT_NE(whole, -1);
   EXPECT_GE(FindSoundEntry(whole)->pcmSize, 6u * 1152 * 2);
+}
+
+// A 10 s file with 300 bytes of noise half way (some of it reading as frame headers, one of another rate) loads
+// whole: the damaged frames are skipped, not taken for the stream's end.
+TEST_F(HostileSoundTest, AnMp3DamagedHalfWayLoadsWhole) {
+  if (!HaveTool("sox") || !HaveTool("lame")) GTEST_SKIP() << "sox or lame is not installed";
+  ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 ten.wav synth 10 sine 440"));
+  ASSERT_TRUE(RunTool("lame --quiet -b 128 ten.wav ten.mp3"));
+  std::vector<uint8_t> file = ReadBytes("ten.mp3");
+  uint32_t noise = 1;
+  for (size_t i = file.size() / 2; i < file.size() / 2 + 300; ++i) {
+    noise = noise * 1103515245u + 12345u;
+    file[i] = static_cast<uint8_t>(noise >> 24);
+  }
+  WriteBytes("damaged.mp3", file);
+  const int handle = LoadSoundFromFile("damaged.mp3");
+  ASSERT_NE(handle, -1);
+  EXPECT_GT(FindSoundEntry(handle)->pcmSize, 9u * 44100 * 4);
+  EXPECT_LE(FindSoundEntry(handle)->pcmSize, 10u * 44100 * 4);
+}
+
+// An A-law or µ-law block is one byte for each channel: a stereo format that states blocks of one byte is refused
+// at once, and the decoding loop, which once waited for ever on such a block, ends on any step that neither takes
+// nor gives a byte.
+TEST_F(HostileSoundTest, AG711FormatOfPartFramesIsRefusedWithoutHanging) {
+  std::vector<uint8_t> fmt = FmtBody(7, 2, 320, 8);
+  fmt[8] = 8, fmt[9] = fmt[10] = fmt[11] = 0;  // 8 bytes a second: one-byte source blocks
+  fmt[12] = 1;                                  // blocks of one byte
+  std::vector<uint8_t> chunks;
+  PutChunk(chunks, "fmt ", fmt);
+  PutChunk(chunks, "data", std::vector<uint8_t>(204, 0x55));
+  std::vector<uint8_t> wave = Riff(chunks);
+  for (int i = 0; i < 4; ++i) wave[40 + i] = static_cast<uint8_t>(0x35354128u >> (8 * i));  // a far larger claim
+  ASSERT_EQ(wave.size(), 248u);
+  WriteBytes("halves.wav", wave);
+  alarm(60);  // a watchdog only: a load that never returns fails here rather than at the suite's time limit
+  EXPECT_EQ(LoadSoundFromFile("halves.wav"), -1);
+  alarm(0);
+  EXPECT_TRUE(LoadLogged("halves.wav"));
+
+  for (const auto& [tag, channels, align, taken] : {std::tuple{7, 2, 1, false}, {7, 2, 2, true}, {6, 1, 1, true},
+                                                   {6, 2, 3, false}, {6, 2, 4, true}}) {
+    std::vector<uint8_t> body = FmtBody(static_cast<uint16_t>(tag), static_cast<uint16_t>(channels), 8000, 8);
+    body[12] = static_cast<uint8_t>(align);
+    body.resize(sizeof(WAVEFORMATEX), 0);
+    WAVEFORMATEX source, pcm{};
+    std::memcpy(&source, body.data(), sizeof source);
+    pcm.wFormatTag = WAVE_FORMAT_PCM;
+    EXPECT_EQ(acmFormatSuggest(nullptr, &source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG) == MMSYSERR_NOERROR,
+              taken)
+        << tag << " " << channels << " " << align;
+  }
 }
 
 // A file that stops within the header of a frame after its last whole one (a cut download, a few stray bytes)
