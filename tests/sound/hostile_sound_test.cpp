@@ -140,6 +140,28 @@ TEST_F(HostileSoundTest, AG711FormatOfPartFramesIsRefusedWithoutHanging) {
   }
 }
 
+// A format's claim of its bytes a second sizes the decoding buffers of MPEG audio; one that claims less than the
+// lowest bit rate (8 kbit/s) is sized as that: a 65-byte file once asked for 810 MB.
+TEST_F(HostileSoundTest, AnMpegFormatClaimingAFewBytesASecondIsSizedAtTheLowestBitRate) {
+  for (const auto& [claimed, bytes] : {std::pair{2u, 88200u}, {1000u, 88200u}, {16000u, 5512u}}) {
+    std::vector<uint8_t> body = FmtBody(WAVE_FORMAT_MPEGLAYER3, 1, 44100, 0);
+    for (int i = 0; i < 4; ++i) body[8 + i] = static_cast<uint8_t>(claimed >> (8 * i));
+    body[12] = 1;
+    body.resize(sizeof(WAVEFORMATEX), 0);
+    WAVEFORMATEX source, pcm{};
+    std::memcpy(&source, body.data(), sizeof source);
+    pcm.wFormatTag = WAVE_FORMAT_PCM;
+    ASSERT_EQ(acmFormatSuggest(nullptr, &source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
+    HACMSTREAM stream = nullptr;
+    ASSERT_EQ(acmStreamOpen(&stream, nullptr, &source, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
+              MMSYSERR_NOERROR);
+    DWORD output = 0;
+    EXPECT_EQ(acmStreamSize(stream, 1000, &output, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
+    EXPECT_EQ(output, bytes) << claimed;  // 1,000 bytes at 8 kbit/s: one second of 16-bit mono
+    acmStreamClose(stream, 0);
+  }
+}
+
 // A file that stops within the header of a frame after its last whole one (a cut download, a few stray bytes)
 // loads and is heard exactly as its whole frames alone.
 TEST_F(HostileSoundTest, AnMp3CutInsideAFrameHeaderPlaysItsWholeFrames) {

@@ -182,6 +182,8 @@ class MsAdpcmCodec final : public BlockCodec {
 // frames again after a frame or two. So frames of another rate are held back, and are taken for a real change
 // of rate, which ends the stream, only once they have lasted this many samples.
 constexpr uint64_t kRateChangeSamples = 4 * 1152;
+// 8 kbit/s, the lowest bit rate of MPEG audio.
+constexpr uint64_t kLowestMpegBytesPerSecond = 1000;
 // Errors in a row, with no sound between them, after which the stream is taken as damaged past skipping.
 constexpr int kMostErrorsInARow = 8;
 
@@ -244,7 +246,9 @@ class MpegCodec final : public AcmCodec {
   uint64_t OutputFor(uint64_t sourceBytes) const override {
     const uint64_t frameBytes = static_cast<uint64_t>(channels_) * 2;
     if (sourceRate_ == 0) return 0;
-    return sourceBytes * static_cast<uint64_t>(rate_) / sourceRate_ * frameBytes;
+    // A format may claim fewer bytes a second than any MPEG audio has: the estimate is never above what the
+    // lowest bit rate gives, so a few bytes of source cannot ask for a buffer of hundreds of megabytes.
+    return sourceBytes * static_cast<uint64_t>(rate_) / std::max(sourceRate_, kLowestMpegBytesPerSecond) * frameBytes;
   }
   bool Finished() const override { return ended_ || failed_; }
   bool Failed() const override { return failed_; }
