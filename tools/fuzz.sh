@@ -28,12 +28,14 @@ printf 'leak:libvorbisfile.so.3\n' >"$dir/vorbisfile.supp"
 
 # Runs one target; its log is build-fuzz/fuzz-<name>.log.
 fuzz_one() {
-  local name=$1 log="$dir/fuzz-$1.log" leaks=""
+  local name=$1 log="$dir/fuzz-$1.log" leaks="" regressions=()
   case "$name" in sound_* | music_*) leaks="suppressions=$dir/vorbisfile.supp" ;; esac
+  # Inputs that once failed, kept in the tree, are run again first.
+  [ -d "$root/tests/fuzz/regressions/$name" ] && regressions=("$root/tests/fuzz/regressions/$name")
   mkdir -p "$dir/corpus/$name"
   if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" LSAN_OPTIONS="$leaks" "$dir/tests/fuzz/fuzz_$name" \
-      "$dir/corpus/$name" "$dir/seeds/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-      -malloc_limit_mb=256 -artifact_prefix="$dir/$name-" -print_final_stats=1 >"$log" 2>&1; then
+      "$dir/corpus/$name" "$dir/seeds/$name" "${regressions[@]}" -max_total_time="$seconds" -timeout=20 \
+      -rss_limit_mb=2560 -malloc_limit_mb=256 -artifact_prefix="$dir/$name-" -print_final_stats=1 >"$log" 2>&1; then
     return 1
   fi
   echo "$name: $(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}') runs in $seconds s," \
