@@ -88,29 +88,11 @@ TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
   EXPECT_GE(FindSoundEntry(whole)->pcmSize, 6u * 1152 * 2);
 }
 
-// A 10 s file with 300 bytes of noise half way (some of it reading as frame headers, one of another rate) loads
-// whole: the damaged frames are skipped, not taken for the stream's end.
-TEST_F(HostileSoundTest, AnMp3DamagedHalfWayLoadsWhole) {
-  if (!HaveTool("sox") || !HaveTool("lame")) GTEST_SKIP() << "sox or lame is not installed";
-  ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 ten.wav synth 10 sine 440"));
-  ASSERT_TRUE(RunTool("lame --quiet -b 128 ten.wav ten.mp3"));
-  std::vector<uint8_t> file = ReadBytes("ten.mp3");
-  uint32_t noise = 1;
-  for (size_t i = file.size() / 2; i < file.size() / 2 + 300; ++i) {
-    noise = noise * 1103515245u + 12345u;
-    file[i] = static_cast<uint8_t>(noise >> 24);
-  }
-  WriteBytes("damaged.mp3", file);
-  const int handle = LoadSoundFromFile("damaged.mp3");
-  ASSERT_NE(handle, -1);
-  EXPECT_GT(FindSoundEntry(handle)->pcmSize, 9u * 44100 * 4);
-  EXPECT_LE(FindSoundEntry(handle)->pcmSize, 10u * 44100 * 4);
-}
-
-// An A-law or µ-law block is one byte for each channel: a stereo format that states blocks of one byte is refused
-// at once, and the decoding loop, which once waited for ever on such a block, ends on any step that neither takes
-// nor gives a byte.
-TEST_F(HostileSoundTest, AG711FormatOfPartFramesIsRefusedWithoutHanging) {
+// Formats a codec cannot hold to: an A-law or µ-law block is one byte for each channel, so a stereo format of
+// one-byte blocks is refused at once (and the decoding loop, which once waited for ever on such a block, ends on
+// any step that neither takes nor gives a byte); an MPEG format's claim of its bytes a second sizes its buffers,
+// and one below the lowest bit rate (8 kbit/s) is sized as that (a 65-byte file once asked for 810 MB).
+TEST_F(HostileSoundTest, CodecFormatsThatCannotHoldAreRefusedOrSizedWithinBounds) {
   std::vector<uint8_t> fmt = FmtBody(7, 2, 320, 8);
   fmt[8] = 8, fmt[9] = fmt[10] = fmt[11] = 0;  // 8 bytes a second: one-byte source blocks
   fmt[12] = 1;                                  // blocks of one byte
@@ -126,38 +108,34 @@ TEST_F(HostileSoundTest, AG711FormatOfPartFramesIsRefusedWithoutHanging) {
   alarm(0);
   EXPECT_TRUE(LoadLogged("halves.wav"));
 
-  for (const auto& [tag, channels, align, taken] : {std::tuple{7, 2, 1, false}, {7, 2, 2, true}, {6, 1, 1, true},
-                                                   {6, 2, 3, false}, {6, 2, 4, true}}) {
-    std::vector<uint8_t> body = FmtBody(static_cast<uint16_t>(tag), static_cast<uint16_t>(channels), 8000, 8);
-    body[12] = static_cast<uint8_t>(align);
-    body.resize(sizeof(WAVEFORMATEX), 0);
-    WAVEFORMATEX source, pcm{};
-    std::memcpy(&source, body.data(), sizeof source);
+  struct Format {
+    uint16_t tag, channels, align;
+    uint32_t perSecond;
+    DWORD sizeOf1000;  // the PCM bytes 1,000 source bytes are sized at; 0: the format is refused
+  };
+  const Format formats[] = {{7, 2, 1, 16000, 0},      {7, 2, 2, 16000, 2000},    {6, 1, 1, 8000, 2000},
+                            {6, 2, 3, 16000, 0},      {6, 2, 4, 16000, 2000},    {0x55, 1, 1, 2, 88200},
+                            {0x55, 1, 1, 1000, 88200}, {0x55, 1, 1, 16000, 5512}};
+  for (const Format& f : formats) {
+    SCOPED_TRACE(testing::Message() << f.tag << " " << f.channels << " " << f.align << " " << f.perSecond);
+    WAVEFORMATEX source{}, pcm{};
+    source.wFormatTag = f.tag;
+    source.nChannels = f.channels;
+    source.nSamplesPerSec = f.tag == 0x55 ? 44100 : 8000;
+    source.nAvgBytesPerSec = f.perSecond;
+    source.nBlockAlign = f.align;
+    source.wBitsPerSample = f.tag == 0x55 ? 0 : 8;
     pcm.wFormatTag = WAVE_FORMAT_PCM;
-    EXPECT_EQ(acmFormatSuggest(nullptr, &source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG) == MMSYSERR_NOERROR,
-              taken)
-        << tag << " " << channels << " " << align;
-  }
-}
-
-// A format's claim of its bytes a second sizes the decoding buffers of MPEG audio; one that claims less than the
-// lowest bit rate (8 kbit/s) is sized as that: a 65-byte file once asked for 810 MB.
-TEST_F(HostileSoundTest, AnMpegFormatClaimingAFewBytesASecondIsSizedAtTheLowestBitRate) {
-  for (const auto& [claimed, bytes] : {std::pair{2u, 88200u}, {1000u, 88200u}, {16000u, 5512u}}) {
-    std::vector<uint8_t> body = FmtBody(WAVE_FORMAT_MPEGLAYER3, 1, 44100, 0);
-    for (int i = 0; i < 4; ++i) body[8 + i] = static_cast<uint8_t>(claimed >> (8 * i));
-    body[12] = 1;
-    body.resize(sizeof(WAVEFORMATEX), 0);
-    WAVEFORMATEX source, pcm{};
-    std::memcpy(&source, body.data(), sizeof source);
-    pcm.wFormatTag = WAVE_FORMAT_PCM;
-    ASSERT_EQ(acmFormatSuggest(nullptr, &source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
+    const MMRESULT suggested = acmFormatSuggest(nullptr, &source, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG);
+    EXPECT_EQ(suggested == MMSYSERR_NOERROR, f.sizeOf1000 != 0);
     HACMSTREAM stream = nullptr;
-    ASSERT_EQ(acmStreamOpen(&stream, nullptr, &source, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
-              MMSYSERR_NOERROR);
+    if (suggested != MMSYSERR_NOERROR ||
+        acmStreamOpen(&stream, nullptr, &source, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+      continue;
+    }
     DWORD output = 0;
     EXPECT_EQ(acmStreamSize(stream, 1000, &output, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
-    EXPECT_EQ(output, bytes) << claimed;  // 1,000 bytes at 8 kbit/s: one second of 16-bit mono
+    EXPECT_EQ(output, f.sizeOf1000);
     acmStreamClose(stream, 0);
   }
 }

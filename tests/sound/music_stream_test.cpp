@@ -273,8 +273,8 @@ TEST_F(MusicStreamTest, HeadersClaimingWhatCannotPlayAreRefusedAndACutChunkPlays
 }
 
 // Damage the reader can pass (a gap in an Ogg stream, a stretch of noise in an MP3 that reads as frames of another
-// rate) is skipped and the music plays on; damage it cannot pass (a chained link whose headers are cut) ends the
-// music there as failed; a file that holds less than its header claims simply ends.
+// rate) is skipped and the music plays on, as a sound loaded whole does; damage it cannot pass (a chained link whose
+// headers are cut) ends the music there as failed; a file that holds less than its header claims simply ends.
 TEST_F(MusicStreamTest, DamageIsSkippedWhereItCanBeAndElseEndsTheMusicAsFailed) {
   const std::vector<uint8_t> tone = VorbisTone(240000);  // 30 s at 8,000 Hz
   std::vector<size_t> pages;  // where each Ogg page begins
@@ -322,6 +322,11 @@ TEST_F(MusicStreamTest, DamageIsSkippedWhereItCanBeAndElseEndsTheMusicAsFailed) 
     EXPECT_FALSE(decoder->Failed());
     EXPECT_EQ(decoder->Read(block, 4096), 4096u);
   }
+  if (mp3.empty()) return;
+  const int sound = LoadSoundFromFile("damaged.mp3");  // a sound loaded whole takes the same path
+  ASSERT_NE(sound, -1);
+  EXPECT_GT(FindSoundEntry(sound)->pcmSize, 9u * 44100 * 4);
+  EXPECT_LE(FindSoundEntry(sound)->pcmSize, 10u * 44100 * 4);
 }
 
 // Rewinds and seeks only read the file forward. An Ogg stream whose pages all claim frame 0, held in memory-backed
