@@ -228,6 +228,10 @@ int FindFrame(SoundDecoder* d, int32_t* start, uint8_t bytes[3]) {
   }
 }
 
+// Damaged MPEG audio holds a broken frame header here and there among its sound ones; other data that happens to
+// hold frame syncs holds about as many broken headers as sound ones.
+constexpr int kSoundHeadersPerBroken = 16;
+
 int SetupMpegAudio(SoundDecoder* d) {
   const uint32_t size = StreamLength(d);
   Seek(d, 0, 0);
@@ -243,16 +247,26 @@ int SetupMpegAudio(SoundDecoder* d) {
     tail = 128;
   }
   if (tagLength >= size) return -1;
-  // Validation: every frame header from the tag's end on must be sound.
+  // Validation: the frame headers from the tag's end on must be sound. A broken one after sound frames is taken
+  // for damage, which the codec skips, and the walk looks on from the byte after its first; but a stream whose
+  // first header is broken, or that holds more broken headers than damage explains, is no MPEG audio.
   Seek(d, tagLength, 0);
   int32_t start = 0;
   uint8_t bytes[3];
   FrameHeader h;
+  int sound = 0, broken = 0;
   while (FindFrame(d, &start, bytes)) {
-    if (!DecodeFrameHeader(bytes[0], bytes[1], bytes[2], &h)) return -1;
+    if (!DecodeFrameHeader(bytes[0], bytes[1], bytes[2], &h)) {
+      if (sound == 0) return -1;
+      ++broken;
+      if (Seek(d, static_cast<int64_t>(start) + 1, 0) != 0) break;
+      continue;
+    }
+    ++sound;
     const int64_t next = static_cast<int64_t>(start) + h.length;
     if (next >= static_cast<int64_t>(size - tail) || Seek(d, next, 0) != 0) break;
   }
+  if (broken > sound / kSoundHeadersPerBroken) return -1;
   // Set-up from the first frame.
   Seek(d, tagLength, 0);
   if (!FindFrame(d, &start, bytes) || !DecodeFrameHeader(bytes[0], bytes[1], bytes[2], &h)) return -1;
@@ -292,11 +306,12 @@ int PcmDecoderReadBlock(SoundDecoder* d) {
 
 int AcmDecoderReadBlock(SoundDecoder* d) {
   bool sourceLeft = true;
+  size_t got = 0;
   if (d->acmSourceFill < d->acmSourceBlockSize) {
     const int64_t consumed = Consumed(d);
     if (consumed >= d->dataSize && d->acmSourceFill == 0) return -1;
     int64_t want = std::min<int64_t>(d->dataSize - consumed, d->acmSourceBlockSize - d->acmSourceFill);
-    const size_t got = want > 0 ? ReadBytes(d, d->acmSourceBuffer + d->acmSourceFill, static_cast<size_t>(want)) : 0;
+    got = want > 0 ? ReadBytes(d, d->acmSourceBuffer + d->acmSourceFill, static_cast<size_t>(want)) : 0;
     d->acmSourceFill += static_cast<int32_t>(got);
     sourceLeft = got > 0 && consumed + static_cast<int64_t>(got) < d->dataSize;
     if (d->acmSourceFill == 0) return -1;
@@ -315,11 +330,11 @@ int AcmDecoderReadBlock(SoundDecoder* d) {
   acmStreamUnprepareHeader(d->acmStream, &header, 0);
   d->acmSourceFill -= used;
   std::memmove(d->acmSourceBuffer, d->acmSourceBuffer + used, static_cast<size_t>(d->acmSourceFill));
-  if (d->readyBytes == 0 && (used == 0 || !sourceLeft)) {
-    if (!sourceLeft) {
-      d->acmSourceFill = 0;
-      return -1;
-    }
+  // A step that gives nothing ends the data when no source is left, and also when it took nothing in: the codec
+  // would be asked the same again for ever.
+  if (d->readyBytes == 0 && (!sourceLeft || (used == 0 && got == 0))) {
+    d->acmSourceFill = 0;
+    return -1;
   }
   return 0;
 }

@@ -13,6 +13,9 @@ using namespace decoders;
 
 namespace {
 
+// The most any chunk may make libpng allocate; the image data is read through its own small buffer.
+constexpr png_alloc_size_t kMostPngChunkBytes = 64 << 10;
+
 // Handed to libpng as its I/O pointer.
 struct PngReaderState {
   StreamSourceData* source;
@@ -59,6 +62,11 @@ bool RunPng(PngJob* job) {
   png_set_sig_bytes(png, 0);
   // libpng refuses a larger header itself, before it inflates anything.
   png_set_user_limits(png, kPictureMaxSide, kPictureMaxSide);
+  // No ancillary chunk carries anything this reader uses, so each is passed over unread, whatever length it
+  // claims: libpng would take a text or profile chunk whole into memory first, and a few bytes of file could claim
+  // hundreds of megabytes. What is still read whole (header, palette, transparency) is a few hundred bytes.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_chunk_malloc_max(png, kMostPngChunkBytes);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, type = 0, interlace = 0;

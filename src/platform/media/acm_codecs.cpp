@@ -178,6 +178,15 @@ class MsAdpcmCodec final : public BlockCodec {
 };
 
 // ---- MPEG audio ----
+// Damage in a stream can read as a frame header of another rate; the decoder's resync then finds the stream's own
+// frames again after a frame or two. So frames of another rate are held back, and are taken for a real change
+// of rate, which ends the stream, only once they have lasted this many samples.
+constexpr uint64_t kRateChangeSamples = 4 * 1152;
+// 8 kbit/s, the lowest bit rate of MPEG audio.
+constexpr uint64_t kLowestMpegBytesPerSecond = 1000;
+// Errors in a row, with no sound between them, after which the stream is taken as damaged past skipping.
+constexpr int kMostErrorsInARow = 8;
+
 class MpegCodec final : public AcmCodec {
  public:
   MpegCodec(int channels, long rate, uint64_t sourceBytesPerSecond)
@@ -190,6 +199,8 @@ class MpegCodec final : public AcmCodec {
     handle_ = mpg123_new(nullptr, &error);
     if (!handle_) return false;
     mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | (channels_ == 1 ? MPG123_FORCE_MONO : MPG123_FORCE_STEREO), 0);
+    // A damaged stretch is searched through however long it is: the search only reads on, bounded by the data.
+    mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0);
     // Every rate at its own speed: forcing the first frame's rate on frames of another would resample them,
     // at a cost out of all proportion to the file. A change of rate ends the data instead.
     mpg123_format_none(handle_);
@@ -203,7 +214,8 @@ class MpegCodec final : public AcmCodec {
   }
   size_t Convert(const uint8_t* source, size_t length, size_t* used, uint8_t* out, size_t room, bool) override {
     *used = length;
-    if (failed_) return 0;
+    if (Finished()) return 0;
+    const size_t frameBytes = static_cast<size_t>(channels_) * 2;
     size_t written = 0;
     const unsigned char* in = source;
     size_t inLength = length;
@@ -212,22 +224,34 @@ class MpegCodec final : public AcmCodec {
       const int result = mpg123_decode(handle_, in, inLength, out + written, room - written, &done);
       in = nullptr;
       inLength = 0;
-      written += done;
-      if (result == MPG123_NEW_FORMAT && !SameRate()) {
-        failed_ = true;
+      if (done > 0) errors_ = 0;
+      if (!otherRate_) {
+        written += done;
+      } else if ((otherSamples_ += done / frameBytes) >= kRateChangeSamples) {
+        ended_ = true;  // the other rate goes on: a real change
         break;
       }
-      if (result == MPG123_NEW_FORMAT || (result == MPG123_OK && done > 0)) continue;
-      if (result != MPG123_OK && result != MPG123_NEED_MORE && result != MPG123_DONE) failed_ = true;
+      if (result == MPG123_NEW_FORMAT) {
+        otherRate_ = !SameRate();
+        otherSamples_ = 0;
+        continue;
+      }
+      if (result == MPG123_OK && done > 0) continue;
+      // The decoder has given up on a frame; it searches on from there with the next source.
+      if (result == MPG123_ERR && ++errors_ >= kMostErrorsInARow) failed_ = true;
       break;
     }
-    return written - written % (static_cast<size_t>(channels_) * 2);
+    return written - written % frameBytes;
   }
   uint64_t OutputFor(uint64_t sourceBytes) const override {
     const uint64_t frameBytes = static_cast<uint64_t>(channels_) * 2;
     if (sourceRate_ == 0) return 0;
-    return sourceBytes * static_cast<uint64_t>(rate_) / sourceRate_ * frameBytes;
+    // A format may claim fewer bytes a second than any MPEG audio has: the estimate is never above what the
+    // lowest bit rate gives, so a few bytes of source cannot ask for a buffer of hundreds of megabytes.
+    return sourceBytes * static_cast<uint64_t>(rate_) / std::max(sourceRate_, kLowestMpegBytesPerSecond) * frameBytes;
   }
+  bool Finished() const override { return ended_ || failed_; }
+  bool Failed() const override { return failed_; }
 
  private:
   bool SameRate() {
@@ -240,7 +264,10 @@ class MpegCodec final : public AcmCodec {
   long rate_;
   uint64_t sourceRate_;
   mpg123_handle* handle_ = nullptr;
-  bool failed_ = false;
+  bool otherRate_ = false;      // the frames now decoded are of another rate, and held back
+  uint64_t otherSamples_ = 0;   // samples of those frames so far
+  int errors_ = 0;              // decoder errors since its last sound
+  bool ended_ = false, failed_ = false;
 };
 
 }  // namespace
@@ -252,7 +279,8 @@ std::unique_ptr<AcmCodec> MakeAcmCodec(const WAVEFORMATEX& f) {
   switch (f.wFormatTag) {
     case WAVE_FORMAT_ALAW:
     case WAVE_FORMAT_MULAW:
-      if (f.wBitsPerSample != 8) return nullptr;
+      // A block the format states is whole frames of a byte per channel.
+      if (f.wBitsPerSample != 8 || align % static_cast<size_t>(ch) != 0) return nullptr;
       return std::make_unique<G711Codec>(f.wFormatTag == WAVE_FORMAT_ALAW, ch);
     case WAVE_FORMAT_IMA_ADPCM: {
       if (f.wBitsPerSample != 4 || align < 8 * static_cast<size_t>(ch) || align % (4 * static_cast<size_t>(ch))) {

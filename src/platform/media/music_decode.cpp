@@ -18,12 +18,13 @@ namespace media {
 class MusicReader {
  public:
   virtual ~MusicReader() = default;
-  // Up to `frames` frames into out; 0 only at the end.
+  // Up to `frames` frames into out; 0 only at the end, or where the reader cannot go on (then failed is set).
   virtual size_t Read(int16_t* out, size_t frames) = 0;
-  // Back to the first frame.
+  // Back to the first frame; failed tells whether that could be done.
   virtual void Rewind() = 0;
   virtual size_t BufferedBytes() const = 0;
   uint32_t rate = 0;
+  bool failed = false;  // stopped short: damage the reader cannot skip, a read error, or a rewind not done
 };
 
 namespace {
@@ -86,7 +87,12 @@ class File {
   File& operator=(const File&) = delete;
   bool IsOpen() const { return file_ != nullptr; }
   size_t Read(void* out, size_t bytes) { return std::fread(out, 1, bytes, file_); }
-  bool SeekTo(uint64_t offset) { return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0; }
+  // Whether a read failed (rather than met the end); a seek clears it.
+  bool ReadFailed() { return std::ferror(file_) != 0; }
+  bool SeekTo(uint64_t offset) {
+    std::clearerr(file_);
+    return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+  }
   uint64_t Size() {
     const off_t here = ftello(file_);
     if (here < 0 || fseeko(file_, 0, SEEK_END) != 0) return 0;
@@ -114,6 +120,7 @@ class PcmReader final : public MusicReader {
   size_t Read(int16_t* out, size_t frames) override {
     frames = static_cast<size_t>(std::min<uint64_t>({frames, frames_ - position_, kWindowFrames}));
     frames = file_->Read(bytes_.data(), frames * frameBytes_) / frameBytes_;
+    if (frames == 0 && position_ < frames_) failed = file_->ReadFailed();  // else the file is shorter than its chunk
     for (size_t f = 0; f < frames; ++f) {
       for (int c = 0; c < 2; ++c) {
         const size_t i = f * static_cast<size_t>(channels_) + static_cast<size_t>(channels_ == 2 ? c : 0);
@@ -125,8 +132,8 @@ class PcmReader final : public MusicReader {
     return frames;
   }
   void Rewind() override {
-    position_ = 0;
-    if (!file_->SeekTo(start_)) position_ = frames_;
+    failed = !file_->SeekTo(start_);
+    position_ = failed ? frames_ : 0;
   }
   size_t BufferedBytes() const override { return bytes_.size(); }
 
@@ -170,6 +177,7 @@ class CodecReader final : public MusicReader {
     next_ = start_;
     inStart_ = inHeld_ = outTaken_ = outHeld_ = 0;
     sourceEnded_ = !file_->SeekTo(start_);
+    failed = !codec_ || sourceEnded_;
   }
   size_t BufferedBytes() const override { return in_.size() + out_.size(); }
 
@@ -180,6 +188,10 @@ class CodecReader final : public MusicReader {
   bool Convert() {
     if (!codec_) return false;
     for (;;) {
+      if (codec_->Finished()) {
+        failed = codec_->Failed();
+        return false;
+      }
       size_t used = 0;
       const size_t got =
           codec_->Convert(in_.data() + inStart_, inHeld_, &used, out_.data(), out_.size(), sourceEnded_);
@@ -191,7 +203,11 @@ class CodecReader final : public MusicReader {
         outHeld_ = got;
         return true;
       }
-      if (sourceEnded_ ? used == 0 : !Refill()) return false;
+      if (sourceEnded_ ? used == 0 : !Refill()) {
+        // The source read to its end, unless a read failed or the codec would take nothing more of it.
+        failed = file_->ReadFailed() || next_ < end_;
+        return false;
+      }
     }
   }
   // Moves what is left of the source block to its front and reads more after it; false when nothing more fits.
@@ -219,25 +235,25 @@ class CodecReader final : public MusicReader {
 size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
   return std::fread(buffer, size, count, static_cast<FILE*>(file));
 }
-int SeekFile(void* file, ogg_int64_t offset, int origin) {
-  return fseeko(static_cast<FILE*>(file), static_cast<off_t>(offset), origin);
-}
-long TellFile(void* file) { return static_cast<long>(ftello(static_cast<FILE*>(file))); }
 
 // Ogg Vorbis; more than two channels keep the front left and right. A chained stream of another layout or rate
-// ends the music.
+// ends the music. The stream is opened without a seek callback, so the library only ever reads on: it never
+// searches the file (a search through a damaged one may never end), takes chained links as it reaches them, and
+// a rewind opens the stream again from its first byte. Every call is then bounded by the file.
 class VorbisReader final : public MusicReader {
  public:
   explicit VorbisReader(std::unique_ptr<File> file) : file_(std::move(file)) {}
-  ~VorbisReader() override {
-    if (open_) ov_clear(&vorbis_);
-  }
+  ~VorbisReader() override { Close(); }
+  // Opens the stream at the file's first byte; false when it holds no stream that can play, or (on a rewind)
+  // not the one it held before.
   bool Start() {
-    ov_callbacks callbacks{ReadFile, SeekFile, nullptr, TellFile};
-    if (ov_open_callbacks(file_->handle(), &vorbis_, nullptr, 0, callbacks) != 0) return false;
+    Close();
+    const ov_callbacks callbacks{ReadFile, nullptr, nullptr, nullptr};
+    if (!file_->SeekTo(0) || ov_open_callbacks(file_->handle(), &vorbis_, nullptr, 0, callbacks) != 0) return false;
     open_ = true;
-    vorbis_info* info = ov_info(&vorbis_, -1);
+    const vorbis_info* info = ov_info(&vorbis_, -1);
     if (!info || info->channels < 1 || info->rate <= 0 || info->rate > long{kHighestMusicRate}) return false;
+    if (channels_ != 0) return info->channels == channels_ && info->rate == long{rate};
     channels_ = info->channels;
     rate = static_cast<uint32_t>(info->rate);
     right_ = channels_ == 1 ? 0 : (channels_ == 3 || channels_ >= 5) ? 2 : 1;
@@ -256,22 +272,27 @@ class VorbisReader final : public MusicReader {
   }
   void Rewind() override {
     taken_ = held_ = 0;
-    holes_ = 0;
-    ended_ = ov_pcm_seek(&vorbis_, 0) != 0;
+    failed = ended_ = !Start();
   }
   size_t BufferedBytes() const override { return block_.size() * 2; }
 
  private:
+  void Close() {
+    if (open_) ov_clear(&vorbis_);
+    open_ = false;
+  }
   void Decode() {
     taken_ = held_ = 0;
     while (!ended_) {
       int section = 0;
       const long got = ov_read(&vorbis_, reinterpret_cast<char*>(block_.data()), static_cast<int>(block_.size() * 2),
                                0, 2, 1, &section);
-      if (got == OV_HOLE && ++holes_ < 64) continue;  // a gap after a damaged page; the next read goes on
-      vorbis_info* now = got > 0 ? ov_info(&vorbis_, section) : nullptr;
+      // A gap after damaged pages: the library has read past them, and the next read goes on after the gap.
+      if (got == OV_HOLE) continue;
+      const vorbis_info* now = got > 0 ? ov_info(&vorbis_, -1) : nullptr;
       if (!now || now->channels != channels_ || now->rate != long{rate}) {
         ended_ = true;
+        failed = got < 0;  // damage the library cannot read past, or a read error
         return;
       }
       held_ = static_cast<size_t>(got) / (2 * static_cast<size_t>(channels_));
@@ -282,7 +303,7 @@ class VorbisReader final : public MusicReader {
   std::unique_ptr<File> file_;
   OggVorbis_File vorbis_{};
   bool open_ = false, ended_ = false;
-  int channels_ = 0, right_ = 0, holes_ = 0;
+  int channels_ = 0, right_ = 0;
   std::vector<int16_t> block_;
   size_t taken_ = 0, held_ = 0;
 };
@@ -336,7 +357,7 @@ std::unique_ptr<MusicReader> OpenWave(std::unique_ptr<File> file) {
 
 std::unique_ptr<MusicReader> OpenVorbis(std::unique_ptr<File> file) {
   uint8_t head[4];
-  if (!file->ReadAt(0, head, sizeof head) || std::memcmp(head, "OggS", 4) != 0 || !file->SeekTo(0)) return nullptr;
+  if (!file->ReadAt(0, head, sizeof head) || std::memcmp(head, "OggS", 4) != 0) return nullptr;
   auto reader = std::make_unique<VorbisReader>(std::move(file));
   if (!reader->Start()) return nullptr;
   return reader;
@@ -411,7 +432,10 @@ void MusicDecoder::Fill(uint64_t first) {
   dropBefore();
   while (held_ < kWindowFrames && !ended_) {
     const size_t got = reader_->Read(window_.data() + 2 * held_, kWindowFrames - held_);
-    if (got == 0) ended_ = true;
+    if (got == 0) {
+      ended_ = true;
+      failed_ = reader_->failed;
+    }
     held_ += got;
     dropBefore();
   }
@@ -448,7 +472,7 @@ void MusicDecoder::Rewind() {
   reader_->Rewind();
   base_ = position_ = 0;
   held_ = 0;
-  ended_ = false;
+  ended_ = failed_ = reader_->failed;
 }
 
 void MusicDecoder::Seek(uint64_t frame) {
