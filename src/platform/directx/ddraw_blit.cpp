@@ -37,6 +37,27 @@ void FillLoop(const PixelBlock& dst, const RECT& r, uint32_t value) {
   }
 }
 
+// A fill of 1-, 2- or 4-byte pixels from a 16-byte pattern of the colour, 64 bytes a step, the tail pixel by pixel.
+// In the game's frame in a real window it clears the screen in under half the time of the pixel loop above.
+template <int Bytes>
+void FillRows(const PixelBlock& dst, const RECT& r, uint32_t value) {
+  const __m128i v = Bytes == 1   ? _mm_set1_epi8(static_cast<char>(value))
+                    : Bytes == 2 ? _mm_set1_epi16(static_cast<int16_t>(value))
+                                 : _mm_set1_epi32(static_cast<int32_t>(value));
+  const size_t bytes = static_cast<size_t>(r.right - r.left) * Bytes;
+  uint8_t* p = dst.Row(r.top) + static_cast<long>(r.left) * Bytes;
+  for (LONG rows = r.bottom - r.top; rows > 0; --rows, p += dst.pitch) {
+    size_t i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 16), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 32), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 48), v);
+    }
+    for (; i < bytes; i += Bytes) Pixel<Bytes>::Store(p + i, value);
+  }
+}
+
 // A plain rectangle copy, 64 bytes a step: on rows of a screen's width it runs ahead of the library copy, which
 // picks a slower string move for them on some processors. The whole rectangle stays in one call with its positions
 // in registers: a row loop that reloads its variables from memory between rows makes those loads wait behind the
@@ -180,11 +201,12 @@ uint32_t ColourChannelMask(const DDPIXELFORMAT& format) {
 }
 
 void FillPixels(const PixelBlock& dst, const RECT& rect, uint32_t value) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top) return;
   switch (dst.bits) {
-    case 8: FillLoop<1>(dst, rect, value); break;
-    case 16: FillLoop<2>(dst, rect, value); break;
+    case 8: FillRows<1>(dst, rect, value); break;
+    case 16: FillRows<2>(dst, rect, value); break;
     case 24: FillLoop<3>(dst, rect, value); break;
-    case 32: FillLoop<4>(dst, rect, value); break;
+    case 32: FillRows<4>(dst, rect, value); break;
     default: break;
   }
 }
