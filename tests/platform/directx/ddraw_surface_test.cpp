@@ -674,8 +674,9 @@ TEST_F(SurfaceTest, PlainRowsOfEveryWidthCopyExactly) {
   }
 }
 
-// Plain copies of many rows: random rectangles by BltFast between offscreen surfaces of unlike pitches, and by Blt
-// onto a primary whose window clipper cuts the rectangle's top and left, against a reference; the rest stays.
+// Plain copies of many rows at every depth: random rectangles by BltFast between offscreen surfaces of unlike
+// pitches and within one surface, and by Blt onto a primary whose window clipper cuts the rectangle's top and left,
+// against a reference; the rest stays.
 TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
   std::mt19937 rng(5);
   // Copies src's rectangle from to dst at (dx, dy) with pixel size bytes; only pixels inside keep may change.
@@ -695,11 +696,14 @@ TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
     ASSERT_EQ(copy(), DD_OK);
     EXPECT_EQ(Bytes(dst), want) << from.right - from.left << "x" << from.bottom - from.top << " at " << dx << "," << dy;
   };
-  for (int bits : {16, 32}) {
+  for (int bits : {8, 16, 24, 32}) {
     Desktop(320, 240, bits);
-    for (int trial = 0; trial < 12; ++trial) {
-      const DWORD sw = 1 + rng() % 90, sh = 1 + rng() % 6, dw = 1 + rng() % 90, dh = 1 + rng() % 6;
-      IDirectDrawSurface7 *src = Make(sw, sh), *dst = Make(dw, dh);
+    for (int trial = 0; trial < 18; ++trial) {
+      // Every third copy moves a rectangle within one surface, often onto itself.
+      const bool within = trial % 3 == 2;
+      const DWORD sw = 1 + rng() % 150, sh = 1 + rng() % 6;
+      const DWORD dw = within ? sw : 1 + rng() % 150, dh = within ? sh : 1 + rng() % 6;
+      IDirectDrawSurface7 *src = Make(sw, sh), *dst = within ? src : Make(dw, dh);
       const LONG w = 1 + rng() % std::min(sw, dw), h = 1 + rng() % std::min(sh, dh);
       const LONG sx = rng() % (sw - w + 1), sy = rng() % (sh - h + 1), dx = rng() % (dw - w + 1), dy = rng() % (dh - h + 1);
       RECT from{sx, sy, sx + w, sy + h};
