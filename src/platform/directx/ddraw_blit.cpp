@@ -37,25 +37,34 @@ void FillLoop(const PixelBlock& dst, const RECT& r, uint32_t value) {
   }
 }
 
-// A plain rectangle copy, 64 bytes a step: on rows of a screen's width it runs ahead of the library copy, which
-// picks a slower string move for them on some processors. The whole rectangle stays in one call with its positions
-// in registers: a row loop that reloads its variables from memory between rows makes those loads wait behind the
-// row's pending stores whenever their addresses match in the low 12 bits, which cost a full-screen copy a tenth.
-void CopyRows(uint8_t* d, long dPitch, const uint8_t* s, long sPitch, size_t bytes, LONG rows) {
-  for (; rows > 0; --rows, d += dPitch, s += sPitch) {
+// A fill of 1-, 2- or 4-byte pixels from a 16-byte pattern of the colour, 64 bytes a step, the tail pixel by pixel.
+// In the game's frame in a real window it clears the screen in under half the time of the pixel loop above.
+template <int Bytes>
+void FillRows(const PixelBlock& dst, const RECT& r, uint32_t value) {
+  const __m128i v = Bytes == 1   ? _mm_set1_epi8(static_cast<char>(value))
+                    : Bytes == 2 ? _mm_set1_epi16(static_cast<int16_t>(value))
+                                 : _mm_set1_epi32(static_cast<int32_t>(value));
+  const size_t bytes = static_cast<size_t>(r.right - r.left) * Bytes;
+  uint8_t* p = dst.Row(r.top) + static_cast<long>(r.left) * Bytes;
+  for (LONG rows = r.bottom - r.top; rows > 0; --rows, p += dst.pitch) {
     size_t i = 0;
     for (; i + 64 <= bytes; i += 64) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
-      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 32));
-      const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 48));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), a);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 16), b);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 32), c);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 48), e);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 16), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 32), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 48), v);
     }
-    if (i < bytes) std::memcpy(d + i, s + i, bytes - i);
+    for (; i < bytes; i += Bytes) Pixel<Bytes>::Store(p + i, value);
   }
+}
+
+// A plain rectangle copy, a row at a time through the library copy. In the game's frame in a real window this
+// costs less than a loop of 16-byte vector stores, though that loop keeps up with it on a copy repeated alone. The
+// whole rectangle stays in one call with its positions in registers: a row loop that reloads its variables from
+// memory between rows makes those loads wait behind the row's pending stores whenever their addresses match in the
+// low 12 bits.
+void CopyRows(uint8_t* d, long dPitch, const uint8_t* s, long sPitch, size_t bytes, LONG rows) {
+  for (; rows > 0; --rows, d += dPitch, s += sPitch) std::memcpy(d, s, bytes);
 }
 
 // Keyed row copies: a source pixel whose colour bits equal the key leaves the destination pixel as it was. The
@@ -180,11 +189,12 @@ uint32_t ColourChannelMask(const DDPIXELFORMAT& format) {
 }
 
 void FillPixels(const PixelBlock& dst, const RECT& rect, uint32_t value) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top) return;
   switch (dst.bits) {
-    case 8: FillLoop<1>(dst, rect, value); break;
-    case 16: FillLoop<2>(dst, rect, value); break;
+    case 8: FillRows<1>(dst, rect, value); break;
+    case 16: FillRows<2>(dst, rect, value); break;
     case 24: FillLoop<3>(dst, rect, value); break;
-    case 32: FillLoop<4>(dst, rect, value); break;
+    case 32: FillRows<4>(dst, rect, value); break;
     default: break;
   }
 }

@@ -62,6 +62,15 @@ class SurfaceTest : public DirectDrawTest {
     return out;
   }
 
+  // Random bytes over the whole surface, row padding included.
+  static void Scribble(IDirectDrawSurface7* s, std::mt19937& rng) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    for (size_t i = 0; i < size_t(desc.lPitch) * desc.dwHeight; ++i) static_cast<uint8_t*>(desc.lpSurface)[i] = uint8_t(rng());
+    s->Unlock(nullptr);
+  }
+
   static void Put(IDirectDrawSurface7* s, int x, int y, uint32_t value) {
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
@@ -665,20 +674,15 @@ TEST_F(SurfaceTest, PlainRowsOfEveryWidthCopyExactly) {
   }
 }
 
-// Plain copies of many rows: random rectangles by BltFast between offscreen surfaces of unlike pitches, and by Blt
-// onto a primary whose window clipper cuts the rectangle's top and left, against a reference; the rest stays.
+// Plain copies of many rows at every depth: random rectangles by BltFast between offscreen surfaces of unlike
+// pitches and within one surface, and by Blt onto a primary whose window clipper cuts the rectangle's top and left,
+// against a reference; the rest stays.
 TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
   std::mt19937 rng(5);
   // Copies src's rectangle from to dst at (dx, dy) with pixel size bytes; only pixels inside keep may change.
   auto check = [&](IDirectDrawSurface7* dst, IDirectDrawSurface7* src, RECT from, LONG dx, LONG dy, RECT keep,
                    int bytes, const std::function<HRESULT()>& copy) {
-    for (IDirectDrawSurface7* s : {src, dst}) {
-      DDSURFACEDESC2 desc{};
-      desc.dwSize = sizeof desc;
-      ASSERT_EQ(s->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
-      for (size_t i = 0; i < size_t(desc.lPitch) * desc.dwHeight; ++i) static_cast<uint8_t*>(desc.lpSurface)[i] = uint8_t(rng());
-      s->Unlock(nullptr);
-    }
+    for (IDirectDrawSurface7* s : {src, dst}) Scribble(s, rng);
     DDSURFACEDESC2 d{}, f{};
     d.dwSize = f.dwSize = sizeof d;
     ASSERT_EQ(dst->GetSurfaceDesc(&d), DD_OK);
@@ -692,11 +696,14 @@ TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
     ASSERT_EQ(copy(), DD_OK);
     EXPECT_EQ(Bytes(dst), want) << from.right - from.left << "x" << from.bottom - from.top << " at " << dx << "," << dy;
   };
-  for (int bits : {16, 32}) {
+  for (int bits : {8, 16, 24, 32}) {
     Desktop(320, 240, bits);
-    for (int trial = 0; trial < 12; ++trial) {
-      const DWORD sw = 1 + rng() % 90, sh = 1 + rng() % 6, dw = 1 + rng() % 90, dh = 1 + rng() % 6;
-      IDirectDrawSurface7 *src = Make(sw, sh), *dst = Make(dw, dh);
+    for (int trial = 0; trial < 18; ++trial) {
+      // Every third copy moves a rectangle within one surface, often onto itself.
+      const bool within = trial % 3 == 2;
+      const DWORD sw = 1 + rng() % 150, sh = 1 + rng() % 6;
+      const DWORD dw = within ? sw : 1 + rng() % 150, dh = within ? sh : 1 + rng() % 6;
+      IDirectDrawSurface7 *src = Make(sw, sh), *dst = within ? src : Make(dw, dh);
       const LONG w = 1 + rng() % std::min(sw, dw), h = 1 + rng() % std::min(sh, dh);
       const LONG sx = rng() % (sw - w + 1), sy = rng() % (sh - h + 1), dx = rng() % (dw - w + 1), dy = rng() % (dh - h + 1);
       RECT from{sx, sy, sx + w, sy + h};
@@ -717,5 +724,30 @@ TEST_F(SurfaceTest, PlainRectanglesCopyEveryRowExactly) {
     RECT from{0, 0, w, h}, to{dx, dy, dx + w, dy + h};
     check(primary, src, from, dx, dy, RECT{100, 50, 200, 150}, 4,
           [&] { return primary->Blt(&to, src, &from, DDBLT_WAIT, nullptr); });
+  }
+}
+
+// Colour fills at every depth: random rectangles of every width up to 150 pixels on surfaces of unlike pitches,
+// with colours whose bits reach past the depth, against a plain per-pixel reference; the rest stays.
+TEST_F(SurfaceTest, ColourFillsOfEveryDepthMatchThePlainLoop) {
+  std::mt19937 rng(6);
+  for (int bits : {8, 16, 24, 32}) {
+    Desktop(320, 240, bits);
+    const int bytes = bits / 8;
+    for (int trial = 0; trial < 40; ++trial) {
+      const DWORD sw = 1 + rng() % 150, sh = 1 + rng() % 5;
+      IDirectDrawSurface7* s = Make(sw, sh);
+      Scribble(s, rng);
+      const LONG w = 1 + rng() % sw, h = 1 + rng() % sh, x = rng() % (sw - w + 1), y = rng() % (sh - h + 1);
+      RECT rect{x, y, x + w, y + h};
+      const uint32_t colour = rng();
+      std::vector<uint8_t> want = Bytes(s);
+      for (LONG j = y; j < y + h; ++j)
+        for (LONG i = x; i < x + w; ++i) std::memcpy(&want[(size_t(j) * sw + i) * bytes], &colour, bytes);
+      Fill(s, &rect, colour);
+      ASSERT_EQ(Bytes(s), want) << bits << " bits, " << w << "x" << h << " at " << x << "," << y << " of " << sw;
+      surfaces.pop_back();
+      s->Release();
+    }
   }
 }
