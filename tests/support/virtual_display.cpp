@@ -1,7 +1,5 @@
 #include "support/virtual_display.h"
 
-#include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -182,32 +180,4 @@ std::vector<VirtualDisplay::Box> VirtualDisplay::Shape(unsigned long window) {
   }
   if (rectangles) XFree(rectangles);
   return boxes;
-}
-
-std::vector<VirtualDisplay::WindowEvent> VirtualDisplay::WindowEvents() {
-  Display* x = X(connection_);
-  if (!watching_) XSelectInput(x, DefaultRootWindow(x), SubstructureNotifyMask);
-  watching_ = true;
-  XSync(x, False);
-  std::vector<WindowEvent> events;
-  while (XPending(x) > 0) {
-    XEvent e;
-    XNextEvent(x, &e);
-    if (e.type == CreateNotify) {
-      events.push_back({e.xcreatewindow.window, false, e.xcreatewindow.width, e.xcreatewindow.height});
-    } else if (e.type == ConfigureNotify) {
-      events.push_back({e.xconfigure.window, false, e.xconfigure.width, e.xconfigure.height});
-    } else if (e.type == MapNotify) {
-      events.push_back({e.xmap.window, true, 0, 0});
-    }
-  }
-  return events;
-}
-
-void VirtualDisplay::AwaitSdl(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
-    XSync(info.info.x11.display, False);
-  }
 }

@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-struct SDL_Window;
-
 class VirtualDisplay {
  public:
   VirtualDisplay();  // one screen of 1024 x 768 at 24 bits
@@ -48,21 +46,9 @@ class VirtualDisplay {
   // The parts of the window that show, in its own coordinates: one box of the whole window when it has no shape.
   std::vector<Box> Shape(unsigned long window);
 
-  // What the server did to top-level windows since the last call, in order: each made (its size), sized or moved
-  // (its size) and mapped. The first call starts the watch.
-  struct WindowEvent {
-    unsigned long window = 0;
-    bool mapped = false;
-    int width = 0, height = 0;  // made or configured
-  };
-  std::vector<WindowEvent> WindowEvents();
-  // Returns once the server has done everything this program's SDL window asked of it.
-  static void AwaitSdl(SDL_Window* window);
-
  private:
   pid_t server_ = -1;
   void* connection_ = nullptr;
-  bool watching_ = false;
   std::string name_;
   std::string failure_;
 };
