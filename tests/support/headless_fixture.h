@@ -8,6 +8,7 @@
 // A test that needs another desktop calls RestartHeadless(config) first; the working directory stays.
 #pragma once
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -24,4 +25,11 @@ class HeadlessTest : public ::testing::Test {
 
  private:
   ScratchDirectory* scratch_ = nullptr;
+};
+
+// Around calls that once never returned: while it lives, a hang ends the program, failing the test that runs, rather
+// than blocking the suite until its time limit.
+struct Watchdog {
+  Watchdog() { alarm(60); }
+  ~Watchdog() { alarm(0); }
 };
