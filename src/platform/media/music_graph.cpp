@@ -45,7 +45,7 @@ constexpr size_t kFirstFrames = 1024;
 enum class DecodeEnd { kNone, kEnd, kEmpty, kFailed };
 
 // Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at an end
-// `*end` names. A failed decoder is never rewound; the named failure "MusicDecoder::Rewind" fails a rewind.
+// `*end` names. A failed decoder is never rewound.
 size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, bool loop, DecodeEnd* end) {
   size_t done = 0;
   bool fromStart = false;
@@ -57,7 +57,7 @@ size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, 
       fromStart = false;
       continue;
     }
-    if (decoder.Failed() || (loop && !fromStart && host::ShouldFail("MusicDecoder::Rewind"))) {
+    if (decoder.Failed()) {
       *end = DecodeEnd::kFailed;
     } else if (!loop) {
       *end = DecodeEnd::kEnd;

@@ -73,8 +73,7 @@ bool IsCursorShown();  // the display count of ShowCursor is 0 or more
 // "DirectMusic" (the DirectMusic object is missing), "RegisterClassExA", "CreateWindowExA", "GetClientRect",
 // "LoadLibraryA:<MODULE NAME IN CAPITALS>", "GetProcAddress:<export>", "QueryPerformanceFrequency" (no
 // counter), "SetDisplayMode"; the DirectDraw substitute adds its own ("DirectDrawCreate", "CreateSurface",
-// "Surface::Lock", ...), and so does the DirectMusic one (platform/directx/dmusic.h); "MusicDecoder::Rewind" fails a
-// music graph's rewind at its loop point, as a damaged file would.
+// "Surface::Lock", ...), and so does the DirectMusic one (platform/directx/dmusic.h).
 void FailCall(const std::string& name, int times = -1, int skip = 0);
 void ClearFailures();
 
