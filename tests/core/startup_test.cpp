@@ -315,10 +315,10 @@ TEST_F(StartupTest, AFailedStartEndsWhateverStateItFinds) {
     host::SetProcessorProvider(&kTestProcessor);
     ASSERT_EQ(StartLikeTheGame(1), 0) << c.name;
     c.leave();
-    // A watchdog only: a shut-down that never ends fails here rather than at the suite's time limit.
-    alarm(60);
-    EXPECT_EQ(StartupLibrary(), -1) << c.name;
-    alarm(0);
+    {
+      const Watchdog watchdog;  // a shut-down that never ends fails here rather than at the suite's time limit
+      EXPECT_EQ(StartupLibrary(), -1) << c.name;
+    }
     EXPECT_EQ(GetLibraryWindowHandle(), nullptr) << c.name;
     // No window is left behind for a later start-up to take for another program's.
     EXPECT_EQ(FindWindowA("Vomak", nullptr), nullptr) << c.name;
