@@ -158,6 +158,11 @@ void VirtualDisplay::Focus(unsigned long window) {
   XSync(X(connection_), False);
 }
 
+void VirtualDisplay::Destroy(unsigned long window) {
+  XDestroyWindow(X(connection_), window);
+  XSync(X(connection_), False);
+}
+
 VirtualDisplay::Box VirtualDisplay::Place(unsigned long window) {
   Display* x = X(connection_);
   Box box;

@@ -38,6 +38,8 @@ class VirtualDisplay {
   unsigned long ShownWindow(const std::string& title);
   // Gives the keyboard to the window (0: to none).
   void Focus(unsigned long window);
+  // Destroys a window of another program, as a tool or a window manager may.
+  void Destroy(unsigned long window);
   struct Box {
     int x = 0, y = 0, width = 0, height = 0;
   };

@@ -63,7 +63,7 @@ class SdlHost final : public Host {
       SDL_QuitSubSystem(SDL_INIT_VIDEO);
       videoUp_ = false;
     } else {
-      EndProgramWhenDisplayIsLost();
+      HandleDisplayFailures();
     }
     // Without video the events still carry an interrupt from the terminal.
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
@@ -200,6 +200,10 @@ class SdlHost final : public Host {
         interrupted_ = true;
         continue;
       }
+      if (e.type == SDL_SYSWMEVENT) {
+        NoteDestroyedWindow(e.syswm.msg);
+        continue;
+      }
       if (input_.Handle(e)) continue;
       if (HandlePointer(e)) continue;
       if (e.type != SDL_WINDOWEVENT) continue;
@@ -227,6 +231,10 @@ class SdlHost final : public Host {
         default:
           break;
       }
+    }
+    // A window another client destroyed closes as by its close box, so the program's own shut-down runs.
+    for (auto& [h, w] : windows_) {
+      if (w->TakeGone()) RequestClose(h);
     }
     // SIGINT and SIGTERM (SDL's quit event) close the program as the close box would, once it has a window.
     if (interrupted_) {

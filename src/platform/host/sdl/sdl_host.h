@@ -5,6 +5,9 @@
 
 #include "platform/host/host.h"
 
+struct SDL_Window;
+struct SDL_SysWMmsg;
+
 namespace host {
 
 std::unique_ptr<Host> CreateSdlHost();
@@ -15,8 +18,16 @@ std::unique_ptr<Host> CreateSdlHost();
 std::string SdlDesktopSession();
 // On X, from now on a lost connection to the display ends the process at once: the reason on stderr, status 1.
 // A program cannot show anything any more, and every later call on the connection would fail again or wait for
-// ever. Nothing on other drivers. Video must be up.
-void EndProgramWhenDisplayIsLost();
+// ever. A watched window that another client destroys ends nothing: requests on it fail quietly, and the pump
+// learns of it from TakeGoneWindow. Nothing on other drivers. Video must be up.
+void HandleDisplayFailures();
+// A view's window, watched from when it is made until it is destroyed through DestroyWatchedWindow.
+void WatchWindow(SDL_Window* window);
+void DestroyWatchedWindow(SDL_Window* window);
+// Takes the X server's word (an event SDL passes on as it came) that a window was destroyed.
+void NoteDestroyedWindow(const SDL_SysWMmsg* message);
+// True once for a watched window that another client destroyed.
+bool TakeGoneWindow(SDL_Window* window);
 
 // Where a program keeps its marks: $XDG_RUNTIME_DIR when it is the user's and no one else may write it, else a
 // directory "vomak-<uid>" of $TMPDIR (or /tmp) made for the user alone. Empty, with the reason on stderr, when

@@ -1,6 +1,7 @@
 // The desktop session a program's windows belong to, named from SDL's video driver and, on X, the display's
-// connection name; the marks a program holds on it for its window classes; and the end of a program whose
-// session is gone. Kept apart from the host: the window system's headers define names the substitute uses.
+// connection name; the marks a program holds on it for its window classes; the end of a program whose session is
+// gone, and its windows destroyed by others. Kept apart from the host: the window system's headers define names
+// the substitute uses.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <dlfcn.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/host/sdl/sdl_host.h"
 
@@ -62,20 +64,114 @@ int EndOnLostDisplay(Display* display) {
   std::fflush(nullptr);
   _exit(1);
 }
+
+// An Xlib function, null where Xlib is not loaded: SDL loads it for itself, and the library does not link it.
+template <typename Function>
+Function XlibFunction(const char* name) {
+  void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+  if (!xlib) return nullptr;
+  auto function = reinterpret_cast<Function>(dlsym(xlib, name));
+  dlclose(xlib);  // SDL keeps it loaded
+  return function;
+}
+
+// Xlib's handler of failed requests is the process's, so what it knows is too: the handler it replaced (SDL's,
+// which ends the process; SDL sets it at each start of video and puts the one before back at its end) and the X
+// windows of the views.
+struct WatchedWindow {
+  Window window;
+  bool gone = false;  // destroyed by another client
+  bool told = false;  // TakeGoneWindow has answered for it
+};
+XErrorHandler otherFailures = nullptr;
+std::vector<WatchedWindow> watched;
+
+WatchedWindow* Watched(Window window) {
+  for (WatchedWindow& w : watched) {
+    if (w.window == window) return &w;
+  }
+  return nullptr;
+}
+
+Window XWindowOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  return info.info.x11.window;
+}
+
+// Every request on a view's window that another client destroyed fails; those failures end no program.
+int LetGoneWindowsFail(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    if (WatchedWindow* w = Watched(error->resourceid)) {
+      w->gone = true;
+      return 0;
+    }
+  }
+  return otherFailures ? otherFailures(display, error) : 0;
+}
 #endif
 
 }  // namespace
 
-void EndProgramWhenDisplayIsLost() {
+void HandleDisplayFailures() {
 #if defined(SDL_VIDEO_DRIVER_X11)
   const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
   if (!driver || std::strcmp(driver, "x11") != 0) return;
-  // SDL loads Xlib for itself; the library does not link it.
-  void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-  if (!xlib) return;
-  using SetHandler = XIOErrorHandler (*)(XIOErrorHandler);
-  if (auto set = reinterpret_cast<SetHandler>(dlsym(xlib, "XSetIOErrorHandler"))) set(&EndOnLostDisplay);
-  dlclose(xlib);
+  if (auto set = XlibFunction<XIOErrorHandler (*)(XIOErrorHandler)>("XSetIOErrorHandler")) set(&EndOnLostDisplay);
+  if (auto set = XlibFunction<XErrorHandler (*)(XErrorHandler)>("XSetErrorHandler")) {
+    // Set again while video is still up (a second host) it must not chain to itself.
+    const XErrorHandler replaced = set(&LetGoneWindowsFail);
+    if (replaced != &LetGoneWindowsFail) {
+      otherFailures = replaced;
+      watched.clear();  // windows of an earlier connection
+    }
+  }
+  // The X server's word that a window was destroyed reaches the pump only this way.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#endif
+}
+
+void WatchWindow(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (Window x = XWindowOf(window); x && !Watched(x)) watched.push_back({x});
+#endif
+}
+
+void NoteDestroyedWindow(const SDL_SysWMmsg* message) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (message && message->subsystem == SDL_SYSWM_X11 && message->msg.x11.event.type == DestroyNotify) {
+    if (WatchedWindow* w = Watched(message->msg.x11.event.xdestroywindow.window)) w->gone = true;
+  }
+#endif
+}
+
+bool TakeGoneWindow(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  WatchedWindow* w = Watched(XWindowOf(window));
+  if (!w || !w->gone || w->told) return false;
+  w->told = true;
+  return true;
+#else
+  return false;
+#endif
+}
+
+void DestroyWatchedWindow(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  const bool x11 = SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11;
+  const WatchedWindow* w = x11 ? Watched(info.info.x11.window) : nullptr;
+  const bool gone = w && w->gone;
+  if (w && !gone) watched.erase(watched.begin() + (w - watched.data()));
+  SDL_DestroyWindow(window);
+  if (!gone) return;
+  // Its destruction fails too, and the failure must come while the handler that lets it go is still set: SDL
+  // puts back the one before when its video ends.
+  if (auto sync = XlibFunction<int (*)(Display*, Bool)>("XSync")) sync(info.info.x11.display, False);
+#else
+  SDL_DestroyWindow(window);
 #endif
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/host/platform.h"
+#include "platform/host/sdl/sdl_host.h"
 
 namespace host {
 namespace {
@@ -26,7 +27,7 @@ void SdlView::Close() {
   DropMenuPieces();
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
-  if (window_) SDL_DestroyWindow(window_);
+  if (window_) DestroyWatchedWindow(window_);
   texture_ = nullptr;
   renderer_ = nullptr;
   window_ = nullptr;
@@ -34,6 +35,8 @@ void SdlView::Close() {
   textureWidth_ = textureHeight_ = 0;
   hadFocus = false;
 }
+
+bool SdlView::TakeGone() { return window_ && TakeGoneWindow(window_); }
 
 void SdlView::DropMenuPieces() {
   for (Piece& p : menu_) SDL_DestroyTexture(p.texture);
@@ -63,6 +66,7 @@ bool SdlView::Open() {
     std::fprintf(stderr, "vomak: the display cannot shape windows; the window stays whole\n");
   }
   if (renderer_) SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  WatchWindow(window_);  // once the renderer has made it anew, as it may
   title_ = wanted_.title;
   place_ = place;
   offset_ = offset;

@@ -33,6 +33,8 @@ class SdlView {
   void Present(const Frame& frame);
   void Show();
   bool Is(Uint32 windowId) const { return window_ && SDL_GetWindowID(window_) == windowId; }
+  // True once after another client destroyed the real window.
+  bool TakeGone();
   HWND Window() const { return hwnd_; }
   bool hadFocus = false;
 

@@ -445,9 +445,11 @@ TEST_F(RealWindowTest, AMarkThatCannotBeTakenTurnsTheCheckOffAndSaysSo) {
   }
 }
 
-// A program asked to end by a signal closes its window as the close box does, and its loop ends through the pump;
-// a program whose display goes away ends at once, saying why, and does not spin on the lost connection.
+// A program asked to end by a signal, or whose window another client destroys, closes its window as the close box
+// does, and its loop ends through the pump; a program whose display goes away ends at once, saying why, and does
+// not spin on the lost connection.
 TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
+  constexpr int kWindowDestroyed = -1;
   struct Case {
     const char* what;
     int signal;  // 0: the display goes
@@ -456,6 +458,7 @@ TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
   } cases[] = {
       {"terminated", SIGTERM, 0, "closed"},
       {"interrupted", SIGINT, 0, "closed"},
+      {"its window destroyed", kWindowDestroyed, 0, "closed"},
       {"its display gone", 0, 1, "vomak: the connection to the display :"},
   };
   for (const Case& c : cases) {
@@ -463,8 +466,16 @@ TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
     ASSERT_TRUE(own->started()) << own->failure();
     ChildProgram child(own->name(), "run");
     ASSERT_TRUE(child.Said("started: 0\n")) << c.what << ": " << child.output();
-    if (c.signal) child.Signal(c.signal);
-    else own.reset();
+    if (c.signal == kWindowDestroyed) {
+      unsigned long shown = 0;
+      for (const double end = Seconds() + 20; !shown && Seconds() < end;) shown = own->ShownWindow("second");
+      ASSERT_NE(shown, 0u) << c.what;
+      own->Destroy(shown);
+    } else if (c.signal) {
+      child.Signal(c.signal);
+    } else {
+      own.reset();
+    }
     EXPECT_EQ(child.Ended(), c.status) << c.what << ": " << child.output();
     EXPECT_NE(child.output().find(c.said), std::string::npos) << c.what << ": " << child.output();
   }
@@ -632,6 +643,7 @@ class SecondProgram : public ::testing::Environment {
     ResetSystemState();
     SystemState.noGraphics = run ? 0 : 1;
     SystemState.windowModeFlag = 1;
+    SetMainWindowTitle("second");
     const int started = StartupLibrary();
     std::printf("started: %d\n", started);
     std::fflush(stdout);
