@@ -24,8 +24,9 @@ constexpr char kOpenFailed[] = "ファイルのオープンに失敗しました
 constexpr char kCloseFailed[] = "ファイルのクローズに失敗しました。\n";
 constexpr char kNotRegular[] = "not a regular file";
 
-// perror for a Shift-JIS message: the terminal reads UTF-8. The reason is errno's, or the one given.
-void ReportError(const char* shiftJis, const char* reason = nullptr) {
+// perror for a Shift-JIS message, naming the file: the terminal reads UTF-8. The reason is errno's, or the one
+// given.
+void ReportError(const char* shiftJis, const std::string& path, const char* reason = nullptr) {
   int error = errno;
   std::string utf8;
   iconv_t converter = iconv_open("UTF-8", "CP932");
@@ -45,7 +46,7 @@ void ReportError(const char* shiftJis, const char* reason = nullptr) {
   } else {
     utf8 = shiftJis;
   }
-  std::fprintf(stderr, "%s: %s\n", utf8.c_str(), reason ? reason : std::strerror(error));
+  std::fprintf(stderr, "%s%s: %s\n", utf8.c_str(), path.c_str(), reason ? reason : std::strerror(error));
 }
 
 // How a path stands: missing, a regular file, a directory, or something else (a device, a FIFO, a socket, a
@@ -118,9 +119,10 @@ int ReadHighScore(GameLoop& game) {
   std::memset(game.saveReadBuffer, 0, sizeof game.saveReadBuffer);
   std::memset(game.saveWriteBuffer, 0, sizeof game.saveWriteBuffer);
   bool notRegular = false;
-  std::FILE* stream = OpenRegular(HostSaveName(), O_RDONLY, "rb", notRegular);
+  const std::string name = HostSaveName();
+  std::FILE* stream = OpenRegular(name, O_RDONLY, "rb", notRegular);
   if (!stream) {
-    ReportError(kOpenFailed, notRegular ? kNotRegular : nullptr);
+    ReportError(kOpenFailed, name, notRegular ? kNotRegular : nullptr);
     return -1;
   }
   // A short file leaves its missing bytes at 0; a torn last word keeps the bytes it has.
@@ -137,7 +139,7 @@ int ReadHighScore(GameLoop& game) {
     power *= 10;
   }
   game.highScore = score;
-  if (std::fclose(stream) != 0) ReportError(kCloseFailed);
+  if (std::fclose(stream) != 0) ReportError(kCloseFailed, name);
   return 0;
 }
 
@@ -149,13 +151,13 @@ int WriteHighScore(GameLoop& game) {
   }
   const std::string target = SaveTarget();
   if (target.empty()) {
-    ReportError(kOpenFailed, kNotRegular);
+    ReportError(kOpenFailed, HostSaveName(), kNotRegular);
     return -1;
   }
   // A file that exists but may not be written is refused before anything is made.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
     errno = EACCES;
-    ReportError(kOpenFailed);
+    ReportError(kOpenFailed, target);
     return -1;
   }
   const std::string temporary = target + ".tmp";
@@ -170,11 +172,11 @@ int WriteHighScore(GameLoop& game) {
     // No room for a temporary file beside it: write in place.
     stream = OpenRegular(target, O_WRONLY | O_CREAT | O_TRUNC, "wb", notRegular);
     if (!stream) {
-      ReportError(kOpenFailed, notRegular ? kNotRegular : nullptr);
+      ReportError(kOpenFailed, target, notRegular ? kNotRegular : nullptr);
       return -1;
     }
     bool written = WriteWords(stream, game.saveWriteBuffer);
-    if (std::fclose(stream) != 0 || !written) ReportError(kCloseFailed);
+    if (std::fclose(stream) != 0 || !written) ReportError(kCloseFailed, target);
     return 0;
   }
   bool kept = WriteWords(stream, game.saveWriteBuffer) && std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
@@ -184,7 +186,7 @@ int WriteHighScore(GameLoop& game) {
     int error = errno;
     std::remove(temporary.c_str());
     errno = error;
-    ReportError(kCloseFailed);
+    ReportError(kCloseFailed, target);
   }
   return 0;
 }

@@ -11,7 +11,7 @@
 #include "platform/host/headless/headless_input.h"
 
 // Without a save file, or with one that may not be written (which the superuser may), the program ends with -1
-// before any scene, the started library shut down and the file untouched.
+// before any scene, the started library shut down, the file untouched and named on standard error.
 TEST_F(GameTest, UnusableSaveFileEndsTheProgramBeforeAnyScene) {
   for (bool readOnly : {false, true}) {
     if (readOnly && ::geteuid() == 0) continue;
@@ -19,7 +19,11 @@ TEST_F(GameTest, UnusableSaveFileEndsTheProgramBeforeAnyScene) {
     if (readOnly) WriteBytes("file.sav", SaveWords({5, 4})), ::chmod("file.sav", 0444);
     ResetSystemState();
     int scenes = 0;
+    testing::internal::CaptureStderr();
     EXPECT_EQ(Run([&](int, const headless::CapturedFrame& f, GameLoop&) { scenes += f.Rgb(0, 0) != 0; }), -1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(readOnly ? "file.sav: Permission denied" : "file.sav: No such file or directory"), said.npos)
+        << said;
     EXPECT_EQ(scenes, 0);
     EXPECT_TRUE(LogEndsWithShutdown());
     EXPECT_EQ(ReadBytes("file.sav"), readOnly ? SaveWords({5, 4}) : "");
