@@ -17,4 +17,6 @@ if ! cmake --build "$build" --target qelt -j "$jobs" >"$build/build.log" 2>&1; t
   exit 1
 fi
 cd "${QELT_DATA_DIR:-$build}"
-exec "$build/qelt"
+# Named as the user started this script, so advice the program gives with its own name (how to run it without a
+# display) names the script, which works from where the user is; the program alone needs this directory.
+exec -a "$0" "$build/qelt"
