@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/memory.h"
+#include "platform/media/mpeg_frames.h"
 #include "sound/sound_system.h"
 
 namespace {
@@ -181,50 +182,16 @@ int SetupOggVorbis(SoundDecoder* d) {
 }
 
 // ---- MPEG audio frames ----
-constexpr int kBitrates[5][14] = {
-    {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // MPEG-1 Layer I
-    {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // MPEG-1 Layer II
-    {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // MPEG-1 Layer III
-    {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2 Layer I
-    {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};         // MPEG-2 Layers II and III
-constexpr int kRates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
-
-struct FrameHeader {
-  int channels, rate, bitrate, length;
-};
-
-// Decodes the header bytes after the 0xFF sync byte; false for a reserved layer, bit rate or rate, the free
-// format (no length to walk by) and lengths below 4.
-bool DecodeFrameHeader(uint8_t b2, uint8_t b3, uint8_t b4, FrameHeader* h) {
-  const bool mpeg1 = (b2 & 0x08) != 0;
-  const int layer = 4 - ((b2 >> 1) & 3);  // 1, 2, 3; 4 is the reserved value 0
-  const int bitrateIndex = b3 >> 4, rateIndex = (b3 >> 2) & 3, padding = (b3 >> 1) & 1;
-  if (layer == 4 || bitrateIndex == 15 || bitrateIndex == 0 || rateIndex == 3) return false;
-  const int row = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
-  h->bitrate = kBitrates[row][bitrateIndex - 1];
-  h->rate = kRates[mpeg1 ? 1 : 0][rateIndex];
-  h->channels = (b4 >> 6) == 3 ? 1 : 2;
-  if (layer == 1) {
-    h->length = (12 * h->bitrate * 1000 / h->rate + padding) * 4;
-  } else {
-    const int factor = (layer == 3 && !mpeg1) ? 72 : 144;
-    h->length = factor * h->bitrate * 1000 / h->rate + padding;
-  }
-  return h->length >= 4;
-}
-
 // Scans from the current position for 0xFF and a byte with its top four bits set; reads the header's other
-// two bytes. 1 found (start and bytes out), 0 the stream ended first.
-int FindFrame(SoundDecoder* d, int32_t* start, uint8_t bytes[3]) {
-  uint8_t pair[2];
+// two bytes. 1 found (start and the header's four bytes out), 0 the stream ended first.
+int FindFrame(SoundDecoder* d, int32_t* start, uint8_t bytes[4]) {
   for (;;) {
-    if (ReadBytes(d, pair, 1) != 1) return 0;
-    if (pair[0] != 0xFF) continue;
-    if (ReadBytes(d, pair + 1, 1) != 1) return 0;
-    if ((pair[1] & 0xF0) != 0xF0) continue;
+    if (ReadBytes(d, bytes, 1) != 1) return 0;
+    if (bytes[0] != 0xFF) continue;
+    if (ReadBytes(d, bytes + 1, 1) != 1) return 0;
+    if ((bytes[1] & 0xF0) != 0xF0) continue;
     *start = Tell(d) - 2;
-    bytes[0] = pair[1];
-    return ReadBytes(d, bytes + 1, 2) == 2 ? 1 : 0;
+    return ReadBytes(d, bytes + 2, 2) == 2 ? 1 : 0;
   }
 }
 
@@ -252,31 +219,38 @@ int SetupMpegAudio(SoundDecoder* d) {
   // first header is broken, or that holds more broken headers than damage explains, is no MPEG audio.
   Seek(d, tagLength, 0);
   int32_t start = 0;
-  uint8_t bytes[3];
-  FrameHeader h;
+  uint8_t bytes[4];
+  media::MpegHeader h;
   int sound = 0, broken = 0;
   while (FindFrame(d, &start, bytes)) {
-    if (!DecodeFrameHeader(bytes[0], bytes[1], bytes[2], &h)) {
+    if (!media::ReadMpegHeader(bytes, sizeof bytes, &h)) {
       if (sound == 0) return -1;
       ++broken;
       if (Seek(d, static_cast<int64_t>(start) + 1, 0) != 0) break;
       continue;
     }
     ++sound;
-    const int64_t next = static_cast<int64_t>(start) + h.length;
+    const int64_t next = static_cast<int64_t>(start) + static_cast<int64_t>(h.length);
     if (next >= static_cast<int64_t>(size - tail) || Seek(d, next, 0) != 0) break;
   }
   if (broken > sound / kSoundHeadersPerBroken) return -1;
-  // Set-up from the first frame.
+  // Set-up from the first frame of the rate the stream settles on; frames of another rate before it are damage,
+  // which the codec skips, so the data still begins at the first frame.
   Seek(d, tagLength, 0);
-  if (!FindFrame(d, &start, bytes) || !DecodeFrameHeader(bytes[0], bytes[1], bytes[2], &h)) return -1;
-  if (static_cast<uint32_t>(start) >= size - tail) return -1;
+  if (!FindFrame(d, &start, bytes) || static_cast<uint32_t>(start) >= size - tail) return -1;
+  const int headLength = static_cast<int>(std::min<uint32_t>(size - tail - static_cast<uint32_t>(start),
+                                                             media::kMpegSettleBytes));
+  auto* head = static_cast<uint8_t*>(MemAlloc(headLength));
+  const bool settled = head && Seek(d, start, 0) == 0 &&
+                       media::ReadSettledMpegHeader(head, ReadBytes(d, head, static_cast<size_t>(headLength)), &h);
+  MemFree(head);
+  if (!settled) return -1;
   auto* format = static_cast<MPEGLAYER3WAVEFORMAT*>(MemAllocZeroed(sizeof(MPEGLAYER3WAVEFORMAT)));
   if (!format) return -1;
   format->wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
   format->wfx.nChannels = static_cast<WORD>(h.channels);
   format->wfx.nSamplesPerSec = static_cast<DWORD>(h.rate);
-  format->wfx.nAvgBytesPerSec = static_cast<DWORD>(h.bitrate * 1000 / 8);
+  format->wfx.nAvgBytesPerSec = h.bitrate / 8;
   format->wfx.nBlockAlign = 1;
   format->wfx.cbSize = 12;
   format->wID = MPEGLAYER3_ID_MPEG;

@@ -10,6 +10,7 @@
 
 #include "platform/media/acm_codecs.h"
 #include "platform/media/mixer.h"
+#include "platform/media/mpeg_frames.h"
 #include "platform/win32/mmreg.h"
 
 namespace media {
@@ -38,43 +39,6 @@ uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-// MPEG audio frame headers: enough to know a raw MPEG file and the rate and channels its codec must produce.
-struct MpegHeader {
-  uint32_t rate = 0;
-  int channels = 0;
-  int layer = 0;
-  size_t length = 0;  // bytes of the frame
-};
-
-bool ReadMpegHeader(const uint8_t* p, size_t available, MpegHeader* out) {
-  static constexpr uint16_t kBitrates[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-  static constexpr uint32_t kRates[3] = {44100, 48000, 32000};
-  if (available < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
-  int version = (p[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-  int layerBits = (p[1] >> 1) & 3;
-  int bitrateIndex = p[2] >> 4;
-  int rateIndex = (p[2] >> 2) & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
-  int layer = 4 - layerBits;
-  bool mpeg1 = version == 3;
-  uint32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
-  uint32_t bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrateIndex] * 1000u;
-  uint32_t padding = (p[2] >> 1) & 1;
-  out->length = layer == 1 ? (12 * bitrate / rate + padding) * 4
-                           : (layer == 3 && !mpeg1 ? 72 : 144) * bitrate / rate + padding;
-  out->rate = rate;
-  out->layer = layer;
-  out->channels = (p[3] >> 6) == 3 ? 1 : 2;
-  return out->length >= 4;
-}
-
 
 // A file read from its host path, closed with the reader.
 class File {
@@ -363,8 +327,9 @@ std::unique_ptr<MusicReader> OpenVorbis(std::unique_ptr<File> file) {
   return reader;
 }
 
-// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag): its first frame, confirmed by the
-// frame that follows it when the file holds one, sets up the MPEG codec.
+// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag): known by its first frame, confirmed by
+// the frame that follows it when the file holds one. The codec takes the rate the frames settle on, and skips
+// any frames of another rate before them as damage.
 std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
   const uint64_t size = file->Size();
   uint8_t tag[10];
@@ -374,7 +339,7 @@ std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
                      (tag[9] & 0x7Fu)) + ((tag[5] & 0x10) ? 10 : 0);
   }
   if (position >= size) return nullptr;
-  std::vector<uint8_t> start(static_cast<size_t>(std::min<uint64_t>(size - position, 8192)));
+  std::vector<uint8_t> start(static_cast<size_t>(std::min<uint64_t>(size - position, kMpegSettleBytes)));
   MpegHeader header, next;
   if (!file->ReadAt(position, start.data(), start.size()) ||
       !ReadMpegHeader(start.data(), start.size(), &header)) {
@@ -384,6 +349,7 @@ std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
       !ReadMpegHeader(start.data() + header.length, start.size() - header.length, &next)) {
     return nullptr;
   }
+  ReadSettledMpegHeader(start.data(), start.size(), &header);
   std::vector<uint8_t> format(sizeof(MPEGLAYER3WAVEFORMAT), 0);
   auto& mpeg = *reinterpret_cast<MPEGLAYER3WAVEFORMAT*>(format.data());
   mpeg.wfx.wFormatTag = header.layer == 3 ? WAVE_FORMAT_MPEGLAYER3 : WAVE_FORMAT_MPEG;
