@@ -162,6 +162,9 @@ TEST_F(LoadGraphTest, OversizedPicturesAndBombsAreRefusedAndTheProgramGoesOn) {
   const auto next = std::adjacent_find(scan + 2, progressive.end(), [](int a, int b) { return a == 0xFF && b != 0; });
   Bytes scans = progressive;
   for (int i = 10; i < 990; ++i) scans.insert(scans.begin() + (next - progressive.begin()), scan, next);
+  BmpFile fields(16132, 1030, 16, 3);  // narrow fields over 16.6 million pixels, all but 37 left black
+  fields.masks = {1, 2, 4};
+  fields.data = Pattern(74, 5);
   auto save = [this](const std::string& name, const Bytes& bytes) {
     std::ofstream(workDir() + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                                  static_cast<std::streamsize>(bytes.size()));
@@ -178,8 +181,10 @@ TEST_F(LoadGraphTest, OversizedPicturesAndBombsAreRefusedAndTheProgramGoesOn) {
   }
   EXPECT_EQ(CreateEmptyGraphDefault(16385, 1), -1);
   EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
-  save("pic.jpg", progressive);
-  EXPECT_GT(LoadGraphFileSimple("pic.jpg"), 0);
+  for (const auto& [name, bytes] : {std::pair{"pic.jpg", progressive}, std::pair{"fields.bmp", Build(fields)}}) {
+    save(name, bytes);
+    EXPECT_GT(LoadGraphFileSimple(name), 0) << name;
+  }
 }
 
 TEST_F(LoadGraphTest, ShiftJisNamesFindUtf8FilesAndRawBytesAsAFallBack) {
