@@ -153,11 +153,27 @@ TEST_F(LoadGraphTest, OversizedPicturesAndBombsAreRefusedAndTheProgramGoesOn) {
   BmpFile runs(16384, 16384, 8, 1);  // a run-length picture of 268 million pixels in a few bytes
   runs.palette = {0, 0xFFFFFF};
   runs.data = {255, 1, 255, 1, 0, 1};
-  const std::pair<const char*, Bytes> files[] = {
-      {"wide.png", WritePng(wide)}, {"bomb.png", WritePng(bomb)}, {"tall.jpg", tall}, {"runs.bmp", Build(runs)}};
-  for (const auto& [name, bytes] : files) {
+  // A largest progressive picture as an encoder writes it, and the same with its second scan repeated until the file
+  // holds 990 scans, each a walk over the picture's blocks.
+  const Bytes progressive = WriteJpeg(4096, 4096, 3, JCS_RGB, true, Bytes(size_t{3} << 24, 0x80));
+  const unsigned char sos[] = {0xFF, 0xDA};
+  const auto first = std::search(progressive.begin(), progressive.end(), sos, sos + 2);
+  const auto scan = std::search(first + 2, progressive.end(), sos, sos + 2);
+  const auto next = std::adjacent_find(scan + 2, progressive.end(), [](int a, int b) { return a == 0xFF && b != 0; });
+  Bytes scans = progressive;
+  for (int i = 10; i < 990; ++i) scans.insert(scans.begin() + (next - progressive.begin()), scan, next);
+  BmpFile fields(16132, 1030, 16, 3);  // narrow fields over 16.6 million pixels, all but 37 left black
+  fields.masks = {1, 2, 4};
+  fields.data = Pattern(74, 5);
+  auto save = [this](const std::string& name, const Bytes& bytes) {
     std::ofstream(workDir() + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                                  static_cast<std::streamsize>(bytes.size()));
+  };
+  const std::pair<const char*, Bytes> files[] = {{"wide.png", WritePng(wide)}, {"bomb.png", WritePng(bomb)},
+                                                 {"tall.jpg", tall},           {"runs.bmp", Build(runs)},
+                                                 {"scans.jpg", scans}};
+  for (const auto& [name, bytes] : files) {
+    save(name, bytes);
     EXPECT_EQ(LoadGraphFileSimple(name), -1) << name;
     EXPECT_TRUE(LogHas(std::string("右記のグラフィックファイルのロードに失敗しました：") + name + " ")) << name;
     int cells[2];
@@ -165,8 +181,10 @@ TEST_F(LoadGraphTest, OversizedPicturesAndBombsAreRefusedAndTheProgramGoesOn) {
   }
   EXPECT_EQ(CreateEmptyGraphDefault(16385, 1), -1);
   EXPECT_EQ(GetGraphicsManagerState().graphs.count, 0);
-  WriteBmp24(workDir() + "/pic.bmp", 2, 2, Pixels(2, 2));
-  EXPECT_GT(LoadGraphFileSimple("pic.bmp"), 0);
+  for (const auto& [name, bytes] : {std::pair{"pic.jpg", progressive}, std::pair{"fields.bmp", Build(fields)}}) {
+    save(name, bytes);
+    EXPECT_GT(LoadGraphFileSimple(name), 0) << name;
+  }
 }
 
 TEST_F(LoadGraphTest, ShiftJisNamesFindUtf8FilesAndRawBytesAsAFallBack) {

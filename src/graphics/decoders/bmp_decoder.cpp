@@ -121,21 +121,22 @@ void CopyOwnRows(const unsigned char* stored, const BmpInfo& b, unsigned char* o
   }
 }
 
-// One channel of a bit-field pixel: where its bits are, and how to bring them to 8 bits.
+// One channel of a bit-field pixel: where its top 8 bits (or fewer) are, and their 8-bit values, made once.
 struct ChannelField {
-  uint32_t mask = 0;
   int shift = 0;
-  int width = 0;
-  explicit ChannelField(uint32_t m) : mask(m) {
-    if (mask == 0) return;
-    while (!(mask & (1u << shift))) ++shift;
-    while (shift + width < 32 && (mask & (1u << (shift + width)))) ++width;
+  uint32_t mask = 0;  // the kept bits, shifted down
+  unsigned char widened[256] = {};
+  explicit ChannelField(uint32_t bits) {
+    if (bits == 0) return;
+    int low = 0, width = 0;
+    while (!(bits & (1u << low))) ++low;
+    while (low + width < 32 && (bits & (1u << (low + width)))) ++width;
+    const int kept = width < 8 ? width : 8;
+    shift = low + width - kept;
+    mask = (1u << kept) - 1;
+    for (uint32_t v = 0; v <= mask; ++v) widened[v] = static_cast<unsigned char>(WidenChannel(v, kept));
   }
-  uint32_t Get(uint32_t value) const {
-    if (width == 0) return 0;
-    uint32_t v = (value >> shift) & (width >= 32 ? 0xFFFFFFFFu : (1u << width) - 1);
-    return width >= 8 ? (v >> (width - 8)) & 0xFF : WidenChannel(v, width);
-  }
+  uint32_t Get(uint32_t value) const { return widened[(value >> shift) & mask]; }
 };
 
 void PutRgb(unsigned char* at, uint32_t rgb) {

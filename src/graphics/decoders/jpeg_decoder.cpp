@@ -18,6 +18,10 @@ namespace {
 constexpr int kSourceBufferSize = 4096;
 // Far more scans than any encoder writes; a hostile progressive file with endless scans stops here.
 constexpr int kMaxScans = 1000;
+// Each scan walks every block of its components, so a few bytes repeating a scan cost a pass over the picture each.
+// The blocks all scans walk together stop at 64 passes over a largest picture's full-size component, where encoders
+// write at most about 14 (the ten scans of a full-size colour picture).
+constexpr int64_t kMaxScanBlocks = int64_t{64} * (4096 / 8) * (4096 / 8);
 
 struct JpegSourceManager {
   jpeg_source_mgr pub;
@@ -32,11 +36,18 @@ struct JpegErrorManager {
   jmp_buf jump;
 };
 
+// The progress monitor with the scans' work so far: the blocks of each scan, counted as it starts.
+struct JpegScanWork {
+  jpeg_progress_mgr pub;
+  int countedScan;
+  int64_t blocks;
+};
+
 // What the decode holds; it lives outside the function that sets the jump, so an error jump loses none of it.
 struct JpegJob {
   jpeg_decompress_struct cinfo;
   JpegErrorManager error;
-  jpeg_progress_mgr progress;
+  JpegScanWork progress;
   StreamSourceData* source = nullptr;
   unsigned char* pixels = nullptr;
   GraphImage result{};
@@ -108,9 +119,15 @@ void JpegSilentEmit(j_common_ptr cinfo, int level) {
   if (level < 0) cinfo->err->num_warnings++;
 }
 
+// Runs before each row of input is taken, so a scan is refused before any of its blocks is walked.
 void JpegScanLimit(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
+  auto* work = reinterpret_cast<JpegScanWork*>(d->progress);
+  if (d->input_scan_number != work->countedScan) {
+    work->countedScan = d->input_scan_number;
+    work->blocks += int64_t{d->MCUs_per_row} * d->MCU_rows_in_scan * d->blocks_in_MCU;
+  }
+  if (d->input_scan_number > kMaxScans || work->blocks > kMaxScanBlocks) ERREXIT(cinfo, JERR_NOT_COMPILED);
 }
 
 // Reads the picture into job->pixels as grey or B G R rows; false on any failure.
@@ -118,8 +135,8 @@ bool RunJpeg(JpegJob* job) {
   j_decompress_ptr cinfo = &job->cinfo;
   if (setjmp(job->error.jump)) return false;
   jpeg_create_decompress(cinfo);
-  job->progress.progress_monitor = JpegScanLimit;
-  cinfo->progress = &job->progress;
+  job->progress.pub.progress_monitor = JpegScanLimit;
+  cinfo->progress = &job->progress.pub;
   ImageJpegSetupSource(cinfo, job->source);
   jpeg_read_header(cinfo, TRUE);
   // Only grey and colour pictures are taken; four-channel ones (CMYK, YCCK) are refused.

@@ -112,13 +112,26 @@ TEST(BmpDecoder, SixteenAndThirtyTwoBitPlainAndBitFields) {
   ASSERT_EQ(a.result, 0);
   EXPECT_EQ(AllArgb(a), (std::vector<uint32_t>{0xFFFFFFFF, 0xFF848484}));
 
-  BmpFile fields16(1, -1, 16, 3);
-  fields16.masks = {0xF800, 0x07E0, 0x001F};
-  fields16.data = {0xE0, 0x07, 0, 0};  // green 63
-  Decoded b;
-  RunDecoder(DecodeBmpPicture, Build(fields16), &b);
-  ASSERT_EQ(b.result, 0);
-  EXPECT_EQ(AllArgb(b), (std::vector<uint32_t>{0xFF00FF00}));
+  // Fields of every width from 1 to 16 at every place, over pixels i x 0x0101 whose every 8-bit window takes
+  // every value.
+  for (int width = 1; width <= 16; ++width) {
+    for (int shift = 0; width + shift <= 16; ++shift) {
+      BmpFile fields16(16, -16, 16, 3);
+      const uint32_t field = (1u << width) - 1, blue = (1u << (17 - width)) - 1;
+      fields16.masks = {field << shift, field << (16 - width - shift), blue};
+      std::vector<uint32_t> want;
+      for (uint32_t p = 0; p < 0x10000; p += 0x0101) {
+        Put16(&fields16.data, p);
+        want.push_back(0xFF000000u | ChannelTo8(p, fields16.masks[0], shift, width) << 16 |
+                       ChannelTo8(p, fields16.masks[1], 16 - width - shift, width) << 8 |
+                       ChannelTo8(p, blue, 0, 17 - width));
+      }
+      Decoded b;
+      RunDecoder(DecodeBmpPicture, Build(fields16), &b);
+      ASSERT_EQ(b.result, 0);
+      EXPECT_EQ(AllArgb(b), want) << width << " bits from bit " << shift;
+    }
+  }
 
   BmpFile plain32(1, 1, 32);
   plain32.data = {0x11, 0x22, 0x33, 0x80};  // the alpha byte is not kept

@@ -48,6 +48,17 @@ inline void RunDecoder(ImageDecoder decoder, const Bytes& bytes, Decoded* out, b
   EXPECT_EQ(0, std::memcmp(&image, &untouched, sizeof(image))) << "a refusing decoder wrote into the image";
 }
 
+// The channel of a pixel at mask, shift and width brought to 8 bits: wide ones keep their top 8 bits, narrow ones
+// repeat their bits.
+inline uint32_t ChannelTo8(uint32_t pixel, uint32_t mask, int shift, int width) {
+  if (width == 0) return 0;
+  uint32_t c = (pixel & mask) >> shift;
+  if (width >= 8) return c >> (width - 8);
+  uint32_t out = 0;
+  for (int i = 0; i < 8; ++i) out = (out << 1) | ((c >> (width - 1 - i % width)) & 1);
+  return out;
+}
+
 // 0xAARRGGBB of a pixel, read through the format (8-bit pictures through their palette, alpha 0xFF when the
 // format has none).
 inline uint32_t PixelArgb(const Decoded& d, int x, int y) {
@@ -56,14 +67,7 @@ inline uint32_t PixelArgb(const Decoded& d, int x, int y) {
   uint32_t v = 0;
   for (int i = 0; i < f.bytesPerPixel; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
   if (f.bitDepth == 8) return 0xFF000000u | f.palette[v];
-  auto channel = [&](uint32_t mask, int shift, int width) -> uint32_t {
-    if (width == 0) return 0;
-    uint32_t c = (v & mask) >> shift;
-    if (width >= 8) return c >> (width - 8);
-    uint32_t out = 0;
-    for (int i = 0; i < 8; ++i) out = (out << 1) | ((c >> (width - 1 - i % width)) & 1);
-    return out;
-  };
+  auto channel = [v](uint32_t mask, int shift, int width) { return ChannelTo8(v, mask, shift, width); };
   uint32_t a = f.alphaWidth ? channel(f.alphaMask, f.alphaShift, f.alphaWidth) : 0xFF;
   return (a << 24) | (channel(f.redMask, f.redShift, f.redWidth) << 16) |
          (channel(f.greenMask, f.greenShift, f.greenWidth) << 8) | channel(f.blueMask, f.blueShift, f.blueWidth);
