@@ -3,15 +3,11 @@
 #include "graphics/draw_state.h"
 #include "graphics/graphics_test_support.h"
 #include "graphics/software/backend_glue.h"
+#include "support/depth_case.h"
 
 namespace {
 
-struct PresentCase {
-  int bits;
-  bool rgb555;
-};
-
-class PresentTest : public GraphicsTest, public ::testing::WithParamInterface<PresentCase> {
+class PresentTest : public GraphicsTest, public ::testing::WithParamInterface<DepthCase> {
  protected:
   // The presented pixel at (x, y) of the client area.
   static uint32_t ClientPixel(const headless::CapturedFrame& frame, int x, int y) {
@@ -35,7 +31,7 @@ class PresentTest : public GraphicsTest, public ::testing::WithParamInterface<Pr
 };
 
 TEST_P(PresentTest, PresentedFrameEqualsWhatWasDrawnInTheClientRectangle) {
-  const PresentCase& c = GetParam();
+  const DepthCase& c = GetParam();
   ASSERT_EQ(Start(c.bits, c.rgb555), 0);
   ASSERT_EQ(SelectDrawTarget(-2), 0);
   EXPECT_EQ(ClearDrawTarget(), 0);
@@ -97,8 +93,9 @@ TEST_P(PresentTest, PresentedFrameEqualsWhatWasDrawnInTheClientRectangle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, PresentTest,
-                         ::testing::Values(PresentCase{8, false}, PresentCase{16, false}, PresentCase{16, true},
-                                           PresentCase{32, false}));
+                         ::testing::Values(DepthCase{8, false}, DepthCase{16, false}, DepthCase{16, true},
+                                           DepthCase{32, false}),
+                         ::testing::PrintToStringParamName());
 
 class DrawTargetTest : public GraphicsTest {};
 

@@ -8,21 +8,20 @@
 #include "graphics/screen_mode.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
+#include "support/depth_case.h"
 
 namespace {
 
 class ScreenModeTest : public GraphicsTest {};
 
-struct DepthCase {
-  int bits;
-  bool rgb555;
+struct MaskedDepth : DepthCase {
   uint32_t red, green, blue;
 };
 
-class ScreenDepthTest : public GraphicsTest, public ::testing::WithParamInterface<DepthCase> {};
+class ScreenDepthTest : public GraphicsTest, public ::testing::WithParamInterface<MaskedDepth> {};
 
 TEST_P(ScreenDepthTest, WindowModeComesUpAtTheDesktopDepth) {
-  const DepthCase& c = GetParam();
+  const MaskedDepth& c = GetParam();
   {
     ASSERT_EQ(Start(c.bits, c.rgb555), 0);
     DirectDrawLayerState& layer = GetDirectDrawLayerState();
@@ -85,10 +84,11 @@ TEST_P(ScreenDepthTest, WindowModeComesUpAtTheDesktopDepth) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ScreenDepthTest,
-                         ::testing::Values(DepthCase{32, false, 0x00FF0000, 0x0000FF00, 0x000000FF},
-                                           DepthCase{16, false, 0xF800, 0x07E0, 0x001F},
-                                           DepthCase{16, true, 0x7C00, 0x03E0, 0x001F},
-                                           DepthCase{8, false, 0, 0, 0}));
+                         ::testing::Values(MaskedDepth{{32, false}, 0x00FF0000, 0x0000FF00, 0x000000FF},
+                                           MaskedDepth{{16, false}, 0xF800, 0x07E0, 0x001F},
+                                           MaskedDepth{{16, true}, 0x7C00, 0x03E0, 0x001F},
+                                           MaskedDepth{{8, false}, 0, 0, 0}),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(ScreenModeTest, ShutdownReleasesEverythingAndLogsThePair) {
   ASSERT_EQ(Start(32), 0);

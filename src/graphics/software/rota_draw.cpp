@@ -98,15 +98,14 @@ void RotaComputeGeometry(int32_t x, int32_t y, double scale, double angle, uint3
 void RotaScanPixels(const RotaGeometry& g, const RotaNest& nest, const RotaBlendContext& c, RotaSurfaceView dst,
                     RotaSurfaceView bg, const RotaTexView& tex) {
   if (g.plan != RotaPlan::Scan) return;
-  RotaVisitTexNest(nest, [&]<class R>() {
-    constexpr int kB = R::kBytes;
-    int64_t count = static_cast<int64_t>(g.box.right) - g.box.left;
-    for (int64_t row = 0; row < static_cast<int64_t>(g.box.bottom) - g.box.top; ++row) {
-      int64_t y = g.box.top + row;
-      uint8_t* d = dst.bits + g.box.left * kB + y * dst.pitch;
-      const uint8_t* b = bg.bits + g.box.left * kB + y * bg.pitch;
-      RotaTexSpan<R>(c, d, b, count, tex, g.uTop + row * g.duRow, g.duPixel, g.vTop + row * g.dvRow, g.dvPixel,
-                     -kOne);
-    }
-  });
+  const RotaTexLoop loop = RotaTexLoopOf(nest);
+  if (loop.run == nullptr) return;
+  int64_t count = static_cast<int64_t>(g.box.right) - g.box.left;
+  for (int64_t row = 0; row < static_cast<int64_t>(g.box.bottom) - g.box.top; ++row) {
+    int64_t y = g.box.top + row;
+    uint8_t* d = dst.bits + g.box.left * loop.bytes + y * dst.pitch;
+    const uint8_t* b = bg.bits + g.box.left * loop.bytes + y * bg.pitch;
+    RotaTexSpan(loop, c, d, b, count, tex, g.uTop + row * g.duRow, g.duPixel, g.vTop + row * g.dvRow, g.dvPixel,
+                -kOne);
+  }
 }

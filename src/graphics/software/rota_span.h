@@ -1,7 +1,8 @@
 // One row of a textured span with fixed-point (18 fraction bits) texel stepping, shared by the rotated drawer
 // and the triangle rasteriser. Instead of testing every pixel's texel against the graph, each row works out the
 // run of pixels whose texel lies inside and runs the rule over that run alone: the same pixels, no test inside,
-// and no arithmetic that can wrap however far the steps reach.
+// and no arithmetic that can wrap however far the steps reach. The nests' loops are values the drawers pick once
+// per call: instantiated once, in one unit, rather than inlined into each drawer's walk (which built slowly).
 #pragma once
 #include <cstdint>
 
@@ -104,48 +105,38 @@ inline void Narrow(Wide a, int64_t d, Wide lo, Wide hi, Wide& n0, Wide& n1) {
 void RotaGatheredSpan(RotaLayout layout, bool key, const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg,
                       int64_t n, const RotaTexView& t, uint64_t u, int64_t du, uint64_t v, int64_t dv);
 
-// Runs rule R over the pixels 0 .. count-1 of a row whose texel position starts at (u, v) and steps by (du, dv);
+// A textured nest's pixel loop: the n pixels from dst and bg whose texel positions start at (u, v), lie inside the
+// graph and step by (du, dv).
+struct RotaTexLoop {
+  int bytes = 0;  // per pixel
+  void (*run)(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t n, const RotaTexView& t, uint64_t u,
+              int64_t du, uint64_t v, int64_t dv) = nullptr;
+};
+
+// A one-colour nest's loop: prepare makes the source term of a colour once, run meets it with n background pixels.
+struct RotaFillLoop {
+  int bytes = 0;  // per pixel
+  uint32_t (*prepare)(const RotaBlendContext& c, uint32_t colour) = nullptr;
+  void (*run)(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t n, uint32_t term) = nullptr;
+};
+
+// The loops of a nest, instantiated once for every drawer (rota_span.cpp); run is null when the nest draws nothing.
+RotaTexLoop RotaTexLoopOf(const RotaNest& nest);
+RotaFillLoop RotaFillLoopOf(const RotaNest& nest);
+
+// Runs the loop over the pixels 0 .. count-1 of a row whose texel position starts at (u, v) and steps by (du, dv);
 // a pixel is drawn when lo < u < width << 18 and lo < v < height << 18 (lo is -2^18 where the whole texel is
 // taken toward zero, -1 where it is taken by a shift).
-template <class R>
-inline void RotaTexSpan(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t count,
-                        const RotaTexView& t, rotaspan::Wide u, int64_t du, rotaspan::Wide v, int64_t dv,
-                        rotaspan::Wide lo) {
+inline void RotaTexSpan(const RotaTexLoop& loop, const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg,
+                        int64_t count, const RotaTexView& t, rotaspan::Wide u, int64_t du, rotaspan::Wide v,
+                        int64_t dv, rotaspan::Wide lo) {
   using rotaspan::Wide;
   Wide n0 = 0, n1 = count;
   rotaspan::Narrow(u, du, lo, static_cast<Wide>(t.width) << 18, n0, n1);
   rotaspan::Narrow(v, dv, lo, static_cast<Wide>(t.height) << 18, n0, n1);
   if (n0 >= n1) return;
-  constexpr int kB = R::kBytes;
-  int64_t first = static_cast<int64_t>(n0), n = static_cast<int64_t>(n1 - n0);
-  uint64_t uu = static_cast<uint64_t>(static_cast<int64_t>(u + n0 * du));
-  uint64_t vv = static_cast<uint64_t>(static_cast<int64_t>(v + n0 * dv));
-  dst += first * kB;
-  bg += first * kB;
-  if constexpr (requires { R::kGathered; }) {
-    RotaGatheredSpan(R::kLayout, R::kKey, c, dst, bg, n, t, uu, du, vv, dv);
-    return;
-  }
-  for (; n > 0; --n) {
-    int64_t su = static_cast<int64_t>(uu), sv = static_cast<int64_t>(vv);
-    int64_t iu = su < 0 ? 0 : su >> 18, iv = sv < 0 ? 0 : sv >> 18;
-    const uint8_t* ap = nullptr;
-    if constexpr (R::kPlane) ap = t.plane + iu + iv * t.planePitch;
-    R::Px(c, dst, bg, t.bits + iu * kB + iv * t.pitch, ap);
-    uu += static_cast<uint64_t>(du);
-    vv += static_cast<uint64_t>(dv);
-    dst += kB;
-    bg += kB;
-  }
-}
-
-// Runs one-colour rule R over count pixels.
-template <class R>
-inline void RotaFillSpan(const RotaBlendContext& c, uint8_t* dst, const uint8_t* bg, int64_t count, uint32_t t) {
-  constexpr int kB = R::kBytes;
-  for (; count > 0; --count) {
-    R::Px(c, dst, bg, t);
-    dst += kB;
-    bg += kB;
-  }
+  int64_t first = static_cast<int64_t>(n0);
+  loop.run(c, dst + first * loop.bytes, bg + first * loop.bytes, static_cast<int64_t>(n1 - n0), t,
+           static_cast<uint64_t>(static_cast<int64_t>(u + n0 * du)), du,
+           static_cast<uint64_t>(static_cast<int64_t>(v + n0 * dv)), dv);
 }

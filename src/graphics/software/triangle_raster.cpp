@@ -140,22 +140,20 @@ int RotaRasterTriangle(const TriangleVertex* v, const RotaTexView* tex, const Ro
   };
 
   if (tex) {
-    RotaVisitTexNest(nest, [&]<class R>() {
-      constexpr int kB = R::kBytes;
-      walk([&](int64_t x, int64_t y, int64_t n) {
-        rotaspan::Wide u = static_cast<rotaspan::Wide>(x - x0) * dUdx + static_cast<rotaspan::Wide>(y - y0) * dUdy + U[a0];
-        rotaspan::Wide w = static_cast<rotaspan::Wide>(x - x0) * dVdx + static_cast<rotaspan::Wide>(y - y0) * dVdy + V[a0];
-        RotaTexSpan<R>(c, dst.bits + x * kB + y * dst.pitch, bg.bits + x * kB + y * bg.pitch, n, *tex, u, dUdx, w,
-                       dVdx, -1);
-      });
+    const RotaTexLoop loop = RotaTexLoopOf(nest);
+    if (loop.run == nullptr) return 0;
+    walk([&](int64_t x, int64_t y, int64_t n) {
+      rotaspan::Wide u = static_cast<rotaspan::Wide>(x - x0) * dUdx + static_cast<rotaspan::Wide>(y - y0) * dUdy + U[a0];
+      rotaspan::Wide w = static_cast<rotaspan::Wide>(x - x0) * dVdx + static_cast<rotaspan::Wide>(y - y0) * dVdy + V[a0];
+      RotaTexSpan(loop, c, dst.bits + x * loop.bytes + y * dst.pitch, bg.bits + x * loop.bytes + y * bg.pitch, n,
+                  *tex, u, dUdx, w, dVdx, -1);
     });
   } else {
-    RotaVisitFillNest(nest, [&]<class R>() {
-      constexpr int kB = R::kBytes;
-      uint32_t t = R::Prepare(c, colour);
-      walk([&](int64_t x, int64_t y, int64_t n) {
-        RotaFillSpan<R>(c, dst.bits + x * kB + y * dst.pitch, bg.bits + x * kB + y * bg.pitch, n, t);
-      });
+    const RotaFillLoop loop = RotaFillLoopOf(nest);
+    if (loop.run == nullptr) return 0;
+    const uint32_t t = loop.prepare(c, colour);
+    walk([&](int64_t x, int64_t y, int64_t n) {
+      loop.run(c, dst.bits + x * loop.bytes + y * dst.pitch, bg.bits + x * loop.bytes + y * bg.pitch, n, t);
     });
   }
   return 0;

@@ -11,13 +11,9 @@
 #include "graphics/software/graph_draw.h"
 #include "graphics/software/rota_draw.h"
 #include "rota_reference.h"
+#include "support/depth_case.h"
 
 namespace {
-
-struct DepthCase {
-  int bits;
-  bool rgb555;
-};
 
 class RotaGraphTest : public GraphicsTest, public ::testing::WithParamInterface<DepthCase> {
  protected:
@@ -185,9 +181,7 @@ TEST_P(RotaGraphTest, FailedLocksEndTheProcessWithTheirTexts) {
 INSTANTIATE_TEST_SUITE_P(Depths, RotaGraphTest,
                          ::testing::Values(DepthCase{8, false}, DepthCase{16, false}, DepthCase{16, true},
                                            DepthCase{32, false}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.bits) + (info.param.rgb555 ? "rgb555" : "");
-                         });
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "ddraw_test_host.h"
 #include "platform/win32/gdi.h"
+#include "support/depth_case.h"
 
 namespace {
 
@@ -496,12 +497,7 @@ TEST_F(SurfaceTest, PalettesHoldEntriesAndCounts) {
 
 // Window mode: the back surface is copied into the window's client rectangle on the desktop-sized primary,
 // and the frame the host shows is exactly what was drawn.
-struct PresentCase {
-  int bits;
-  bool rgb555;
-};
-
-class PresentTest : public SurfaceTest, public ::testing::WithParamInterface<PresentCase> {};
+class PresentTest : public SurfaceTest, public ::testing::WithParamInterface<DepthCase> {};
 
 TEST_P(PresentTest, WindowCopyLandsInTheClientRectangle) {
   Desktop(400, 300, GetParam().bits, GetParam().rgb555);
@@ -576,11 +572,9 @@ TEST_P(PresentTest, WindowCopyLandsInTheClientRectangle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, PresentTest,
-                         ::testing::Values(PresentCase{8, false}, PresentCase{16, false}, PresentCase{16, true},
-                                           PresentCase{32, false}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.bits) + (info.param.rgb555 ? "_555" : "");
-                         });
+                         ::testing::Values(DepthCase{8, false}, DepthCase{16, false}, DepthCase{16, true},
+                                           DepthCase{32, false}),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 

@@ -78,6 +78,10 @@ struct SourceCase {
   bool topDown;
   bool fields;
 };
+// Printed as the case's name, so a failure says which format it was.
+std::ostream& operator<<(std::ostream& os, const SourceCase& c) {
+  return os << c.bits << (c.topDown ? "_topdown" : "_bottomup") << (c.fields ? "_fields" : "");
+}
 
 class SetDIBitsTest : public ::testing::TestWithParam<SourceCase> {};
 
@@ -104,10 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, SetDIBitsTest,
                                            SourceCase{16, false, false}, SourceCase{16, true, true},
                                            SourceCase{24, false, false}, SourceCase{24, true, false},
                                            SourceCase{32, false, false}, SourceCase{32, true, true}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.bits) + (info.param.topDown ? "_topdown" : "_bottomup") +
-                                  (info.param.fields ? "_fields" : "");
-                         });
+                         ::testing::PrintToStringParamName());
 
 TEST(SetDIBitsToDevice, PartialScanLinesCountFromTheBottom) {
   Encoded e = Encode(24, false, false);
