@@ -40,7 +40,7 @@ inline bool EncodeVorbis(int channels, long rate, int frames, Signal signal, std
   ogg_packet h[3];
   vorbis_analysis_headerout(&dsp, &comment, &h[0], &h[1], &h[2]);
   for (const ogg_packet& p : h) keep(p, headers);
-  for (int done = 0; done <= frames; done += 1024) {
+  for (int done = 0;; done += 1024) {
     const int n = std::min(1024, frames - done);
     if (n > 0) {
       float** buffer = vorbis_analysis_buffer(&dsp, n);

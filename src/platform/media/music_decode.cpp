@@ -5,6 +5,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,10 @@ class MusicReader {
 namespace {
 
 constexpr size_t kWindowFrames = 4096;
+// The decoder's window, at the file's rate: a looped file this short is held whole after its first pass and
+// repeated from memory, since reopening it for every pass (a tiny sound behind a huge header, or followed by
+// megabytes of damage) could cost far more than the pass lasts.
+constexpr size_t kHeldFrames = 1 << 15;
 constexpr size_t kCodecBytes = 1 << 16;
 // Real files hold a handful of chunks before their sound; a walk through more is refused.
 constexpr int kMostWaveChunks = 4096;
@@ -50,7 +55,11 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   bool IsOpen() const { return file_ != nullptr; }
-  size_t Read(void* out, size_t bytes) { return std::fread(out, 1, bytes, file_); }
+  // Nothing once the decoder is abandoned: the work one pass can hold (a huge header, a search through damage)
+  // then stops at the next read.
+  size_t Read(void* out, size_t bytes) {
+    return abandoned && abandoned->load(std::memory_order_relaxed) ? 0 : std::fread(out, 1, bytes, file_);
+  }
   // Whether a read failed (rather than met the end); a seek clears it.
   bool ReadFailed() { return std::ferror(file_) != 0; }
   bool SeekTo(uint64_t offset) {
@@ -66,7 +75,7 @@ class File {
   }
   // Reads exactly `bytes` at an offset.
   bool ReadAt(uint64_t offset, void* out, size_t bytes) { return SeekTo(offset) && Read(out, bytes) == bytes; }
-  FILE* handle() { return file_; }
+  const std::atomic<bool>* abandoned = nullptr;  // the decoder's flag
 
  private:
   FILE* file_;
@@ -197,7 +206,7 @@ class CodecReader final : public MusicReader {
 };
 
 size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
-  return std::fread(buffer, size, count, static_cast<FILE*>(file));
+  return size == 0 ? 0 : static_cast<File*>(file)->Read(buffer, size * count) / size;
 }
 
 // Ogg Vorbis; more than two channels keep the front left and right. A chained stream of another layout or rate
@@ -213,7 +222,7 @@ class VorbisReader final : public MusicReader {
   bool Start() {
     Close();
     const ov_callbacks callbacks{ReadFile, nullptr, nullptr, nullptr};
-    if (!file_->SeekTo(0) || ov_open_callbacks(file_->handle(), &vorbis_, nullptr, 0, callbacks) != 0) return false;
+    if (!file_->SeekTo(0) || ov_open_callbacks(file_.get(), &vorbis_, nullptr, 0, callbacks) != 0) return false;
     open_ = true;
     const vorbis_info* info = ov_info(&vorbis_, -1);
     if (!info || info->channels < 1 || info->rate <= 0 || info->rate > long{kHighestMusicRate}) return false;
@@ -371,9 +380,11 @@ MusicOpenResult MusicDecoder::Open(const std::string& path, std::unique_ptr<Musi
   for (auto open : {OpenWave, OpenVorbis, OpenMpeg}) {
     auto file = std::make_unique<File>(path);
     if (!file->IsOpen()) return MusicOpenResult::kMissing;
+    File& source = *file;  // kept by the reader
     std::unique_ptr<MusicReader> reader = open(std::move(file));
     if (!reader) continue;
     std::unique_ptr<MusicDecoder> decoder(new MusicDecoder(std::move(reader)));
+    source.abandoned = &decoder->abandoned_;
     decoder->held_ = decoder->reader_->Read(decoder->window_.data(), kWindowFrames);
     if (decoder->held_ == 0) continue;  // damaged before its first sound
     *out = std::move(decoder);
@@ -383,27 +394,24 @@ MusicOpenResult MusicDecoder::Open(const std::string& path, std::unique_ptr<Musi
 }
 
 MusicDecoder::MusicDecoder(std::unique_ptr<MusicReader> reader)
-    : reader_(std::move(reader)), rate_(reader_->rate), window_(kWindowFrames * 2) {}
+    : reader_(std::move(reader)), rate_(reader_->rate), window_(kHeldFrames * 2) {}
 
 MusicDecoder::~MusicDecoder() = default;
 
 void MusicDecoder::Fill(uint64_t first) {
-  auto dropBefore = [this, first] {
-    if (first <= base_) return;
-    const size_t drop = static_cast<size_t>(std::min<uint64_t>(first - base_, held_));
-    std::memmove(window_.data(), window_.data() + 2 * drop, (held_ - drop) * 2 * sizeof(int16_t));
-    base_ += drop;
-    held_ -= drop;
-  };
-  dropBefore();
-  while (held_ < kWindowFrames && !ended_) {
-    const size_t got = reader_->Read(window_.data() + 2 * held_, kWindowFrames - held_);
+  while (!ended_ && first + 1 >= base_ + held_) {
+    if (held_ == kHeldFrames) {
+      const size_t drop = static_cast<size_t>(std::min<uint64_t>(first - base_, held_));
+      std::memmove(window_.data(), window_.data() + 2 * drop, (held_ - drop) * 2 * sizeof(int16_t));
+      base_ += drop;
+      held_ -= drop;
+    }
+    const size_t got = reader_->Read(window_.data() + 2 * held_, kHeldFrames - held_);
     if (got == 0) {
       ended_ = true;
       failed_ = reader_->failed;
     }
     held_ += got;
-    dropBefore();
   }
 }
 
@@ -435,8 +443,10 @@ size_t MusicDecoder::Read(int16_t* out, size_t frames) {
 }
 
 void MusicDecoder::Rewind() {
+  position_ = 0;
+  if (base_ == 0 && ended_ && !failed_) return;  // the window holds every frame of the file
   reader_->Rewind();
-  base_ = position_ = 0;
+  base_ = 0;
   held_ = 0;
   ended_ = failed_ = reader_->failed;
 }

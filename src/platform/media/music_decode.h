@@ -2,6 +2,7 @@
 // manager decodes), Ogg Vorbis and raw MPEG audio, recognised by content, read from the file a block at a time
 // and resampled to the mixer's format. A decoder holds a few blocks, however long the music.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,7 @@ class MusicDecoder {
 
   // Decodes up to `frames` interleaved 16-bit stereo frames at the mix rate into out; fewer only at the end.
   size_t Read(int16_t* out, size_t frames);
-  // Back to the first frame.
+  // Back to the first frame: a file short enough to be held whole once read through is played again from memory.
   void Rewind();
   // To a frame at the mix rate, counted from the start (past the end: the end).
   void Seek(uint64_t frame);
@@ -36,10 +37,14 @@ class MusicDecoder {
   // Whether the sound stopped short of its end because the file is damaged past what the reader can skip, or a
   // rewind or seek could not be done: what is left cannot be played, and the music ends there.
   bool Failed() const { return failed_; }
+  // From any thread: every later read of the file meets its end at once, so whoever decodes stops promptly.
+  void Abandon() { abandoned_.store(true, std::memory_order_relaxed); }
+  bool Abandoned() const { return abandoned_.load(std::memory_order_relaxed); }
 
  private:
   explicit MusicDecoder(std::unique_ptr<MusicReader> reader);
-  // Reads the file's frames until the window holds frame `first` and the one after it, dropping those before it.
+  // Reads the file's frames until the window holds frame `first` and the one after it, dropping those before it
+  // only when the window is full.
   void Fill(uint64_t first);
 
   std::unique_ptr<MusicReader> reader_;
@@ -50,6 +55,7 @@ class MusicDecoder {
   bool ended_ = false;    // the file has no frames after the window's
   bool failed_ = false;   // ended on damage, not at the file's end
   uint64_t position_ = 0;  // the next frame at the mix rate
+  std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace media
