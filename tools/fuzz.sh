@@ -28,13 +28,17 @@ printf 'leak:libvorbisfile.so.3\n' >"$dir/vorbisfile.supp"
 
 # Runs one target; its log is build-fuzz/fuzz-<name>.log. Inputs that once crashed, hung or ran out of memory are
 # kept in tests/fuzz/regressions/<name> and replayed first.
+# Each target bounds its own work, so that no input costs much more than a second of processor time. libFuzzer's
+# times are by the wall clock: the time-out of one input only catches a hang, which never ends, so it leaves all the
+# room a machine whose cores are busy with other work needs; FUZZ_SECONDS is looked at between inputs, so a slow
+# input makes a run a little longer and a hang as long as that time-out.
 fuzz_one() {
   local name=$1 log="$dir/fuzz-$1.log" leaks="" found=()
   case "$name" in sound_* | music_*) leaks="suppressions=$dir/vorbisfile.supp" ;; esac
   mkdir -p "$dir/corpus/$name"
   [ -d "$root/tests/fuzz/regressions/$name" ] && found=("$root/tests/fuzz/regressions/$name")
   if ! ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}" LSAN_OPTIONS="$leaks" "$dir/tests/fuzz/fuzz_$name" \
-      "$dir/corpus/$name" "$dir/seeds/$name" "${found[@]}" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
+      "$dir/corpus/$name" "$dir/seeds/$name" "${found[@]}" -max_total_time="$seconds" -timeout=300 -rss_limit_mb=2560 \
       -malloc_limit_mb=256 -artifact_prefix="$dir/$name-" -print_final_stats=1 >"$log" 2>&1; then
     return 1
   fi

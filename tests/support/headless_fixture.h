@@ -27,9 +27,14 @@ class HeadlessTest : public ::testing::Test {
   ScratchDirectory* scratch_ = nullptr;
 };
 
+// How long a test waits, by the real clock, for what another thread, a device or another program should soon do,
+// before it takes that for a hang. A hang never ends, so this is far more than any machine needs: one whose cores
+// are all busy with other work, under a sanitizer, runs a test many times slower than an idle one.
+constexpr int kHangSeconds = 120;
+
 // Around calls that once never returned: while it lives, a hang ends the program, failing the test that runs, rather
 // than blocking the suite until its time limit.
 struct Watchdog {
-  Watchdog() { alarm(60); }
+  Watchdog() { alarm(kHangSeconds); }
   ~Watchdog() { alarm(0); }
 };

@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "support/headless_fixture.h"
+
 namespace {
 
 Display* X(void* connection) { return static_cast<Display*>(connection); }
@@ -58,7 +60,7 @@ VirtualDisplay::VirtualDisplay() {
   }
   close(numbers[1]);
   std::string number;
-  for (int waits = 0; server_ > 0 && waits < 200; ++waits) {  // twenty seconds at most
+  for (int waits = 0; server_ > 0 && waits < kHangSeconds * 10; ++waits) {  // tenths of a second
     pollfd p{numbers[0], POLLIN, 0};
     if (poll(&p, 1, 100) <= 0) continue;
     char c = 0;

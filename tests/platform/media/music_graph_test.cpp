@@ -69,10 +69,10 @@ class MusicGraphThreadTest : public HeadlessTest {
     ASSERT_NE(window, nullptr);
   }
   // Pumps as a program does, counting the notices, and moves the cursor (which making a message reads) between
-  // looks, until `done` holds; false after half a minute.
+  // looks, until `done` holds; false when it takes so long that it is a hang.
   template <class Condition>
   bool PumpUntil(Condition done) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(kHangSeconds);
     for (int i = 0; std::chrono::steady_clock::now() < limit; ++i) {
       for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&m)) {
         if (m.message == kNotify) ++notices[m.lParam];

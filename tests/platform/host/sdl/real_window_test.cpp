@@ -50,8 +50,8 @@ double Seconds() {
 
 // This test program run again as a program on the library (SecondProgram, below) on a display of the test's
 // choosing, its stdout and stderr read back. `mode` "start": it starts the library and ends; "run": it runs a
-// frame loop until the pump answers -1, then says "closed". A child that has not ended twenty seconds after it
-// was asked to is taken to hang and killed.
+// frame loop until the pump answers -1, then says "closed". A child that has not ended kHangSeconds after it was
+// asked to is taken to hang and killed.
 class ChildProgram {
  public:
   ChildProgram(const std::string& displayName, const std::string& mode) {
@@ -94,7 +94,7 @@ class ChildProgram {
 
   // Reads until the output holds the text: false when the child ended, or hung, first.
   bool Said(const std::string& text) {
-    const double end = Seconds() + 20;
+    const double end = Seconds() + kHangSeconds;
     while (output_.find(text) == std::string::npos) {
       if (!ReadSome(end)) return false;
     }
@@ -103,7 +103,7 @@ class ChildProgram {
   void Signal(int number) const { kill(child_, number); }
   // The exit status once the child ends; -1 when a signal ended it or it hung.
   int Ended() {
-    const double end = Seconds() + 20;
+    const double end = Seconds() + kHangSeconds;
     while (ReadSome(end)) {
     }
     if (out_ >= 0) {
@@ -181,9 +181,10 @@ class RealWindowTest : public ::testing::Test {
     scratch.reset();
   }
 
-  // Pumps until done answers true; false after five seconds (the X server answers in milliseconds).
+  // Pumps until done answers true (the X server answers in milliseconds); false when that takes so long that it is
+  // a hang.
   static bool Until(const std::function<void()>& pump, const std::function<bool()>& done) {
-    const double end = Seconds() + 5;
+    const double end = Seconds() + kHangSeconds;
     while (Seconds() < end) {
       pump();
       if (done()) return true;
