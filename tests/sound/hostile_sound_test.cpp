@@ -88,7 +88,8 @@ TEST_F(HostileSoundTest, AnMp3EndsWhereItsFramesChangeRate) {
 }
 
 // An A-law or µ-law block is whole frames of a byte a channel: a stereo format of one-byte blocks is refused at
-// once, by the sounds and the music (its decoding once waited for ever on such a block). An MPEG format's bytes a
+// once, by the sounds and the music. A conversion that takes and gives nothing (here failing after two steps of an
+// eighth of a second) ends the sound there rather than being asked the same for ever. An MPEG format's bytes a
 // second size its buffers, a claim below the lowest bit rate (8 kbit/s) as that: a 65-byte file once asked 810 MB.
 TEST_F(HostileSoundTest, CodecFormatsThatCannotHoldAreRefusedOrSizedWithinBounds) {
   const Watchdog watchdog;
@@ -101,6 +102,15 @@ TEST_F(HostileSoundTest, CodecFormatsThatCannotHoldAreRefusedOrSizedWithinBounds
   EXPECT_EQ(LoadSoundFromFile("halves.wav"), -1);
   std::unique_ptr<media::MusicDecoder> music;
   EXPECT_EQ(media::MusicDecoder::Open(workDir() + "/halves.wav", &music), media::MusicOpenResult::kUnsupported);
+  chunks.clear();
+  PutChunk(chunks, "fmt ", FmtBody(7, 1, 8000, 8));
+  PutChunk(chunks, "data", std::vector<uint8_t>(8000, 0x55));  // a second
+  WriteBytes("cut.wav", Riff(chunks));
+  headless::FailCall("acmStreamConvert", -1, 2);
+  const int cut = LoadSoundFromFile("cut.wav");
+  headless::ClearFailures();
+  ASSERT_NE(cut, -1);
+  EXPECT_EQ(FindSoundEntry(cut)->pcmSize, 2u * 1000 * 2);
 
   for (const auto& [perSecond, sizeOf1000] : {std::pair<DWORD, DWORD>{2, 88200}, {16000, 5512}}) {
     WAVEFORMATEX source{0x55, 1, 44100, perSecond, 1, 0, 0}, pcm{WAVE_FORMAT_PCM, 0, 0, 0, 0, 0, 0};

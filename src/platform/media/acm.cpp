@@ -106,6 +106,10 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD flag
   if (!stream) return MMSYSERR_INVALHANDLE;
   if (!header) return MMSYSERR_INVALPARAM;
   if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
+  if (host::ShouldFail("acmStreamConvert")) {
+    header->cbSrcLengthUsed = header->cbDstLengthUsed = 0;
+    return ACMERR_NOTPOSSIBLE;
+  }
   size_t used = 0;
   const size_t written = stream->codec->Convert(header->pbSrc, header->cbSrcLength, &used, header->pbDst,
                                                 header->cbDstLength, (flags & ACM_STREAMCONVERTF_BLOCKALIGN) == 0);

@@ -1,6 +1,8 @@
 // The audio compression manager on the substitute: format suggestion and conversion streams from compressed
 // wave formats to 16-bit PCM. MPEG audio (layers I to III) decodes through libmpg123; MS ADPCM, IMA ADPCM,
 // A-law and µ-law through decoders of our own. A format no codec takes is refused with ACMERR_NOTPOSSIBLE.
+// Named failures (host::ShouldFail): "acmFormatSuggest", "acmStreamOpen", "acmStreamPrepareHeader" and
+// "acmStreamConvert", which then takes and gives nothing.
 #pragma once
 #include "platform/win32/mmreg.h"
 #include "platform/win32/winmm.h"

@@ -8,6 +8,7 @@
 #include "platform/host/idle.h"
 #include "platform/host/platform.h"
 #include "platform/host/platform_state.h"
+#include "platform/media/mci.h"
 #include "platform/win32/com.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/keyboard.h"
@@ -15,6 +16,7 @@
 #include "platform/win32/user.h"
 #include "platform/win32/winmm.h"
 #include "support/headless_fixture.h"
+#include "support/midi_writers.h"
 
 namespace {
 
@@ -322,6 +324,18 @@ TEST_F(IdleTest, ASoundsEndEndsAWait) {
   DWORD status = 1;
   buffer->GetStatus(&status);
   EXPECT_EQ(status, 0u);
+  // So does a song's end told to the window, posted by the wait: a quarter note at 120 beats a minute.
+  testing_support::WriteBytes("tiny.sf2", testing_support::TinySoundFont());
+  headless::SetSoundFont("tiny.sf2");
+  testing_support::WriteBytes("quarter.mid", testing_support::MidiFile(0, 96, {testing_support::Track().End(96)}));
+  MCI_OPEN_PARMSA open{0, 0, "sequencer", "quarter.mid", nullptr};
+  ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)), 0u);
+  MCI_PLAY_PARMS play{reinterpret_cast<DWORD_PTR>(window), 0, 0};
+  const uint64_t played = headless::Nanoseconds();
+  ASSERT_EQ(mciSendCommandA(open.wDeviceID, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play)), 0u);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+  EXPECT_EQ((headless::Nanoseconds() - played) / kMs, 500u);
+  mciSendCommandA(open.wDeviceID, MCI_CLOSE, 0, 0);
   // A loop that only pumps sees the end too: taking the host's events reads the clock as any reader does.
   headless::SetReadStepMicroseconds(100);
   buffer->Play(0, 0, 0);

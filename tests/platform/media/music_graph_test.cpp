@@ -16,6 +16,7 @@
 #include "platform/media/dshow.h"
 #include "platform/media/mci.h"
 #include "platform/media/mixer.h"
+#include "platform/win32/kernel.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/user.h"
 #include "support/headless_fixture.h"
@@ -68,8 +69,9 @@ class MusicGraphThreadTest : public HeadlessTest {
     window = CreateWindowExA(0, "GraphThread", "t", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
   }
-  // Pumps as a program does, counting the notices, and moves the cursor (which making a message reads) between
-  // looks, until `done` holds; false when it takes so long that it is a hang.
+  // Pumps as a program does while active, counting the notices: it only looks at its queue, and moves the cursor
+  // (which making a message reads) and sleeps between looks, until `done` holds; false when it takes so long that it
+  // is a hang.
   template <class Condition>
   bool PumpUntil(Condition done) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(kHangSeconds);
@@ -80,7 +82,7 @@ class MusicGraphThreadTest : public HeadlessTest {
       }
       if (done()) return true;
       SetCursorPos(i % 640, i % 480);
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      Sleep(10);
     }
     return false;
   }
@@ -94,7 +96,8 @@ class MusicGraphThreadTest : public HeadlessTest {
 
 }  // namespace
 
-// Ends are told through the pump, once: a song's, found as the device's thread mixes, and a graph's. A loop switched
+// Ends are told through the pump, once: a song's, found as the device's thread mixes, and a graph's; one told to a
+// window that is gone is dropped and holds back none after it. A loop switched
 // on while the decoding thread seeks near the end of a long file and decodes past it is kept (the graph is stopped
 // meanwhile, so no end can come first); switched off, the graph ends. Short files looped as the library loops them
 // never end; graphs released while they play stop their threads.
@@ -114,13 +117,19 @@ TEST_F(MusicGraphThreadTest, ALoopSwitchedOnWhileTheThreadDecodesIsKept) {
     tail.control->Stop();
     tail.seeking->SetLooping(FALSE);
     tail.seeking->SetPositions(&nearEnd, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);  // the thread takes the seek meanwhile
+    Sleep(1);  // the thread takes the seek meanwhile
     tail.seeking->SetLooping(TRUE);
     tail.control->Run();
     ASSERT_TRUE(PumpFrames(3072));
     EXPECT_EQ(tail.Event(), 0) << i;
   }
   tail.seeking->SetLooping(FALSE);
+  HWND gone = CreateWindowExA(0, "GraphThread", "g", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  tail.events->SetNotifyWindow(reinterpret_cast<OAHWND>(gone), kNotify, 2);
+  DestroyWindow(gone);
+  tail.seeking->SetPositions(&nearEnd, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+  ASSERT_TRUE(PumpUntil([&] { return tail.Event() == EC_COMPLETE; }));
+  tail.events->SetNotifyWindow(reinterpret_cast<OAHWND>(window), kNotify, 2);
   tail.seeking->SetPositions(&nearEnd, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   ASSERT_TRUE(PumpUntil([&] { return notices[0] && notices[2]; }));
   EXPECT_EQ(tail.Event(), EC_COMPLETE);

@@ -82,6 +82,7 @@ TEST(SmfTest, DamagedAndHostileFilesAreRefused) {
       {"division 0", [&] { Bytes b = withByte(12, 0); b[13] = 0; return b; }()},
       {"running status without status", MidiFile(0, 96, {orphan})},
       {"five-byte quantity", MidiFile(0, 96, {longQuantity})},
+      {"system common message", MidiFile(0, 96, {Track().Event(0, {0xF1, 0}).End(0)})},
       {"RMID data chunk past its end", [&] { Bytes b = testing_support::RmidFile(good); b[16] = 0xF0; return b; }()},
   };
   for (const auto& [name, bytes] : cases) {

@@ -91,6 +91,9 @@ TEST_F(KernelTest, CurrentDirectoryTakesBackslashesAndReportsNeededSize) {
   char tiny[4] = "xyz";
   EXPECT_EQ(GetCurrentDirectoryA(sizeof(tiny), tiny), workDir().size() + 1);
   EXPECT_STREQ(tiny, "xyz");
+  std::string exact(workDir().size() + 2, '#');  // room for the path and its terminator, and a byte that stays
+  EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(exact.size() - 1), exact.data()), workDir().size());
+  EXPECT_EQ(exact.back(), '#');
   ASSERT_TRUE(SetCurrentDirectoryA("a\\b"));
   GetCurrentDirectoryA(sizeof(buffer), buffer);
   EXPECT_EQ(std::string(buffer), workDir() + "/a/b");

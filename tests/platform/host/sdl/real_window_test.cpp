@@ -626,6 +626,13 @@ TEST_F(PlatformWindowTest, AShapedWindowShowsItsRegion) {
   const VirtualDisplay::Box place = display->Place(xWindow);
   EXPECT_EQ(place.x, client.x);
   EXPECT_EQ(place.y, client.y);
+  // A region that moves a rectangle's left edge alone reshapes the window too.
+  region = CreateRectRgn(dx + 30, dy + 20, dx + 110, dy + 70);
+  second = CreateRectRgn(dx + 200, dy + 300, dx + 260, dy + 310);
+  CombineRgn(region, region, second, RGN_OR);
+  SetWindowRgn(window, region, TRUE);
+  DeleteObject(region), DeleteObject(second);
+  EXPECT_TRUE(Until(pump, [&] { return (shape = display->Shape(xWindow)).size() > 1 && shape.front().x == 30; }));
 }
 
 }  // namespace
