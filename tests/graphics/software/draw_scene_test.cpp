@@ -86,6 +86,6 @@ TEST_P(DrawSceneTest, PresentedFrameShowsTheScene) {
   EXPECT_EQ(frame.Rgb(500, 300), Cut(BackgroundPixel(500, 300), bits));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, DrawSceneTest, ::testing::Values(32, 16));
+INSTANTIATE_TEST_SUITE_P(Depths, DrawSceneTest, ::testing::Values(32, 16), ::testing::PrintToStringParamName());
 
 }  // namespace
