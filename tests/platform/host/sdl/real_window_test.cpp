@@ -469,8 +469,7 @@ TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
     ASSERT_TRUE(child.Said("started: 0\n")) << c.what << ": " << child.output();
     if (c.signal == kWindowDestroyed) {
       unsigned long shown = 0;
-      for (const double end = Seconds() + 20; !shown && Seconds() < end;) shown = own->ShownWindow("second");
-      ASSERT_NE(shown, 0u) << c.what;
+      ASSERT_TRUE(Until([] {}, [&] { return (shown = own->ShownWindow("second")) != 0; })) << c.what;
       own->Destroy(shown);
     } else if (c.signal) {
       child.Signal(c.signal);
