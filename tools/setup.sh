@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfluidsynth-dev timgm6mb-soundfont
   libmpg123-dev sox lame vorbis-tools libsdl2-mixer-dev libmp3lame-dev libsdl2-ttf-dev
-  xvfb xauth libx11-dev libxext-dev libxtst-dev
+  xvfb xauth openbox libx11-dev libxext-dev libxtst-dev
 )
 missing=()
 for p in "${packages[@]}"; do

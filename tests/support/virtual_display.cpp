@@ -14,6 +14,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "support/headless_fixture.h"
 
@@ -30,6 +32,37 @@ int IgnoreOwnErrors(Display* display, XErrorEvent* error) {
   return previousHandler(display, error);
 }
 
+// A program started on the display, ended with it or with the test program. Its environment is made before the
+// fork: the child of a program with threads only execs.
+pid_t StartBeside(const std::string& display, const char* program, const char* argument) {
+  std::vector<std::string> settings{"DISPLAY=" + display};
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "DISPLAY=", 8) != 0) settings.emplace_back(*e);
+  }
+  std::vector<char*> environment;
+  for (std::string& setting : settings) environment.push_back(setting.data());
+  environment.push_back(nullptr);
+  char* arguments[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+  const pid_t child = fork();
+  if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const int nothing = open("/dev/null", O_RDWR);
+    dup2(nothing, 0);
+    dup2(nothing, 1);
+    dup2(nothing, 2);
+    execvpe(program, arguments, environment.data());
+    _exit(127);
+  }
+  return child;
+}
+
+void Stop(pid_t child) {
+  if (child <= 0) return;
+  kill(child, SIGTERM);
+  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
 bool xServerStarted = false;
 
 }  // namespace
@@ -39,7 +72,7 @@ bool xServerStarted = false;
 // leaks (the headless tests are).
 extern "C" int __lsan_is_turned_off() { return xServerStarted ? 1 : 0; }
 
-VirtualDisplay::VirtualDisplay() {
+VirtualDisplay::VirtualDisplay(bool windowManager) {
   int numbers[2];
   if (pipe2(numbers, O_CLOEXEC) != 0) {
     failure_ = "no pipe for the virtual X server's display number";
@@ -88,6 +121,22 @@ VirtualDisplay::VirtualDisplay() {
   // Keys are pressed and let go by the tests alone.
   XAutoRepeatOff(X(connection_));
   XSync(X(connection_), False);
+  if (!windowManager) return;
+  // Ready once it names itself on the root window, as window managers do.
+  manager_ = StartBeside(name_, "openbox", "--sm-disable");
+  const Atom check = XInternAtom(X(connection_), "_NET_SUPPORTING_WM_CHECK", False);
+  for (int waits = 0; waits < kHangSeconds * 100; ++waits) {  // hundredths of a second
+    int count = 0;
+    Atom* properties = XListProperties(X(connection_), DefaultRootWindow(X(connection_)), &count);
+    bool named = false;
+    for (int i = 0; i < count && !named; ++i) named = properties[i] == check;
+    if (properties) XFree(properties);
+    if (named) return;
+    if (waitpid(manager_, nullptr, WNOHANG) != 0) break;  // it ended: none to be had
+    poll(nullptr, 0, 10);
+  }
+  failure_ = "no window manager could start on the virtual X server (openbox, which tools/setup.sh installs)";
+  name_.clear();
 }
 
 VirtualDisplay::~VirtualDisplay() {
@@ -96,10 +145,8 @@ VirtualDisplay::~VirtualDisplay() {
     lookingConnection = nullptr;
     XCloseDisplay(X(connection_));
   }
-  if (server_ <= 0) return;
-  kill(server_, SIGTERM);
-  while (waitpid(server_, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  Stop(manager_);
+  Stop(server_);
 }
 
 int VirtualDisplay::KeyCode(const char* name) {
@@ -136,12 +183,15 @@ void VirtualDisplay::Button(bool down) {
   XSync(X(connection_), False);
 }
 
-unsigned long VirtualDisplay::ShownWindow(const std::string& title) {
-  Display* x = X(connection_);
-  ::Window root = DefaultRootWindow(x), parent = 0, *children = nullptr;
+namespace {
+
+// The shown window with this title among the children of `parent` and, where a window manager frames them,
+// theirs.
+unsigned long ShownChild(Display* x, ::Window parent, const std::string& title, int depth) {
+  ::Window root = 0, above = 0, *children = nullptr;
   unsigned count = 0;
   unsigned long found = 0;
-  if (!XQueryTree(x, root, &root, &parent, &children, &count)) return 0;
+  if (!XQueryTree(x, parent, &root, &above, &children, &count)) return 0;
   for (unsigned i = 0; i < count && !found; ++i) {
     XWindowAttributes attributes;
     char* name = nullptr;
@@ -150,9 +200,16 @@ unsigned long VirtualDisplay::ShownWindow(const std::string& title) {
       if (title == name) found = children[i];
       XFree(name);
     }
+    if (!found && depth > 0) found = ShownChild(x, children[i], title, depth - 1);
   }
   if (children) XFree(children);
   return found;
+}
+
+}  // namespace
+
+unsigned long VirtualDisplay::ShownWindow(const std::string& title) {
+  return ShownChild(X(connection_), DefaultRootWindow(X(connection_)), title, 2);  // a frame may hold a frame
 }
 
 void VirtualDisplay::Focus(unsigned long window) {
@@ -163,6 +220,14 @@ void VirtualDisplay::Focus(unsigned long window) {
 void VirtualDisplay::Destroy(unsigned long window) {
   XDestroyWindow(X(connection_), window);
   XSync(X(connection_), False);
+}
+
+void VirtualDisplay::AskForMissingWindow(const std::string& displayName) {
+  Display* x = XOpenDisplay(displayName.c_str());
+  if (!x) return;
+  XMapWindow(x, XAllocID(x));  // an identifier of its own that names no window
+  XSync(x, False);
+  XCloseDisplay(x);
 }
 
 VirtualDisplay::Box VirtualDisplay::Place(unsigned long window) {

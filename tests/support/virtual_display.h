@@ -17,7 +17,9 @@
 
 class VirtualDisplay {
  public:
-  VirtualDisplay();  // one screen of 1024 x 768 at 24 bits
+  // One screen of 1024 x 768 at 24 bits; with a window manager (openbox, which tools/setup.sh installs) framing
+  // and focusing the windows as on a desktop, where asked.
+  explicit VirtualDisplay(bool windowManager = false);
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
@@ -34,12 +36,16 @@ class VirtualDisplay {
   void PointerTo(int x, int y);
   void Button(bool down);
 
-  // Top-level windows, by their title: the X window (0 when none is shown).
+  // A program's top-level windows (inside a window manager's frame or not), by their title: the X window (0 when
+  // none is shown).
   unsigned long ShownWindow(const std::string& title);
   // Gives the keyboard to the window (0: to none).
   void Focus(unsigned long window);
   // Destroys a window of another program, as a tool or a window manager may.
   void Destroy(unsigned long window);
+  // Asks the X server, on a connection of its own, to show a window that does not exist, and waits for its answer:
+  // the process's handler of failed requests hears of it.
+  static void AskForMissingWindow(const std::string& displayName);
   struct Box {
     int x = 0, y = 0, width = 0, height = 0;
   };
@@ -50,6 +56,7 @@ class VirtualDisplay {
 
  private:
   pid_t server_ = -1;
+  pid_t manager_ = -1;
   void* connection_ = nullptr;
   std::string name_;
   std::string failure_;

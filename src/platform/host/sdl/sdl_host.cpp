@@ -47,6 +47,8 @@ const char* UnaskedBlindDriver() {
 }
 
 class SdlHost final : public Host {
+  EndSignals endSignals_;  // first: before SDL starts anything that would take the signals
+
  public:
   SdlHost() {
     // A click on an inactive window both activates it and acts, as on the desktops the library was made for; X
@@ -65,7 +67,7 @@ class SdlHost final : public Host {
     } else {
       HandleDisplayFailures();
     }
-    // Without video the events still carry an interrupt from the terminal.
+    // Without video the events still carry the pads'.
     eventsUp_ = videoUp_ || SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
   }
   ~SdlHost() override {
@@ -191,52 +193,9 @@ class SdlHost final : public Host {
   uint64_t EventPollInterval() override { return 1000000; }
 
   void PumpEvents() override {
-    if (!eventsUp_) return;
-    for (auto& [h, w] : windows_) w->Settle();
-    SDL_PumpEvents();
-    SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-      if (e.type == SDL_QUIT) {
-        interrupted_ = true;
-        continue;
-      }
-      if (e.type == SDL_SYSWMEVENT) {
-        NoteDestroyedWindow(e.syswm.msg);
-        continue;
-      }
-      if (input_.Handle(e)) continue;
-      if (HandlePointer(e)) continue;
-      if (e.type != SDL_WINDOWEVENT) continue;
-      SdlView* view = Find(e.window.windowID);
-      if (!view) continue;
-      SdlView& w = *view;
-      HWND hwnd = w.Window();
-      switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-          RequestClose(hwnd);
-          break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-          w.hadFocus = true;
-          SetApplicationActive(true);
-          break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          // Keys released while another window has the focus would otherwise stay down.
-          ReleaseAllKeys();
-          // Only a window that had the focus loses it: a desktop without a window manager never gives it.
-          if (w.hadFocus) SetApplicationActive(false);
-          break;
-        case SDL_WINDOWEVENT_EXPOSED:
-          w.Show();
-          break;
-        default:
-          break;
-      }
-    }
-    // A window another client destroyed closes as by its close box, so the program's own shut-down runs.
-    for (auto& [h, w] : windows_) {
-      if (w->TakeGone()) RequestClose(h);
-    }
-    // SIGINT and SIGTERM (SDL's quit event) close the program as the close box would, once it has a window.
+    if (endSignals_.Take()) interrupted_ = true;
+    if (eventsUp_) PumpSdlEvents();
+    // SIGINT and SIGTERM close the program as the close box would, once it has a window.
     if (interrupted_) {
       for (auto& w : State().windows) {
         if (!w->destroyed && !w->parent && (w->style & WS_VISIBLE)) {
@@ -299,6 +258,53 @@ class SdlHost final : public Host {
   bool ReadJoystick(uint32_t id, JoystickReading& reading) override { return input_.ReadJoystick(id, reading); }
 
  private:
+  void PumpSdlEvents() {
+    for (auto& [h, w] : windows_) w->Settle();
+    SDL_PumpEvents();
+    SDL_Event e;
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+      if (e.type == SDL_QUIT) {
+        interrupted_ = true;
+        continue;
+      }
+      if (e.type == SDL_SYSWMEVENT) {
+        NoteDestroyedWindow(e.syswm.msg);
+        continue;
+      }
+      if (input_.Handle(e)) continue;
+      if (HandlePointer(e)) continue;
+      if (e.type != SDL_WINDOWEVENT) continue;
+      SdlView* view = Find(e.window.windowID);
+      if (!view) continue;
+      SdlView& w = *view;
+      HWND hwnd = w.Window();
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          RequestClose(hwnd);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          w.hadFocus = true;
+          SetApplicationActive(true);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Keys released while another window has the focus would otherwise stay down.
+          ReleaseAllKeys();
+          // Only a window that had the focus loses it: a desktop without a window manager never gives it.
+          if (w.hadFocus) SetApplicationActive(false);
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          w.Show();
+          break;
+        default:
+          break;
+      }
+    }
+    // A window another client destroyed closes as by its close box, so the program's own shut-down runs.
+    for (auto& [h, w] : windows_) {
+      if (w->TakeGone()) RequestClose(h);
+    }
+  }
+
   SdlView* Find(Uint32 windowId) {
     for (auto& [h, w] : windows_) {
       if (w->Is(windowId)) return w.get();

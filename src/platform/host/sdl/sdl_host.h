@@ -26,8 +26,24 @@ void WatchWindow(SDL_Window* window);
 void DestroyWatchedWindow(SDL_Window* window);
 // Takes the X server's word (an event SDL passes on as it came) that a window was destroyed.
 void NoteDestroyedWindow(const SDL_SysWMmsg* message);
+// Whether another client destroyed a watched window: nothing more is asked of it but its destruction.
+bool WindowGone(SDL_Window* window);
 // True once for a watched window that another client destroyed.
 bool TakeGoneWindow(SDL_Window* window);
+
+// SIGINT and SIGTERM while a host lives, taken before SDL's video or events start so SDL leaves them to it (unless
+// SDL_NO_SIGNAL_HANDLERS says no signal is to be handled, or the program set its own). The first asks the program
+// to end, as its close box would; a second one, while it is still ending or is stuck on its way out, ends it at
+// once. The handler is the process's, shared by the hosts alive.
+class EndSignals {
+ public:
+  EndSignals();
+  ~EndSignals();
+  EndSignals(const EndSignals&) = delete;
+  EndSignals& operator=(const EndSignals&) = delete;
+  // True once after a first signal.
+  bool Take();
+};
 
 // Where a program keeps its marks: $XDG_RUNTIME_DIR when it is the user's and no one else may write it, else a
 // directory "vomak-<uid>" of $TMPDIR (or /tmp) made for the user alone. Empty, with the reason on stderr, when

@@ -1,11 +1,12 @@
 // The desktop session a program's windows belong to, named from SDL's video driver and, on X, the display's
 // connection name; the marks a program holds on it for its window classes; the end of a program whose session is
-// gone, and its windows destroyed by others. Kept apart from the host: the window system's headers define names
-// the substitute uses.
+// gone, its windows destroyed by others, and the signals that ask it to end. Kept apart from the host: the window
+// system's headers define names the substitute uses.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,7 +113,50 @@ int LetGoneWindowsFail(Display* display, XErrorEvent* error) {
 }
 #endif
 
+// The signals that ask a program to end are the process's too, and so is what the handler knows.
+constexpr int kEndSignals[] = {SIGINT, SIGTERM};
+volatile sig_atomic_t endAsked = 0;
+int hostsTakingEndSignals = 0;
+
+void RestoreEndSignals(void (*handler)(int)) {
+  for (int number : kEndSignals) {
+    struct sigaction current {};
+    if (sigaction(number, nullptr, &current) == 0 && current.sa_handler == handler) signal(number, SIG_DFL);
+  }
+}
+
+// The first asks the program to close; the signals then go back to the system, so that a second, while the
+// program is still ending or is stuck on its way out, ends it at once.
+void OnEndSignal(int) {
+  endAsked = 1;
+  RestoreEndSignals(&OnEndSignal);
+}
+
 }  // namespace
+
+EndSignals::EndSignals() {
+  if (hostsTakingEndSignals++ > 0 || SDL_GetHintBoolean(SDL_HINT_NO_SIGNAL_HANDLERS, SDL_FALSE)) return;
+  endAsked = 0;
+  for (int number : kEndSignals) {
+    struct sigaction current {};
+    // A signal the program ignores or handles itself is left to it, as SDL would leave it.
+    if (sigaction(number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction taken {};
+    taken.sa_handler = &OnEndSignal;
+    sigemptyset(&taken.sa_mask);
+    sigaction(number, &taken, nullptr);
+  }
+}
+
+EndSignals::~EndSignals() {
+  if (--hostsTakingEndSignals == 0) RestoreEndSignals(&OnEndSignal);
+}
+
+bool EndSignals::Take() {
+  if (!endAsked) return false;
+  endAsked = 0;
+  return true;
+}
 
 void HandleDisplayFailures() {
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -146,6 +190,15 @@ void NoteDestroyedWindow(const SDL_SysWMmsg* message) {
 #endif
 }
 
+bool WindowGone(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  const WatchedWindow* w = Watched(XWindowOf(window));
+  return w && w->gone;
+#else
+  return false;
+#endif
+}
+
 bool TakeGoneWindow(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   WatchedWindow* w = Watched(XWindowOf(window));
@@ -165,6 +218,18 @@ void DestroyWatchedWindow(SDL_Window* window) {
   const WatchedWindow* w = x11 ? Watched(info.info.x11.window) : nullptr;
   const bool gone = w && w->gone;
   if (w && !gone) watched.erase(watched.begin() + (w - watched.data()));
+  if (gone) {
+    // SDL hides a window it takes for shown before destroying it, and waits for the server to say the window is
+    // unmapped, which it never says of a window that is gone: that word is put at the head of the queue. Where
+    // SDL does not wait, it is dropped later as the word on a window it no longer has.
+    XEvent unmapped{};
+    unmapped.xunmap.type = UnmapNotify;
+    unmapped.xunmap.display = info.info.x11.display;
+    unmapped.xunmap.event = unmapped.xunmap.window = info.info.x11.window;
+    if (auto putBack = XlibFunction<int (*)(Display*, XEvent*)>("XPutBackEvent")) {
+      putBack(info.info.x11.display, &unmapped);
+    }
+  }
   SDL_DestroyWindow(window);
   if (!gone) return;
   // Its destruction fails too, and the failure must come while the handler that lets it go is still set: SDL

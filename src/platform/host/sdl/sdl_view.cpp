@@ -38,6 +38,10 @@ void SdlView::Close() {
 
 bool SdlView::TakeGone() { return window_ && TakeGoneWindow(window_); }
 
+// A window another client destroyed is not shown, moved or drawn any more: SDL would wait for the server's answer
+// to some of that, which never comes.
+bool SdlView::Gone() const { return window_ && WindowGone(window_); }
+
 void SdlView::DropMenuPieces() {
   for (Piece& p : menu_) SDL_DestroyTexture(p.texture);
   menu_.clear();
@@ -111,7 +115,7 @@ void SdlView::Offset(POINT offset) {
 }
 
 void SdlView::Settle() {
-  if (!unsettled_) return;
+  if (!unsettled_ || Gone()) return;
   unsettled_ = false;
   const ViewPlacement& place = wanted_.place;
   const POINT offset = wanted_.offset;
@@ -143,7 +147,7 @@ void SdlView::Settle() {
 
 void SdlView::MenuChanged() {
   DropMenuPieces();
-  if (!renderer_ || place_.stripHeight <= 0) {
+  if (!renderer_ || place_.stripHeight <= 0 || Gone()) {
     Show();
     return;
   }
@@ -159,7 +163,7 @@ void SdlView::MenuChanged() {
 
 void SdlView::Present(const Frame& frame) {
   Settle();
-  if (!renderer_) return;
+  if (!renderer_ || Gone()) return;
   const void* pixels = frame.pixels;
   int pitch = frame.pitch;
   Uint32 format;
@@ -192,7 +196,7 @@ void SdlView::Present(const Frame& frame) {
 }
 
 void SdlView::Show() {
-  if (!renderer_) return;
+  if (!renderer_ || Gone()) return;
   SDL_RenderClear(renderer_);
   // The picture fills the client area below the strip.
   SDL_Rect client{0, place_.stripHeight, place_.width, place_.height - place_.stripHeight};

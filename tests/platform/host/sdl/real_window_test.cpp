@@ -50,8 +50,9 @@ double Seconds() {
 
 // This test program run again as a program on the library (SecondProgram, below) on a display of the test's
 // choosing, its stdout and stderr read back. `mode` "start": it starts the library and ends; "run": it runs a
-// frame loop until the pump answers -1, then says "closed". A child that has not ended kHangSeconds after it was
-// asked to is taken to hang and killed.
+// frame loop until the pump answers -1, then says "closed"; "stuck": so, and its shut-down then never ends;
+// "fail": once started, it makes an X request that fails, then says "survived" and ends. A child that has not
+// ended kHangSeconds after it was asked to is taken to hang and killed.
 class ChildProgram {
  public:
   ChildProgram(const std::string& displayName, const std::string& mode) {
@@ -101,7 +102,7 @@ class ChildProgram {
     return true;
   }
   void Signal(int number) const { kill(child_, number); }
-  // The exit status once the child ends; -1 when a signal ended it or it hung.
+  // The exit status once the child ends (128 and the signal's number when a signal ended it); -1 when it hung.
   int Ended() {
     const double end = Seconds() + kHangSeconds;
     while (ReadSome(end)) {
@@ -114,7 +115,7 @@ class ChildProgram {
     while (waitpid(child_, &status, 0) < 0 && errno == EINTR) {
     }
     child_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   const std::string& output() const { return output_; }
 
@@ -447,37 +448,51 @@ TEST_F(RealWindowTest, AMarkThatCannotBeTakenTurnsTheCheckOffAndSaysSo) {
 }
 
 // A program asked to end by a signal, or whose window another client destroys, closes its window as the close box
-// does, and its loop ends through the pump; a program whose display goes away ends at once, saying why, and does
-// not spin on the lost connection.
+// does, and its loop ends through the pump, with a window manager framing the window as on a desktop or without one;
+// a second signal ends a program whose shut-down is stuck at once. A program whose display goes away ends at once,
+// saying why, and does not spin on the lost connection; a failed X request of its own about no window of its own
+// still reaches the handler that was there before (SDL's, then Xlib's, which ends the program).
 TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
-  constexpr int kWindowDestroyed = -1;
-  struct Case {
+  using Way = std::function<void(ChildProgram&, std::unique_ptr<VirtualDisplay>&)>;
+  const auto signal = [](int number) { return [number](ChildProgram& child, auto&) { child.Signal(number); }; };
+  const struct Case {
     const char* what;
-    int signal;  // 0: the display goes
+    const char* mode;
+    Way end;
     int status;
     const char* said;
   } cases[] = {
-      {"terminated", SIGTERM, 0, "closed"},
-      {"interrupted", SIGINT, 0, "closed"},
-      {"its window destroyed", kWindowDestroyed, 0, "closed"},
-      {"its display gone", 0, 1, "vomak: the connection to the display :"},
+      {"terminated", "run", signal(SIGTERM), 0, "closed"},
+      {"interrupted", "run", signal(SIGINT), 0, "closed"},
+      {"its window destroyed", "run",
+       [](ChildProgram&, std::unique_ptr<VirtualDisplay>& own) {
+         unsigned long shown = 0;
+         ASSERT_TRUE(Until([] {}, [&] { return (shown = own->ShownWindow("second")) != 0; }));
+         own->Destroy(shown);
+       },
+       0, "closed"},
+      {"terminated, then interrupted in a stuck shut-down", "stuck",
+       [](ChildProgram& child, auto&) {
+         child.Signal(SIGTERM);
+         ASSERT_TRUE(child.Said("closed\n"));
+         child.Signal(SIGINT);
+       },
+       128 + SIGINT, "closed"},
+      {"its display gone", "run", [](ChildProgram&, std::unique_ptr<VirtualDisplay>& own) { own.reset(); }, 1,
+       "vomak: the connection to the display :"},
+      {"a request of its own failed", "fail", [](ChildProgram&, auto&) {}, 1, "BadWindow"},
   };
-  for (const Case& c : cases) {
-    auto own = std::make_unique<VirtualDisplay>();
-    ASSERT_TRUE(own->started()) << own->failure();
-    ChildProgram child(own->name(), "run");
-    ASSERT_TRUE(child.Said("started: 0\n")) << c.what << ": " << child.output();
-    if (c.signal == kWindowDestroyed) {
-      unsigned long shown = 0;
-      ASSERT_TRUE(Until([] {}, [&] { return (shown = own->ShownWindow("second")) != 0; })) << c.what;
-      own->Destroy(shown);
-    } else if (c.signal) {
-      child.Signal(c.signal);
-    } else {
-      own.reset();
+  for (const bool manager : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << (manager ? ", under a window manager" : ""));
+      auto own = std::make_unique<VirtualDisplay>(manager);
+      ASSERT_TRUE(own->started()) << own->failure();
+      ChildProgram child(own->name(), c.mode);
+      ASSERT_TRUE(child.Said("started: 0\n")) << child.output();
+      c.end(child, own);
+      EXPECT_EQ(child.Ended(), c.status) << child.output();
+      EXPECT_NE(child.output().find(c.said), std::string::npos) << child.output();
     }
-    EXPECT_EQ(child.Ended(), c.status) << c.what << ": " << child.output();
-    EXPECT_NE(child.output().find(c.said), std::string::npos) << c.what << ": " << child.output();
   }
 }
 
@@ -642,9 +657,10 @@ TEST_F(PlatformWindowTest, AShapedWindowShowsItsRegion) {
 class SecondProgram : public ::testing::Environment {
  public:
   void SetUp() override {
-    const char* mode = std::getenv("VOMAK_SECOND_PROGRAM");
-    if (!mode) return;
-    const bool run = std::string(mode) == "run";
+    const char* modeName = std::getenv("VOMAK_SECOND_PROGRAM");
+    if (!modeName) return;
+    const std::string mode = modeName;
+    const bool run = mode == "run" || mode == "stuck";
     // In the working directory of the test that runs it, which removes it: a refused start ends the process.
     host::ResetPlatform(host::CreateSdlHost());
     ResetSystemState();
@@ -654,6 +670,10 @@ class SecondProgram : public ::testing::Environment {
     const int started = StartupLibrary();
     std::printf("started: %d\n", started);
     std::fflush(stdout);
+    if (mode == "fail" && started == 0) {
+      VirtualDisplay::AskForMissingWindow(std::getenv("DISPLAY"));
+      std::printf("survived\n");
+    }
     if (run && started == 0) {
       while (PumpWindowMessages() == 0) {
         ClearDrawTarget();
@@ -661,6 +681,7 @@ class SecondProgram : public ::testing::Environment {
       }
       std::printf("closed\n");
       std::fflush(stdout);
+      while (mode == "stuck") pause();
     }
     ShutdownLibrary();
     headless::Start();
