@@ -62,6 +62,7 @@ void WriteLongWave(const std::string& path, uint32_t rate, uint32_t frames) {
 // a seek lands on its frame; style 0 returns once the file has played through; memory stays bounded all along.
 TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
   WriteBytes(workDir() + "/ramp.wav", RampWave(30000));
+  WriteBytes(workDir() + "/long.wav", RampWave(40000));  // longer than the decoder holds: its window moves
   const std::vector<uint8_t> tone = VorbisTone(6000);  // 8,000 Hz mono: resampled
   WriteBytes(workDir() + "/tone.ogg", Bytes(tone.begin(), tone.end()));
   struct Song {
@@ -69,6 +70,7 @@ TEST_F(MusicStreamTest, EachFormatLoopsWithoutTheProgramSeeksAndEnds) {
     const char* command;  // makes the file from ramp.wav; null: made above
   };
   const Song songs[] = {{"ramp.wav", nullptr},
+                        {"long.wav", nullptr},
                         {"tone.ogg", nullptr},
                         {"ramp.mp3", "lame --quiet -b 128 ramp.wav ramp.mp3"},
                         {"adpcm.wav", "sox ramp.wav -e ima-adpcm adpcm.wav"}};
@@ -336,7 +338,8 @@ TEST_F(MusicStreamTest, DamageIsSkippedOrEndsTheMusicAsFailedAndEndsWaitForRoomI
 }
 
 // A rewind reads the file only forward: an Ogg stream whose pages all claim frame 0, in memory-backed storage, once
-// sent it into a search that never ended. One that cannot be done (the file emptied under the decoder) fails it.
+// sent it into a search that never ended. One that cannot be done (the file emptied under the decoder) fails it, or
+// finds nothing, unless the file is short enough to be held whole (32,768 frames): that plays again from memory.
 TEST_F(MusicStreamTest, ARewindReadsTheFileOnlyForwardAndFailsWhenItCannotBeDone) {
   const Watchdog watchdog;
   const std::vector<uint8_t> bomb = SilentVorbisBomb(2, 40000000, 0, false);  // 15 minutes of silence in 86 KB
@@ -355,6 +358,29 @@ TEST_F(MusicStreamTest, ARewindReadsTheFileOnlyForwardAndFailsWhenItCannotBeDone
   decoder->Rewind();
   EXPECT_TRUE(decoder->Failed());
   close(fd);
+  for (const uint64_t frames : {32768, 32769}) {
+    SCOPED_TRACE(frames);
+    const int ramp = memfd_create("ramp", 0);
+    const Bytes wave = RampWave(static_cast<int>(frames));
+    ASSERT_EQ(write(ramp, wave.data(), wave.size()), static_cast<ssize_t>(wave.size()));
+    ASSERT_EQ(media::MusicDecoder::Open("/proc/self/fd/" + std::to_string(ramp), &decoder),
+              media::MusicOpenResult::kOpened);
+    const auto pass = [&] {  // the frames read, and how many of them are the ramp's
+      std::pair<uint64_t, uint64_t> read{0, 0};
+      for (size_t got; (got = decoder->Read(block, 4096)) != 0;) {
+        for (size_t f = 0; f < got; ++f, ++read.first) {
+          read.second += block[2 * f] == static_cast<int>(read.first % 30000) && block[2 * f + 1] == -block[2 * f];
+        }
+      }
+      return read;
+    };
+    EXPECT_EQ(pass(), std::make_pair(frames, frames));
+    ASSERT_EQ(ftruncate(ramp, 0), 0);
+    decoder->Rewind();
+    const uint64_t again = frames == 32768 ? frames : 0;
+    EXPECT_EQ(pass(), std::make_pair(again, again));
+    close(ramp);
+  }
 }
 
 }  // namespace

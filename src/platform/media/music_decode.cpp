@@ -36,6 +36,8 @@ constexpr size_t kWindowFrames = 4096;
 // repeated from memory, since reopening it for every pass (a tiny sound behind a huge header, or followed by
 // megabytes of damage) could cost far more than the pass lasts.
 constexpr size_t kHeldFrames = 1 << 15;
+// One frame more than that, so that a file of kHeldFrames frames meets its end before the window must move.
+constexpr size_t kWindowCapacity = kHeldFrames + 1;
 constexpr size_t kCodecBytes = 1 << 16;
 // Real files hold a handful of chunks before their sound; a walk through more is refused.
 constexpr int kMostWaveChunks = 4096;
@@ -394,19 +396,19 @@ MusicOpenResult MusicDecoder::Open(const std::string& path, std::unique_ptr<Musi
 }
 
 MusicDecoder::MusicDecoder(std::unique_ptr<MusicReader> reader)
-    : reader_(std::move(reader)), rate_(reader_->rate), window_(kHeldFrames * 2) {}
+    : reader_(std::move(reader)), rate_(reader_->rate), window_(kWindowCapacity * 2) {}
 
 MusicDecoder::~MusicDecoder() = default;
 
 void MusicDecoder::Fill(uint64_t first) {
   while (!ended_ && first + 1 >= base_ + held_) {
-    if (held_ == kHeldFrames) {
+    if (held_ == kWindowCapacity) {
       const size_t drop = static_cast<size_t>(std::min<uint64_t>(first - base_, held_));
       std::memmove(window_.data(), window_.data() + 2 * drop, (held_ - drop) * 2 * sizeof(int16_t));
       base_ += drop;
       held_ -= drop;
     }
-    const size_t got = reader_->Read(window_.data() + 2 * held_, kHeldFrames - held_);
+    const size_t got = reader_->Read(window_.data() + 2 * held_, kWindowCapacity - held_);
     if (got == 0) {
       ended_ = true;
       failed_ = reader_->failed;

@@ -39,7 +39,6 @@ class MusicDecoder {
   bool Failed() const { return failed_; }
   // From any thread: every later read of the file meets its end at once, so whoever decodes stops promptly.
   void Abandon() { abandoned_.store(true, std::memory_order_relaxed); }
-  bool Abandoned() const { return abandoned_.load(std::memory_order_relaxed); }
 
  private:
   explicit MusicDecoder(std::unique_ptr<MusicReader> reader);

@@ -45,7 +45,7 @@ constexpr size_t kFirstFrames = 1024;
 enum class DecodeEnd { kNone, kEnd, kEmpty, kFailed };
 
 // Decodes up to `frames` frames, from the beginning again at the end of a looped sound; fewer only at an end
-// `*end` names. A failed decoder is never rewound, nor an abandoned one: a block can hold thousands of passes.
+// `*end` names. A failed decoder is never rewound: a block can hold thousands of passes.
 size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, bool loop, DecodeEnd* end) {
   size_t done = 0;
   bool fromStart = false;
@@ -59,7 +59,7 @@ size_t DecodeLooping(media::MusicDecoder& decoder, int16_t* out, size_t frames, 
     }
     if (decoder.Failed()) {
       *end = DecodeEnd::kFailed;
-    } else if (!loop || decoder.Abandoned()) {
+    } else if (!loop) {
       *end = DecodeEnd::kEnd;
     } else if (fromStart) {
       *end = DecodeEnd::kEmpty;
@@ -88,7 +88,7 @@ class GraphSound final : public media::MixerSource {
     decoding_ = std::thread([this] { DecodeAhead(); });
   }
   ~GraphSound() override {
-    decoder_->Abandon();  // the decoding thread's work ends at its next read or pass
+    decoder_->Abandon();  // the decoding thread's work ends at its next read
     {
       std::lock_guard<std::mutex> guard(lock_);
       quitting_ = true;

@@ -1,11 +1,17 @@
 // The music graph on a device that pulls its mix on its own thread (SDL's dummy audio driver, paced as real
 // audio), where the graph decodes on a thread of its own, and a song beside it. The ThreadSanitizer stage runs it
 // too. Every wait is on a condition, bounded only against a graph that never gets there.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>  // std::chrono::steady_clock
 #include <vector>
@@ -28,6 +34,19 @@ namespace {
 
 constexpr UINT kNotify = WM_USER + 0x122;
 HWND window = nullptr;
+
+// The bytes read from one file through std::fread, as the music decoder reads; the first read that starts at or
+// past `holdFrom` waits until let go.
+struct WatchedReads {
+  std::atomic<bool> on{false};
+  std::mutex lock;
+  std::condition_variable changed;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t holdFrom = 0;
+  uint64_t bytes = 0;
+  bool held = false, letGo = false;
+} watched;
 
 // A graph made, rendered and told of as the library does: a loop is switched on just after the file is rendered.
 struct Graph {
@@ -96,6 +115,26 @@ class MusicGraphThreadTest : public HeadlessTest {
 
 }  // namespace
 
+extern "C" size_t fread(void* out, size_t size, size_t count, FILE* stream) {
+  static const auto next = reinterpret_cast<size_t (*)(void*, size_t, size_t, FILE*)>(dlsym(RTLD_NEXT, "fread"));
+  struct stat file {};
+  if (!watched.on || fstat(fileno(stream), &file) != 0 || file.st_ino != watched.inode ||
+      file.st_dev != watched.device) {
+    return next(out, size, count, stream);
+  }
+  std::unique_lock<std::mutex> guard(watched.lock);
+  if (!watched.held && ftello(stream) >= watched.holdFrom) {
+    watched.held = true;
+    watched.changed.notify_all();
+    watched.changed.wait(guard, [] { return watched.letGo; });
+  }
+  guard.unlock();
+  const size_t got = next(out, size, count, stream);
+  guard.lock();
+  watched.bytes += got * size;
+  return got;
+}
+
 // Ends are told through the pump, once: a song's, found as the device's thread mixes, and a graph's; one told to a
 // window that is gone is dropped and holds back none after it. A loop switched
 // on while the decoding thread seeks near the end of a long file and decodes past it is kept (the graph is stopped
@@ -142,4 +181,30 @@ TEST_F(MusicGraphThreadTest, ALoopSwitchedOnWhileTheThreadDecodesIsKept) {
   EXPECT_EQ(notices, (std::map<LPARAM, int>{{0, 1}, {2, 1}}));
   graphs.clear();  // while they play
   mciSendCommandA(open.wDeviceID, MCI_CLOSE, 0, 0);
+}
+
+// A graph released while its decoding thread searches 64 MiB of damage after the music's first frames reads no
+// further: the thread, held on its first read past the frames, is let go just as the graph is released.
+TEST_F(MusicGraphThreadTest, AGraphReleasedInALongReadReadsNoFurther) {
+  const Watchdog watchdog;
+  Bytes frames;  // a quarter of a second of silent MPEG-1 Layer III frames, 128 kbit/s at 44,100 Hz
+  for (int i = 0; i < 10; ++i) frames.insert(frames.end(), {0xFF, 0xFB, 0x90, 0x00}), frames.resize(417 * (i + 1));
+  WriteBytes("damaged.mp3", frames);
+  constexpr uint64_t kSize = 64 << 20;
+  ASSERT_EQ(truncate("damaged.mp3", kSize), 0);  // sparse: the zeros take no disk
+  struct stat file {};
+  ASSERT_EQ(stat("damaged.mp3", &file), 0);
+  watched.device = file.st_dev, watched.inode = file.st_ino, watched.holdFrom = static_cast<off_t>(frames.size());
+  watched.bytes = 0, watched.held = watched.letGo = false, watched.on = true;
+  struct Unwatch { ~Unwatch() { watched.on = false; } } unwatch;  // even when a check gives up
+  auto graph = std::make_unique<Graph>("damaged.mp3", 3, true);
+  ASSERT_TRUE(graph->playing);
+  {
+    std::unique_lock<std::mutex> guard(watched.lock);
+    ASSERT_TRUE(watched.changed.wait_for(guard, std::chrono::seconds(kHangSeconds), [] { return watched.held; }));
+    watched.letGo = true;
+  }
+  watched.changed.notify_all();
+  graph.reset();
+  EXPECT_LT(watched.bytes, kSize / 4);
 }
