@@ -453,34 +453,20 @@ TEST_F(RealWindowTest, AMarkThatCannotBeTakenTurnsTheCheckOffAndSaysSo) {
 // saying why, and does not spin on the lost connection; a failed X request of its own about no window of its own
 // still reaches the handler that was there before (SDL's, then Xlib's, which ends the program).
 TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
-  using Way = std::function<void(ChildProgram&, std::unique_ptr<VirtualDisplay>&)>;
-  const auto signal = [](int number) { return [number](ChildProgram& child, auto&) { child.Signal(number); }; };
+  constexpr int kWindowDestroyed = -1, kDisplayGone = -2, kNothing = 0;
   const struct Case {
     const char* what;
     const char* mode;
-    Way end;
+    int end;  // a signal, or what else happens to the program
     int status;
     const char* said;
   } cases[] = {
-      {"terminated", "run", signal(SIGTERM), 0, "closed"},
-      {"interrupted", "run", signal(SIGINT), 0, "closed"},
-      {"its window destroyed", "run",
-       [](ChildProgram&, std::unique_ptr<VirtualDisplay>& own) {
-         unsigned long shown = 0;
-         ASSERT_TRUE(Until([] {}, [&] { return (shown = own->ShownWindow("second")) != 0; }));
-         own->Destroy(shown);
-       },
-       0, "closed"},
-      {"terminated, then interrupted in a stuck shut-down", "stuck",
-       [](ChildProgram& child, auto&) {
-         child.Signal(SIGTERM);
-         ASSERT_TRUE(child.Said("closed\n"));
-         child.Signal(SIGINT);
-       },
-       128 + SIGINT, "closed"},
-      {"its display gone", "run", [](ChildProgram&, std::unique_ptr<VirtualDisplay>& own) { own.reset(); }, 1,
-       "vomak: the connection to the display :"},
-      {"a request of its own failed", "fail", [](ChildProgram&, auto&) {}, 1, "BadWindow"},
+      {"terminated", "run", SIGTERM, 0, "closed"},
+      {"interrupted", "run", SIGINT, 0, "closed"},
+      {"its window destroyed", "run", kWindowDestroyed, 0, "closed"},
+      {"terminated, then interrupted in a stuck shut-down", "stuck", SIGTERM, 128 + SIGINT, "closed"},
+      {"its display gone", "run", kDisplayGone, 1, "vomak: the connection to the display :"},
+      {"a request of its own failed", "fail", kNothing, 1, "BadWindow"},
   };
   for (const bool manager : {false, true}) {
     for (const Case& c : cases) {
@@ -489,7 +475,19 @@ TEST_F(RealWindowTest, AProgramEndsWhenInterruptedOrWhenItsDisplayGoes) {
       ASSERT_TRUE(own->started()) << own->failure();
       ChildProgram child(own->name(), c.mode);
       ASSERT_TRUE(child.Said("started: 0\n")) << child.output();
-      c.end(child, own);
+      unsigned long shown = 0;
+      if (c.end == kWindowDestroyed) {
+        ASSERT_TRUE(Until([] {}, [&] { return (shown = own->ShownWindow("second")) != 0; }));
+        own->Destroy(shown);
+      } else if (c.end == kDisplayGone) {
+        own.reset();
+      } else if (c.end != kNothing) {
+        child.Signal(c.end);
+      }
+      if (std::string(c.mode) == "stuck") {
+        ASSERT_TRUE(child.Said("closed\n")) << child.output();
+        child.Signal(SIGINT);
+      }
       EXPECT_EQ(child.Ended(), c.status) << child.output();
       EXPECT_NE(child.output().find(c.said), std::string::npos) << child.output();
     }
