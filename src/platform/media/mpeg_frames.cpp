@@ -16,21 +16,28 @@ constexpr size_t kFrameRoom = 4096;
 class Window {
  public:
   Window(const MpegReadAt& read, uint64_t end) : read_(read), end_(end), bytes_(kMpegVoteBytes + kFrameRoom) {}
-  // Holds the bytes from `at` to the end of a frame beginning there and the header after it, as far as the stream
-  // holds them.
-  void MoveTo(uint64_t at) {
-    if (at >= base_ && (ended_ || at + kFrameRoom <= base_ + held_)) return;
-    base_ = at;
-    const auto want = static_cast<size_t>(std::min<uint64_t>(bytes_.size(), end_ - std::min(at, end_)));
-    held_ = want ? read_(at, bytes_.data(), want) : 0;
-    ended_ = held_ < bytes_.size();
+  // The header of a frame at the walk's position `at`; the window then holds the bytes to its end and the header
+  // after it, as far as the stream holds them.
+  bool Frame(uint64_t at, MpegHeader* out) {
+    if (at < base_ || (!ended_ && at + kFrameRoom > base_ + held_)) {
+      base_ = at;
+      const auto want = static_cast<size_t>(std::min<uint64_t>(bytes_.size(), end_ - std::min(at, end_)));
+      held_ = want ? read_(at, bytes_.data(), want) : 0;
+      ended_ = held_ < bytes_.size();
+    }
+    return Header(at, out);
   }
-  // The frame header at `at`, which lies within what MoveTo holds.
+  // Whether a frame header begins where the frame at `at` (just read by Frame) ends.
+  bool Followed(uint64_t at, const MpegHeader& frame) const {
+    MpegHeader next;
+    return Header(at + frame.length, &next);
+  }
+
+ private:
   bool Header(uint64_t at, MpegHeader* out) const {
     return at - base_ < held_ && ReadMpegHeader(bytes_.data() + (at - base_), held_ - (at - base_), out);
   }
 
- private:
   const MpegReadAt& read_;
   uint64_t end_, base_ = 0;
   std::vector<uint8_t> bytes_;
@@ -73,30 +80,28 @@ bool ReadMpegHeader(const uint8_t* p, size_t available, MpegHeader* out) {
 
 bool FindMpegStream(const MpegReadAt& read, uint64_t from, uint64_t end, MpegStream* out) {
   Window window(read, end);
-  MpegHeader frame, next;
+  MpegHeader frame;
   bool found = false;
   const uint64_t last = std::min(end, from + kMpegSearchBytes);
   uint64_t chain = from;  // where the first two chained frames begin
   for (; chain < last; ++chain) {
-    window.MoveTo(chain);
-    if (!window.Header(chain, &frame)) continue;
+    if (!window.Frame(chain, &frame)) continue;
     if (!found) out->start = chain, out->header = frame;
     found = true;
-    if (window.Header(chain + frame.length, &next)) break;
+    if (window.Followed(chain, frame)) break;
   }
   out->chained = chain < last;
   if (!out->chained) return found && last == end;
   struct Vote {
-    int frames = 0;
-    uint64_t first = 0;
+    int frames;
+    uint64_t first;
     MpegHeader header;  // of the first
   };
-  std::array<Vote, 9> votes;  // one a rate, in the order first met: MPEG audio has nine
+  std::array<Vote, 9> votes{};  // one a rate, in the order first met: MPEG audio has nine
   size_t rates = 0;
   bool linked = false;  // a chained frame ends where the walk is
   for (uint64_t at = chain; at < end && at - chain < kMpegVoteBytes;) {
-    window.MoveTo(at);
-    if (!window.Header(at, &frame) || !(linked || window.Header(at + frame.length, &next))) {
+    if (!window.Frame(at, &frame) || !(linked || window.Followed(at, frame))) {
       linked = false;
       ++at;
       continue;
