@@ -182,17 +182,16 @@ int SetupOggVorbis(SoundDecoder* d) {
 }
 
 // ---- MPEG audio frames ----
-// Scans from the current position for 0xFF and a byte with its top four bits set; reads the header's other
-// two bytes. 1 found (start and the header's four bytes out), 0 the stream ended first.
+// Scans from the current position for a frame's sync; reads the header's other two bytes. 1 found (start and the
+// header's four bytes out), 0 the stream ended first.
 int FindFrame(SoundDecoder* d, int32_t* start, uint8_t bytes[4]) {
-  for (;;) {
-    if (ReadBytes(d, bytes, 1) != 1) return 0;
-    if (bytes[0] != 0xFF) continue;
+  if (ReadBytes(d, bytes + 1, 1) != 1) return 0;
+  do {
+    bytes[0] = bytes[1];
     if (ReadBytes(d, bytes + 1, 1) != 1) return 0;
-    if ((bytes[1] & 0xF0) != 0xF0) continue;
-    *start = Tell(d) - 2;
-    return ReadBytes(d, bytes + 2, 2) == 2 ? 1 : 0;
-  }
+  } while (!media::IsMpegSync(bytes[0], bytes[1]));
+  *start = Tell(d) - 2;
+  return ReadBytes(d, bytes + 2, 2) == 2 ? 1 : 0;
 }
 
 // Damaged MPEG audio holds a broken frame header here and there among its sound ones; other data that happens to
@@ -213,38 +212,34 @@ int SetupMpegAudio(SoundDecoder* d) {
       !std::memcmp(tag, "TAG", 3)) {
     tail = 128;
   }
-  if (tagLength >= size) return -1;
-  // Validation: the frame headers from the tag's end on must be sound. A broken one after sound frames is taken
-  // for damage, which the codec skips, and the walk looks on from the byte after its first; but a stream whose
-  // first header is broken, or that holds more broken headers than damage explains, is no MPEG audio.
-  Seek(d, tagLength, 0);
-  int32_t start = 0;
+  // The stream begins at its first frame of the rate its frames choose; what comes before is damage, which the
+  // codec never sees.
+  const media::MpegReadAt read = [d](uint64_t offset, uint8_t* out, size_t bytes) {
+    return Seek(d, static_cast<int64_t>(offset), 0) == 0 ? ReadBytes(d, out, bytes) : 0;
+  };
+  media::MpegStream stream;
+  if (!media::FindMpegStream(read, tagLength, size - tail, &stream)) return -1;
+  const auto start = static_cast<int32_t>(stream.start);
+  // Validation: the frame headers from the stream's start on must be sound. A broken one is taken for damage,
+  // which the codec skips, and the walk looks on from the byte after its first; but a stream that holds more
+  // broken headers than damage explains is no MPEG audio.
+  Seek(d, start, 0);
+  int32_t at = 0;
   uint8_t bytes[4];
-  media::MpegHeader h;
+  media::MpegHeader frame;
   int sound = 0, broken = 0;
-  while (FindFrame(d, &start, bytes)) {
-    if (!media::ReadMpegHeader(bytes, sizeof bytes, &h)) {
-      if (sound == 0) return -1;
+  while (FindFrame(d, &at, bytes)) {
+    if (!media::ReadMpegHeader(bytes, sizeof bytes, &frame)) {
       ++broken;
-      if (Seek(d, static_cast<int64_t>(start) + 1, 0) != 0) break;
+      if (Seek(d, static_cast<int64_t>(at) + 1, 0) != 0) break;
       continue;
     }
     ++sound;
-    const int64_t next = static_cast<int64_t>(start) + static_cast<int64_t>(h.length);
+    const int64_t next = static_cast<int64_t>(at) + static_cast<int64_t>(frame.length);
     if (next >= static_cast<int64_t>(size - tail) || Seek(d, next, 0) != 0) break;
   }
   if (broken > sound / kSoundHeadersPerBroken) return -1;
-  // Set-up from the first frame of the rate the stream settles on; frames of another rate before it are damage,
-  // which the codec skips, so the data still begins at the first frame.
-  Seek(d, tagLength, 0);
-  if (!FindFrame(d, &start, bytes) || static_cast<uint32_t>(start) >= size - tail) return -1;
-  const int headLength = static_cast<int>(std::min<uint32_t>(size - tail - static_cast<uint32_t>(start),
-                                                             media::kMpegSettleBytes));
-  auto* head = static_cast<uint8_t*>(MemAlloc(headLength));
-  const bool settled = head && Seek(d, start, 0) == 0 &&
-                       media::ReadSettledMpegHeader(head, ReadBytes(d, head, static_cast<size_t>(headLength)), &h);
-  MemFree(head);
-  if (!settled) return -1;
+  const media::MpegHeader& h = stream.header;
   auto* format = static_cast<MPEGLAYER3WAVEFORMAT*>(MemAllocZeroed(sizeof(MPEGLAYER3WAVEFORMAT)));
   if (!format) return -1;
   format->wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;

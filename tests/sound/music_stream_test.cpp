@@ -260,11 +260,11 @@ TEST_F(MusicStreamTest, HeadersClaimingWhatCannotPlayAreRefusedAndACutChunkPlays
   }
 }
 
-// Damage a reader can pass (a gap in an Ogg stream, noise in an MP3) is skipped and the looped music plays on, as a
-// sound loaded whole does, and a file holding less than its header claims simply ends; damage it cannot pass (a
-// chained link cut inside its headers) ends even looped music as failed, with its log line, once; one frame behind a
-// 4 MiB comment loops on, where reading the file again for every pass would take hours. Every end comes while the
-// window's queue is full and is posted once there is room, the sequencer's too.
+// Damage a reader can pass (a gap in an Ogg stream, noise in an MP3 or before its frames) is skipped and the looped
+// music plays on, as a sound loaded whole does, and a file holding less than its header claims simply ends; damage
+// it cannot pass (a chained link cut inside its headers) ends even looped music as failed, with its log line, once;
+// one frame behind a 4 MiB comment loops on, where reading the file again for every pass would take hours. Every end
+// comes while the window's queue is full and is posted once there is room, the sequencer's too.
 TEST_F(MusicStreamTest, DamageIsSkippedOrEndsTheMusicAsFailedAndEndsWaitForRoomInTheQueue) {
   const Watchdog watchdog;
   const std::vector<uint8_t> tone = VorbisTone(240000), second = VorbisTone(400, 8);  // 30 s at 8,000 Hz; a link
@@ -279,14 +279,19 @@ TEST_F(MusicStreamTest, DamageIsSkippedOrEndsTheMusicAsFailedAndEndsWaitForRoomI
   ASSERT_TRUE(EncodeVorbis(2, 44100, 1, [](int, int) { return 0.5f; }, &headers, &audio, &longBlock));
   Bytes& comment = headers[1].bytes = {3, 'v', 'o', 'r', 'b', 'i', 's', 0, 0, 0, 0, 1, 0, 0, 0};  // no vendor
   PutLe(comment, 4 << 20, 4), comment.resize(comment.size() + (4 << 20), 'a'), comment.push_back(1);
-  Bytes mp3, damaged;  // 10 s at 128 kbit/s, and that with 300 bytes of noise half way; none without the tools
+  // 10 s at 128 kbit/s, that with 300 bytes of noise half way, and 10 s at 11,025 Hz (MPEG-2.5); none without tools
+  Bytes mp3, damaged, eleven, noise(1 << 16);
+  uint32_t n = 1;
+  for (uint8_t& b : noise) b = uint8_t((n = n * 1103515245u + 12345u) >> 24);
   if (std::system("sox -n -r 44100 -c 2 ten.wav synth 10 sine 440 >/dev/null 2>&1 && "
-                  "lame --quiet -b 128 ten.wav ten.mp3 >/dev/null 2>&1") == 0) {
-    const std::string text = ReadFileBytes("ten.mp3");
+                  "lame --quiet -b 128 ten.wav ten.mp3 >/dev/null 2>&1 && "
+                  "sox -n -r 11025 -c 1 eleven.wav synth 10 sine 440 >/dev/null 2>&1 && "
+                  "lame --quiet eleven.wav eleven.mp3 >/dev/null 2>&1") == 0) {
+    const std::string text = ReadFileBytes("ten.mp3"), low = ReadFileBytes("eleven.mp3");
     mp3.assign(text.begin(), text.end());
+    eleven.assign(low.begin(), low.end());
     damaged = mp3;
-    uint32_t n = 1;
-    for (size_t i = 0; i < 300; ++i) damaged[mp3.size() / 2 + i] = uint8_t((n = n * 1103515245u + 12345u) >> 24);
+    std::copy(noise.begin(), noise.begin() + 300, damaged.begin() + static_cast<long>(mp3.size() / 2));
   }
   struct Case { const char* name; Bytes bytes; int style; double leastSeconds, mostSeconds; bool failed; };
   std::vector<Case> cases = {{"holed.ogg", holed, 3, 20, 29, false}, {"chained.ogg", chained, 3, 29.8, 30, true},
@@ -294,10 +299,30 @@ TEST_F(MusicStreamTest, DamageIsSkippedOrEndsTheMusicAsFailedAndEndsWaitForRoomI
                              {"tiny.ogg", PageVorbis(headers, audio), 3, 0, 0.001, false}};
   if (!mp3.empty()) {
     cases.push_back({"damaged.mp3", damaged, 3, 9, 10.1, false});
-    // One and two silent frames of 22,050 Hz before it (MPEG-2 Layer III, 32 kbit/s: 72 x 32,000 / 22,050 bytes).
+    cases.push_back({"eleven.mp3", eleven, 3, 9.9, 10.2, false});  // its encoder's delay and padding kept
+    // Before it: zeros, noise, and padding after an empty ID3v2 tag, which its size does not count.
+    Bytes padded = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+    padded.resize(110);
+    const std::pair<const char*, Bytes> before[] = {{"zero.mp3", Bytes(1)}, {"zeros.mp3", Bytes(417)},
+                                                    {"noise.mp3", Bytes(noise.begin(), noise.begin() + 1024)},
+                                                    {"noisy.mp3", noise}, {"padded.mp3", padded}};
+    for (auto [name, bytes] : before) {
+      bytes.insert(bytes.end(), mp3.begin(), mp3.end());
+      cases.push_back({name, bytes, 3, 9.9, 10.1, false});
+    }
+    // Silent frames of 22,050 Hz (MPEG-2 Layer III, 32 kbit/s: 72 x 32,000 / 22,050 bytes): one, two and three
+    // before it, and two before it cut, through its first 64 KiB, into runs of two frames by a byte before each run.
     Bytes stray = {0xFF, 0xF3, 0x40, 0x00};
     stray.resize(104);
-    for (const char* name : {"stray.mp3", "strays.mp3"}) {
+    Bytes runs = stray;
+    runs.insert(runs.end(), stray.begin(), stray.end());
+    for (size_t at = 0, frames = 0, length; at < mp3.size(); at += length, ++frames) {
+      length = std::min<size_t>(417 + ((mp3[at + 2] >> 1) & 1), mp3.size() - at);  // of a 128 kbit/s frame
+      if (frames % 2 == 0 && runs.size() < (1 << 16)) runs.push_back(0);
+      runs.insert(runs.end(), mp3.begin() + static_cast<long>(at), mp3.begin() + static_cast<long>(at + length));
+    }
+    cases.push_back({"runs.mp3", runs, 3, 9.9, 10.1, false});
+    for (const char* name : {"stray.mp3", "strays.mp3", "threestrays.mp3"}) {
       mp3.insert(mp3.begin(), stray.begin(), stray.end());
       cases.push_back({name, mp3, 3, 9.9, 10.1, false});
     }
@@ -333,7 +358,9 @@ TEST_F(MusicStreamTest, DamageIsSkippedOrEndsTheMusicAsFailedAndEndsWaitForRoomI
     if (!std::string(c.name).ends_with(".mp3")) continue;
     const int sound = LoadSoundFromFile(c.name);  // a sound loaded whole takes the same path
     ASSERT_NE(sound, -1);
-    EXPECT_GT(FindSoundEntry(sound)->pcmSize, static_cast<uint32_t>(c.leastSeconds * 44100) * 4);
+    const SoundEntry& entry = *FindSoundEntry(sound);
+    EXPECT_GE(entry.pcmSize, c.leastSeconds * entry.waveFormat.nAvgBytesPerSec);
+    EXPECT_LE(entry.pcmSize, c.mostSeconds * entry.waveFormat.nAvgBytesPerSec);
   }
 }
 

@@ -338,9 +338,9 @@ std::unique_ptr<MusicReader> OpenVorbis(std::unique_ptr<File> file) {
   return reader;
 }
 
-// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag): known by its first frame, confirmed by
-// the frame that follows it when the file holds one. The codec takes the rate the frames settle on, and skips
-// any frames of another rate before them as damage.
+// A raw MPEG audio file (layers I to III, optionally behind an ID3v2 tag): known by its frames, each beginning where
+// the one before ends, or by a lone frame that the file ends in. The codec starts at the stream's first frame of
+// the rate its frames choose, so anything before that (padding, junk, frames of another rate) is skipped.
 std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
   const uint64_t size = file->Size();
   uint8_t tag[10];
@@ -349,18 +349,16 @@ std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
     position = 10 + (uint64_t{tag[6] & 0x7Fu} << 21 | uint64_t{tag[7] & 0x7Fu} << 14 | uint64_t{tag[8] & 0x7Fu} << 7 |
                      (tag[9] & 0x7Fu)) + ((tag[5] & 0x10) ? 10 : 0);
   }
-  if (position >= size) return nullptr;
-  std::vector<uint8_t> start(static_cast<size_t>(std::min<uint64_t>(size - position, kMpegSettleBytes)));
-  MpegHeader header, next;
-  if (!file->ReadAt(position, start.data(), start.size()) ||
-      !ReadMpegHeader(start.data(), start.size(), &header)) {
+  File& source = *file;
+  const MpegReadAt read = [&source](uint64_t offset, uint8_t* out, size_t bytes) {
+    return source.SeekTo(offset) ? source.Read(out, bytes) : 0;
+  };
+  MpegStream stream;
+  if (!FindMpegStream(read, position, size, &stream) ||
+      (!stream.chained && stream.start + stream.header.length + 4 <= size)) {
     return nullptr;
   }
-  if (header.length + 4 <= start.size() &&
-      !ReadMpegHeader(start.data() + header.length, start.size() - header.length, &next)) {
-    return nullptr;
-  }
-  ReadSettledMpegHeader(start.data(), start.size(), &header);
+  const MpegHeader& header = stream.header;
   std::vector<uint8_t> format(sizeof(MPEGLAYER3WAVEFORMAT), 0);
   auto& mpeg = *reinterpret_cast<MPEGLAYER3WAVEFORMAT*>(format.data());
   mpeg.wfx.wFormatTag = header.layer == 3 ? WAVE_FORMAT_MPEGLAYER3 : WAVE_FORMAT_MPEG;
@@ -370,7 +368,7 @@ std::unique_ptr<MusicReader> OpenMpeg(std::unique_ptr<File> file) {
   mpeg.wfx.nBlockAlign = 1;
   mpeg.wfx.cbSize = sizeof(MPEGLAYER3WAVEFORMAT) - sizeof(WAVEFORMATEX);
   mpeg.wID = MPEGLAYER3_ID_MPEG;
-  auto reader = std::make_unique<CodecReader>(std::move(file), position, size, std::move(format));
+  auto reader = std::make_unique<CodecReader>(std::move(file), stream.start, size, std::move(format));
   if (!reader->Start()) return nullptr;
   return reader;
 }
