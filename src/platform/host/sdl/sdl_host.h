@@ -26,8 +26,6 @@ void WatchWindow(SDL_Window* window);
 void DestroyWatchedWindow(SDL_Window* window);
 // Takes the X server's word (an event SDL passes on as it came) that a window was destroyed.
 void NoteDestroyedWindow(const SDL_SysWMmsg* message);
-// Whether another client destroyed a watched window: nothing more is asked of it but its destruction.
-bool WindowGone(SDL_Window* window);
 // True once for a watched window that another client destroyed.
 bool TakeGoneWindow(SDL_Window* window);
 

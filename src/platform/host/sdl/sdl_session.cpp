@@ -190,15 +190,6 @@ void NoteDestroyedWindow(const SDL_SysWMmsg* message) {
 #endif
 }
 
-bool WindowGone(SDL_Window* window) {
-#if defined(SDL_VIDEO_DRIVER_X11)
-  const WatchedWindow* w = Watched(XWindowOf(window));
-  return w && w->gone;
-#else
-  return false;
-#endif
-}
-
 bool TakeGoneWindow(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   WatchedWindow* w = Watched(XWindowOf(window));

@@ -38,10 +38,6 @@ void SdlView::Close() {
 
 bool SdlView::TakeGone() { return window_ && TakeGoneWindow(window_); }
 
-// A window another client destroyed is not shown, moved or drawn any more: SDL would wait for the server's answer
-// to some of that, which never comes.
-bool SdlView::Gone() const { return window_ && WindowGone(window_); }
-
 void SdlView::DropMenuPieces() {
   for (Piece& p : menu_) SDL_DestroyTexture(p.texture);
   menu_.clear();
@@ -115,7 +111,7 @@ void SdlView::Offset(POINT offset) {
 }
 
 void SdlView::Settle() {
-  if (!unsettled_ || Gone()) return;
+  if (!unsettled_) return;
   unsettled_ = false;
   const ViewPlacement& place = wanted_.place;
   const POINT offset = wanted_.offset;
@@ -147,7 +143,7 @@ void SdlView::Settle() {
 
 void SdlView::MenuChanged() {
   DropMenuPieces();
-  if (!renderer_ || place_.stripHeight <= 0 || Gone()) {
+  if (!renderer_ || place_.stripHeight <= 0) {
     Show();
     return;
   }
@@ -163,7 +159,7 @@ void SdlView::MenuChanged() {
 
 void SdlView::Present(const Frame& frame) {
   Settle();
-  if (!renderer_ || Gone()) return;
+  if (!renderer_) return;
   const void* pixels = frame.pixels;
   int pitch = frame.pitch;
   Uint32 format;
@@ -196,7 +192,7 @@ void SdlView::Present(const Frame& frame) {
 }
 
 void SdlView::Show() {
-  if (!renderer_ || Gone()) return;
+  if (!renderer_) return;
   SDL_RenderClear(renderer_);
   // The picture fills the client area below the strip.
   SDL_Rect client{0, place_.stripHeight, place_.width, place_.height - place_.stripHeight};

@@ -41,7 +41,6 @@ class SdlView {
  private:
   bool Open();
   void Close();
-  bool Gone() const;
   bool Reshape();
   struct Piece {
     SDL_Texture* texture = nullptr;
