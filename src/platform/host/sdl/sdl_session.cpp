@@ -113,7 +113,8 @@ int LetGoneWindowsFail(Display* display, XErrorEvent* error) {
 }
 #endif
 
-// The signals that ask a program to end are the process's too, and so is what the handler knows.
+// The signals that ask a program to end are the process's too, and so is what the handler knows. A request stays
+// until a pump takes it, even across hosts: a program asked to end that starts the library again is still asked.
 constexpr int kEndSignals[] = {SIGINT, SIGTERM};
 volatile sig_atomic_t endAsked = 0;
 int hostsTakingEndSignals = 0;
@@ -136,7 +137,6 @@ void OnEndSignal(int) {
 
 EndSignals::EndSignals() {
   if (hostsTakingEndSignals++ > 0 || SDL_GetHintBoolean(SDL_HINT_NO_SIGNAL_HANDLERS, SDL_FALSE)) return;
-  endAsked = 0;
   for (int number : kEndSignals) {
     struct sigaction current {};
     // A signal the program ignores or handles itself is left to it, as SDL would leave it.
