@@ -32,25 +32,19 @@ int IgnoreOwnErrors(Display* display, XErrorEvent* error) {
   return previousHandler(display, error);
 }
 
-// A program started on the display, ended with it or with the test program. Its environment is made before the
-// fork: the child of a program with threads only execs.
-pid_t StartBeside(const std::string& display, const char* program, const char* argument) {
-  std::vector<std::string> settings{"DISPLAY=" + display};
-  for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "DISPLAY=", 8) != 0) settings.emplace_back(*e);
-  }
-  std::vector<char*> environment;
-  for (std::string& setting : settings) environment.push_back(setting.data());
-  environment.push_back(nullptr);
-  char* arguments[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+// A program started beside the test program, its output dropped, and ended with it; `kept` (when not -1) becomes
+// its descriptor 3. The arguments are made before the fork: the child of a program with threads only execs.
+pid_t Start(const std::vector<const char*>& arguments, int kept = -1) {
   const pid_t child = fork();
   if (child == 0) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (kept == 3) fcntl(3, F_SETFD, 0);  // kept open across the exec
+    else if (kept >= 0) dup2(kept, 3);
     const int nothing = open("/dev/null", O_RDWR);
     dup2(nothing, 0);
     dup2(nothing, 1);
     dup2(nothing, 2);
-    execvpe(program, arguments, environment.data());
+    execvp(arguments[0], const_cast<char* const*>(arguments.data()));
     _exit(127);
   }
   return child;
@@ -78,19 +72,8 @@ VirtualDisplay::VirtualDisplay(bool windowManager) {
     failure_ = "no pipe for the virtual X server's display number";
     return;
   }
-  server_ = fork();
-  if (server_ == 0) {
-    // The server writes the display it found free to descriptor 3 once it takes connections, and goes with us.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (numbers[1] == 3) fcntl(3, F_SETFD, 0);  // kept open across the exec
-    else dup2(numbers[1], 3);
-    const int nothing = open("/dev/null", O_RDWR);
-    dup2(nothing, 0);
-    dup2(nothing, 1);
-    dup2(nothing, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr);
-    _exit(127);
-  }
+  // The server writes the display it found free to descriptor 3 once it takes connections.
+  server_ = Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr}, numbers[1]);
   close(numbers[1]);
   std::string number;
   for (int waits = 0; server_ > 0 && waits < kHangSeconds * 10; ++waits) {  // tenths of a second
@@ -122,16 +105,12 @@ VirtualDisplay::VirtualDisplay(bool windowManager) {
   XAutoRepeatOff(X(connection_));
   XSync(X(connection_), False);
   if (!windowManager) return;
-  // Ready once it names itself on the root window, as window managers do.
-  manager_ = StartBeside(name_, "openbox", "--sm-disable");
-  const Atom check = XInternAtom(X(connection_), "_NET_SUPPORTING_WM_CHECK", False);
+  const std::string display = "DISPLAY=" + name_;
+  manager_ = Start({"env", display.c_str(), "openbox", "--sm-disable", nullptr});
+  // Ready once it holds the screen's window manager selection, as it takes the root window's events.
+  const Atom selection = XInternAtom(X(connection_), "WM_S0", False);
   for (int waits = 0; waits < kHangSeconds * 100; ++waits) {  // hundredths of a second
-    int count = 0;
-    Atom* properties = XListProperties(X(connection_), DefaultRootWindow(X(connection_)), &count);
-    bool named = false;
-    for (int i = 0; i < count && !named; ++i) named = properties[i] == check;
-    if (properties) XFree(properties);
-    if (named) return;
+    if (XGetSelectionOwner(X(connection_), selection) != None) return;
     if (waitpid(manager_, nullptr, WNOHANG) != 0) break;  // it ended: none to be had
     poll(nullptr, 0, 10);
   }
