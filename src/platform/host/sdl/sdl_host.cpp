@@ -194,7 +194,51 @@ class SdlHost final : public Host {
 
   void PumpEvents() override {
     if (endSignals_.Take()) interrupted_ = true;
-    if (eventsUp_) PumpSdlEvents();
+    if (!eventsUp_) return;  // no events and no video: no window to close either
+    for (auto& [h, w] : windows_) w->Settle();
+    SDL_PumpEvents();
+    SDL_Event e;
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+      if (e.type == SDL_QUIT) {
+        interrupted_ = true;
+        continue;
+      }
+      if (e.type == SDL_SYSWMEVENT) {
+        NoteDestroyedWindow(e.syswm.msg);
+        continue;
+      }
+      if (input_.Handle(e)) continue;
+      if (HandlePointer(e)) continue;
+      if (e.type != SDL_WINDOWEVENT) continue;
+      SdlView* view = Find(e.window.windowID);
+      if (!view) continue;
+      SdlView& w = *view;
+      HWND hwnd = w.Window();
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          RequestClose(hwnd);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          w.hadFocus = true;
+          SetApplicationActive(true);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Keys released while another window has the focus would otherwise stay down.
+          ReleaseAllKeys();
+          // Only a window that had the focus loses it: a desktop without a window manager never gives it.
+          if (w.hadFocus) SetApplicationActive(false);
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          w.Show();
+          break;
+        default:
+          break;
+      }
+    }
+    // A window another client destroyed closes as by its close box, so the program's own shut-down runs.
+    for (auto& [h, w] : windows_) {
+      if (w->TakeGone()) RequestClose(h);
+    }
     // SIGINT and SIGTERM close the program as the close box would, once it has a window.
     if (interrupted_) {
       for (auto& w : State().windows) {
@@ -258,53 +302,6 @@ class SdlHost final : public Host {
   bool ReadJoystick(uint32_t id, JoystickReading& reading) override { return input_.ReadJoystick(id, reading); }
 
  private:
-  void PumpSdlEvents() {
-    for (auto& [h, w] : windows_) w->Settle();
-    SDL_PumpEvents();
-    SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-      if (e.type == SDL_QUIT) {
-        interrupted_ = true;
-        continue;
-      }
-      if (e.type == SDL_SYSWMEVENT) {
-        NoteDestroyedWindow(e.syswm.msg);
-        continue;
-      }
-      if (input_.Handle(e)) continue;
-      if (HandlePointer(e)) continue;
-      if (e.type != SDL_WINDOWEVENT) continue;
-      SdlView* view = Find(e.window.windowID);
-      if (!view) continue;
-      SdlView& w = *view;
-      HWND hwnd = w.Window();
-      switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-          RequestClose(hwnd);
-          break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-          w.hadFocus = true;
-          SetApplicationActive(true);
-          break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          // Keys released while another window has the focus would otherwise stay down.
-          ReleaseAllKeys();
-          // Only a window that had the focus loses it: a desktop without a window manager never gives it.
-          if (w.hadFocus) SetApplicationActive(false);
-          break;
-        case SDL_WINDOWEVENT_EXPOSED:
-          w.Show();
-          break;
-        default:
-          break;
-      }
-    }
-    // A window another client destroyed closes as by its close box, so the program's own shut-down runs.
-    for (auto& [h, w] : windows_) {
-      if (w->TakeGone()) RequestClose(h);
-    }
-  }
-
   SdlView* Find(Uint32 windowId) {
     for (auto& [h, w] : windows_) {
       if (w->Is(windowId)) return w.get();
